@@ -1,0 +1,485 @@
+// The main window Form1: layout, settings, website list commands and the error barrier.
+#include "Unit1.h"
+
+#include "about.h"
+#include "dialogs.h"
+#include "gauge.h"
+#include "icons.h"
+#include "settings_rules.h"
+#include "updown.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <exception>
+
+namespace {
+
+// Client area below the menu and above the status bar, as laid out in pixels.
+constexpr int kClientWidth = 654;
+constexpr int kClientHeight = 591;
+constexpr int kStatusBarHeight = 19;
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(x, y, w, h);
+    return edit;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& title, QRect geometry) {
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(geometry);
+    return box;
+}
+
+QToolButton* MakeToolButton(QWidget* parent, const char* name, int x, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, 16, 23, 22);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(true);
+    return button;
+}
+
+// The list edits only the URL in place, and marks only the URL cell of the selected row.
+class UrlOnlyDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (index.column() != 0) return nullptr;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        if (index.column() != 0) opt.state &= ~QStyle::State_Selected;
+        opt.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, opt, index);
+    }
+};
+
+}  // namespace
+
+TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
+    if (!dialogs) {
+        m_ownDialogs = std::make_unique<TQtDialogs>(this);
+        dialogs = m_ownDialogs.get();
+    }
+    m_dialogs = dialogs;
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Bildoro 1.0"));
+    setWindowIcon(ApplicationIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    client->setAutoFillBackground(true);
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, QColor(209, 209, 209));
+    client->setPalette(pal);
+    setPalette(pal);
+    setCentralWidget(client);
+
+    WB1 = new TBrowserHost(this);
+    WB1->setObjectName(QStringLiteral("WB1"));
+    connect(WB1, &TBrowserHost::BeforeNavigate2, this, &TForm1::WB1BeforeNavigate2);
+    connect(WB1, &TBrowserHost::DocumentComplete, this, &TForm1::WB1DocumentComplete);
+
+    BuildMenu();
+    BuildSettings();
+    BuildPreview();
+    BuildWebsiteList();
+    BuildProgressAndStatus();
+
+    AboutForm = new TAboutForm(this);
+
+    // The browser view takes the size of the entry selected at start; the height follows the width.
+    sComboBox1Change();
+    edbreitChange();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildMenu() {
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
+    Beenden1 = datei->addAction(QStringLiteral("Beenden"));
+    QMenu* importExport = menuBar()->addMenu(QStringLiteral("Import / Export"));
+    Exportieren1 = importExport->addAction(QStringLiteral("Exportieren"));
+    Import1 = importExport->addAction(QStringLiteral("Import"));
+    QMenu* hilfe = menuBar()->addMenu(QStringLiteral("Hilfe"));
+    About1 = hilfe->addAction(QStringLiteral("About"));
+
+    connect(Beenden1, &QAction::triggered, this, [this] { Guarded([this] { Beenden1Click(); }); });
+    connect(Exportieren1, &QAction::triggered, this, [this] { Guarded([this] { sSpeedButton2Click(); }); });
+    connect(Import1, &QAction::triggered, this, [this] { Guarded([this] { Import1Click(); }); });
+    connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
+}
+
+void TForm1::BuildSettings() {
+    QWidget* client = centralWidget();
+    sGroupBox1 = MakeGroup(client, "sGroupBox1", QStringLiteral("Einstellungen"), QRect(8, 8, 273, 273));
+
+    sLabel1 = MakeLabel(sGroupBox1, QStringLiteral("Speicherort:"), 16, 16);
+    sDirectoryEdit1 = MakeEdit(sGroupBox1, "sDirectoryEdit1", 16, 32, 225, 21);
+    sDirectoryEdit1->setMaxLength(255);
+    sDirectoryEdit1Button = sDirectoryEdit1->addAction(ChooseFolderIcon(), QLineEdit::TrailingPosition);
+    sDirectoryEdit1Button->setObjectName(QStringLiteral("sDirectoryEdit1Button"));
+    connect(sDirectoryEdit1, &QLineEdit::textChanged, this, [this] { Guarded([this] { sDirectoryEdit1Change(); }); });
+    connect(sDirectoryEdit1Button, &QAction::triggered, this,
+            [this] { Guarded([this] { sDirectoryEdit1ButtonClick(); }); });
+
+    sLabel2 = MakeLabel(sGroupBox1, QStringLiteral("Bildschirmauflösung:"), 16, 56);
+    sComboBox1 = new QComboBox(sGroupBox1);
+    sComboBox1->setObjectName(QStringLiteral("sComboBox1"));
+    sComboBox1->setGeometry(16, 72, 225, 21);
+    sComboBox1->setEditable(true);
+    sComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    sComboBox1->setCompleter(nullptr);
+    sComboBox1->addItems({QStringLiteral("1280 x 1024"), QStringLiteral("1024 x 768"), QStringLiteral("800 x 600")});
+    sComboBox1->setCurrentIndex(1);
+    connect(sComboBox1, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { sComboBox1Change(); }); });
+    connect(sComboBox1, &QComboBox::editTextChanged, this, [this] { Guarded([this] { sComboBox1Change(); }); });
+
+    sLabel3 = MakeLabel(sGroupBox1, QStringLiteral("Thumbnail - Bildgrösse:"), 16, 100);
+    sLabel4 = MakeLabel(sGroupBox1, QStringLiteral("Breite:"), 16, 120);
+    edbreit = MakeEdit(sGroupBox1, "edbreit", 52, 116, 53, 21);
+    edbreit->setText(QStringLiteral("320"));
+    sUpDown1 = new TUpDown(edbreit, 10, 1280, 320, sGroupBox1);
+    sUpDown1->setObjectName(QStringLiteral("sUpDown1"));
+    sUpDown1->move(105, 116);
+    connect(edbreit, &QLineEdit::textChanged, this, [this] { Guarded([this] { edbreitChange(); }); });
+
+    sLabel6 = MakeLabel(sGroupBox1, QStringLiteral("Höhe:"), 136, 120);
+    ed_height = MakeEdit(sGroupBox1, "ed_height", 168, 116, 57, 21);
+    ed_height->setReadOnly(true);
+    ed_height->setText(QStringLiteral("240"));
+
+    sCheckBox1 = new QCheckBox(QStringLiteral("Nach Verarbeitung alle Bilder anzeigen"), sGroupBox1);
+    sCheckBox1->setObjectName(QStringLiteral("sCheckBox1"));
+    // Wider than laid out (208): the system font is wider than the original one and would cut the text.
+    sCheckBox1->setGeometry(12, 152, 256, 20);
+
+    sBitBtn3 = new QPushButton(QStringLiteral("Verarbeitung starten"), sGroupBox1);
+    sBitBtn3->setObjectName(QStringLiteral("sBitBtn3"));
+    sBitBtn3->setGeometry(24, 216, 229, 25);
+    sBitBtn3->setEnabled(false);
+    connect(sBitBtn3, &QPushButton::clicked, this, [this] { Guarded([this] { sBitBtn3Click(); }); });
+
+    // The browser view is never on screen; its panel is a 13 x 9 spot that shows nothing.
+    sPanel1 = new QWidget(client);
+    sPanel1->setObjectName(QStringLiteral("sPanel1"));
+    sPanel1->setGeometry(620, 20, 13, 9);
+}
+
+void TForm1::BuildPreview() {
+    sGroupBox3 = MakeGroup(centralWidget(), "sGroupBox3", QStringLiteral("Vorschau"), QRect(288, 8, 361, 273));
+    ImagePreview1 = new QWidget(sGroupBox3);
+    ImagePreview1->setObjectName(QStringLiteral("ImagePreview1"));
+    ImagePreview1->setGeometry(20, 20, 321, 241);
+    ImagePreview1->setAutoFillBackground(true);
+    QPalette pal = ImagePreview1->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    ImagePreview1->setPalette(pal);
+    sPanel1->raise();
+}
+
+void TForm1::BuildWebsiteList() {
+    sGroupBox4 =
+        MakeGroup(centralWidget(), "sGroupBox4", QStringLiteral("Website - Liste"), QRect(8, 284, 641, 249));
+
+    sSpeedButton1 = MakeToolButton(sGroupBox4, "sSpeedButton1", 12, ImportListIcon());
+    sSpeedButton2 = MakeToolButton(sGroupBox4, "sSpeedButton2", 36, ExportListIcon());
+    sSpeedButton3 = MakeToolButton(sGroupBox4, "sSpeedButton3", 88, CheckAllIcon());
+    sSpeedButton4 = MakeToolButton(sGroupBox4, "sSpeedButton4", 112, UncheckAllIcon());
+    sSpeedButton5 = MakeToolButton(sGroupBox4, "sSpeedButton5", 144, DeleteCheckedIcon());
+    sSpeedButton5->setToolTip(QStringLiteral("Alle markierten Einträge löschen"));
+    connect(sSpeedButton1, &QToolButton::clicked, this, [this] { Guarded([this] { Import1Click(); }); });
+    connect(sSpeedButton2, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton2Click(); }); });
+    connect(sSpeedButton3, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton3Click(); }); });
+    connect(sSpeedButton4, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton4Click(); }); });
+    connect(sSpeedButton5, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton5Click(); }); });
+
+    sLabel5 = MakeLabel(sGroupBox4, QStringLiteral("Einträge:"), 316, 20);
+    lb_anzahl = new QLabel(sGroupBox4);
+    lb_anzahl->setObjectName(QStringLiteral("lb_anzahl"));
+    lb_anzahl->setGeometry(364, 20, 60, 13);
+
+    sListView1 = new QTreeWidget(sGroupBox4);
+    sListView1->setObjectName(QStringLiteral("sListView1"));
+    sListView1->setGeometry(0, 44, 433, 197);
+    sListView1->setColumnCount(2);
+    sListView1->setHeaderLabels({QStringLiteral("URL"), QStringLiteral("Bildname")});
+    sListView1->header()->setSectionsClickable(false);
+    sListView1->header()->setSectionsMovable(false);
+    sListView1->header()->setStretchLastSection(false);
+    sListView1->setColumnWidth(0, 250);
+    sListView1->setColumnWidth(1, 160);
+    sListView1->setRootIsDecorated(false);
+    sListView1->setUniformRowHeights(true);
+    sListView1->setSortingEnabled(false);
+    sListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    sListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sListView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    sListView1->setItemDelegate(new UrlOnlyDelegate(sListView1));
+    // The selection stays visible when the list loses the focus.
+    QPalette pal = sListView1->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    sListView1->setPalette(pal);
+
+    connect(sListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                Guarded([&] {
+                    for (const QModelIndex& index : deselected.indexes())
+                        if (index.column() == 0) sListView1SelectItem(sListView1->itemFromIndex(index), false);
+                    for (const QModelIndex& index : selected.indexes())
+                        if (index.column() == 0) sListView1SelectItem(sListView1->itemFromIndex(index), true);
+                });
+            });
+    connect(sListView1, &QTreeWidget::itemChanged, this, [this] { Guarded([this] { sListView1Change(); }); });
+    connect(sListView1->model(), &QAbstractItemModel::rowsInserted, this,
+            [this] { Guarded([this] { sListView1Change(); }); });
+
+    sGroupBox5 = MakeGroup(sGroupBox4, "sGroupBox5", QStringLiteral("Hinzufügen"), QRect(444, 16, 189, 117));
+    MakeLabel(sGroupBox5, QStringLiteral("URL:"), 8, 28);
+    ed_url = MakeEdit(sGroupBox5, "ed_url", 60, 24, 121, 21);
+    MakeLabel(sGroupBox5, QStringLiteral("Bildname:"), 8, 60);
+    ed_pic = MakeEdit(sGroupBox5, "ed_pic", 60, 56, 121, 21);
+    bt_add = new QPushButton(QStringLiteral("Hinzufügen"), sGroupBox5);
+    bt_add->setObjectName(QStringLiteral("bt_add"));
+    bt_add->setGeometry(44, 84, 117, 25);
+    connect(bt_add, &QPushButton::clicked, this, [this] { Guarded([this] { bt_addClick(); }); });
+
+    sGroupBox6 = MakeGroup(sGroupBox4, "sGroupBox6", QStringLiteral("Ändern"), QRect(444, 136, 189, 105));
+    MakeLabel(sGroupBox6, QStringLiteral("URL:"), 8, 20);
+    ed_change_url = MakeEdit(sGroupBox6, "ed_change_url", 60, 16, 121, 21);
+    MakeLabel(sGroupBox6, QStringLiteral("Bildname:"), 8, 48);
+    ed_change_pic = MakeEdit(sGroupBox6, "ed_change_pic", 60, 44, 121, 21);
+    sBitBtn2 = new QPushButton(QStringLiteral("Eintrag ändern"), sGroupBox6);
+    sBitBtn2->setObjectName(QStringLiteral("sBitBtn2"));
+    sBitBtn2->setGeometry(44, 72, 117, 25);
+    sBitBtn2->setEnabled(false);
+    connect(sBitBtn2, &QPushButton::clicked, this, [this] { Guarded([this] { sBitBtn2Click(); }); });
+}
+
+void TForm1::BuildProgressAndStatus() {
+    sGroupBox2 = MakeGroup(centralWidget(), "sGroupBox2", QStringLiteral("Fortschritt"), QRect(4, 532, 645, 57));
+    sGauge1 = new TGauge(sGroupBox2);
+    sGauge1->setObjectName(QStringLiteral("sGauge1"));
+    sGauge1->setGeometry(16, 24, 621, 13);
+
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("sStatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(kStatusBarHeight);
+    const int widths[3] = {100, 300, 300};
+    for (int i = 0; i < 3; ++i) {
+        sStatusPanels[i] = new QLabel(bar);
+        sStatusPanels[i]->setObjectName(QStringLiteral("sStatusBar1Panel%1").arg(i));
+        sStatusPanels[i]->setFixedWidth(widths[i]);
+        bar->addWidget(sStatusPanels[i]);
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_centred) return;
+    m_centred = true;
+    if (QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        const QSize size = frameGeometry().size();
+        move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+}
+
+void TForm1::Guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        m_dialogs->ShowErrorBox(QString::fromUtf8(e.what()));
+    } catch (...) {
+        m_dialogs->ShowErrorBox(QStringLiteral("Unbekannter Fehler"));
+    }
+}
+
+// --- Settings -----------------------------------------------------------------------------------------
+
+void TForm1::sComboBox1Change() {
+    // An entry counts as selected only while the field shows its text; typing selects nothing.
+    int index = sComboBox1->currentIndex();
+    if (index >= 0 && sComboBox1->currentText() != sComboBox1->itemText(index)) index = -1;
+    if (const std::optional<QSize> size = ResolutionOfEntry(index)) {
+        WB1->SetHeight(size->height());
+        WB1->SetWidth(size->width());
+    }
+}
+
+void TForm1::edbreitChange() {
+    const QString text = edbreit->text();
+    const std::optional<int> width = StrToInt32(text);
+    if (!width) throw std::runtime_error(NotAnIntegerMessage(text).toStdString());
+    ed_height->setText(QString::number(HeightForWidth(*width)));
+}
+
+void TForm1::sDirectoryEdit1Change() { sBitBtn3->setEnabled(true); }
+
+void TForm1::sDirectoryEdit1ButtonClick() {
+    QString start = sDirectoryEdit1->text();
+    if (start.isEmpty() || !QDir(start).exists()) start = m_chooserStart;
+    const QString chosen = m_dialogs->ChooseDirectory(start);
+    if (chosen.isEmpty() || !QDir(chosen).exists()) return;
+    const QString full = QDir(chosen).absolutePath();
+    sDirectoryEdit1->setText(full);
+    m_chooserStart = full;
+}
+
+void TForm1::About1Click() { AboutForm->ShowModalOver(this); }
+
+void TForm1::Beenden1Click() { close(); }
+
+// --- Status bar -----------------------------------------------------------------------------------------
+
+void TForm1::SetStatusText(int panel, const QString& text) { sStatusPanels[panel]->setText(text); }
+
+QString TForm1::StatusText(int panel) const { return sStatusPanels[panel]->text(); }
+
+void TForm1::WB1BeforeNavigate2(const QString& url) { SetStatusText(2, url); }
+
+void TForm1::WB1DocumentComplete(const QString& url) { SetStatusText(2, url); }
+
+// --- Website list ---------------------------------------------------------------------------------------
+
+int TForm1::RowCount() const { return sListView1->topLevelItemCount(); }
+
+WebsiteEntry TForm1::Row(int index) const {
+    const QTreeWidgetItem* item = sListView1->topLevelItem(index);
+    if (!item) throw std::out_of_range("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
+    return {item->text(0), item->text(1), item->checkState(0) == Qt::Checked};
+}
+
+std::vector<WebsiteEntry> TForm1::Rows() const {
+    std::vector<WebsiteEntry> rows;
+    rows.reserve(RowCount());
+    for (int i = 0; i < RowCount(); ++i) rows.push_back(Row(i));
+    return rows;
+}
+
+void TForm1::AppendRow(const QString& url, const QString& picture) {
+    auto* item = new QTreeWidgetItem({url, picture});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
+    item->setCheckState(0, Qt::Unchecked);
+    sListView1->addTopLevelItem(item);
+}
+
+void TForm1::DeleteRow(QTreeWidgetItem* item) {
+    sListView1Deletion(item);
+    m_deleting = item;
+    delete item;
+    m_deleting = nullptr;
+}
+
+void TForm1::RemoveAllRows() {
+    for (int i = RowCount() - 1; i >= 0; --i) DeleteRow(sListView1->topLevelItem(i));
+}
+
+void TForm1::SetRowChecked(int index, bool checked) {
+    if (QTreeWidgetItem* item = sListView1->topLevelItem(index))
+        item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TForm1::bt_addClick() {
+    if (ed_url->text().isEmpty()) {
+        m_dialogs->ShowNotice(QStringLiteral("Sie müssen eine URL eingeben"));
+        ed_url->setFocus();
+        return;
+    }
+    if (ed_pic->text().isEmpty()) {
+        m_dialogs->ShowNotice(QStringLiteral("Sie müssen einen Bildnamen eingeben"));
+        ed_pic->setFocus();
+        return;
+    }
+    AppendRow(ed_url->text(), ed_pic->text());
+    ed_url->clear();
+    ed_pic->clear();
+    ed_url->setFocus();
+}
+
+void TForm1::sListView1SelectItem(QTreeWidgetItem* item, bool /*selected*/) {
+    if (!item || item == m_deleting) return;
+    ed_change_url->setText(item->text(0));
+    ed_change_pic->setText(item->text(1));
+    m_rowUnderEdit = item;
+    sBitBtn2->setEnabled(true);
+}
+
+void TForm1::sBitBtn2Click() {
+    // A row deleted since its selection leaves nothing to write (the button is then disabled anyway).
+    if (!m_rowUnderEdit) return;
+    m_rowUnderEdit->setText(0, ed_change_url->text());
+    m_rowUnderEdit->setText(1, ed_change_pic->text());
+    if (!sListView1->selectedItems().isEmpty()) sListView1->clearSelection();
+    ed_change_url->clear();
+    ed_change_pic->clear();
+    sBitBtn2->setEnabled(false);
+    m_dialogs->ShowNotice(QStringLiteral("Eintrag geändert"));
+}
+
+void TForm1::sSpeedButton3Click() {
+    for (int i = 0; i < RowCount(); ++i) SetRowChecked(i, true);
+}
+
+void TForm1::sSpeedButton4Click() {
+    for (int i = 0; i < RowCount(); ++i) SetRowChecked(i, false);
+}
+
+void TForm1::sSpeedButton5Click() {
+    if (!m_dialogs->AskYesNo(QStringLiteral("Möchten Sie wirklich alle markierten Einträge löschen ?"))) return;
+    for (int i = RowCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* item = sListView1->topLevelItem(i);
+        if (item->checkState(0) == Qt::Checked) DeleteRow(item);
+    }
+    m_dialogs->ShowNotice(QStringLiteral("Alle markierten Einträge gelöscht"));
+    lb_anzahl->setText(QString::number(RowCount()));
+}
+
+void TForm1::sListView1Change() { lb_anzahl->setText(QString::number(RowCount())); }
+
+void TForm1::sListView1Deletion(QTreeWidgetItem* item) {
+    lb_anzahl->setText(QString::number(RowCount()));  // the row is still counted here
+    if (item == m_rowUnderEdit) {
+        m_rowUnderEdit = nullptr;
+        ed_change_url->clear();
+        ed_change_pic->clear();
+        sBitBtn2->setEnabled(false);
+    }
+}

@@ -1,0 +1,140 @@
+// The main window Form1: settings, preview, website list, progress and status bar.
+#pragma once
+
+#include "browser_host.h"
+#include "website_entry.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class TAboutForm;
+class TDialogs;
+class TGauge;
+class TUpDown;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The dialogs are borrowed; nullptr uses the real ones.
+    explicit TForm1(TDialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- Controls, named as in the window's layout ---------------------------------------------------
+    QGroupBox* sGroupBox1;  // "Einstellungen"
+    QLabel* sLabel1;
+    QLineEdit* sDirectoryEdit1;
+    QAction* sDirectoryEdit1Button;
+    QLabel* sLabel2;
+    QComboBox* sComboBox1;
+    QLabel* sLabel3;
+    QLabel* sLabel4;
+    QLineEdit* edbreit;
+    TUpDown* sUpDown1;
+    QLabel* sLabel6;
+    QLineEdit* ed_height;
+    QCheckBox* sCheckBox1;
+    QPushButton* sBitBtn3;  // "Verarbeitung starten"
+    QWidget* sPanel1;
+    TBrowserHost* WB1;
+    QGroupBox* sGroupBox3;  // "Vorschau"
+    QWidget* ImagePreview1;  // the preview control's place; the preview pane fills it
+    QGroupBox* sGroupBox4;  // "Website - Liste"
+    QToolButton* sSpeedButton1;
+    QToolButton* sSpeedButton2;
+    QToolButton* sSpeedButton3;
+    QToolButton* sSpeedButton4;
+    QToolButton* sSpeedButton5;
+    QLabel* sLabel5;
+    QLabel* lb_anzahl;
+    QTreeWidget* sListView1;
+    QGroupBox* sGroupBox5;  // "Hinzufügen"
+    QLineEdit* ed_url;
+    QLineEdit* ed_pic;
+    QPushButton* bt_add;
+    QGroupBox* sGroupBox6;  // "Ändern"
+    QLineEdit* ed_change_url;
+    QLineEdit* ed_change_pic;
+    QPushButton* sBitBtn2;  // "Eintrag ändern"
+    QGroupBox* sGroupBox2;  // "Fortschritt"
+    TGauge* sGauge1;
+    QLabel* sStatusPanels[3];
+    QStringList Memo1;  // hidden line buffer of the list-file commands
+    QAction* Beenden1;
+    QAction* Exportieren1;
+    QAction* Import1;
+    QAction* About1;
+    TAboutForm* AboutForm;
+
+    // --- Handlers -------------------------------------------------------------------------------------
+    void bt_addClick();
+    void sBitBtn2Click();
+    void sSpeedButton3Click();
+    void sSpeedButton4Click();
+    void sSpeedButton5Click();
+    void sListView1SelectItem(QTreeWidgetItem* item, bool selected);
+    void sListView1Change();
+    void sListView1Deletion(QTreeWidgetItem* item);
+    void sComboBox1Change();
+    void edbreitChange();
+    void sDirectoryEdit1Change();
+    void sDirectoryEdit1ButtonClick();
+    void About1Click();
+    void Beenden1Click();
+    void sSpeedButton2Click();  // export
+    void Import1Click();        // import
+    void sBitBtn3Click();       // batch run
+    void WB1BeforeNavigate2(const QString& url);
+    void WB1DocumentComplete(const QString& url);
+
+    // --- The website list as the other commands see it ------------------------------------------------
+    int RowCount() const;
+    WebsiteEntry Row(int index) const;
+    std::vector<WebsiteEntry> Rows() const;
+    void AppendRow(const QString& url, const QString& picture);
+    void RemoveAllRows();
+    void SetRowChecked(int index, bool checked);
+    QTreeWidgetItem* RowUnderEdit() const { return m_rowUnderEdit; }
+
+    // --- Status bar and application title ------------------------------------------------------------
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+
+    TDialogs& Dialogs() { return *m_dialogs; }
+
+    // Runs a command handler; an escaping error is shown in the error box and never crosses the event loop.
+    void Guarded(const std::function<void()>& command);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildSettings();
+    void BuildPreview();
+    void BuildWebsiteList();
+    void BuildProgressAndStatus();
+    void BuildMenu();
+    void DeleteRow(QTreeWidgetItem* item);
+
+    std::unique_ptr<TDialogs> m_ownDialogs;
+    TDialogs* m_dialogs;
+    QTreeWidgetItem* m_rowUnderEdit = nullptr;
+    QTreeWidgetItem* m_deleting = nullptr;  // the row being deleted; its selection change is not a selection
+    QString m_chooserStart;  // folder chosen last with the folder button
+    bool m_centred = false;
+};

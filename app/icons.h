@@ -1,0 +1,12 @@
+// The 16 x 16 pictures of the tool buttons, drawn by the program itself.
+#pragma once
+
+#include <QIcon>
+
+QIcon ImportListIcon();     // an opening folder with a curved arrow
+QIcon ExportListIcon();     // a diskette
+QIcon CheckAllIcon();       // three ticked check boxes
+QIcon UncheckAllIcon();     // three empty check boxes
+QIcon DeleteCheckedIcon();  // a black cross
+QIcon ChooseFolderIcon();   // a small closed folder, for the folder field's button
+QIcon ApplicationIcon();    // the program's own icon: a framed page thumbnail

@@ -1,0 +1,15 @@
+// Program entry: the main window, then the gallery and the About box, then the event loop.
+#include "Unit1.h"
+#include "skin.h"
+#include "icons.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ApplySkin(app);
+    app.setWindowIcon(ApplicationIcon());
+    TForm1 form1;
+    form1.show();
+    return app.exec();
+}

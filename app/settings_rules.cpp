@@ -1,0 +1,68 @@
+// The arithmetic and text rules of the main window.
+#include "settings_rules.h"
+
+#include <QFileInfo>
+#include <limits>
+
+std::optional<int> StrToInt32(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == u' ') ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == n) return std::nullopt;
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c - u'0');
+        if (value > qint64(std::numeric_limits<int>::max()) + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
+    return int(value);
+}
+
+QString NotAnIntegerMessage(const QString& text) {
+    return QStringLiteral("'%1' ist kein gültiger Integerwert").arg(text);
+}
+
+qint64 HeightForWidth(qint64 width) {
+    // 4w/5 never lies half-way between two integers, so rounding needs no tie rule.
+    const qint64 q = width * 4;
+    qint64 h = q / 5;
+    const qint64 r = q % 5;  // same sign as q
+    if (r * 2 > 5) ++h;
+    if (r * 2 < -5) --h;
+    return h;
+}
+
+std::optional<QSize> ResolutionOfEntry(int index) {
+    switch (index) {
+        case 0: return QSize(1280, 990);
+        case 1: return QSize(1024, 768);
+        case 2: return QSize(800, 600);
+        default: return std::nullopt;
+    }
+}
+
+int GaugePercent(int progress, int maximum) {
+    if (maximum == 0) return 0;
+    return int(qint64(progress) * 100 / maximum);
+}
+
+QString ApplicationTitleFor(const QString& programPath) {
+    QString name = QFileInfo(programPath).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot > 0) name.truncate(dot);
+    if (name.isEmpty()) return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString ErrorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
+    return message;
+}

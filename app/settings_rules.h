@@ -1,0 +1,29 @@
+// The arithmetic and text rules of the main window, kept free of widgets so they can be tested exactly.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <optional>
+
+// The text as a 32-bit signed decimal integer: leading blanks skipped, an optional sign, then only
+// digits. Anything else (empty, trailing blanks, separators, fractions, out of range) gives nothing.
+std::optional<int> StrToInt32(const QString& text);
+
+// The error text for width text that is not such an integer.
+QString NotAnIntegerMessage(const QString& text);
+
+// Thumbnail height shown for a width: 4w/5 rounded to the nearest integer (320 -> 256, 7 -> 6, -5 -> -4).
+qint64 HeightForWidth(qint64 width);
+
+// Capture size of a resolution entry (0: 1280 x 990, 1: 1024 x 768, 2: 800 x 600); nothing for other indexes.
+std::optional<QSize> ResolutionOfEntry(int index);
+
+// Percentage the progress gauge shows: integer part of 100 x progress / maximum, 0 when the maximum is 0.
+int GaugePercent(int progress, int maximum);
+
+// Application title from the program file: name without folder and extension, first letter as it is,
+// the rest in lower case ("/usr/bin/BILDORO.EXE" -> "Bildoro").
+QString ApplicationTitleFor(const QString& programPath);
+
+// Text of the error box: a full stop is appended when the last character's code is above that of ".".
+QString ErrorBoxText(const QString& message);

@@ -1,0 +1,25 @@
+// The modes of bildoro-batch. Each returns the process exit status (0 only when everything succeeded).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+struct BatchOptions {
+    QString listFile;          // list file of the program's own format, or "-" for standard input
+    QString outputFolder;      // joined as it stands with "/" + picture name + ".jpg"
+    int captureWidth = 1024;   // from --resolution (1280x1024 captures 1280 x 990)
+    int captureHeight = 768;
+    QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
+    double timeoutSeconds = 30;
+    int jobs = 1;
+};
+
+// bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
+int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
+
+// bildoro-batch --dry-run LIST -o FOLDER: prints each row and the path it would write; starts no browser.
+int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err);
+
+// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place.
+int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err);

@@ -1,0 +1,80 @@
+// bildoro-batch: the batch run without windows.
+#include "commands.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+bool ParseResolution(const QString& text, BatchOptions& options) {
+    // The same three choices as the window; 1280 x 1024 captures 1280 x 990, as the window does.
+    const QString t = QString(text).remove(u' ').toLower();
+    if (t == u"1280x1024") options.captureWidth = 1280, options.captureHeight = 990;
+    else if (t == u"1024x768") options.captureWidth = 1024, options.captureHeight = 768;
+    else if (t == u"800x600") options.captureWidth = 800, options.captureHeight = 600;
+    else return false;
+    return true;
+}
+
+int Usage(const QString& message) {
+    std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n", qPrintable(message));
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bildoro-batch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BILDORO_FILE_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns a list of web pages into thumbnail pictures in one batch.\n"
+        "LIST is a list file (one 'URL;picture name' per line) or - for standard input."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("LIST"), QStringLiteral("The list file."));
+    const QCommandLineOption outOpt({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Output folder for the pictures."), QStringLiteral("FOLDER"));
+    const QCommandLineOption resOpt(QStringLiteral("resolution"),
+                                    QStringLiteral("Capture size: 1280x1024, 1024x768 (default) or 800x600."),
+                                    QStringLiteral("WxH"), QStringLiteral("1024x768"));
+    const QCommandLineOption widthOpt(QStringLiteral("width"), QStringLiteral("Thumbnail width (default 320)."),
+                                      QStringLiteral("PIXELS"), QStringLiteral("320"));
+    const QCommandLineOption timeoutOpt(QStringLiteral("timeout"),
+                                        QStringLiteral("Longest wait for a page in seconds (default 30)."),
+                                        QStringLiteral("SECONDS"), QStringLiteral("30"));
+    const QCommandLineOption jobsOpt(QStringLiteral("jobs"), QStringLiteral("Pages loading at once (1-8, default 1)."),
+                                     QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dryOpt(QStringLiteral("dry-run"),
+                                    QStringLiteral("Only print each row and the file it would write."));
+    const QCommandLineOption shrinkOpt(QStringLiteral("shrink"),
+                                       QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
+                                       QStringLiteral("WIDTH"));
+    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt});
+    parser.process(app);
+
+    const QStringList args = parser.positionalArguments();
+    if (parser.isSet(shrinkOpt)) {
+        if (args.isEmpty()) return Usage(QStringLiteral("--shrink needs at least one file"));
+        return RunShrink(parser.value(shrinkOpt), args, stdout, stderr);
+    }
+    if (args.size() != 1) return Usage(QStringLiteral("expected exactly one list file"));
+    if (!parser.isSet(outOpt)) return Usage(QStringLiteral("the output folder (-o FOLDER) is missing"));
+    if (parser.isSet(dryOpt)) return RunDryRun(args[0], parser.value(outOpt), stdout, stderr);
+
+    BatchOptions options;
+    options.listFile = args[0];
+    options.outputFolder = parser.value(outOpt);
+    options.widthText = parser.value(widthOpt);
+    if (!ParseResolution(parser.value(resOpt), options))
+        return Usage(QStringLiteral("unknown resolution '%1'").arg(parser.value(resOpt)));
+    bool ok = false;
+    options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
+    if (!ok || options.timeoutSeconds <= 0) return Usage(QStringLiteral("--timeout needs a positive number"));
+    options.jobs = parser.value(jobsOpt).toInt(&ok);
+    if (!ok || options.jobs < 1 || options.jobs > 8) return Usage(QStringLiteral("--jobs needs a number from 1 to 8"));
+    return RunBatch(options, stdout, stderr);
+}

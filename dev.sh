@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Developer entry point: installs what is missing, builds, and runs the demo or the tests.
+#   ./dev.sh demo    build and run the program's main job on the bundled example
+#   ./dev.sh test    build and run every test (ctest); non-zero exit on any failure
+#   ./dev.sh build   install dependencies and build only
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_DIR=${BUILD_DIR:-build}
+JOBS=${JOBS:-$(nproc)}
+
+# Debian 12 packages the build, the tests and the demo need.
+PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
+          libbenchmark-dev chromium xvfb xauth x11-apps imagemagick fonts-dejavu-core)
+
+install_missing() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    install_missing
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$BUILD_DIR" -j "$JOBS"
+}
+
+run_tests() {
+    build
+    ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" "$@"
+}
+
+run_demo() {
+    build
+    if [ -x "$BUILD_DIR/cli/bildoro-batch" ] && [ -f examples/example-list.csv ]; then
+        exec examples/run-demo.sh "$BUILD_DIR"
+    fi
+    # Until the batch run exists: show the main window and keep a screenshot of it.
+    local shot="$BUILD_DIR/main-window.png"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
+        '$BUILD_DIR/app/bildoro' & pid=\$!
+        sleep 3
+        import -window root '$shot'
+        kill \$pid; wait \$pid 2>/dev/null || true"
+    echo "Main window screenshot: $shot"
+}
+
+case "${1:-}" in
+    demo) shift; run_demo "$@" ;;
+    test) shift; run_tests "$@" ;;
+    build) shift; build "$@" ;;
+    *) echo "usage: $0 demo|test|build" >&2; exit 2 ;;
+esac

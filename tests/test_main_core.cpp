@@ -1,0 +1,12 @@
+// Test entry for tests without windows.
+#include "test_support.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    UsePrivateRuntimeDir();
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

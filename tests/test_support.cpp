@@ -1,0 +1,19 @@
+// Helpers shared by the tests.
+#include "test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+void UsePrivateRuntimeDir() {
+    static char dir[] = "/tmp/bildoro-test-runtime-XXXXXX";
+    static bool made = false;
+    if (made) return;
+    if (!mkdtemp(dir)) {
+        std::perror("mkdtemp");
+        std::exit(2);
+    }
+    made = true;
+    setenv("XDG_RUNTIME_DIR", dir, 1);
+    std::atexit([] { rmdir(dir); });
+}
