@@ -404,6 +404,9 @@ void TForm1::AppendRow(const QString& url, const QString& picture) {
 void TForm1::DeleteRow(QTreeWidgetItem* item) {
     sListView1Deletion(item);
     m_deleting = item;
+    // Deleting the selected row selects no other row.
+    if (item->isSelected()) sListView1->clearSelection();
+    if (sListView1->currentItem() == item) sListView1->selectionModel()->clearCurrentIndex();
     delete item;
     m_deleting = nullptr;
 }

@@ -59,7 +59,8 @@ QString ApplicationTitleFor(const QString& programPath) {
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot > 0) name.truncate(dot);
     if (name.isEmpty()) return name;
-    return name.left(1) + name.mid(1).toLower();
+    // Program files are lower case here; the title keeps the capital first letter the program shows elsewhere.
+    return name.left(1).toUpper() + name.mid(1).toLower();
 }
 
 QString ErrorBoxText(const QString& message) {

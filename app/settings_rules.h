@@ -21,8 +21,8 @@ std::optional<QSize> ResolutionOfEntry(int index);
 // Percentage the progress gauge shows: integer part of 100 x progress / maximum, 0 when the maximum is 0.
 int GaugePercent(int progress, int maximum);
 
-// Application title from the program file: name without folder and extension, first letter as it is,
-// the rest in lower case ("/usr/bin/BILDORO.EXE" -> "Bildoro").
+// Application title from the program file: name without folder and extension, first letter in upper
+// case, the rest in lower case ("/usr/bin/bildoro" -> "Bildoro").
 QString ApplicationTitleFor(const QString& programPath);
 
 // Text of the error box: a full stop is appended when the last character's code is above that of ".".

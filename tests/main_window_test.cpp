@@ -1,0 +1,351 @@
+// The main window driven with real mouse and key input: settings, list commands, messages, counter.
+#include "Unit1.h"
+#include "fake_dialogs.h"
+#include "gauge.h"
+#include "updown.h"
+
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form.show();
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+
+    void Type(QLineEdit* edit, const QString& text) {
+        edit->setFocus();
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+    }
+
+    void AddRow(const QString& url, const QString& pic) {
+        Type(form.ed_url, url);
+        Type(form.ed_pic, pic);
+        QTest::mouseClick(form.bt_add, Qt::LeftButton);
+    }
+
+    QTreeWidgetItem* Item(int i) { return form.sListView1->topLevelItem(i); }
+
+    void ClickRow(int i) {
+        const QRect r = form.sListView1->visualItemRect(Item(i));
+        QTest::mouseClick(form.sListView1->viewport(), Qt::LeftButton, {}, QPoint(60, r.center().y()));
+    }
+
+    QStringList Urls() {
+        QStringList urls;
+        for (const WebsiteEntry& e : form.Rows()) urls << e.url;
+        return urls;
+    }
+
+    TFakeDialogs dialogs;
+    TForm1 form{&dialogs};
+};
+
+TEST_F(MainWindowTest, StartsAsLaidOut) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Bildoro 1.0"));
+    EXPECT_EQ(form.centralWidget()->size(), QSize(654, 591));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window has a fixed size";
+    EXPECT_EQ(form.centralWidget()->palette().color(QPalette::Window), QColor(209, 209, 209));
+    EXPECT_EQ(form.sGroupBox1->geometry(), QRect(8, 8, 273, 273));
+    EXPECT_EQ(form.sGroupBox3->geometry(), QRect(288, 8, 361, 273));
+    EXPECT_EQ(form.sGroupBox4->geometry(), QRect(8, 284, 641, 249));
+    EXPECT_EQ(form.sGroupBox2->geometry(), QRect(4, 532, 645, 57));
+    EXPECT_EQ(form.ImagePreview1->geometry(), QRect(20, 20, 321, 241));
+    EXPECT_EQ(form.sListView1->geometry(), QRect(0, 44, 433, 197));
+    EXPECT_EQ(form.sListView1->columnWidth(0), 250);
+    EXPECT_EQ(form.sListView1->columnWidth(1), 160);
+    EXPECT_EQ(form.sListView1->headerItem()->text(0), QStringLiteral("URL"));
+    EXPECT_EQ(form.sListView1->headerItem()->text(1), QStringLiteral("Bildname"));
+    EXPECT_EQ(form.sStatusPanels[0]->width(), 100);
+    EXPECT_EQ(form.sStatusPanels[1]->width(), 300);
+    EXPECT_EQ(form.sStatusPanels[2]->width(), 300);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(form.StatusText(i).isEmpty());
+    EXPECT_EQ(form.sGauge1->MaxValue(), 100);
+    EXPECT_EQ(form.sGauge1->Progress(), 0);
+    EXPECT_EQ(form.sGauge1->PercentText(), QStringLiteral("0%"));
+    EXPECT_EQ(form.sComboBox1->currentText(), QStringLiteral("1024 x 768"));
+    EXPECT_EQ(form.edbreit->text(), QStringLiteral("320"));
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("256"));
+    EXPECT_TRUE(form.ed_height->isReadOnly());
+    EXPECT_EQ(form.sDirectoryEdit1->maxLength(), 255);
+    EXPECT_FALSE(form.sCheckBox1->isChecked());
+    EXPECT_FALSE(form.sBitBtn3->isEnabled());
+    EXPECT_FALSE(form.sBitBtn2->isEnabled());
+    EXPECT_TRUE(form.lb_anzahl->text().isEmpty());
+    EXPECT_EQ(form.sSpeedButton5->toolTip(), QStringLiteral("Alle markierten Einträge löschen"));
+    EXPECT_TRUE(form.sSpeedButton1->toolTip().isEmpty());
+    EXPECT_EQ(form.WB1->Width(), 1024);
+    EXPECT_EQ(form.WB1->Height(), 768);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, ResolutionEntriesSizeTheBrowserView) {
+    const std::tuple<int, int, int> cases[] = {{0, 1280, 990}, {2, 800, 600}, {1, 1024, 768}};
+    for (const auto& [index, w, h] : cases) {
+        form.sComboBox1->setCurrentIndex(index);
+        EXPECT_EQ(form.WB1->Width(), w);
+        EXPECT_EQ(form.WB1->Height(), h);
+    }
+    // Typed text selects no entry and changes nothing.
+    form.sComboBox1->setCurrentIndex(2);
+    Type(form.sComboBox1->lineEdit(), QStringLiteral("1280 x 1"));
+    EXPECT_EQ(form.WB1->Width(), 800);
+    EXPECT_EQ(form.WB1->Height(), 600);
+    // Choosing with the keyboard in the closed drop-down applies the entry.
+    form.sComboBox1->setFocus();
+    form.sComboBox1->setCurrentIndex(0);
+    EXPECT_EQ(form.WB1->Width(), 1280);
+    EXPECT_EQ(form.WB1->Height(), 990);
+}
+
+TEST_F(MainWindowTest, HeightFollowsTypedWidth) {
+    Type(form.edbreit, QStringLiteral("7"));
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("6"));
+    Type(form.edbreit, QStringLiteral("5000"));  // beyond the arrows' range, still accepted
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("4000"));
+    form.edbreit->setText(QStringLiteral("-5"));  // pasted at once ("-" alone is no integer)
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("-4"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, WidthThatIsNoIntegerShowsErrorAndKeepsHeight) {
+    Type(form.edbreit, QStringLiteral("320"));
+    dialogs.errors.clear();
+    Type(form.edbreit, QString());  // cleared field
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors[0], QStringLiteral("'' ist kein gültiger Integerwert."));
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("256"));
+    dialogs.errors.clear();
+    QTest::keyClicks(form.edbreit, QStringLiteral("1x"));  // "1" is fine, "1x" is not
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors[0], QStringLiteral("'1x' ist kein gültiger Integerwert."));
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("1"));
+}
+
+TEST_F(MainWindowTest, ArrowsStepWithinRangeWithoutSeparators) {
+    Type(form.edbreit, QStringLiteral("999"));
+    QTest::mouseClick(form.sUpDown1->UpButton(), Qt::LeftButton);
+    EXPECT_EQ(form.edbreit->text(), QStringLiteral("1000"));
+    EXPECT_EQ(form.ed_height->text(), QStringLiteral("800"));
+    Type(form.edbreit, QStringLiteral("1280"));
+    QTest::mouseClick(form.sUpDown1->UpButton(), Qt::LeftButton);
+    EXPECT_EQ(form.edbreit->text(), QStringLiteral("1280"));
+    Type(form.edbreit, QStringLiteral("10"));
+    QTest::mouseClick(form.sUpDown1->DownButton(), Qt::LeftButton);
+    EXPECT_EQ(form.edbreit->text(), QStringLiteral("10"));
+    Type(form.edbreit, QStringLiteral("5000"));
+    QTest::mouseClick(form.sUpDown1->DownButton(), Qt::LeftButton);
+    EXPECT_EQ(form.edbreit->text(), QStringLiteral("1280"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, FirstFolderChangeEnablesStartForGood) {
+    EXPECT_FALSE(form.sBitBtn3->isEnabled());
+    Type(form.sDirectoryEdit1, QStringLiteral("/tmp/x"));
+    EXPECT_TRUE(form.sBitBtn3->isEnabled());
+    Type(form.sDirectoryEdit1, QString());
+    EXPECT_TRUE(form.sBitBtn3->isEnabled());
+}
+
+TEST_F(MainWindowTest, FolderButtonChoosesAndRemembersTheFolder) {
+    QTemporaryDir a, b;
+    dialogs.directories = {a.path()};
+    form.sDirectoryEdit1Button->trigger();
+    EXPECT_EQ(form.sDirectoryEdit1->text(), a.path());
+    EXPECT_TRUE(form.sBitBtn3->isEnabled());
+    // Starts at the field's folder when it exists, else at the last choice; cancel keeps the field.
+    Type(form.sDirectoryEdit1, b.path());
+    form.sDirectoryEdit1Button->trigger();
+    Type(form.sDirectoryEdit1, QStringLiteral("/does/not/exist"));
+    form.sDirectoryEdit1Button->trigger();
+    EXPECT_EQ(dialogs.directoryStarts, QStringList({QString(), b.path(), a.path()}));
+    EXPECT_EQ(form.sDirectoryEdit1->text(), QStringLiteral("/does/not/exist"));
+    // A chosen folder that does not exist is not taken.
+    dialogs.directories = {QStringLiteral("/does/not/exist/either")};
+    form.sDirectoryEdit1Button->trigger();
+    EXPECT_EQ(form.sDirectoryEdit1->text(), QStringLiteral("/does/not/exist"));
+}
+
+TEST_F(MainWindowTest, AddChecksUrlFirstThenPictureName) {
+    QTest::mouseClick(form.bt_add, Qt::LeftButton);
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Sie müssen eine URL eingeben")});
+    EXPECT_TRUE(form.ed_url->hasFocus());
+    Type(form.ed_url, QStringLiteral("http://a"));
+    QTest::mouseClick(form.bt_add, Qt::LeftButton);
+    EXPECT_EQ(dialogs.notices.last(), QStringLiteral("Sie müssen einen Bildnamen eingeben"));
+    EXPECT_TRUE(form.ed_pic->hasFocus());
+    EXPECT_EQ(form.RowCount(), 0);
+    EXPECT_TRUE(form.lb_anzahl->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, AddAppendsRowsInOrderAndCounts) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    AddRow(QStringLiteral("  "), QStringLiteral("b c"));  // blanks count as present
+    ASSERT_EQ(form.RowCount(), 2);
+    EXPECT_EQ(form.Row(0), (WebsiteEntry{QStringLiteral("http://a"), QStringLiteral("a"), false}));
+    EXPECT_EQ(form.Row(1), (WebsiteEntry{QStringLiteral("  "), QStringLiteral("b c"), false}));
+    EXPECT_TRUE(form.ed_url->text().isEmpty());
+    EXPECT_TRUE(form.ed_pic->text().isEmpty());
+    EXPECT_TRUE(form.ed_url->hasFocus());
+    EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("2"));
+    EXPECT_TRUE(dialogs.notices.isEmpty());
+}
+
+TEST_F(MainWindowTest, SelectionFillsChangeFieldsAndChangeWritesRow) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    AddRow(QStringLiteral("http://b"), QStringLiteral("b"));
+    ClickRow(0);
+    ClickRow(1);
+    EXPECT_EQ(form.ed_change_url->text(), QStringLiteral("http://b"));
+    EXPECT_EQ(form.ed_change_pic->text(), QStringLiteral("b"));
+    EXPECT_TRUE(form.sBitBtn2->isEnabled());
+    Type(form.ed_change_url, QString());
+    Type(form.ed_change_pic, QString());
+    QTest::mouseClick(form.sBitBtn2, Qt::LeftButton);
+    EXPECT_EQ(form.Row(1), (WebsiteEntry{QString(), QString(), false}));
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Eintrag geändert")});
+    EXPECT_TRUE(form.sListView1->selectedItems().isEmpty());
+    EXPECT_TRUE(form.ed_change_url->text().isEmpty());
+    EXPECT_TRUE(form.ed_change_pic->text().isEmpty());
+    EXPECT_FALSE(form.sBitBtn2->isEnabled());
+    EXPECT_EQ(form.Row(0).url, QStringLiteral("http://a"));
+}
+
+TEST_F(MainWindowTest, ClickIntoEmptyListKeepsRowUnderEdit) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    ClickRow(0);
+    QTest::mouseClick(form.sListView1->viewport(), Qt::LeftButton, {}, QPoint(100, 150));
+    EXPECT_EQ(form.ed_change_url->text(), QStringLiteral("http://a"));
+    EXPECT_TRUE(form.sBitBtn2->isEnabled());
+    Type(form.ed_change_pic, QStringLiteral("neu"));
+    QTest::mouseClick(form.sBitBtn2, Qt::LeftButton);
+    EXPECT_EQ(form.Row(0).picture, QStringLiteral("neu"));
+    EXPECT_EQ(dialogs.notices.last(), QStringLiteral("Eintrag geändert"));
+}
+
+TEST_F(MainWindowTest, DeleteCheckedRemovesThemAndReports) {
+    for (const char* n : {"1", "2", "3", "4"}) AddRow(QStringLiteral("http://") + n, QString::fromLatin1(n));
+    form.SetRowChecked(0, true);
+    form.SetRowChecked(2, true);
+    dialogs.answers = {true};
+    QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);
+    EXPECT_EQ(dialogs.questions,
+              QStringList{QStringLiteral("Möchten Sie wirklich alle markierten Einträge löschen ?")});
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Alle markierten Einträge gelöscht")});
+    EXPECT_EQ(Urls(), QStringList({QStringLiteral("http://2"), QStringLiteral("http://4")}));
+    EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("2"));
+}
+
+TEST_F(MainWindowTest, DeleteAskedEvenWithNothingCheckedAndNoKeepsAll) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    form.SetRowChecked(0, true);
+    QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);  // no answer: No
+    EXPECT_EQ(form.RowCount(), 1);
+    EXPECT_TRUE(dialogs.notices.isEmpty());
+    form.SetRowChecked(0, false);
+    dialogs.answers = {true};
+    QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);
+    EXPECT_EQ(form.RowCount(), 1);
+    EXPECT_EQ(dialogs.questions.size(), 2);
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Alle markierten Einträge gelöscht")});
+}
+
+TEST_F(MainWindowTest, DeletingTheRowUnderEditDisablesChange) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    AddRow(QStringLiteral("http://b"), QStringLiteral("b"));
+    ClickRow(1);
+    form.SetRowChecked(1, true);
+    dialogs.answers = {true};
+    QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);
+    EXPECT_EQ(form.RowCount(), 1);
+    EXPECT_EQ(form.RowUnderEdit(), nullptr);
+    EXPECT_FALSE(form.sBitBtn2->isEnabled());
+    EXPECT_TRUE(form.ed_change_url->text().isEmpty());
+    form.sBitBtn2Click();  // even when called directly, nothing is written to another row
+    EXPECT_EQ(form.Row(0).url, QStringLiteral("http://a"));
+}
+
+TEST_F(MainWindowTest, CheckAndUncheckAll) {
+    QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);  // empty list: nothing, no message
+    EXPECT_TRUE(dialogs.notices.isEmpty());
+    EXPECT_TRUE(form.lb_anzahl->text().isEmpty());
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    AddRow(QStringLiteral("http://b"), QStringLiteral("b"));
+    QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);
+    for (const WebsiteEntry& e : form.Rows()) EXPECT_TRUE(e.checked);
+    QTest::mouseClick(form.sSpeedButton4, Qt::LeftButton);
+    for (const WebsiteEntry& e : form.Rows()) EXPECT_FALSE(e.checked);
+    EXPECT_TRUE(dialogs.notices.isEmpty());
+}
+
+TEST_F(MainWindowTest, UrlEditsInPlaceButPictureNameDoesNot) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    ClickRow(0);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    ClickRow(0);  // a second click on the selected row's URL opens the editor
+    QLineEdit* editor = nullptr;
+    for (int i = 0; i < 50 && !editor; ++i) {
+        QTest::qWait(20);
+        editor = form.sListView1->viewport()->findChild<QLineEdit*>();
+    }
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("http://x"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the list commits the edit through a queued call
+    EXPECT_EQ(form.Row(0).url, QStringLiteral("http://x"));
+    EXPECT_EQ(form.Row(0).picture, QStringLiteral("a"));
+    EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("1"));
+    // The picture name column offers no editor.
+    EXPECT_EQ(form.sListView1->itemDelegate()->createEditor(form.sListView1->viewport(), QStyleOptionViewItem(),
+                                                            form.sListView1->model()->index(0, 1)),
+              nullptr);
+}
+
+TEST_F(MainWindowTest, GaugeClampsAndShowsPercent) {
+    TGauge& g = *form.sGauge1;
+    g.SetMaxValue(4);
+    g.SetProgress(3);
+    EXPECT_EQ(g.PercentText(), QStringLiteral("75%"));
+    g.SetProgress(9);
+    EXPECT_EQ(g.Progress(), 4);
+    g.SetMaxValue(2);  // lowers the progress with it
+    EXPECT_EQ(g.Progress(), 2);
+    g.SetProgress(-3);
+    EXPECT_EQ(g.Progress(), 0);
+    g.SetMaxValue(0);
+    EXPECT_EQ(g.PercentText(), QStringLiteral("0%"));
+}
+
+TEST_F(MainWindowTest, ErrorsOfCommandsReachTheErrorBox) {
+    form.Guarded([] { throw std::runtime_error("Datei x kann nicht geöffnet werden"); });
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Datei x kann nicht geöffnet werden.")});
+}
+
+TEST_F(MainWindowTest, BeendenClosesTheWindow) {
+    form.Beenden1->trigger();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+}  // namespace
