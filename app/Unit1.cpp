@@ -273,7 +273,7 @@ void TForm1::BuildWebsiteList() {
     sGroupBox5 = MakeGroup(sGroupBox4, "sGroupBox5", QStringLiteral("Hinzufügen"), QRect(444, 16, 189, 117));
     MakeLabel(sGroupBox5, QStringLiteral("URL:"), 8, 28);
     ed_url = MakeEdit(sGroupBox5, "ed_url", 60, 24, 121, 21);
-    MakeLabel(sGroupBox5, QStringLiteral("Bildname:"), 8, 60);
+    MakeLabel(sGroupBox5, QStringLiteral("Bildname:"), 5, 60);
     ed_pic = MakeEdit(sGroupBox5, "ed_pic", 60, 56, 121, 21);
     bt_add = new QPushButton(QStringLiteral("Hinzufügen"), sGroupBox5);
     bt_add->setObjectName(QStringLiteral("bt_add"));
@@ -283,7 +283,7 @@ void TForm1::BuildWebsiteList() {
     sGroupBox6 = MakeGroup(sGroupBox4, "sGroupBox6", QStringLiteral("Ändern"), QRect(444, 136, 189, 105));
     MakeLabel(sGroupBox6, QStringLiteral("URL:"), 8, 20);
     ed_change_url = MakeEdit(sGroupBox6, "ed_change_url", 60, 16, 121, 21);
-    MakeLabel(sGroupBox6, QStringLiteral("Bildname:"), 8, 48);
+    MakeLabel(sGroupBox6, QStringLiteral("Bildname:"), 5, 48);
     ed_change_pic = MakeEdit(sGroupBox6, "ed_change_pic", 60, 44, 121, 21);
     sBitBtn2 = new QPushButton(QStringLiteral("Eintrag ändern"), sGroupBox6);
     sBitBtn2->setObjectName(QStringLiteral("sBitBtn2"));
