@@ -5,12 +5,7 @@
 #include <QString>
 #include <optional>
 
-// The text as a 32-bit signed decimal integer: leading blanks skipped, an optional sign, then only
-// digits. Anything else (empty, trailing blanks, separators, fractions, out of range) gives nothing.
-std::optional<int> StrToInt32(const QString& text);
-
-// The error text for width text that is not such an integer.
-QString NotAnIntegerMessage(const QString& text);
+#include "int_text.h"
 
 // Thumbnail height shown for a width: 4w/5 rounded to the nearest integer (320 -> 256, 7 -> 6, -5 -> -4).
 qint64 HeightForWidth(qint64 width);
