@@ -1,0 +1,91 @@
+// TBitmap24: storage, row access and conversion from and to QImage.
+#include "bitmap24.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+std::ptrdiff_t StrideFor(int width) { return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t(3); }
+
+void CheckSize(int width, int height) {
+    if (width < 0 || height < 0)
+        throw std::invalid_argument("Bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " is negative");
+    // 1 GiB is far beyond any capture; larger sizes are a caller's mistake, not a request to allocate.
+    constexpr std::ptrdiff_t kMaxBytes = std::ptrdiff_t(1) << 30;
+    if (width > 0 && height > 0 && StrideFor(width) > kMaxBytes / height)
+        throw std::invalid_argument("Bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " is too large");
+}
+
+}  // namespace
+
+TBitmap24::TBitmap24(int width, int height) { SetSize(width, height); }
+
+void TBitmap24::SetSize(int width, int height) {
+    CheckSize(width, height);
+    if (width == m_width && height == m_height) return;
+    const std::ptrdiff_t stride = StrideFor(width);
+    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
+    const int keepRows = std::min(height, m_height);
+    const size_t keepBytes = static_cast<size_t>(std::min(width, m_width)) * 3;
+    for (int y = 0; y < keepRows; ++y)
+        std::memcpy(pixels.data() + y * stride, m_pixels.data() + y * m_stride, keepBytes);
+    m_pixels.swap(pixels);
+    m_width = width;
+    m_height = height;
+    m_stride = stride;
+}
+
+uint8_t* TBitmap24::ScanLine(int row) {
+    return const_cast<uint8_t*>(static_cast<const TBitmap24*>(this)->ScanLine(row));
+}
+
+const uint8_t* TBitmap24::ScanLine(int row) const {
+    if (row < 0 || row >= m_height)
+        throw std::out_of_range("Scan line index " + std::to_string(row) + " out of range (bitmap has " +
+                                std::to_string(m_height) + " rows)");
+    return m_pixels.data() + row * m_stride;
+}
+
+void TBitmap24::Fill(uint8_t blue, uint8_t green, uint8_t red) {
+    for (int y = 0; y < m_height; ++y) {
+        uint8_t* p = m_pixels.data() + y * m_stride;
+        for (int x = 0; x < m_width; ++x, p += 3) p[0] = blue, p[1] = green, p[2] = red;
+    }
+}
+
+QImage TBitmap24::ToQImage() const {
+    if (IsEmpty()) return QImage();
+    QImage image(m_width, m_height, QImage::Format_BGR888);
+    if (image.isNull()) throw std::bad_alloc();
+    const size_t rowBytes = static_cast<size_t>(m_width) * 3;
+    for (int y = 0; y < m_height; ++y) std::memcpy(image.scanLine(y), m_pixels.data() + y * m_stride, rowBytes);
+    return image;
+}
+
+TBitmap24 TBitmap24::FromQImage(const QImage& image) {
+    TBitmap24 bitmap;
+    if (image.isNull()) return bitmap;
+    const QImage bgr = image.format() == QImage::Format_BGR888 ? image
+                                                               : image.convertToFormat(QImage::Format_BGR888);
+    if (bgr.isNull()) throw std::bad_alloc();
+    bitmap.SetSize(bgr.width(), bgr.height());
+    const size_t rowBytes = static_cast<size_t>(bitmap.m_width) * 3;
+    for (int y = 0; y < bitmap.m_height; ++y)
+        std::memcpy(bitmap.m_pixels.data() + y * bitmap.m_stride, bgr.constScanLine(y), rowBytes);
+    return bitmap;
+}
+
+bool TBitmap24::operator==(const TBitmap24& other) const {
+    if (m_width != other.m_width || m_height != other.m_height) return false;
+    const size_t rowBytes = static_cast<size_t>(m_width) * 3;
+    for (int y = 0; y < m_height; ++y)
+        if (std::memcmp(m_pixels.data() + y * m_stride, other.m_pixels.data() + y * m_stride, rowBytes) != 0)
+            return false;
+    return true;
+}

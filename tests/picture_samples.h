@@ -1,0 +1,61 @@
+// Synthetic pictures for the picture tests: made in the test, so no binary files are needed.
+#pragma once
+
+#include "bitmap24.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <cstdint>
+
+// A smooth picture with different values in each channel, so swapped channels or shifted rows show.
+inline TBitmap24 GradientBitmap(int width, int height) {
+    TBitmap24 bitmap(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = bitmap.ScanLine(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            p[0] = static_cast<uint8_t>(x * 255 / (width > 1 ? width - 1 : 1));           // blue
+            p[1] = static_cast<uint8_t>(y * 255 / (height > 1 ? height - 1 : 1));         // green
+            p[2] = static_cast<uint8_t>(((x + y) * 255) / (width + height > 2 ? width + height - 2 : 1));  // red
+        }
+    }
+    return bitmap;
+}
+
+// Random-looking but repeatable pixels (a linear congruential sequence).
+inline TBitmap24 NoiseBitmap(int width, int height, uint32_t seed = 12345) {
+    TBitmap24 bitmap(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = bitmap.ScanLine(y);
+        for (int x = 0; x < width * 3; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            p[x] = static_cast<uint8_t>(seed >> 24);
+        }
+    }
+    return bitmap;
+}
+
+inline void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("test setup: cannot write " + path.toStdString());
+}
+
+inline QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    return file.readAll();
+}
+
+// Largest difference of any byte of two pictures of the same size (-1 when the sizes differ).
+inline int MaxDifference(const TBitmap24& a, const TBitmap24& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return -1;
+    int worst = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int i = 0; i < a.Width() * 3; ++i) {
+            const int d = a.ScanLine(y)[i] - b.ScanLine(y)[i];
+            worst = std::max(worst, d < 0 ? -d : d);
+        }
+    return worst;
+}

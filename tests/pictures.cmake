@@ -1,0 +1,4 @@
+# Pictures: bitmap, MulDiv, JPEG object, reduction, preview pane, --shrink.
+bildoro_test(mul_div_test SOURCES mul_div_test.cpp LIBS bildoro_capture)
+bildoro_test(bitmap24_test SOURCES bitmap24_test.cpp LIBS bildoro_capture)
+bildoro_test(jpeg_image_test SOURCES jpeg_image_test.cpp LIBS bildoro_capture)
