@@ -9,7 +9,9 @@
 
 namespace {
 
-std::ptrdiff_t StrideFor(int width) { return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t(3); }
+std::ptrdiff_t StrideFor(int width) {
+    return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t(3);
+}
 
 void CheckSize(int width, int height) {
     if (width < 0 || height < 0)
@@ -24,7 +26,9 @@ void CheckSize(int width, int height) {
 
 }  // namespace
 
-TBitmap24::TBitmap24(int width, int height) { SetSize(width, height); }
+TBitmap24::TBitmap24(int width, int height) {
+    SetSize(width, height);
+}
 
 void TBitmap24::SetSize(int width, int height) {
     CheckSize(width, height);
@@ -64,15 +68,16 @@ QImage TBitmap24::ToQImage() const {
     QImage image(m_width, m_height, QImage::Format_BGR888);
     if (image.isNull()) throw std::bad_alloc();
     const size_t rowBytes = static_cast<size_t>(m_width) * 3;
-    for (int y = 0; y < m_height; ++y) std::memcpy(image.scanLine(y), m_pixels.data() + y * m_stride, rowBytes);
+    for (int y = 0; y < m_height; ++y)
+        std::memcpy(image.scanLine(y), m_pixels.data() + y * m_stride, rowBytes);
     return image;
 }
 
 TBitmap24 TBitmap24::FromQImage(const QImage& image) {
     TBitmap24 bitmap;
     if (image.isNull()) return bitmap;
-    const QImage bgr = image.format() == QImage::Format_BGR888 ? image
-                                                               : image.convertToFormat(QImage::Format_BGR888);
+    const QImage bgr =
+        image.format() == QImage::Format_BGR888 ? image : image.convertToFormat(QImage::Format_BGR888);
     if (bgr.isNull()) throw std::bad_alloc();
     bitmap.SetSize(bgr.width(), bgr.height());
     const size_t rowBytes = static_cast<size_t>(bitmap.m_width) * 3;

@@ -7,11 +7,11 @@
 #include <vector>
 
 // A 24-bit bitmap held in memory, rows top-down. Pixels are 3 bytes in the order blue, green, red; each row
-// occupies a multiple of 4 bytes. Rows are reached by index through ScanLine; code that walks rows measures the
-// distance from one row to the next (ScanLine(1) - ScanLine(0)) instead of assuming it.
-// A bitmap with zero width or zero height is empty. Copies are deep.
+// occupies a multiple of 4 bytes. Rows are reached by index through ScanLine; code that walks rows measures
+// the distance from one row to the next (ScanLine(1) - ScanLine(0)) instead of assuming it. A bitmap with
+// zero width or zero height is empty. Copies are deep.
 class TBitmap24 {
-public:
+  public:
     TBitmap24() = default;
     // A width x height bitmap, all black. Throws std::invalid_argument for a negative or too large size.
     TBitmap24(int width, int height);
@@ -42,7 +42,7 @@ public:
 
     bool operator==(const TBitmap24& other) const;
 
-private:
+  private:
     int m_width = 0;
     int m_height = 0;
     std::ptrdiff_t m_stride = 0;

@@ -18,15 +18,15 @@ namespace {
 
 bool g_lowColorDisplay = false;
 
-// Pictures whose decoded pixels would exceed this are refused before libjpeg allocates anything for them, so a
-// forged header cannot make the program try to allocate gigabytes.
+// Pictures whose decoded pixels would exceed this are refused before libjpeg allocates anything for them, so
+// a forged header cannot make the program try to allocate gigabytes.
 constexpr int64_t kMaxDecodedBytes = int64_t(1) << 30;
 // The biggest file LoadFromFile reads into memory.
 constexpr qint64 kMaxFileBytes = qint64(512) << 20;
 
-// libjpeg reports fatal errors through error_exit, which must not return. We jump back to the setjmp of the one
-// Guarded() call that is active, copy the library's message, and throw from ordinary C++ code there. Between
-// setjmp and longjmp only libjpeg's C frames and trivially destructible lambdas are on the stack.
+// libjpeg reports fatal errors through error_exit, which must not return. We jump back to the setjmp of the
+// one Guarded() call that is active, copy the library's message, and throw from ordinary C++ code there.
+// Between setjmp and longjmp only libjpeg's C frames and trivially destructible lambdas are on the stack.
 struct ErrorManager {
     jpeg_error_mgr pub;  // first member: libjpeg sees only this part
     std::jmp_buf jump;
@@ -78,7 +78,7 @@ std::string Describe(const QString& source) {
 
 // A decompressor that is destroyed on every path.
 class Decompressor {
-public:
+  public:
     explicit Decompressor(std::string what) : m_what(std::move(what)) {
         std::memset(&info, 0, sizeof info);
         InitErrors(m_err);
@@ -103,7 +103,7 @@ public:
 
     jpeg_decompress_struct info;
 
-private:
+  private:
     std::string m_what;
     ErrorManager m_err;
     bool m_created = false;
@@ -122,7 +122,8 @@ void ReadHeader(Decompressor& dec, const QByteArray& data) {
 // Rows that libjpeg delivers in a form other than blue-green-red are turned into it here.
 enum class RowForm { Bgr, Palette, Cmyk, InvertedCmyk };
 
-void ConvertRow(RowForm form, const jpeg_decompress_struct& info, const uint8_t* in, uint8_t* out, int width) {
+void ConvertRow(RowForm form, const jpeg_decompress_struct& info, const uint8_t* in, uint8_t* out,
+                int width) {
     switch (form) {
         case RowForm::Bgr:
             break;
@@ -159,7 +160,8 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
 
     const int64_t width = info.image_width, height = info.image_height;
     if (width * height * 3 > kMaxDecodedBytes)
-        dec.Fail("picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is too large");
+        dec.Fail("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large");
 
     RowForm form = RowForm::Bgr;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
@@ -199,9 +201,11 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
             JSAMPROW rows[kBatch];
             for (int i = 0; i < count; ++i)
                 rows[i] = form == RowForm::Bgr ? base + (y0 + i) * stride : scratchBase + i * scratchStride;
-            const int got = static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
+            const int got =
+                static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
             if (form != RowForm::Bgr)
-                for (int i = 0; i < got; ++i) ConvertRow(form, info, rows[i], base + (y0 + i) * stride, outWidth);
+                for (int i = 0; i < got; ++i)
+                    ConvertRow(form, info, rows[i], base + (y0 + i) * stride, outWidth);
         }
         jpeg_finish_decompress(&info);
     });
@@ -298,12 +302,15 @@ QByteArray Encode(const TBitmap24& bitmap, const EncodeSettings& settings) {
 QByteArray ReadWholeFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot open \"" + fileName.toStdString() + "\": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot open \"" + fileName.toStdString() +
+                                 "\": " + file.errorString().toStdString());
     if (file.size() > kMaxFileBytes)
-        throw std::runtime_error("Cannot read \"" + fileName.toStdString() + "\": the file is too large for a picture");
+        throw std::runtime_error("Cannot read \"" + fileName.toStdString() +
+                                 "\": the file is too large for a picture");
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error("Cannot read \"" + fileName.toStdString() + "\": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot read \"" + fileName.toStdString() +
+                                 "\": " + file.errorString().toStdString());
     return data;
 }
 
@@ -311,9 +318,13 @@ QByteArray ReadWholeFile(const QString& fileName) {
 
 TJpegImage::TJpegImage() : Quantize236(g_lowColorDisplay) {}
 
-void TJpegImage::SetLowColorDisplay(bool lowColor) { g_lowColorDisplay = lowColor; }
+void TJpegImage::SetLowColorDisplay(bool lowColor) {
+    g_lowColorDisplay = lowColor;
+}
 
-bool TJpegImage::LowColorDisplay() { return g_lowColorDisplay; }
+bool TJpegImage::LowColorDisplay() {
+    return g_lowColorDisplay;
+}
 
 void TJpegImage::Assign(const TBitmap24& bitmap) {
     m_bitmap = bitmap;
@@ -324,9 +335,13 @@ void TJpegImage::Assign(const TBitmap24& bitmap) {
     m_height = bitmap.Height();
 }
 
-void TJpegImage::LoadFromFile(const QString& fileName) { Load(ReadWholeFile(fileName), fileName); }
+void TJpegImage::LoadFromFile(const QString& fileName) {
+    Load(ReadWholeFile(fileName), fileName);
+}
 
-void TJpegImage::LoadFromData(const QByteArray& data) { Load(data, QString()); }
+void TJpegImage::LoadFromData(const QByteArray& data) {
+    Load(data, QString());
+}
 
 void TJpegImage::Load(const QByteArray& data, const QString& source) {
     int width = 0, height = 0;
@@ -347,9 +362,13 @@ void TJpegImage::Load(const QByteArray& data, const QString& source) {
     ProgressiveEncoding = progressive;
 }
 
-int TJpegImage::Width() const { return m_width; }
+int TJpegImage::Width() const {
+    return m_width;
+}
 
-int TJpegImage::Height() const { return m_height; }
+int TJpegImage::Height() const {
+    return m_height;
+}
 
 TBitmap24 TJpegImage::ToBitmap() const {
     if (!m_hasData) return m_bitmap;

@@ -10,16 +10,16 @@
 // A failure of the JPEG codec (not a JPEG, corrupt or truncated data, unsupported format, encoder error);
 // what() holds the codec's own message and what it worked on.
 class EJpegError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
-// Holds either compressed JPEG data (after LoadFromFile / LoadFromData) or a bitmap to compress (after Assign).
-// Defaults: quality 90, baseline, colour; decoding at full size with the accurate integer transform and block
-// smoothing into 24-bit blue-green-red rows. Errors are thrown: EJpegError for codec failures,
+// Holds either compressed JPEG data (after LoadFromFile / LoadFromData) or a bitmap to compress (after
+// Assign). Defaults: quality 90, baseline, colour; decoding at full size with the accurate integer transform
+// and block smoothing into 24-bit blue-green-red rows. Errors are thrown: EJpegError for codec failures,
 // std::runtime_error for file failures; the object stays usable after an error.
 class TJpegImage {
-public:
+  public:
     TJpegImage();
 
     // Writing settings.
@@ -30,16 +30,16 @@ public:
     // still come out as TBitmap24, holding only palette colours. Initialised from LowColorDisplay().
     bool Quantize236 = false;
 
-    // Start-up setting of the program: whether the screen has 8 bits per pixel or fewer. New objects take it as
-    // their Quantize236 default. Set once before any picture is read.
+    // Start-up setting of the program: whether the screen has 8 bits per pixel or fewer. New objects take it
+    // as their Quantize236 default. Set once before any picture is read.
     static void SetLowColorDisplay(bool lowColor);
     static bool LowColorDisplay();
 
     // Takes a copy of the bitmap to compress; drops any compressed data held. Settings stay.
     void Assign(const TBitmap24& bitmap);
     // Reads the whole file (read-only) and parses its header at once. A 0-byte file gives an empty picture
-    // (0 x 0) without error. Throws when the file cannot be read or the header is not a JPEG header; the object
-    // then keeps what it held before.
+    // (0 x 0) without error. Throws when the file cannot be read or the header is not a JPEG header; the
+    // object then keeps what it held before.
     void LoadFromFile(const QString& fileName);
     // As LoadFromFile, for data in memory.
     void LoadFromData(const QByteArray& data);
@@ -56,17 +56,17 @@ public:
     // The JPEG stream: the data as read, or the assigned bitmap compressed with the current settings.
     // An empty picture gives empty data. Throws EJpegError on encoder failure.
     QByteArray SaveToData() const;
-    // Creates or truncates the file, then writes SaveToData() to it. Throws std::runtime_error naming the file
-    // and the system's reason when it cannot be created or written (the file may then be partial).
+    // Creates or truncates the file, then writes SaveToData() to it. Throws std::runtime_error naming the
+    // file and the system's reason when it cannot be created or written (the file may then be partial).
     void SaveToFile(const QString& fileName) const;
 
-private:
+  private:
     void Load(const QByteArray& data, const QString& source);
 
-    QByteArray m_data;      // compressed stream, when read
-    QString m_source;       // file it was read from, for messages
-    TBitmap24 m_bitmap;     // picture to compress, when assigned
-    bool m_hasData = false; // m_data (possibly empty) is the picture's source
+    QByteArray m_data;       // compressed stream, when read
+    QString m_source;        // file it was read from, for messages
+    TBitmap24 m_bitmap;      // picture to compress, when assigned
+    bool m_hasData = false;  // m_data (possibly empty) is the picture's source
     int m_width = 0;
     int m_height = 0;
 };

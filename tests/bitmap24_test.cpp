@@ -11,7 +11,8 @@ TEST(Bitmap24, RowsArePaddedToFourBytesAndReachedByIndex) {
         int width;
         std::ptrdiff_t stride;
     };
-    for (const Case c : {Case{1, 4}, Case{2, 8}, Case{3, 12}, Case{4, 12}, Case{5, 16}, Case{320, 960}, Case{321, 964}}) {
+    for (const Case c :
+         {Case{1, 4}, Case{2, 8}, Case{3, 12}, Case{4, 12}, Case{5, 16}, Case{320, 960}, Case{321, 964}}) {
         TBitmap24 bitmap(c.width, 3);
         EXPECT_EQ(bitmap.BytesPerLine(), c.stride) << "width " << c.width;
         EXPECT_EQ(bitmap.ScanLine(1) - bitmap.ScanLine(0), c.stride);
@@ -65,7 +66,7 @@ TEST(Bitmap24, QImageConversionKeepsBlueGreenRedOrder) {
     const uint8_t* top = bitmap.ScanLine(0);
     EXPECT_EQ(top[0], 0);  // red pixel: blue, green, red
     EXPECT_EQ(top[2], 255);
-    EXPECT_EQ(top[4], 255);  // green pixel
+    EXPECT_EQ(top[4], 255);               // green pixel
     EXPECT_GT(bitmap.ScanLine(1)[6], 0);  // blue survives, alpha dropped
 
     const QImage back = bitmap.ToQImage();

@@ -2,11 +2,11 @@
 #include "jpeg_image.h"
 #include "picture_samples.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QImage>
 #include <QSet>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -53,7 +53,8 @@ TEST(JpegImageWrite, QualityScalesTheQuantisationTables) {
     struct Case {
         int quality, firstEntry;
     };
-    for (const Case c : {Case{90, 3}, Case{75, 8}, Case{50, 16}, Case{1, 255}, Case{100, 1}, Case{0, 255}, Case{150, 1}}) {
+    for (const Case c :
+         {Case{90, 3}, Case{75, 8}, Case{50, 16}, Case{1, 255}, Case{100, 1}, Case{0, 255}, Case{150, 1}}) {
         const QByteArray data = Encode(GradientBitmap(16, 16), c.quality);
         const qsizetype dqt = FindMarker(data, 0xDB);
         ASSERT_GE(dqt, 0);

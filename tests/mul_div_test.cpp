@@ -1,8 +1,8 @@
 // MulDiv: proportional heights and 16.16 steps, rounding halves away from zero.
 #include "mul_div.h"
 
-#include <climits>
 #include <gtest/gtest.h>
+#include <climits>
 
 namespace {
 
@@ -25,8 +25,8 @@ INSTANTIATE_TEST_SUITE_P(ThumbnailHeights, MulDivTable,
                                            MulDivCase{1, 1, 3, 0}, MulDivCase{2, 1, 3, 1}));
 
 INSTANTIATE_TEST_SUITE_P(FixedPointSteps, MulDivTable,
-                         ::testing::Values(MulDivCase{3, 65536, 2, 98304},    // 1.5
-                                           MulDivCase{1, 65536, 2, 32768},    // 0.5
+                         ::testing::Values(MulDivCase{3, 65536, 2, 98304},        // 1.5
+                                           MulDivCase{1, 65536, 2, 32768},        // 0.5
                                            MulDivCase{1023, 65536, 200, 335217},  // 335216.64
                                            MulDivCase{32768, 16384, 65536, 8192},
                                            MulDivCase{0, 65536, 7, 0}));

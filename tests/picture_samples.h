@@ -15,9 +15,10 @@ inline TBitmap24 GradientBitmap(int width, int height) {
     for (int y = 0; y < height; ++y) {
         uint8_t* p = bitmap.ScanLine(y);
         for (int x = 0; x < width; ++x, p += 3) {
-            p[0] = static_cast<uint8_t>(x * 255 / (width > 1 ? width - 1 : 1));           // blue
-            p[1] = static_cast<uint8_t>(y * 255 / (height > 1 ? height - 1 : 1));         // green
-            p[2] = static_cast<uint8_t>(((x + y) * 255) / (width + height > 2 ? width + height - 2 : 1));  // red
+            p[0] = static_cast<uint8_t>(x * 255 / (width > 1 ? width - 1 : 1));    // blue
+            p[1] = static_cast<uint8_t>(y * 255 / (height > 1 ? height - 1 : 1));  // green
+            p[2] =
+                static_cast<uint8_t>(((x + y) * 255) / (width + height > 2 ? width + height - 2 : 1));  // red
         }
     }
     return bitmap;
