@@ -1,6 +1,71 @@
 // Export and import of website lists from the main window.
 #include "Unit1.h"
+#include "dialogs.h"
+#include "gauge.h"
+#include "list_file.h"
 
-void TForm1::sSpeedButton2Click() {}
+#include <QTreeWidget>
 
-void TForm1::Import1Click() {}
+namespace {
+
+// Holds back the list's repaints and relayouts while many rows arrive; restores the earlier state.
+class TUpdatesPaused {
+public:
+    explicit TUpdatesPaused(QWidget* widget) : m_widget(widget), m_was(widget->updatesEnabled()) {
+        m_widget->setUpdatesEnabled(false);
+    }
+    ~TUpdatesPaused() { m_widget->setUpdatesEnabled(m_was); }
+    TUpdatesPaused(const TUpdatesPaused&) = delete;
+    TUpdatesPaused& operator=(const TUpdatesPaused&) = delete;
+
+private:
+    QWidget* m_widget;
+    bool m_was;
+};
+
+}  // namespace
+
+void TForm1::sSpeedButton2Click() {
+    if (RowCount() == 0) {
+        Dialogs().ShowNotice(QStringLiteral("Keine Einträge vorhanden"));
+        return;
+    }
+    const QString path = Dialogs().GetSaveFileName(QStringLiteral("CSV-Datei|*.csv"), QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+
+    Memo1.clear();
+    const int count = RowCount();
+    sGauge1->SetMaxValue(count - 1);
+    for (int i = 0; i < count; ++i) {
+        sGauge1->SetProgress(i);
+        Memo1 << ListFileLine(Row(i));
+    }
+    // On failure the buffer keeps its lines and the gauge its value until the next command.
+    WriteListFileLines(path, Memo1);
+    Memo1.clear();
+    Dialogs().ShowNotice(QStringLiteral("Export beendet"));
+    sGauge1->SetProgress(0);
+}
+
+void TForm1::Import1Click() {
+    const QString path = Dialogs().GetOpenFileName(QStringLiteral("CSV-Dateien|*.csv"));
+    if (path.isEmpty()) return;
+    if (RowCount() > 0 && Dialogs().AskYesNo(QStringLiteral("Sollen vorhandene Datensätze gelöscht werden?")))
+        RemoveAllRows();
+
+    Memo1.clear();
+    Memo1 = ReadListFileLines(path);
+    const int count = static_cast<int>(Memo1.size());
+    if (count > 0) sGauge1->SetMaxValue(count - 1);
+    {
+        const TUpdatesPaused paused(sListView1);
+        for (int i = 0; i < count; ++i) {
+            sGauge1->SetProgress(i);
+            // Cut at ";" into URL and picture name; a line without ";" gives an empty picture name.
+            const WebsiteEntry row = EntryFromListFileLine(Memo1[i]);
+            AppendRow(row.url, row.picture);
+        }
+    }
+    Dialogs().ShowNotice(QStringLiteral("Einlesen beendet"));
+    sGauge1->SetProgress(0);
+}

@@ -1,7 +1,22 @@
 // bildoro-batch --dry-run: a user's check of a list file.
 #include "commands.h"
+#include "list_file.h"
 
-int RunDryRun(const QString&, const QString&, FILE*, FILE* err) {
-    std::fprintf(err, "bildoro-batch: --dry-run is not available yet\n");
-    return 1;
+int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err) {
+    std::vector<WebsiteEntry> rows;
+    try {
+        rows = ReadListFile(listFile);
+    } catch (const ListFileError& e) {
+        std::fprintf(err, "bildoro-batch: %s\n", e.what());
+        return 1;
+    }
+    // One line per row: URL, picture name and the output path, separated by tabs; the path is joined as
+    // the batch run joins it (folder + "/" + picture name + ".jpg").
+    for (const WebsiteEntry& row : rows) {
+        const QString path = outputFolder + u'/' + row.picture + QStringLiteral(".jpg");
+        std::fprintf(out, "%s\t%s\t%s\n", row.url.toUtf8().constData(), row.picture.toUtf8().constData(),
+                     path.toUtf8().constData());
+    }
+    std::fflush(out);
+    return 0;
 }

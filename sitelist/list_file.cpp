@@ -1,0 +1,155 @@
+// Reading and writing website list files: one row per line, URL ";" picture name.
+#include "list_file.h"
+
+#include "split_by_delimiter.h"
+#include "windows1252.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 kReadChunk = 64 * 1024;
+
+QString DisplayPath(const QString& path) {
+    if (path == QLatin1String(kStandardInputPath)) return QStringLiteral("(Standardeingabe)");
+    return QFileInfo(path).absoluteFilePath();
+}
+
+[[noreturn]] void ThrowCannotOpen(const QString& path, const QString& reason) {
+    throw ListFileError(
+        QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(DisplayPath(path), reason));
+}
+
+[[noreturn]] void ThrowCannotCreate(const QString& path, const QString& reason) {
+    throw ListFileError(
+        QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(DisplayPath(path), reason));
+}
+
+QString DecodeListText(QByteArrayView bytes) {
+    // Stateless: a sequence cut off at the end is an error too. An initial byte-order mark is dropped.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError()) return text;
+    return DecodeWindows1252(bytes);
+}
+
+// The first kListFileMaxLineLength code points of the line; a surrogate pair is never cut in half.
+QString LimitLine(QStringView line) {
+    if (line.size() <= kListFileMaxLineLength) return line.toString();
+    qsizetype units = 0;
+    for (int points = 0; points < kListFileMaxLineLength && units < line.size(); ++points) {
+        const bool pair = line[units].isHighSurrogate() && units + 1 < line.size() &&
+                          line[units + 1].isLowSurrogate();
+        units += pair ? 2 : 1;
+    }
+    return line.first(units).toString();
+}
+
+// Reads up to the first NUL byte or the end, failing beyond the size limit. The device is open.
+QByteArray ReadText(QFile& file, const QString& path) {
+    QByteArray bytes;
+    if (!file.isSequential() && file.size() > 0) bytes.reserve(std::min(file.size(), kListFileMaxBytes + 1));
+    char chunk[kReadChunk];
+    for (;;) {
+        const qint64 got = file.read(chunk, kReadChunk);
+        if (got < 0) ThrowCannotOpen(path, file.errorString());
+        if (got == 0) break;
+        const void* nul = std::memchr(chunk, '\0', static_cast<size_t>(got));
+        const qint64 useful = nul ? static_cast<const char*>(nul) - chunk : got;
+        if (bytes.size() + useful > kListFileMaxBytes)
+            throw ListFileError(QStringLiteral("Text überschreitet Memo-Kapazität"));
+        bytes.append(chunk, useful);
+        if (nul) break;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
+    const qsizetype nul = bytes.indexOf('\0');
+    const QString text = DecodeListText(nul < 0 ? bytes : bytes.first(nul));
+    QStringList lines;
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] != u'\r' && p[i] != u'\n') continue;
+        lines << LimitLine(QStringView(p + start, i - start));
+        if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    // The last line counts only when it has characters: a final line break starts no further line.
+    if (start < n) lines << LimitLine(QStringView(p + start, n - start));
+    return lines;
+}
+
+QStringList ReadListFileLines(const QString& path) {
+    QFile file;
+    bool opened = false;
+    if (path == QLatin1String(kStandardInputPath)) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened) ThrowCannotOpen(path, file.errorString());
+    return ListFileLinesFromBytes(ReadText(file, path));
+}
+
+WebsiteEntry EntryFromListFileLine(const QString& line) {
+    const QStringList fields = SplitByDelimiter(line, QStringLiteral(";"));
+    return {fields[0], fields.value(1), false};
+}
+
+std::vector<WebsiteEntry> ReadListFile(const QString& path) {
+    const QStringList lines = ReadListFileLines(path);
+    std::vector<WebsiteEntry> rows;
+    rows.reserve(lines.size());
+    for (const QString& line : lines) rows.push_back(EntryFromListFileLine(line));
+    return rows;
+}
+
+QString ListFileLine(const WebsiteEntry& entry) { return entry.url + u';' + entry.picture; }
+
+QByteArray ListFileBytes(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void WriteListFileLines(const QString& path, const QStringList& lines) {
+    const QByteArray bytes = ListFileBytes(lines);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        // A device or pipe cannot be replaced by a new file; it takes the bytes as they come.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) ThrowCannotCreate(path, file.errorString());
+        if (file.write(bytes) != bytes.size()) ThrowCannotCreate(path, file.errorString());
+        file.close();
+        if (file.error() != QFileDevice::NoError) ThrowCannotCreate(path, file.errorString());
+        return;
+    }
+    // A new file beside the old one, renamed over it once complete; in a folder where no new file can be
+    // made, the existing file is overwritten directly.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) ThrowCannotCreate(path, file.errorString());
+    if (file.write(bytes) != bytes.size()) ThrowCannotCreate(path, file.errorString());
+    if (!file.commit()) ThrowCannotCreate(path, file.errorString());
+}
+
+void WriteListFile(const QString& path, const std::vector<WebsiteEntry>& rows) {
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(rows.size()));
+    for (const WebsiteEntry& row : rows) lines << ListFileLine(row);
+    WriteListFileLines(path, lines);
+}
