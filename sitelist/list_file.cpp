@@ -8,8 +8,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +72,22 @@ QByteArray ReadText(QFile& file, const QString& path) {
     return bytes;
 }
 
+// Writes every byte straight to the open file's descriptor. Qt's buffered writing loses the system's
+// reason when a write stops halfway (disk full, file size limit), so the reason is taken here.
+std::optional<QString> WriteAll(QFileDevice& file, const QByteArray& bytes) {
+    const int fd = file.handle();
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO));
+        p += n;
+        left -= n;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
@@ -95,6 +114,8 @@ QStringList ReadListFileLines(const QString& path) {
     if (path == QLatin1String(kStandardInputPath)) {
         opened = file.open(stdin, QIODevice::ReadOnly);
     } else {
+        // Qt refuses a folder with its own words; the user gets the system's.
+        if (QFileInfo(path).isDir()) ThrowCannotOpen(path, QString::fromLocal8Bit(std::strerror(EISDIR)));
         file.setFileName(path);
         opened = file.open(QIODevice::ReadOnly);
     }
@@ -129,13 +150,12 @@ QByteArray ListFileBytes(const QStringList& lines) {
 void WriteListFileLines(const QString& path, const QStringList& lines) {
     const QByteArray bytes = ListFileBytes(lines);
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        // A device or pipe cannot be replaced by a new file; it takes the bytes as they come.
+    if (info.exists() && !info.isFile()) {
+        // A device or pipe cannot be replaced by a new file; it takes the bytes as they come. A folder
+        // fails here with the system's reason.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) ThrowCannotCreate(path, file.errorString());
-        if (file.write(bytes) != bytes.size()) ThrowCannotCreate(path, file.errorString());
-        file.close();
-        if (file.error() != QFileDevice::NoError) ThrowCannotCreate(path, file.errorString());
+        if (const auto reason = WriteAll(file, bytes)) ThrowCannotCreate(path, *reason);
         return;
     }
     // A new file beside the old one, renamed over it once complete; in a folder where no new file can be
@@ -143,7 +163,7 @@ void WriteListFileLines(const QString& path, const QStringList& lines) {
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) ThrowCannotCreate(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) ThrowCannotCreate(path, file.errorString());
+    if (const auto reason = WriteAll(file, bytes)) ThrowCannotCreate(path, *reason);
     if (!file.commit()) ThrowCannotCreate(path, file.errorString());
 }
 

@@ -1,0 +1,102 @@
+// bildoro-batch --dry-run: the rows and paths it prints, standard input, and an unreadable list.
+#include "commands.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Everything written to a temporary stream, as text.
+QString Drain(FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    QByteArray bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, static_cast<qsizetype>(n));
+    std::fclose(f);
+    return QString::fromUtf8(bytes);
+}
+
+class DryRun : public ::testing::Test {
+protected:
+    QString Write(const QByteArray& bytes) {
+        const QString path = m_dir.filePath("list.csv");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    int Run(const QString& list, const QString& folder) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int rc = RunDryRun(list, folder, out, err);
+        m_out = Drain(out);
+        m_err = Drain(err);
+        return rc;
+    }
+    QTemporaryDir m_dir;
+    QString m_out, m_err;
+};
+
+TEST_F(DryRun, PrintsUrlPictureAndPathJoinedAsTheyStand) {
+    const QString list = Write("http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n");
+    EXPECT_EQ(Run(list, "/out/"), 0);
+    EXPECT_EQ(m_out, u"http://a.de\ta\t/out//a.jpg\n"
+                     "http://b.de\tb\t/out//b.jpg\n"
+                     "http://bare.de\t\t/out//.jpg\n"
+                     "\t\t/out//.jpg\n"
+                     "http://mü.de\tBär\t/out//Bär.jpg\n"_qs);
+    EXPECT_TRUE(m_err.isEmpty());
+}
+
+TEST_F(DryRun, EmptyListPrintsNothing) {
+    EXPECT_EQ(Run(Write(""), "out"), 0);
+    EXPECT_TRUE(m_out.isEmpty());
+}
+
+TEST_F(DryRun, UnreadableListFailsWithTheMessage) {
+    const QString missing = m_dir.filePath("nope.csv");
+    EXPECT_EQ(Run(missing, "out"), 1);
+    EXPECT_TRUE(m_out.isEmpty());
+    EXPECT_EQ(m_err, u"bildoro-batch: Datei %1 kann nicht geöffnet werden. No such file or directory\n"_qs.arg(missing));
+}
+
+// The real program reading the list from standard input.
+QProcess* StartBatch(const QStringList& args) {
+    auto* p = new QProcess;
+    p->start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
+    return p;
+}
+
+TEST(DryRunProgram, ReadsStandardInputWithTheSameRules) {
+    std::unique_ptr<QProcess> p(StartBatch({"--dry-run", "-", "-o", "pics"}));
+    ASSERT_TRUE(p->waitForStarted());
+    p->write(QByteArray("a;1\rb;2\n\xc4;3", 11));
+    p->closeWriteChannel();
+    ASSERT_TRUE(p->waitForFinished(30000));
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(p->readAllStandardOutput()),
+              u"a\t1\tpics/1.jpg\nb\t2\tpics/2.jpg\nÄ\t3\tpics/3.jpg\n"_qs);
+}
+
+TEST(DryRunProgram, StandardInputOverTheLimitFails) {
+    std::unique_ptr<QProcess> p(StartBatch({"--dry-run", "-", "-o", "pics"}));
+    ASSERT_TRUE(p->waitForStarted());
+    const QByteArray block(1024 * 1024, 'x');
+    for (int i = 0; i < 33 && p->state() == QProcess::Running; ++i) {
+        p->write(block);
+        p->waitForBytesWritten(30000);
+    }
+    p->closeWriteChannel();
+    ASSERT_TRUE(p->waitForFinished(30000));
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p->readAllStandardError()),
+              u"bildoro-batch: Text überschreitet Memo-Kapazität\n"_qs);
+    EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
+}
+
+}  // namespace
