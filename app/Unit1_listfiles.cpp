@@ -4,27 +4,6 @@
 #include "gauge.h"
 #include "list_file.h"
 
-#include <QTreeWidget>
-
-namespace {
-
-// Holds back the list's repaints and relayouts while many rows arrive; restores the earlier state.
-class TUpdatesPaused {
-public:
-    explicit TUpdatesPaused(QWidget* widget) : m_widget(widget), m_was(widget->updatesEnabled()) {
-        m_widget->setUpdatesEnabled(false);
-    }
-    ~TUpdatesPaused() { m_widget->setUpdatesEnabled(m_was); }
-    TUpdatesPaused(const TUpdatesPaused&) = delete;
-    TUpdatesPaused& operator=(const TUpdatesPaused&) = delete;
-
-private:
-    QWidget* m_widget;
-    bool m_was;
-};
-
-}  // namespace
-
 void TForm1::sSpeedButton2Click() {
     if (RowCount() == 0) {
         Dialogs().ShowNotice(QStringLiteral("Keine Einträge vorhanden"));
@@ -57,14 +36,13 @@ void TForm1::Import1Click() {
     Memo1 = ReadListFileLines(path);
     const int count = static_cast<int>(Memo1.size());
     if (count > 0) sGauge1->SetMaxValue(count - 1);
-    {
-        const TUpdatesPaused paused(sListView1);
-        for (int i = 0; i < count; ++i) {
-            sGauge1->SetProgress(i);
-            // Cut at ";" into URL and picture name; a line without ";" gives an empty picture name.
-            const WebsiteEntry row = EntryFromListFileLine(Memo1[i]);
-            AppendRow(row.url, row.picture);
-        }
+    // No repaint or relayout happens per row: the list and the gauge only schedule one for when the
+    // handler has returned (10,000 rows take about 15 ms, see bench/import_bench.cpp).
+    for (int i = 0; i < count; ++i) {
+        sGauge1->SetProgress(i);
+        // Cut at ";" into URL and picture name; a line without ";" gives an empty picture name.
+        const WebsiteEntry row = EntryFromListFileLine(Memo1[i]);
+        AppendRow(row.url, row.picture);
     }
     Dialogs().ShowNotice(QStringLiteral("Einlesen beendet"));
     sGauge1->SetProgress(0);

@@ -4,6 +4,7 @@
 #include "split_by_delimiter.h"
 #include "windows1252.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -12,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -46,8 +46,8 @@ QString LimitLine(QStringView line) {
     if (line.size() <= kListFileMaxLineLength) return line.toString();
     qsizetype units = 0;
     for (int points = 0; points < kListFileMaxLineLength && units < line.size(); ++points) {
-        const bool pair = line[units].isHighSurrogate() && units + 1 < line.size() &&
-                          line[units + 1].isLowSurrogate();
+        const bool pair =
+            line[units].isHighSurrogate() && units + 1 < line.size() && line[units + 1].isLowSurrogate();
         units += pair ? 2 : 1;
     }
     return line.first(units).toString();
@@ -136,7 +136,9 @@ std::vector<WebsiteEntry> ReadListFile(const QString& path) {
     return rows;
 }
 
-QString ListFileLine(const WebsiteEntry& entry) { return entry.url + u';' + entry.picture; }
+QString ListFileLine(const WebsiteEntry& entry) {
+    return entry.url + u';' + entry.picture;
+}
 
 QByteArray ListFileBytes(const QStringList& lines) {
     QByteArray bytes;
@@ -154,7 +156,8 @@ void WriteListFileLines(const QString& path, const QStringList& lines) {
         // A device or pipe cannot be replaced by a new file; it takes the bytes as they come. A folder
         // fails here with the system's reason.
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) ThrowCannotCreate(path, file.errorString());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            ThrowCannotCreate(path, file.errorString());
         if (const auto reason = WriteAll(file, bytes)) ThrowCannotCreate(path, *reason);
         return;
     }

@@ -1,11 +1,11 @@
 // bildoro-batch --dry-run: the rows and paths it prints, standard input, and an unreadable list.
 #include "commands.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +22,7 @@ QString Drain(FILE* f) {
 }
 
 class DryRun : public ::testing::Test {
-protected:
+  protected:
     QString Write(const QByteArray& bytes) {
         const QString path = m_dir.filePath("list.csv");
         QFile f(path);
@@ -43,13 +43,15 @@ protected:
 };
 
 TEST_F(DryRun, PrintsUrlPictureAndPathJoinedAsTheyStand) {
-    const QString list = Write("http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n");
+    const QString list =
+        Write("http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n");
     EXPECT_EQ(Run(list, "/out/"), 0);
-    EXPECT_EQ(m_out, u"http://a.de\ta\t/out//a.jpg\n"
-                     "http://b.de\tb\t/out//b.jpg\n"
-                     "http://bare.de\t\t/out//.jpg\n"
-                     "\t\t/out//.jpg\n"
-                     "http://mü.de\tBär\t/out//Bär.jpg\n"_qs);
+    EXPECT_EQ(m_out,
+              u"http://a.de\ta\t/out//a.jpg\n"
+              "http://b.de\tb\t/out//b.jpg\n"
+              "http://bare.de\t\t/out//.jpg\n"
+              "\t\t/out//.jpg\n"
+              "http://mü.de\tBär\t/out//Bär.jpg\n"_qs);
     EXPECT_TRUE(m_err.isEmpty());
 }
 
@@ -62,7 +64,9 @@ TEST_F(DryRun, UnreadableListFailsWithTheMessage) {
     const QString missing = m_dir.filePath("nope.csv");
     EXPECT_EQ(Run(missing, "out"), 1);
     EXPECT_TRUE(m_out.isEmpty());
-    EXPECT_EQ(m_err, u"bildoro-batch: Datei %1 kann nicht geöffnet werden. No such file or directory\n"_qs.arg(missing));
+    EXPECT_EQ(
+        m_err,
+        u"bildoro-batch: Datei %1 kann nicht geöffnet werden. No such file or directory\n"_qs.arg(missing));
 }
 
 // The real program reading the list from standard input.

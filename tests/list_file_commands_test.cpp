@@ -3,6 +3,7 @@
 #include "fake_dialogs.h"
 #include "gauge.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,7 +27,7 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 class ListFileCommands : public ::testing::Test {
-protected:
+  protected:
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     void AddRows(const std::vector<WebsiteEntry>& rows) {
         for (const WebsiteEntry& r : rows) form.AppendRow(r.url, r.picture);
@@ -53,7 +53,8 @@ TEST_F(ListFileCommands, ExportWritesEveryRowWithCrLfAndResetsTheGaugeAfterTheMe
     form.sSpeedButton2->click();
     EXPECT_EQ(d.fileFilters, QStringList({"CSV-Datei|*.csv"}));
     EXPECT_EQ(d.suffixes, QStringList({"csv"}));
-    EXPECT_EQ(ReadBytes(Path("out.csv")), QByteArray("http://a.de;a\r\nhttp://\xc3\xb6.de;\xc3\x96l\r\nhttp://c.de;c\r\n"));
+    EXPECT_EQ(ReadBytes(Path("out.csv")),
+              QByteArray("http://a.de;a\r\nhttp://\xc3\xb6.de;\xc3\x96l\r\nhttp://c.de;c\r\n"));
     EXPECT_EQ(d.notices, QStringList({"Export beendet"}));
     EXPECT_EQ(m_gaugeAtNotice, QList<int>({2}));  // the last index stays while the message shows
     EXPECT_EQ(form.sGauge1->MaxValue(), 2);
@@ -98,7 +99,8 @@ TEST_F(ListFileCommands, ExportThatCannotCreateTheFileShowsTheErrorAndKeepsTheBu
         d.fileNames.push_back(target);
         form.sSpeedButton2->click();
         const QString reason = target == m_dir.path() ? "Is a directory" : "No such file or directory";
-        EXPECT_EQ(d.errors, QStringList({u"Datei \"%1\" kann nicht erstellt werden. %2."_qs.arg(target, reason)}));
+        EXPECT_EQ(d.errors,
+                  QStringList({u"Datei \"%1\" kann nicht erstellt werden. %2."_qs.arg(target, reason)}));
         EXPECT_TRUE(d.notices.isEmpty());
         EXPECT_EQ(form.Memo1, QStringList({"a;1", "b;2"}));
         EXPECT_EQ(form.sGauge1->Progress(), 1);
@@ -132,7 +134,8 @@ struct ExistingRowsCase {
     std::vector<WebsiteEntry> rows;
 };
 
-class ImportIntoExistingRows : public ListFileCommands, public ::testing::WithParamInterface<ExistingRowsCase> {};
+class ImportIntoExistingRows : public ListFileCommands,
+                               public ::testing::WithParamInterface<ExistingRowsCase> {};
 
 TEST_P(ImportIntoExistingRows, ClearsOnlyOnYes) {
     const ExistingRowsCase& c = GetParam();
@@ -150,11 +153,13 @@ const QStringList kClearQuestion = {"Sollen vorhandene Datensätze gelöscht wer
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ImportIntoExistingRows,
-    ::testing::Values(
-        ExistingRowsCase{"Yes", true, true, kClearQuestion, {{"new1", "n1"}, {"new2", "n2"}}},
-        ExistingRowsCase{
-            "No", true, false, kClearQuestion, {{"old1", "o1"}, {"old2", "o2"}, {"new1", "n1"}, {"new2", "n2"}}},
-        ExistingRowsCase{"DialogCancelled", false, true, {}, {{"old1", "o1"}, {"old2", "o2"}}}),
+    ::testing::Values(ExistingRowsCase{"Yes", true, true, kClearQuestion, {{"new1", "n1"}, {"new2", "n2"}}},
+                      ExistingRowsCase{"No",
+                                       true,
+                                       false,
+                                       kClearQuestion,
+                                       {{"old1", "o1"}, {"old2", "o2"}, {"new1", "n1"}, {"new2", "n2"}}},
+                      ExistingRowsCase{"DialogCancelled", false, true, {}, {{"old1", "o1"}, {"old2", "o2"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ListFileCommands, ImportOfAMissingFileAfterYesLeavesTheListEmpty) {
@@ -163,7 +168,8 @@ TEST_F(ListFileCommands, ImportOfAMissingFileAfterYesLeavesTheListEmpty) {
     d.answers.push_back(true);
     form.sSpeedButton1->click();
     EXPECT_EQ(d.errors,
-              QStringList({u"Datei %1 kann nicht geöffnet werden. No such file or directory."_qs.arg(Path("gone.csv"))}));
+              QStringList({u"Datei %1 kann nicht geöffnet werden. No such file or directory."_qs.arg(
+                  Path("gone.csv"))}));
     EXPECT_EQ(form.RowCount(), 0);
     EXPECT_TRUE(d.notices.isEmpty());
 }
@@ -171,7 +177,8 @@ TEST_F(ListFileCommands, ImportOfAMissingFileAfterYesLeavesTheListEmpty) {
 TEST_F(ListFileCommands, ImportOfAFolderShowsTheError) {
     d.fileNames.push_back(m_dir.path());
     form.Import1->trigger();
-    EXPECT_EQ(d.errors, QStringList({u"Datei %1 kann nicht geöffnet werden. Is a directory."_qs.arg(m_dir.path())}));
+    EXPECT_EQ(d.errors,
+              QStringList({u"Datei %1 kann nicht geöffnet werden. Is a directory."_qs.arg(m_dir.path())}));
     EXPECT_TRUE(d.notices.isEmpty());
 }
 
@@ -207,19 +214,20 @@ const std::vector<WebsiteEntry> kAB = {{"http://a.de", "a"}, {"http://b.de", "b"
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ImportFile,
-    ::testing::Values(FileCase{"CrLf", "http://a.de;a\r\nhttp://b.de;b\r\n", kAB},
-                      FileCase{"LfOnly", "http://a.de;a\nhttp://b.de;b\n", kAB},
-                      FileCase{"CrOnly", "http://a.de;a\rhttp://b.de;b\r", kAB},
-                      FileCase{"NoFinalBreak", "http://a.de;a\r\nhttp://b.de;b", kAB},
-                      FileCase{"ThreeFields", "a;b;c\r\n", {{"a", "b"}}},
-                      FileCase{"SemicolonAlone", ";\r\n", {{"", ""}}},
-                      FileCase{"NoSemicolonAndBlankLine", "http://bare.de\r\n\r\nx;y\r\n",
-                               {{"http://bare.de", ""}, {"", ""}, {"x", "y"}}},
-                      FileCase{"NulInTheMiddle", QByteArray("a;1\r\nb;2\0c;3\r\n", 14), {{"a", "1"}, {"b", "2"}}},
-                      FileCase{"Windows1252", "http://m\xfcller.de;K\xe4se\r\n\xc4pfel;\xdf\r\n",
-                               {{u"http://müller.de"_qs, u"Käse"_qs}, {u"Äpfel"_qs, u"ß"_qs}}},
-                      FileCase{"Line5000", "u;" + QByteArray(4998, 'p') + "\r\n",
-                               {{"u", QString(4094, u'p')}}}),
+    ::testing::Values(
+        FileCase{"CrLf", "http://a.de;a\r\nhttp://b.de;b\r\n", kAB},
+        FileCase{"LfOnly", "http://a.de;a\nhttp://b.de;b\n", kAB},
+        FileCase{"CrOnly", "http://a.de;a\rhttp://b.de;b\r", kAB},
+        FileCase{"NoFinalBreak", "http://a.de;a\r\nhttp://b.de;b", kAB},
+        FileCase{"ThreeFields", "a;b;c\r\n", {{"a", "b"}}}, FileCase{"SemicolonAlone", ";\r\n", {{"", ""}}},
+        FileCase{"NoSemicolonAndBlankLine",
+                 "http://bare.de\r\n\r\nx;y\r\n",
+                 {{"http://bare.de", ""}, {"", ""}, {"x", "y"}}},
+        FileCase{"NulInTheMiddle", QByteArray("a;1\r\nb;2\0c;3\r\n", 14), {{"a", "1"}, {"b", "2"}}},
+        FileCase{"Windows1252",
+                 "http://m\xfcller.de;K\xe4se\r\n\xc4pfel;\xdf\r\n",
+                 {{u"http://müller.de"_qs, u"Käse"_qs}, {u"Äpfel"_qs, u"ß"_qs}}},
+        FileCase{"Line5000", "u;" + QByteArray(4998, 'p') + "\r\n", {{"u", QString(4094, u'p')}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ListFileCommands, RoundTripThroughTheWindow) {

@@ -2,14 +2,14 @@
 #include "list_file.h"
 #include "windows1252.h"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <csignal>
-#include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -44,20 +44,23 @@ const QByteArray kLong5000 = QByteArray(5000, 'x');
 INSTANTIATE_TEST_SUITE_P(
     Breaks, LinesFromBytes,
     ::testing::Values(
-        LinesCase{"CrLf", "a;1\r\nb;2\r\n", {"a;1", "b;2"}}, LinesCase{"LfOnly", "a;1\nb;2\n", {"a;1", "b;2"}},
-        LinesCase{"CrOnly", "a;1\rb;2\r", {"a;1", "b;2"}},
+        LinesCase{"CrLf", "a;1\r\nb;2\r\n", {"a;1", "b;2"}},
+        LinesCase{"LfOnly", "a;1\nb;2\n", {"a;1", "b;2"}}, LinesCase{"CrOnly", "a;1\rb;2\r", {"a;1", "b;2"}},
         LinesCase{"Mixed", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         LinesCase{"NoFinalBreak", "a;1\r\nb;2", {"a;1", "b;2"}}, LinesCase{"ZeroBytes", "", {}},
         LinesCase{"OnlyABreak", "\r\n", {""}}, LinesCase{"BlankLineInside", "a\r\n\r\nb\r\n", {"a", "", "b"}},
         // LF CR is two breaks, not one.
-        LinesCase{"LfCr", "a\n\rb", {"a", "", "b"}},
-        LinesCase{"TwoFinalBreaks", "a\r\n\r\n", {"a", ""}},
+        LinesCase{"LfCr", "a\n\rb", {"a", "", "b"}}, LinesCase{"TwoFinalBreaks", "a\r\n\r\n", {"a", ""}},
         LinesCase{"NulInTheMiddle", QByteArray("a;1\r\nb\0c;2\r\nd;3\r\n", 17), {"a;1", "b"}},
         LinesCase{"NulFirst", QByteArray("\0a;1\r\n", 6), {}},
         LinesCase{"NulAfterBreak", QByteArray("a;1\r\n\0", 6), {"a;1"}},
         LinesCase{"Utf8Umlauts", "http://m\xc3\xbcller.de;B\xc3\xa4r\r\n", {u"http://müller.de;Bär"_qs}},
-        LinesCase{"Utf8ByteOrderMarkDropped", "\xef\xbb\xbf" "a;1\r\n", {"a;1"}},
-        LinesCase{"Windows1252Umlauts", "http://m\xfcller.de;B\xe4r \x80\r\n\xd6l;\xdf\r\n",
+        LinesCase{"Utf8ByteOrderMarkDropped",
+                  "\xef\xbb\xbf"
+                  "a;1\r\n",
+                  {"a;1"}},
+        LinesCase{"Windows1252Umlauts",
+                  "http://m\xfcller.de;B\xe4r \x80\r\n\xd6l;\xdf\r\n",
                   {u"http://müller.de;Bär €"_qs, u"Öl;ß"_qs}},
         // A multi-byte sequence cut off at the end is not UTF-8: the file is read as Windows-1252.
         LinesCase{"CutUtf8SequenceAtEnd", "a;\xc3", {u"a;Ã"_qs}},
@@ -97,7 +100,8 @@ TEST(Windows1252, AgreesWithThePlatformCodecWhereItHasOne) {
 }
 
 TEST(Windows1252, UndefinedBytesBecomeTheControlOfTheSameValue) {
-    EXPECT_EQ(DecodeWindows1252("\x81\x8d\x8f\x90\x9d"), QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d"));
+    EXPECT_EQ(DecodeWindows1252("\x81\x8d\x8f\x90\x9d"),
+              QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d"));
 }
 
 // --- Rows from lines ---------------------------------------------------------------------------------
@@ -126,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, EntryFromLine,
 // --- Files -------------------------------------------------------------------------------------------
 
 class ListFileOnDisk : public ::testing::Test {
-protected:
+  protected:
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     QTemporaryDir m_dir;
 };
@@ -174,9 +178,9 @@ TEST_F(ListFileOnDisk, WritingKeepsTheFilesPermissionsAndWritesThroughASymbolicL
     WriteListFile(Path("link.csv"), {{"u", "p"}});
     EXPECT_TRUE(QFileInfo(Path("link.csv")).isSymLink());
     EXPECT_EQ(ReadBytes(real), QByteArray("u;p\r\n"));
-    const QFile::Permissions unixBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                        QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
-                                        QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions unixBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(QFile::permissions(real) & unixBits, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 }
 
@@ -229,8 +233,10 @@ TEST_P(ListFileFailure, NamesTheFullPathAndTheReason) {
     const QString path = QString::fromUtf8(c.relative).isEmpty() ? m_dir.path() : Path(c.relative);
     const QString expected = QString::fromUtf8(c.format).arg(path);
     try {
-        if (c.write) WriteListFile(path, {{"u", "p"}});
-        else ReadListFileLines(path);
+        if (c.write)
+            WriteListFile(path, {{"u", "p"}});
+        else
+            ReadListFileLines(path);
         FAIL() << "no error";
     } catch (const ListFileError& e) {
         EXPECT_EQ(e.Message(), expected);
