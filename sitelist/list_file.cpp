@@ -28,6 +28,10 @@ QString DisplayPath(const QString& path) {
         QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(DisplayPath(path), reason));
 }
 
+[[noreturn]] void ThrowTooLarge() {
+    throw ListFileError(QStringLiteral("Text überschreitet Memo-Kapazität"));
+}
+
 [[noreturn]] void ThrowCannotCreate(const QString& path, const QString& reason) {
     throw ListFileError(
         QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(DisplayPath(path), reason));
@@ -64,8 +68,7 @@ QByteArray ReadText(QFile& file, const QString& path) {
         if (got == 0) break;
         const void* nul = std::memchr(chunk, '\0', static_cast<size_t>(got));
         const qint64 useful = nul ? static_cast<const char*>(nul) - chunk : got;
-        if (bytes.size() + useful > kListFileMaxBytes)
-            throw ListFileError(QStringLiteral("Text überschreitet Memo-Kapazität"));
+        if (bytes.size() + useful > kListFileMaxBytes) ThrowTooLarge();
         bytes.append(chunk, useful);
         if (nul) break;
     }
@@ -94,17 +97,21 @@ QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
     const qsizetype nul = bytes.indexOf('\0');
     const QString text = DecodeListText(nul < 0 ? bytes : bytes.first(nul));
     QStringList lines;
+    const auto add = [&lines](QStringView line) {
+        if (lines.size() == kListFileMaxLines) ThrowTooLarge();
+        lines << LimitLine(line);
+    };
     const QChar* p = text.constData();
     const qsizetype n = text.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         if (p[i] != u'\r' && p[i] != u'\n') continue;
-        lines << LimitLine(QStringView(p + start, i - start));
+        add(QStringView(p + start, i - start));
         if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n') ++i;
         start = i + 1;
     }
     // The last line counts only when it has characters: a final line break starts no further line.
-    if (start < n) lines << LimitLine(QStringView(p + start, n - start));
+    if (start < n) add(QStringView(p + start, n - start));
     return lines;
 }
 

@@ -15,21 +15,25 @@
 #include <QStringList>
 #include <vector>
 
-// Largest readable text in bytes (up to the first NUL byte). Protects memory: 32 MiB of text are about
-// half a million rows; larger files fail with "Text überschreitet Memo-Kapazität".
+// Largest readable text in bytes (up to the first NUL byte) and most lines. They protect memory: 32 MiB of
+// text are about half a million ordinary rows, and a file of nothing but line breaks stops at 2^20 rows.
+// Beyond either, reading fails with "Text überschreitet Memo-Kapazität".
 inline constexpr qint64 kListFileMaxBytes = 32 * 1024 * 1024;
+inline constexpr qsizetype kListFileMaxLines = 1024 * 1024;
 // Characters (Unicode code points) kept of each line; the rest of a longer line is dropped.
 inline constexpr int kListFileMaxLineLength = 4096;
 // The path that names standard input.
 inline constexpr char kStandardInputPath[] = "-";
 
-// The lines of list-file text, decoded and split by the rules above. Pure; never fails (the size limit is
-// checked while reading, not here).
+// The lines of list-file text, decoded and split by the rules above. Throws ListFileError
+// "Text überschreitet Memo-Kapazität" beyond kListFileMaxLines lines (the byte limit is checked while
+// reading, not here).
 QStringList ListFileLinesFromBytes(QByteArrayView bytes);
 
 // The whole file at `path` ("-": standard input, read to its end) as lines.
 // Throws ListFileError "Datei %s kann nicht geöffnet werden. %s" (absolute path, system reason) when it
-// cannot be opened or read, and "Text überschreitet Memo-Kapazität" when its text exceeds kListFileMaxBytes.
+// cannot be opened or read, and "Text überschreitet Memo-Kapazität" when its text exceeds kListFileMaxBytes
+// or kListFileMaxLines.
 QStringList ReadListFileLines(const QString& path);
 
 // The row of one line: field 0 is the URL, field 1 the picture name (empty when the line has no ";"),

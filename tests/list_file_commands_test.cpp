@@ -245,14 +245,4 @@ TEST_F(ListFileCommands, RoundTripThroughTheWindow) {
     EXPECT_EQ(other.Rows(), rows);  // unchecked: the mark is not stored
 }
 
-TEST_F(ListFileCommands, UrlWithSemicolonDoesNotSurviveTheRoundTrip) {
-    AddRows({{"http://x.de/?a;b", "pic"}});
-    d.fileNames.push_back(Path("semi.csv"));
-    form.sSpeedButton2Click();
-    form.RemoveAllRows();
-    d.fileNames.push_back(Path("semi.csv"));
-    form.sSpeedButton1->click();
-    EXPECT_EQ(form.Rows(), std::vector<WebsiteEntry>({{"http://x.de/?a", "b"}}));
-}
-
 }  // namespace

@@ -290,6 +290,19 @@ TEST_F(ListFileOnDisk, OneByteOverTheLimitFails) {
     }
 }
 
+TEST(LinesFromBytes, MostLinesAreReadAndOneMoreFails) {
+    const QByteArray breaks(kListFileMaxLines, '\n');
+    EXPECT_EQ(ListFileLinesFromBytes(breaks).size(), kListFileMaxLines);
+    for (const QByteArray& more : {breaks + "\n", breaks + "x"}) {
+        try {
+            ListFileLinesFromBytes(more);
+            ADD_FAILURE() << "no error";
+        } catch (const ListFileError& e) {
+            EXPECT_EQ(e.Message(), u"Text überschreitet Memo-Kapazität"_qs);
+        }
+    }
+}
+
 TEST_F(ListFileOnDisk, BytesAfterANulDoNotCountTowardsTheLimit) {
     QByteArray bytes = "a;1\r\n" + QByteArray(1, '\0') + QByteArray(kListFileMaxBytes, 'z');
     const QString path = Path("nul.csv");
