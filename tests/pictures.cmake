@@ -2,3 +2,4 @@
 bildoro_test(mul_div_test SOURCES mul_div_test.cpp LIBS bildoro_capture)
 bildoro_test(bitmap24_test SOURCES bitmap24_test.cpp LIBS bildoro_capture)
 bildoro_test(jpeg_image_test SOURCES jpeg_image_test.cpp LIBS bildoro_capture)
+bildoro_test(thumbnail_test SOURCES thumbnail_test.cpp LIBS bildoro_capture)

@@ -1,0 +1,61 @@
+// The in-place reduction of a capture to a thumbnail, and the routines it is built from.
+#pragma once
+
+#include "bitmap24.h"
+
+#include <QString>
+#include <functional>
+
+// Resamples `source` into `target`, whose size the caller has set, with 16.16 fixed-point bilinear weights
+// that total 65537: xstep = MulDiv(W - 1, 65536, w), ystep = MulDiv(H - 1, 65536, h); the last source row
+// pairs with itself, and so does the last column when enlarging. Equal sizes give an exact copy; a target of
+// one row is computed like any other. Throws std::invalid_argument when the source is empty but the target is
+// not, or when a side exceeds 65536 pixels (the reach of a 16.16 position).
+void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target);
+
+// Decodes folder + fileName (joined as they stand) into `bitmap`. True when decoded; false for an empty file
+// name, a missing or unreadable file, or anything that is not an intact JPEG. Never throws.
+bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName) noexcept;
+
+// Writes `bitmap` as a JPEG of `quality` (1..100) to folder + fileName, creating missing folder levels first.
+// False, with nothing written, when the folder cannot be made; throws std::runtime_error for an empty folder
+// text, a file that cannot be created or written, or an encoder failure (the file may then be partial).
+bool SaveJpegBitmap(const TBitmap24& bitmap, const QString& folder, const QString& fileName, int quality);
+
+// Deletes one file permanently, without asking. True when the file was deleted.
+bool RemoveFileSilently(const QString& fileName) noexcept;
+
+// The parts of a full file name: the folder is everything up to and including the last "/" (empty when there
+// is none), the file name the rest. TemporaryNameFor replaces the extension (from the last "." after the last
+// "/") by ".$$$", or appends ".$$$" when there is none: /out/news.home.jpg -> /out/news.home.$$$.
+QString FolderOf(const QString& fullName);
+QString FileNameOf(const QString& fullName);
+QString TemporaryNameFor(const QString& fullName);
+
+// Renames a file only when nothing has the new name yet; never replaces a file. True when renamed.
+bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept;
+
+// What ShrinkJpegToWidth did; callers in the batch run may ignore it.
+struct ShrinkResult {
+    enum class Outcome {
+        NotRead,        // the file could not be decoded; nothing touched
+        NotWider,       // the picture is not wider than the thumbnail width; file unchanged
+        FolderNotMade,  // the folder could not be made; the capture keeps its name and size
+        Reduced,        // the file now holds the thumbnail
+    };
+    Outcome outcome = Outcome::NotRead;
+    int width = 0;  // size of the picture in the file afterwards (0 x 0 when not read)
+    int height = 0;
+};
+
+// Reduces the JPEG file `fileName` in place to `width` pixels (height in proportion, by MulDiv, at least 1),
+// written at quality 75. While the thumbnail is written the capture waits under TemporaryNameFor(fileName)
+// and is deleted afterwards. Nothing happens when the file cannot be read or is not wider than `width`.
+// Throws std::invalid_argument for a width below 1 (file untouched), and std::runtime_error when writing the
+// thumbnail fails: the partial file is then removed and the capture has its own name back.
+ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width);
+
+// The writing step of ShrinkJpegToWidth, replaceable so the recovery paths can be exercised.
+using SaveJpegStep =
+    std::function<bool(const TBitmap24&, const QString& folder, const QString& name, int quality)>;
+ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save);

@@ -1,0 +1,414 @@
+// The reduction: bilinear resampling against the worked numbers and an independent computation, and the
+// ".$$$" file steps of ShrinkJpegToWidth including their failure paths.
+#include "thumbnail.h"
+#include "jpeg_image.h"
+#include "mul_div.h"
+#include "picture_samples.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <csignal>
+
+namespace {
+
+// The resampler written out step by step from its definition, with MulDiv for every weight and the row
+// distance measured on the target; the right-hand neighbour is clamped (enlargement).
+TBitmap24 ReferenceScale(const TBitmap24& s, int w, int h) {
+    TBitmap24 t(w, h);
+    const int W = s.Width(), H = s.Height();
+    const uint32_t xstep = static_cast<uint32_t>(MulDiv(W - 1, 65536, w));
+    const uint32_t ystep = static_cast<uint32_t>(MulDiv(H - 1, 65536, h));
+    uint32_t sy = 0;
+    for (int y = 0; y < h; ++y, sy += ystep) {
+        const int iy = static_cast<int>(sy >> 16);
+        const uint8_t* r0 = s.ScanLine(iy);
+        const uint8_t* r1 = iy < H - 1 ? s.ScanLine(iy + 1) : r0;
+        const int a = static_cast<int>(((~sy) & 0xFFFF) + 1), b = static_cast<int>((sy & 0xFFFF) + 1);
+        uint32_t sx = 0;
+        for (int x = 0; x < w; ++x, sx += xstep) {
+            const int tl = static_cast<int>(sx >> 16), tr = std::min(tl + 1, W - 1);
+            const int z = static_cast<int>(sx & 0xFFFF);
+            const int w2 = MulDiv(z, a, 65536), w1 = a - w2, w4 = MulDiv(z, b, 65536), w3 = b - w4;
+            EXPECT_EQ(w1 + w2 + w3 + w4, 65537);
+            for (int k = 2; k >= 0; --k) {
+                const uint32_t v = (uint32_t(r0[3 * tl + k]) * w1 + uint32_t(r0[3 * tr + k]) * w2 +
+                                    uint32_t(r1[3 * tl + k]) * w3 + uint32_t(r1[3 * tr + k]) * w4) >>
+                                   16;
+                t.ScanLine(y)[3 * x + k] = static_cast<uint8_t>(v);
+            }
+        }
+    }
+    return t;
+}
+
+TBitmap24 Scaled(const TBitmap24& source, int w, int h) {
+    TBitmap24 target(w, h);
+    ScaleBitmapBilinear(source, target);
+    return target;
+}
+
+// The worked example, in each of the three bytes of the pixel in turn (the other two hold other values).
+class WorkedExample : public ::testing::TestWithParam<int> {};
+
+TEST_P(WorkedExample, FourByTwoToTwoByTwo) {
+    const int k = GetParam();
+    const int top[4] = {0, 100, 200, 255}, bottom[4] = {50, 150, 250, 10};
+    TBitmap24 source(4, 2);
+    source.Fill(7, 7, 7);
+    for (int x = 0; x < 4; ++x) {
+        source.ScanLine(0)[3 * x + k] = static_cast<uint8_t>(top[x]);
+        source.ScanLine(1)[3 * x + k] = static_cast<uint8_t>(bottom[x]);
+    }
+    const TBitmap24 t = Scaled(source, 2, 2);
+    EXPECT_EQ(t.ScanLine(0)[k], 0);  // weight 1 from the lower row: 50 x 1 >> 16 = 0
+    EXPECT_EQ(t.ScanLine(0)[3 + k], 150);
+    EXPECT_EQ(t.ScanLine(1)[k], 25);
+    EXPECT_EQ(t.ScanLine(1)[3 + k], 175);  // weights 16384, 16384, 16384, 16385
+    EXPECT_EQ(t.ScanLine(0)[(k + 1) % 3], 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlueGreenRed, WorkedExample, ::testing::Values(0, 1, 2));
+
+TEST(ScaleBitmapBilinear, UniformColourStaysExact) {
+    for (int c = 0; c < 256; c += 17) {
+        TBitmap24 source(1024, 768);
+        source.Fill(static_cast<uint8_t>(c), static_cast<uint8_t>(255 - c), static_cast<uint8_t>(c / 2));
+        TBitmap24 expected(200, 150);
+        expected.Fill(static_cast<uint8_t>(c), static_cast<uint8_t>(255 - c), static_cast<uint8_t>(c / 2));
+        EXPECT_EQ(Scaled(source, 200, 150), expected) << "colour " << c;
+    }
+}
+
+TEST(ScaleBitmapBilinear, EqualSizeIsAnExactCopy) {
+    const TBitmap24 source = NoiseBitmap(37, 11);
+    EXPECT_EQ(Scaled(source, 37, 11), source);
+}
+
+// 1024 -> 200: xstep = MulDiv(1023, 65536, 200) = 335217; the last column samples 199 x 335217, that is
+// column 1017 plus 58071/65536, never the last column 1023.
+TEST(ScaleBitmapBilinear, FirstAndLastSamplePositions) {
+    TBitmap24 source(1024, 2);
+    for (int y = 0; y < 2; ++y) {
+        uint8_t* row = source.ScanLine(y);
+        row[0] = 200;             // column 0, blue
+        row[3 * 1018 + 1] = 255;  // column 1018, green
+        row[3 * 1023 + 2] = 255;  // column 1023, red: never sampled
+    }
+    const TBitmap24 t = Scaled(source, 200, 2);
+    EXPECT_EQ(MulDiv(1023, 65536, 200), 335217);
+    EXPECT_EQ(t.ScanLine(0)[0], 200);  // column 0 exactly
+    EXPECT_EQ(t.ScanLine(0)[3], 0);
+    // (255 x (58071 + 1)) >> 16: the fraction of the way to column 1018, plus the lower row's weight 1.
+    EXPECT_EQ(t.ScanLine(0)[3 * 199 + 1], (255 * (58071 + 1)) >> 16);
+    EXPECT_EQ(t.ScanLine(0)[3 * 199 + 2], 0);
+}
+
+struct ScaleCase {
+    int W, H, w, h;
+};
+
+class AgainstReference : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(AgainstReference, EveryByteMatches) {
+    const ScaleCase c = GetParam();
+    const TBitmap24 source = NoiseBitmap(c.W, c.H, static_cast<uint32_t>(c.W * 31 + c.w));
+    EXPECT_EQ(Scaled(source, c.w, c.h), ReferenceScale(source, c.w, c.h));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reductions, AgainstReference,
+                         ::testing::Values(ScaleCase{1024, 768, 320, 240}, ScaleCase{1280, 990, 320, 248},
+                                           ScaleCase{800, 600, 10, 8}, ScaleCase{1024, 768, 200, 150},
+                                           ScaleCase{333, 77, 101, 23}, ScaleCase{5, 5, 2, 3},
+                                           ScaleCase{4, 2, 2, 2}, ScaleCase{3, 1, 2, 1}));
+
+INSTANTIATE_TEST_SUITE_P(OneRowOrColumn, AgainstReference,
+                         ::testing::Values(ScaleCase{4, 2, 2, 1}, ScaleCase{2000, 3, 100, 1},
+                                           ScaleCase{40, 30, 1, 30}, ScaleCase{40, 30, 1, 1}));
+
+INSTANTIATE_TEST_SUITE_P(Enlargements, AgainstReference,
+                         ::testing::Values(ScaleCase{2, 2, 400, 400}, ScaleCase{2, 2, 1000, 3},
+                                           ScaleCase{3, 1, 900, 1}, ScaleCase{10, 10, 33, 17},
+                                           ScaleCase{1, 1, 5, 5}));
+
+// Enlarging far enough makes the last position reach column W - 1; its right-hand neighbour must be itself,
+// not the row's padding or the next row.
+TEST(ScaleBitmapBilinear, EnlargementNeverReadsPastTheRow) {
+    TBitmap24 source(2, 2);
+    source.Fill(255, 255, 255);
+    source.ScanLine(0)[0] = source.ScanLine(0)[1] = source.ScanLine(0)[2] = 0;
+    int reachedLastColumn = 0;
+    for (int w = 300; w <= 1500; ++w) {
+        const uint32_t last = static_cast<uint32_t>(w - 1) * static_cast<uint32_t>(MulDiv(1, 65536, w));
+        if ((last >> 16) < 1) continue;
+        ++reachedLastColumn;
+        const TBitmap24 t = Scaled(source, w, 2);
+        EXPECT_EQ(t.ScanLine(0)[3 * (w - 1)], 255) << "width " << w;
+    }
+    EXPECT_GT(reachedLastColumn, 0);
+}
+
+TEST(ScaleBitmapBilinear, EmptyCases) {
+    TBitmap24 target;
+    EXPECT_NO_THROW(ScaleBitmapBilinear(NoiseBitmap(4, 4), target));
+    TBitmap24 some(3, 3);
+    EXPECT_THROW(ScaleBitmapBilinear(TBitmap24(), some), std::invalid_argument);
+}
+
+TEST(FileNames, FolderFileAndTemporaryName) {
+    struct Case {
+        const char *full, *folder, *file, *temporary;
+    };
+    for (const Case c : {
+             Case{"/out/news.home.jpg", "/out/", "news.home.jpg", "/out/news.home.$$$"},
+             Case{"/out/bild", "/out/", "bild", "/out/bild.$$$"},
+             Case{"/out.d/bild", "/out.d/", "bild", "/out.d/bild.$$$"},
+             Case{"bild.jpg", "", "bild.jpg", "bild.$$$"},
+             Case{"/out/", "/out/", "", "/out/.$$$"},
+             Case{"/a/b/c.JPEG", "/a/b/", "c.JPEG", "/a/b/c.$$$"},
+         }) {
+        EXPECT_EQ(FolderOf(QString::fromUtf8(c.full)), QString::fromUtf8(c.folder)) << c.full;
+        EXPECT_EQ(FileNameOf(QString::fromUtf8(c.full)), QString::fromUtf8(c.file)) << c.full;
+        EXPECT_EQ(TemporaryNameFor(QString::fromUtf8(c.full)), QString::fromUtf8(c.temporary)) << c.full;
+    }
+}
+
+class ShrinkFiles : public ::testing::Test {
+  protected:
+    QString Path(const QString& name) const { return m_dir.path() + u'/' + name; }
+
+    // Writes a quality-90 capture of the given size and returns its bytes.
+    QByteArray WriteCapture(const QString& path, int w, int h) {
+        TJpegImage jpeg;
+        jpeg.Assign(NoiseBitmap(w, h, static_cast<uint32_t>(w + h)));
+        jpeg.SaveToFile(path);
+        return ReadBytes(path);
+    }
+
+    static TBitmap24 DecodeFile(const QString& path) {
+        TJpegImage jpeg;
+        jpeg.LoadFromFile(path);
+        return jpeg.ToBitmap();
+    }
+
+    QStringList Files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ShrinkFiles, ReducedFileIsOurResamplerEncodedAtQuality75) {
+    const QString path = Path(QStringLiteral("news.home.jpg"));
+    WriteCapture(path, 1280, 990);
+    const TBitmap24 capture = DecodeFile(path);
+
+    const ShrinkResult result = ShrinkJpegToWidth(path, 320);
+    EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced);
+    EXPECT_EQ(result.width, 320);
+    EXPECT_EQ(result.height, 248);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("news.home.jpg")});
+
+    TBitmap24 expected(320, 248);
+    ScaleBitmapBilinear(capture, expected);
+    TJpegImage jpeg;
+    jpeg.CompressionQuality = 75;
+    jpeg.Assign(expected);
+    EXPECT_EQ(ReadBytes(path), jpeg.SaveToData());
+    const TBitmap24 thumbnail = DecodeFile(path);
+    EXPECT_EQ(thumbnail.Width(), 320);
+    EXPECT_EQ(thumbnail.Height(), 248);
+}
+
+TEST_F(ShrinkFiles, HeightsFollowMulDiv) {
+    struct Case {
+        int W, H, width, h;
+    };
+    for (const Case c : {Case{1280, 990, 320, 248}, Case{800, 600, 10, 8}, Case{1024, 768, 200, 150},
+                         Case{1024, 768, 320, 240}, Case{2000, 3, 100, 1}, Case{1000, 1, 10, 1}}) {
+        const QString path = Path(QStringLiteral("h.jpg"));
+        WriteCapture(path, c.W, c.H);
+        const ShrinkResult result = ShrinkJpegToWidth(path, c.width);
+        EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced) << c.W << " x " << c.H;
+        const TBitmap24 thumbnail = DecodeFile(path);
+        EXPECT_EQ(thumbnail.Width(), c.width);
+        EXPECT_EQ(thumbnail.Height(), c.h) << c.W << " x " << c.H << " at " << c.width;
+    }
+}
+
+TEST_F(ShrinkFiles, NotWiderLeavesTheFileByteForByte) {
+    const QString path = Path(QStringLiteral("klein.jpg"));
+    const QByteArray before = WriteCapture(path, 320, 240);
+    for (int width : {320, 321, 5000}) {
+        const ShrinkResult result = ShrinkJpegToWidth(path, width);
+        EXPECT_EQ(result.outcome, ShrinkResult::Outcome::NotWider);
+        EXPECT_EQ(ReadBytes(path), before);
+    }
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("klein.jpg")});
+}
+
+TEST_F(ShrinkFiles, UnreadableFilesAreLeftAloneSilently) {
+    const QString broken = Path(QStringLiteral("kaputt.jpg"));
+    const QByteArray half = WriteCapture(broken, 400, 300).left(3000);
+    WriteBytes(broken, half);
+    const QString empty = Path(QStringLiteral("leer.jpg"));
+    WriteBytes(empty, QByteArray());
+    for (const QString& path : {broken, Path(QStringLiteral("fehlt.jpg")), m_dir.path() + u'/'}) {
+        const ShrinkResult result = ShrinkJpegToWidth(path, 100);
+        EXPECT_EQ(result.outcome, ShrinkResult::Outcome::NotRead) << path.toStdString();
+    }
+    EXPECT_EQ(ShrinkJpegToWidth(empty, 100).outcome, ShrinkResult::Outcome::NotWider);  // a 0 x 0 picture
+    EXPECT_EQ(ReadBytes(broken), half);
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("kaputt.jpg"), QStringLiteral("leer.jpg")}));
+}
+
+TEST_F(ShrinkFiles, WidthBelowOneFailsClearlyAndTouchesNothing) {
+    const QString path = Path(QStringLiteral("b.jpg"));
+    const QByteArray before = WriteCapture(path, 64, 48);
+    for (int width : {0, -5}) {
+        try {
+            ShrinkJpegToWidth(path, width);
+            ADD_FAILURE() << "width " << width << " accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find("at least 1"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(ReadBytes(path), before);
+    }
+    EXPECT_EQ(ShrinkJpegToWidth(Path(QStringLiteral("fehlt.jpg")), 0).outcome,
+              ShrinkResult::Outcome::NotRead);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("b.jpg")});
+}
+
+// While the thumbnail is written, the capture waits under the temporary name and the picture name is free.
+TEST_F(ShrinkFiles, CaptureWaitsUnderTheTemporaryNameWhileWriting) {
+    const QString path = Path(QStringLiteral("news.home.jpg"));
+    const QByteArray capture = WriteCapture(path, 640, 480);
+    bool called = false;
+    const ShrinkResult result = ShrinkJpegToWidthWith(
+        path, 320, [&](const TBitmap24& bitmap, const QString& folder, const QString& name, int quality) {
+            called = true;
+            EXPECT_EQ(folder, m_dir.path() + u'/');
+            EXPECT_EQ(name, QStringLiteral("news.home.jpg"));
+            EXPECT_EQ(quality, 75);
+            EXPECT_FALSE(QFileInfo::exists(path));
+            EXPECT_EQ(ReadBytes(Path(QStringLiteral("news.home.$$$"))), capture);
+            return SaveJpegBitmap(bitmap, folder, name, quality);
+        });
+    EXPECT_TRUE(called);
+    EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("news.home.jpg")});
+}
+
+TEST_F(ShrinkFiles, TakenTemporaryNameIsOverwrittenDirectlyAndRemovedAfter) {
+    const QString path = Path(QStringLiteral("seite.jpg"));
+    WriteCapture(path, 640, 480);
+    WriteBytes(Path(QStringLiteral("seite.$$$")), QByteArray("stale"));
+    bool sawStale = false;
+    const ShrinkResult result = ShrinkJpegToWidthWith(
+        path, 320, [&](const TBitmap24& bitmap, const QString& folder, const QString& name, int quality) {
+            sawStale = ReadBytes(Path(QStringLiteral("seite.$$$"))) == "stale" && QFileInfo::exists(path);
+            return SaveJpegBitmap(bitmap, folder, name, quality);
+        });
+    EXPECT_TRUE(sawStale) << "the rename must not replace the file of the temporary name";
+    EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("seite.jpg")});
+    EXPECT_EQ(DecodeFile(path).Width(), 320);
+}
+
+TEST_F(ShrinkFiles, FolderThatCannotBeMadeGivesTheCaptureItsNameBack) {
+    const QString path = Path(QStringLiteral("c.jpg"));
+    const QByteArray capture = WriteCapture(path, 640, 480);
+    const ShrinkResult result = ShrinkJpegToWidthWith(
+        path, 320, [](const TBitmap24&, const QString&, const QString&, int) { return false; });
+    EXPECT_EQ(result.outcome, ShrinkResult::Outcome::FolderNotMade);
+    EXPECT_EQ(ReadBytes(path), capture);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("c.jpg")});
+}
+
+TEST_F(ShrinkFiles, FailedWriteRemovesThePartialFileAndRestoresTheCapture) {
+    const QString path = Path(QStringLiteral("d.jpg"));
+    const QByteArray capture = WriteCapture(path, 640, 480);
+    try {
+        ShrinkJpegToWidthWith(path, 320, [&](const TBitmap24&, const QString&, const QString&, int) -> bool {
+            WriteBytes(path, QByteArray("partial"));
+            throw std::runtime_error("Cannot write \"d.jpg\": No space left on device");
+        });
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadBytes(path), capture);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("d.jpg")});
+}
+
+// The real writer, stopped by a file size limit in a child process (works as root too, unlike read-only
+// folders). Returns the child's exit status: 0 when ShrinkJpegToWidth threw a runtime_error.
+int ShrinkWithFileSizeLimit(const QString& path, int width, rlim_t limit) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit then fail with EFBIG instead of killing
+        const rlimit lim{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        int status = 1;
+        try {
+            ShrinkJpegToWidth(path, width);
+        } catch (const std::runtime_error&) {
+            status = 0;
+        } catch (...) {
+            status = 2;
+        }
+        _exit(status);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST_F(ShrinkFiles, RealWriteFailureKeepsTheCaptureUnderItsName) {
+    const QString path = Path(QStringLiteral("voll.jpg"));
+    const QByteArray capture = WriteCapture(path, 1024, 768);
+    ASSERT_GT(capture.size(), 8192);
+    EXPECT_EQ(ShrinkWithFileSizeLimit(path, 320, 4096), 0);
+    EXPECT_EQ(ReadBytes(path), capture);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("voll.jpg")});
+}
+
+TEST_F(ShrinkFiles, RealWriteFailureWithTakenTemporaryNameLeavesNoPartialFile) {
+    const QString path = Path(QStringLiteral("voll.jpg"));
+    WriteCapture(path, 1024, 768);
+    WriteBytes(Path(QStringLiteral("voll.$$$")), QByteArray("stale"));
+    EXPECT_EQ(ShrinkWithFileSizeLimit(path, 320, 4096), 0);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("voll.$$$")});
+    EXPECT_EQ(ReadBytes(Path(QStringLiteral("voll.$$$"))), "stale");
+}
+
+TEST_F(ShrinkFiles, SaveJpegBitmapMakesMissingFolders) {
+    const QString folder = Path(QStringLiteral("neu/tief/"));
+    EXPECT_TRUE(SaveJpegBitmap(GradientBitmap(20, 10), folder, QStringLiteral("x.jpg"), 75));
+    EXPECT_EQ(DecodeFile(folder + QStringLiteral("x.jpg")).Width(), 20);
+}
+
+TEST_F(ShrinkFiles, SaveJpegBitmapReportsAFolderItCannotMake) {
+    WriteBytes(Path(QStringLiteral("datei")), QByteArray("a file, not a folder"));
+    EXPECT_FALSE(SaveJpegBitmap(GradientBitmap(20, 10), Path(QStringLiteral("datei/sub/")),
+                                QStringLiteral("x.jpg"), 75));
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("datei")});
+    EXPECT_THROW(SaveJpegBitmap(GradientBitmap(20, 10), QString(), QStringLiteral("x.jpg"), 75),
+                 std::runtime_error);
+}
+
+TEST_F(ShrinkFiles, RenameNeverReplacesAndRemoveReportsTheResult) {
+    WriteBytes(Path(QStringLiteral("a")), QByteArray("A"));
+    WriteBytes(Path(QStringLiteral("b")), QByteArray("B"));
+    EXPECT_FALSE(RenameWithoutReplacing(Path(QStringLiteral("a")), Path(QStringLiteral("b"))));
+    EXPECT_EQ(ReadBytes(Path(QStringLiteral("b"))), "B");
+    EXPECT_TRUE(RenameWithoutReplacing(Path(QStringLiteral("a")), Path(QStringLiteral("c"))));
+    EXPECT_EQ(ReadBytes(Path(QStringLiteral("c"))), "A");
+    EXPECT_TRUE(RemoveFileSilently(Path(QStringLiteral("c"))));
+    EXPECT_FALSE(RemoveFileSilently(Path(QStringLiteral("c"))));
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("b")});
+}
+
+}  // namespace
