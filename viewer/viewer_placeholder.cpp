@@ -1,2 +1,0 @@
-// Keeps the viewer library non-empty until its first widget arrives.
-namespace bildoro_viewer_detail {}
