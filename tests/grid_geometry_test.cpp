@@ -1,4 +1,5 @@
-// Grid arithmetic: cell size, columns and rows, origin, rectangles, hit test, visible rows, scrolling, fitting.
+// Grid arithmetic: cell size, columns and rows, origin, rectangles, hit test, visible rows, scrolling,
+// fitting.
 #include "grid_geometry.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,9 @@
 namespace {
 
 // The gallery's cells: 200 x 200 pictures, spacing 2, centred, a caption strip of C pixels.
-TGridMetrics Gallery(int captionHeight = 17) { return TGridMetrics{200, 200, 2, 2, captionHeight, true}; }
+TGridMetrics Gallery(int captionHeight = 17) {
+    return TGridMetrics{200, 200, 2, 2, captionHeight, true};
+}
 
 // The designed window: five pictures in a client area of 804 x 564, not scrolled.
 TGridGeometry DesignedExample() {
@@ -67,14 +70,14 @@ TEST_P(GridArrange, ColumnsAndRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GridArrange,
-                         ::testing::Values(ArrangeCase{5, 804, 3, 2},     // the designed window
-                                           ArrangeCase{1, 804, 1, 1},     // never more columns than items
-                                           ArrangeCase{2, 804, 2, 1},     //
-                                           ArrangeCase{6, 606, 3, 2},     // exactly three cells wide
-                                           ArrangeCase{6, 605, 2, 3},     // one pixel short of three
-                                           ArrangeCase{7, 808, 4, 2},     // remainder adds a row
-                                           ArrangeCase{10, 100, 1, 10},   // narrower than a cell: 1 column
-                                           ArrangeCase{10, 0, 1, 10},     //
+                         ::testing::Values(ArrangeCase{5, 804, 3, 2},    // the designed window
+                                           ArrangeCase{1, 804, 1, 1},    // never more columns than items
+                                           ArrangeCase{2, 804, 2, 1},    //
+                                           ArrangeCase{6, 606, 3, 2},    // exactly three cells wide
+                                           ArrangeCase{6, 605, 2, 3},    // one pixel short of three
+                                           ArrangeCase{7, 808, 4, 2},    // remainder adds a row
+                                           ArrangeCase{10, 100, 1, 10},  // narrower than a cell: 1 column
+                                           ArrangeCase{10, 0, 1, 10},    //
                                            ArrangeCase{10000, 788, 3, 3334}));
 
 TEST(GridGeometry, ArrangeStopsWithoutItemsOrCells) {
@@ -137,23 +140,23 @@ TEST_P(GridHitTest, IndexAt) {
 
 INSTANTIATE_TEST_SUITE_P(
     DesignedWindow, GridHitTest,
-    ::testing::Values(
-        HitCase{"centre of item 0", 99 + 100, 63 + 100, true, 0},
-        HitCase{"spacing left of item 0's picture", 99, 63 + 100, true, 0},
-        HitCase{"spacing between items 0 and 1", 99 + 201, 63 + 100, true, 0},
-        HitCase{"first pixel of item 1's cell", 99 + 202, 63 + 100, true, 1},
-        HitCase{"caption strip of item 4", 99 + 202 + 100, 63 + 219 + 205, true, 4},
-        HitCase{"empty part of the last row", 99 + 404 + 100, 63 + 219 + 100, true, -1},
-        HitCase{"below the grid", 99 + 100, 63 + 438 + 5, true, -1},
-        HitCase{"right of the grid", 99 + 606 + 5, 63 + 10, true, -1},
-        HitCase{"one pixel left of the grid: truncation toward zero", 98, 63 + 100, true, 0},
-        HitCase{"less than a cell left of the grid, row 1", 99 - 150, 63 + 219 + 10, true, 3},
-        HitCase{"less than a cell above the grid", 99 + 202 + 10, 63 - 50, true, 1},
-        HitCase{"more than a cell left of the grid", 99 - 250, 63 + 10, true, -1},
-        HitCase{"flag off: the empty part of the last row", 99 + 404 + 100, 63 + 219 + 100, false, 5},
-        HitCase{"flag off: right of the grid", 99 + 606 + 5, 63 + 10, false, 3},
-        HitCase{"flag off: bottom-right client corner", 804, 564, false, 2 * 3 + 3},
-        HitCase{"flag off: more than a cell left", 99 - 250, 63 + 10, false, -1}));
+    ::testing::Values(HitCase{"centre of item 0", 99 + 100, 63 + 100, true, 0},
+                      HitCase{"spacing left of item 0's picture", 99, 63 + 100, true, 0},
+                      HitCase{"spacing between items 0 and 1", 99 + 201, 63 + 100, true, 0},
+                      HitCase{"first pixel of item 1's cell", 99 + 202, 63 + 100, true, 1},
+                      HitCase{"caption strip of item 4", 99 + 202 + 100, 63 + 219 + 205, true, 4},
+                      HitCase{"empty part of the last row", 99 + 404 + 100, 63 + 219 + 100, true, -1},
+                      HitCase{"below the grid", 99 + 100, 63 + 438 + 5, true, -1},
+                      HitCase{"right of the grid", 99 + 606 + 5, 63 + 10, true, -1},
+                      HitCase{"one pixel left of the grid: truncation toward zero", 98, 63 + 100, true, 0},
+                      HitCase{"less than a cell left of the grid, row 1", 99 - 150, 63 + 219 + 10, true, 3},
+                      HitCase{"less than a cell above the grid", 99 + 202 + 10, 63 - 50, true, 1},
+                      HitCase{"more than a cell left of the grid", 99 - 250, 63 + 10, true, -1},
+                      HitCase{"flag off: the empty part of the last row", 99 + 404 + 100, 63 + 219 + 100,
+                              false, 5},
+                      HitCase{"flag off: right of the grid", 99 + 606 + 5, 63 + 10, false, 3},
+                      HitCase{"flag off: bottom-right client corner", 804, 564, false, 2 * 3 + 3},
+                      HitCase{"flag off: more than a cell left", 99 - 250, 63 + 10, false, -1}));
 
 TEST(GridGeometry, HitTestWithoutCellsAnswersNothing) {
     TGridGeometry grid(TGridMetrics{0, 0, 0, 0, 0, true});
@@ -169,7 +172,7 @@ TEST(GridGeometry, VisibleRows) {
     grid.PlaceOrigin(QSize(804, 564), 0, 0);
     auto range = grid.VisibleRange(QSize(804, 564), 30);
     EXPECT_EQ(range.first, 0);
-    EXPECT_EQ(range.last, 8);  // rows 0..2; row 2 is cut by the bottom edge
+    EXPECT_EQ(range.last, 8);                   // rows 0..2; row 2 is cut by the bottom edge
     grid.PlaceOrigin(QSize(804, 564), 0, 438);  // two rows down: row 1 keeps its last pixel line in view
     range = grid.VisibleRange(QSize(804, 564), 30);
     EXPECT_EQ(range.first, 3);
@@ -204,11 +207,10 @@ TEST(GridScroll, ScrollPositionToShow) {
         const char* what;
         int position, top, bottom, clientHeight, expected;
     };
-    for (const Case c : {Case{"inside", 100, 10, 229, 564, 100},
-                         Case{"above", 500, -93, 126, 564, 407},
-                         Case{"below", 0, 439, 658, 564, 94},
-                         Case{"exactly at the bottom", 0, 345, 564, 564, 0},
-                         Case{"taller than the view: top at the top", 0, 300, 1300, 564, 300}}) {
+    for (const Case c :
+         {Case{"inside", 100, 10, 229, 564, 100}, Case{"above", 500, -93, 126, 564, 407},
+          Case{"below", 0, 439, 658, 564, 94}, Case{"exactly at the bottom", 0, 345, 564, 564, 0},
+          Case{"taller than the view: top at the top", 0, 300, 1300, 564, 300}}) {
         EXPECT_EQ(ScrollPositionToShow(c.position, c.top, c.bottom, c.clientHeight), c.expected) << c.what;
     }
 }

@@ -8,7 +8,7 @@ struct TImageViewerOptions;
 
 class TForm2 : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Created hidden at start-up; lives until the program ends and keeps its items, selection, scroll
     // position, size and place between openings.
     explicit TForm2(QWidget* parent = nullptr);
@@ -26,7 +26,7 @@ public:
     // The gallery's mask, repeats included.
     static QString GalleryFileMask();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 };

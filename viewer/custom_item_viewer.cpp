@@ -19,13 +19,13 @@ const QEvent::Type kClearMarksEvent = static_cast<QEvent::Type>(QEvent::register
 const QEvent::Type kRemoveItemEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class TClearMarksEvent : public QEvent {
-public:
+  public:
     explicit TClearMarksEvent(const TCustomItemViewer* viewer) : QEvent(kClearMarksEvent), viewer(viewer) {}
     const TCustomItemViewer* viewer;
 };
 
 class TRemoveItemEvent : public QEvent {
-public:
+  public:
     explicit TRemoveItemEvent(std::uint64_t serial) : QEvent(kRemoveItemEvent), serial(serial) {}
     std::uint64_t serial;
 };
@@ -115,15 +115,18 @@ void TCustomItemViewer::ScrollToItem(int index) {
 int TCustomItemViewer::CaptionHeight() const {
     if (!m_options.showCaptions) return 0;
     const QFontMetrics metrics(font());
-    const QRect text = metrics.boundingRect(QRect(0, 0, 100, 100),
-                                            Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                                            QStringLiteral("Wg"));
+    const QRect text = metrics.boundingRect(
+        QRect(0, 0, 100, 100), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, QStringLiteral("Wg"));
     return CaptionStripHeight(text.height());
 }
 
-int TCustomItemViewer::ScrollPosition() const { return verticalScrollBar()->value(); }
+int TCustomItemViewer::ScrollPosition() const {
+    return verticalScrollBar()->value();
+}
 
-int TCustomItemViewer::LineStep() const { return verticalScrollBar()->singleStep(); }
+int TCustomItemViewer::LineStep() const {
+    return verticalScrollBar()->singleStep();
+}
 
 void TCustomItemViewer::EndUpdate() {
     if (m_updateCount <= 0) return;
@@ -193,7 +196,9 @@ void TCustomItemViewer::LayoutOnce() {
     if (m_options.reduceMemoryUsage) ReleaseHiddenPictures();
 }
 
-void TCustomItemViewer::PlaceOrigin() { m_geometry.PlaceOrigin(viewport()->size(), 0, ScrollPosition()); }
+void TCustomItemViewer::PlaceOrigin() {
+    m_geometry.PlaceOrigin(viewport()->size(), 0, ScrollPosition());
+}
 
 void TCustomItemViewer::ReleaseHiddenPictures() {
     const int count = Count();
@@ -281,10 +286,18 @@ void TCustomItemViewer::keyPressEvent(QKeyEvent* event) {
     }
     int target = 0;
     switch (event->key()) {
-        case Qt::Key_Left: target = m_selectedIndex - 1; break;
-        case Qt::Key_Right: target = m_selectedIndex + 1; break;
-        case Qt::Key_Up: target = m_selectedIndex - m_geometry.Columns(); break;
-        case Qt::Key_Down: target = m_selectedIndex + m_geometry.Columns(); break;
+        case Qt::Key_Left:
+            target = m_selectedIndex - 1;
+            break;
+        case Qt::Key_Right:
+            target = m_selectedIndex + 1;
+            break;
+        case Qt::Key_Up:
+            target = m_selectedIndex - m_geometry.Columns();
+            break;
+        case Qt::Key_Down:
+            target = m_selectedIndex + m_geometry.Columns();
+            break;
         case Qt::Key_Space:
             Q_EMIT Click();
             event->accept();
@@ -318,7 +331,14 @@ void TCustomItemViewer::mouseReleaseEvent(QMouseEvent* event) {
     m_pressedIndex = -1;
 }
 
-void TCustomItemViewer::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
+// The second press of a double click is an ordinary press.
+void TCustomItemViewer::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+void TCustomItemViewer::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 void TCustomItemViewer::wheelEvent(QWheelEvent* event) {
     int delta = event->angleDelta().y();
@@ -326,8 +346,8 @@ void TCustomItemViewer::wheelEvent(QWheelEvent* event) {
     if ((mods & Qt::ShiftModifier) && !(mods & (Qt::ControlModifier | Qt::AltModifier))) delta *= 3;
     // Shift turns some platforms' wheel into a horizontal one; the notch still scrolls vertically here.
     if (delta == 0 && (mods & Qt::ShiftModifier)) delta = event->angleDelta().x() * 3;
-    const int position = ClampScrollPosition(ScrollPosition() - delta, m_geometry.RangeHeight(),
-                                             viewport()->height());
+    const int position =
+        ClampScrollPosition(ScrollPosition() - delta, m_geometry.RangeHeight(), viewport()->height());
     SetScrollQuietly(position);
     PlaceOrigin();
     viewport()->update();

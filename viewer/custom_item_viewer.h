@@ -13,20 +13,20 @@ class QPainter;
 
 // Options of the grid itself; the images viewer adds the ones that only drawing and loading use.
 struct TCustomItemViewerOptions {
-    int width = 120;        // picture cell width before spacing, pixels
-    int height = 120;       // picture cell height before spacing and caption, pixels
-    int horzSpacing = 4;    // added to the cell width; inset of the item rectangle left and right
-    int vertSpacing = 4;    // added to the cell height; inset of the item rectangle top and bottom
-    bool autoCenter = false;  // centre a grid smaller than the client area
-    bool tracking = true;     // the content follows the scroll-bar thumb while it is dragged
-    bool lazyRead = true;     // only cells whose picture area is in view are drawn (and so loaded)
+    int width = 120;                 // picture cell width before spacing, pixels
+    int height = 120;                // picture cell height before spacing and caption, pixels
+    int horzSpacing = 4;             // added to the cell width; inset of the item rectangle left and right
+    int vertSpacing = 4;             // added to the cell height; inset of the item rectangle top and bottom
+    bool autoCenter = false;         // centre a grid smaller than the client area
+    bool tracking = true;            // the content follows the scroll-bar thumb while it is dragged
+    bool lazyRead = true;            // only cells whose picture area is in view are drawn (and so loaded)
     bool reduceMemoryUsage = false;  // pictures outside the visible rows are released at every layout pass
     bool showCaptions = true;        // a caption strip below each picture
 };
 
 class TCustomItemViewer : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit TCustomItemViewer(QWidget* parent = nullptr);
     ~TCustomItemViewer() override;
 
@@ -81,13 +81,13 @@ public:
     // The layout pass: cell size, columns, rows, scroll range, origin, visible rows, release of pictures.
     void UpdateLayout();
 
-Q_SIGNALS:
-    void Click();                     // Space pressed
+  Q_SIGNALS:
+    void Click();                       // Space pressed
     void ItemChangedNotify(int index);  // after an item's change has been handled
-    void Deletion(int index);         // before a removed item is freed
-    void Scrolled();                  // after the scroll bar moved the content
+    void Deletion(int index);           // before a removed item is freed
+    void Scrolled();                    // after the scroll bar moved the content
 
-protected:
+  protected:
     // Makes the item for an empty slot.
     virtual std::unique_ptr<TViewerItem> CreateItem() = 0;
     // Draws one cell: pictureArea and captionText are the item's rectangles in client coordinates.
@@ -102,11 +102,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void customEvent(QEvent* event) override;
 
-private:
+  private:
     void LayoutOnce();
     void PlaceOrigin();
     void ReleaseHiddenPictures();

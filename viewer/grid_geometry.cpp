@@ -59,7 +59,9 @@ QRect TGridGeometry::PictureArea(int pos) const {
     return QRect(item.left(), item.top(), item.width(), item.height() - m_metrics.captionHeight);
 }
 
-QRect TGridGeometry::CaptionTextRect(int pos) const { return CaptionStrip(pos).adjusted(0, 2, 0, 0); }
+QRect TGridGeometry::CaptionTextRect(int pos) const {
+    return CaptionStrip(pos).adjusted(0, 2, 0, 0);
+}
 
 int TGridGeometry::IndexAt(int x, int y, bool existingOnly, int itemCount) const {
     if (m_cellWidth < 1 || m_cellHeight < 1) return -1;

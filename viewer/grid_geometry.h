@@ -15,13 +15,15 @@ struct TGridMetrics {
 };
 
 // Height of the caption strip for a font whose single line of text is textHeight pixels high.
-constexpr int CaptionStripHeight(int textHeight) { return textHeight + 4; }
+constexpr int CaptionStripHeight(int textHeight) {
+    return textHeight + 4;
+}
 
 // One layout of the grid: computed by Arrange() and PlaceOrigin(), read by painting, hit test and scrolling.
 // Every division truncates toward zero, so a point less than a cell left of or above the grid still counts
 // as column 0 or row 0.
 class TGridGeometry {
-public:
+  public:
     TGridGeometry() = default;
     explicit TGridGeometry(const TGridMetrics& metrics) { SetMetrics(metrics); }
 
@@ -48,11 +50,12 @@ public:
     // scroll positions.
     void PlaceOrigin(QSize client, int scrollX, int scrollY);
 
-    // Rectangles of the cell at grid position pos (pos mod columns, pos div columns) under the current origin.
+    // Rectangles of the cell at grid position pos (pos mod columns, pos div columns) under the current
+    // origin.
     QRect CellRect(int pos) const;
-    QRect ItemRect(int pos) const;      // the cell inset by the spacing on each side
-    QRect CaptionStrip(int pos) const;  // bottom captionHeight pixels of the item rectangle
-    QRect PictureArea(int pos) const;   // the item rectangle above the caption strip
+    QRect ItemRect(int pos) const;         // the cell inset by the spacing on each side
+    QRect CaptionStrip(int pos) const;     // bottom captionHeight pixels of the item rectangle
+    QRect PictureArea(int pos) const;      // the item rectangle above the caption strip
     QRect CaptionTextRect(int pos) const;  // caption strip with its top 2 pixels lower
 
     // Item index at client point (x, y), or -1. With existingOnly, points outside the grid or past the last
@@ -66,7 +69,7 @@ public:
     };
     TVisibleRange VisibleRange(QSize client, int itemCount) const;
 
-private:
+  private:
     TGridMetrics m_metrics;
     int m_cellWidth = 0;
     int m_cellHeight = 0;

@@ -27,8 +27,7 @@ QBrush SelectionBrush(const TBrushPattern& pattern) {
     if (it == shared.end()) {
         QImage checker(8, 8, QImage::Format_RGB32);
         for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
-                checker.setPixel(x, y, (x % 2 == y % 2) ? key.second : key.first);
+            for (int x = 0; x < 8; ++x) checker.setPixel(x, y, (x % 2 == y % 2) ? key.second : key.first);
         it = shared.insert(key, QBrush(checker));
     }
     return *it;
@@ -45,7 +44,8 @@ std::pair<QString, QString> SplitPattern(const QString& folderText, const QStrin
 QStringList FileNamesIn(const QString& folderText) {
     namespace fs = std::filesystem;
     QStringList names;
-    const fs::path folder = folderText.isEmpty() ? fs::path(".") : fs::path(QFile::encodeName(folderText).toStdString());
+    const fs::path folder =
+        folderText.isEmpty() ? fs::path(".") : fs::path(QFile::encodeName(folderText).toStdString());
     std::error_code error;
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     if (error) return names;  // a missing or unreadable folder lists nothing
@@ -107,7 +107,9 @@ void TImagesViewer::SetOptions(const TImageViewerOptions& options) {
     SetItemOptions(m_imageOptions);
 }
 
-TPictureItem* TImagesViewer::PictureItem(int index) { return static_cast<TPictureItem*>(Item(index)); }
+TPictureItem* TImagesViewer::PictureItem(int index) {
+    return static_cast<TPictureItem*>(Item(index));
+}
 
 QStringList TImagesViewer::SplitMask(const QString& mask) {
     QStringList parts;
@@ -184,8 +186,8 @@ bool TImagesViewer::MatchesWildcard(const QString& name, const QString& pattern)
         if (p < patternLength && pattern[p] == QLatin1Char('*')) {
             starP = p++;
             starN = n;
-        } else if (p < patternLength && (pattern[p] == QLatin1Char('?') ||
-                                         pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+        } else if (p < patternLength &&
+                   (pattern[p] == QLatin1Char('?') || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
             ++p;
             ++n;
         } else if (starP >= 0) {
@@ -207,7 +209,9 @@ void TImagesViewer::PictureLoadFailed(TPictureItem* item, const QString& message
     Q_EMIT LoadError(item->FileName(), message);
 }
 
-std::unique_ptr<TViewerItem> TImagesViewer::CreateItem() { return std::make_unique<TPictureItem>(this); }
+std::unique_ptr<TViewerItem> TImagesViewer::CreateItem() {
+    return std::make_unique<TPictureItem>(this);
+}
 
 void TImagesViewer::DrawItem(QPainter& painter, TViewerItem& viewerItem, const QRect& pictureArea,
                              const QRect& captionText) {

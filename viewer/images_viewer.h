@@ -22,14 +22,14 @@ struct TImageViewerOptions : TCustomItemViewerOptions {
     int imagePadding = 20;                       // inset of the picture inside its area, pixels
     QColor frameColor = QColor(128, 128, 128);   // frame of an unselected picture area; invalid: none
     TBrushPattern brushPattern;
-    QColor hotColor;        // frame of a selected picture area; invalid: the palette's highlight colour
-    int hotFrameSize = 2;   // width of that frame, pixels
+    QColor hotColor;           // frame of a selected picture area; invalid: the palette's highlight colour
+    int hotFrameSize = 2;      // width of that frame, pixels
     bool transparent = false;  // bitmaps drop the colour of their bottom-left pixel
 };
 
 class TImagesViewer : public TCustomItemViewer {
     Q_OBJECT
-public:
+  public:
     explicit TImagesViewer(QWidget* parent = nullptr);
     ~TImagesViewer() override;
 
@@ -68,18 +68,18 @@ public:
     // Called by a picture item whose file could not be read; the item then leaves the list.
     void PictureLoadFailed(TPictureItem* item, const QString& message);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void LoadBegin();
     void LoadEnd();
     // A picture file could not be read; its item is about to leave the list.
     void LoadError(const QString& fileName, const QString& message);
 
-protected:
+  protected:
     std::unique_ptr<TViewerItem> CreateItem() override;
     void DrawItem(QPainter& painter, TViewerItem& item, const QRect& pictureArea,
                   const QRect& captionText) override;
 
-private:
+  private:
     QString m_directory;
     QString m_fileMask;
     TImageViewerOptions m_imageOptions;

@@ -95,5 +95,6 @@ QImage TPictureItem::LoadPictureFile(const QString& path, bool transparent) {
     if (ext == QLatin1String("ico")) return ForDrawing(ReadWithQt(path, "ico"));
     if (ext == QLatin1String("png")) return ForDrawing(ReadWithQt(path, "png"));
     if (ext == QLatin1String("gif")) return ForDrawing(ReadWithQt(path, "gif"));
-    throw std::runtime_error(QStringLiteral("Unbekannte Bilddateierweiterung (.%1)").arg(extension).toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Unbekannte Bilddateierweiterung (.%1)").arg(extension).toStdString());
 }

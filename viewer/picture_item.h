@@ -10,7 +10,7 @@
 class TImagesViewer;
 
 class TPictureItem : public TViewerItem {
-public:
+  public:
     // The owner is borrowed; it owns the item through its item list.
     explicit TPictureItem(TImagesViewer* owner);
 
@@ -42,7 +42,7 @@ public:
     // empty image without error.
     static QImage LoadPictureFile(const QString& path, bool transparent);
 
-private:
+  private:
     TImagesViewer* m_viewer;
     QString m_fileName;
     QString m_caption;

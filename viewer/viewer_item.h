@@ -6,7 +6,7 @@
 class TCustomItemViewer;
 
 class TViewerItem {
-public:
+  public:
     enum State : unsigned { Selected = 1u << 0, Hot = 1u << 1 };
 
     // The owner is borrowed; it owns the item through its item list.
@@ -33,13 +33,13 @@ public:
     // Frees what the item holds for drawing (its picture); it is made again when the cell is drawn.
     virtual void GiveUpPicture() {}
 
-protected:
+  protected:
     // Marks the item and posts a remove-item request to the owner, handled later on the same thread.
     void RequestRemoval();
     // Tells the owner that the item's look changed.
     void Changed();
 
-private:
+  private:
     TCustomItemViewer* m_owner;
     unsigned m_state = 0;
     bool m_deleting = false;
