@@ -1,8 +1,365 @@
-// The hidden browser view WB1.
+// The hidden browser view WB1: one page of the shared headless Chromium, driven over DevTools.
 #include "browser_host.h"
 
+#include "browser_error.h"
+#include "devtools_client.h"
+
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace {
+
+constexpr int kCaptureTimeoutMs = 20000;
+// After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
+constexpr int kStatusTimeoutMs = 2000;
+
+const QString kTokenSuffix = QStringLiteral(" Morzilla");
+
+QString Str(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
+
+}  // namespace
+
 TBrowserHost::TBrowserHost(QObject* parent) : QObject(parent) {}
+
+TBrowserHost::~TBrowserHost() {
+    ++m_generation;
+    DropPage(true);
+    m_client.reset();
+}
 
 void TBrowserHost::SetWidth(int width) { m_width = width; }
 
 void TBrowserHost::SetHeight(int height) { m_height = height; }
+
+qint64 TBrowserHost::BrowserProcessId() const { return m_client ? m_client->BrowserProcessId() : 0; }
+
+int TBrowserHost::ReadyState() const {
+    if (!m_error.isEmpty()) throw TBrowserError(m_error);
+    return m_state;
+}
+
+void TBrowserHost::SetState(int state) {
+    if (m_state == state) return;
+    m_state = state;
+    Q_EMIT ReadyStateChanged();
+}
+
+void TBrowserHost::Fail(const QString& message) {
+    if (!m_error.isEmpty()) return;
+    m_error = message;
+    Q_EMIT ReadyStateChanged();
+}
+
+void TBrowserHost::EnsureBrowser() {
+    if (m_client && m_client->IsAlive()) return;
+    DropPage(false);
+    if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
+    m_client.reset();
+    m_client = TDevToolsClient::Shared();
+    connect(m_client.get(), &TDevToolsClient::Died, this, &TBrowserHost::BrowserDied);
+}
+
+void TBrowserHost::Navigate(const QString& url) {
+    ++m_generation;
+    m_url = url;
+    m_error.clear();
+    m_navigateAnswered = false;
+    m_expectedLoader.clear();
+    m_loadedLoaders.clear();
+    m_finishing = false;
+    m_navError.clear();
+    m_httpStatus = 0;
+    m_topUrl.clear();
+    SetState(1);
+    try {
+        EnsureBrowser();
+        if (!m_sessionId.isEmpty())
+            SendNavigate();
+        else if (!m_setupRunning)
+            StartPageSetup();  // navigates to m_url once the page is ready
+    } catch (const TBrowserError& e) {
+        Fail(QString::fromStdString(e.what()));
+        throw;
+    }
+}
+
+void TBrowserHost::StartPageSetup() {
+    m_setupRunning = true;
+    const int token = ++m_setupToken;
+    auto failSetup = [this, token](const QString& step, const QString& error) {
+        if (token != m_setupToken) return;
+        m_setupRunning = false;
+        Fail(QStringLiteral("Chromium could not open a page (%1): %2").arg(step, error));
+    };
+    m_client->Send(
+        QStringLiteral("Target.createTarget"),
+        {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {}, this,
+        [this, token, failSetup](const QJsonObject& created, const QString& error) {
+            if (token != m_setupToken) return;
+            if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
+            m_targetId = Str(created, "targetId");
+            m_client->Send(
+                QStringLiteral("Target.attachToTarget"),
+                {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {}, this,
+                [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                    if (token != m_setupToken) return;
+                    if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                    m_sessionId = Str(attached, "sessionId");
+                    m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                        if (token != m_setupToken) return;
+                        m_userAgent = userAgent;
+                        ConfigureSession(m_sessionId, true);
+                        m_viewport = QSize();
+                        m_setupRunning = false;
+                        if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered) SendNavigate();
+                    });
+                });
+        });
+}
+
+void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
+    const QString session = sessionId;
+    m_client->SetSessionHandler(session, this, [this, session](const QString& method, const QJsonObject& params) {
+        HandleEvent(session, method, params);
+    });
+    // Commands of one session run in order, so the navigation sent after these finds them in force.
+    const int token = m_setupToken;
+    auto check = [this, token, topLevel](const QString& method) {
+        return [this, token, topLevel, method](const QJsonObject&, const QString& error) {
+            if (topLevel && token == m_setupToken && !error.isEmpty())
+                Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error));
+        };
+    };
+    auto send = [&](const QString& method, const QJsonObject& params) {
+        m_client->Send(method, params, session, this, check(method));
+    };
+    send(QStringLiteral("Page.enable"), {});
+    send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    // Frames of other sites run as targets of their own; they wait for us until configured.
+    send(QStringLiteral("Target.setAutoAttach"), {{QStringLiteral("autoAttach"), true},
+                                                  {QStringLiteral("waitForDebuggerOnStart"), true},
+                                                  {QStringLiteral("flatten"), true}});
+    if (!m_userAgent.isEmpty())
+        send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
+    if (topLevel) {
+        SendViewport();
+    } else {
+        send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {});
+    }
+}
+
+void TBrowserHost::SendViewport() {
+    const QSize size(m_width, m_height);
+    const int token = m_setupToken;
+    m_client->Send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                   {{QStringLiteral("width"), m_width},
+                    {QStringLiteral("height"), m_height},
+                    {QStringLiteral("deviceScaleFactor"), 1},
+                    {QStringLiteral("mobile"), false},
+                    {QStringLiteral("screenWidth"), m_width},
+                    {QStringLiteral("screenHeight"), m_height}},
+                   m_sessionId, this, [this, token, size](const QJsonObject&, const QString& error) {
+                       if (token != m_setupToken || error.isEmpty()) return;
+                       Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(error));
+                   });
+    m_viewport = size;
+}
+
+void TBrowserHost::SendNavigate() {
+    if (m_viewport != QSize(m_width, m_height)) SendViewport();
+    const int generation = m_generation;
+    m_client->Send(
+        QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId, this,
+        [this, generation](const QJsonObject& result, const QString& error) {
+            if (generation != m_generation) return;
+            if (!error.isEmpty()) {
+                Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
+                return;
+            }
+            m_navigateAnswered = true;
+            m_navError = Str(result, "errorText");
+            m_expectedLoader = Str(result, "loaderId");
+            const bool download = result.value(QStringLiteral("isDownload")).toBool();
+            if (download && m_navError.isEmpty()) m_navError = QStringLiteral("download (not shown)");
+            // No new document comes: a jump within the page, a download, or a load that was cut off.
+            if (m_expectedLoader.isEmpty() || download || m_navError == QLatin1String("net::ERR_ABORTED") ||
+                m_loadedLoaders.contains(m_expectedLoader))
+                BeginFinish();
+        });
+}
+
+void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params) {
+    const bool top = sessionId == m_sessionId;
+    if (method == QLatin1String("Page.lifecycleEvent")) {
+        if (!top || Str(params, "frameId") != m_targetId) return;
+        const QString name = Str(params, "name");
+        const QString loader = Str(params, "loaderId");
+        if (name == QLatin1String("load")) {
+            if (!m_navigateAnswered)
+                m_loadedLoaders.insert(loader);
+            else if (loader == m_expectedLoader && m_state != 4)
+                BeginFinish();
+        } else if (name == QLatin1String("DOMContentLoaded")) {
+            if (m_navigateAnswered && loader == m_expectedLoader && m_state == 1) SetState(3);
+        }
+    } else if (method == QLatin1String("Page.frameStartedNavigating")) {
+        Q_EMIT BeforeNavigate2(Str(params, "url"));
+    } else if (method == QLatin1String("Page.frameNavigated")) {
+        const QJsonObject frame = params.value(QStringLiteral("frame")).toObject();
+        const QString url = Str(frame, "url") + Str(frame, "urlFragment");
+        m_frameUrls.insert(Str(frame, "id"), url);
+        if (top && Str(frame, "id") == m_targetId) {
+            m_topUrl = url;
+            // The top document was replaced by another one (a script or refresh moved on): that one counts now.
+            const QString loader = Str(frame, "loaderId");
+            if (m_navigateAnswered && m_error.isEmpty() && !loader.isEmpty() && loader != m_expectedLoader) {
+                ++m_generation;  // a status query of the replaced document no longer finishes anything
+                m_expectedLoader = loader;
+                m_finishing = false;
+                m_httpStatus = 0;
+                SetState(1);
+            }
+        }
+    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
+        const QString frameId = Str(params, "frameId");
+        if (frameId != m_targetId && m_frameUrls.contains(frameId)) Q_EMIT DocumentComplete(m_frameUrls.value(frameId));
+    } else if (method == QLatin1String("Page.frameDetached")) {
+        // "swap": the frame moved to a process (and target) of its own and lives on there.
+        if (Str(params, "reason") != QLatin1String("swap")) m_frameUrls.remove(Str(params, "frameId"));
+    } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
+        // The page waits until the dialog is answered; nobody is there to see it.
+        m_client->Send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}}, sessionId);
+    } else if (method == QLatin1String("Target.attachedToTarget")) {
+        const QString child = Str(params, "sessionId");
+        const QString type = Str(params.value(QStringLiteral("targetInfo")).toObject(), "type");
+        m_childSessions.insert(child);
+        if (type == QLatin1String("iframe")) {
+            ConfigureSession(child, false);
+        } else {
+            // Workers: nothing to watch, only let them run.
+            m_client->Send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, child);
+        }
+    } else if (method == QLatin1String("Target.detachedFromTarget")) {
+        const QString detached = Str(params, "sessionId");
+        if (detached == m_sessionId) {
+            const QString url = m_url;
+            DropPage(false);
+            Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
+        } else if (m_childSessions.remove(detached)) {
+            m_client->RemoveSessionHandler(detached);
+        }
+    } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
+        const QString url = m_url;
+        DropPage(true);
+        Fail(QStringLiteral("The page crashed in Chromium while showing \"%1\"").arg(url));
+    }
+}
+
+void TBrowserHost::BeginFinish() {
+    if (m_finishing || m_state == 4) return;
+    m_finishing = true;
+    const int generation = m_generation;
+    auto finish = [this, generation](int status) {
+        if (generation != m_generation || m_state == 4 || !m_error.isEmpty()) return;
+        m_httpStatus = status;
+        m_finishing = false;
+        m_state = 4;
+        Q_EMIT DocumentComplete(m_topUrl.isEmpty() ? m_url : m_topUrl);
+        Q_EMIT ReadyStateChanged();
+    };
+    m_client->Send(QStringLiteral("Runtime.evaluate"),
+                   {{QStringLiteral("expression"),
+                     QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
+                    {QStringLiteral("returnByValue"), true}},
+                   m_sessionId, this, [finish](const QJsonObject& result, const QString&) {
+                       finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
+                   });
+    QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0); });
+}
+
+void TBrowserHost::StopLoading() {
+    if (m_sessionId.isEmpty() || !m_client || !m_client->IsAlive()) return;
+    m_client->Send(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+}
+
+void TBrowserHost::DropPage(bool closeTarget) {
+    ++m_setupToken;
+    m_setupRunning = false;
+    const bool alive = m_client && m_client->IsAlive();
+    if (m_client) {
+        for (const QString& s : std::as_const(m_childSessions)) m_client->RemoveSessionHandler(s);
+        if (!m_sessionId.isEmpty()) m_client->RemoveSessionHandler(m_sessionId);
+    }
+    if (alive && closeTarget && !m_targetId.isEmpty())
+        m_client->Send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), m_targetId}});
+    m_childSessions.clear();
+    m_sessionId.clear();
+    m_targetId.clear();
+    m_viewport = QSize();
+    m_frameUrls.clear();
+}
+
+void TBrowserHost::BrowserDied(const QString& reason) {
+    const QString url = m_url;
+    DropPage(false);
+    if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
+    m_client.reset();  // the next Navigate starts a new browser
+    if (m_state != 0)
+        Fail(QStringLiteral("%1 while %2 \"%3\"")
+                 .arg(reason, m_state == 4 ? QStringLiteral("showing") : QStringLiteral("loading"), url));
+}
+
+QByteArray TBrowserHost::CaptureViewPng() {
+    std::shared_ptr<TDevToolsClient> client = m_client;  // stays valid even if the browser dies meanwhile
+    if (!client || !client->IsAlive()) throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
+    if (m_setupRunning)
+        client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
+    if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
+    const QString session = m_sessionId;
+    if (m_viewport != QSize(m_width, m_height)) {
+        m_viewport = QSize(m_width, m_height);
+        client->Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                     {{QStringLiteral("width"), m_width},
+                      {QStringLiteral("height"), m_height},
+                      {QStringLiteral("deviceScaleFactor"), 1},
+                      {QStringLiteral("mobile"), false},
+                      {QStringLiteral("screenWidth"), m_width},
+                      {QStringLiteral("screenHeight"), m_height}},
+                     session, kCaptureTimeoutMs);
+    }
+    const QJsonObject shot = client->Call(QStringLiteral("Page.captureScreenshot"),
+                                          {{QStringLiteral("format"), QStringLiteral("png")},
+                                           {QStringLiteral("fromSurface"), true},
+                                           {QStringLiteral("captureBeyondViewport"), false},
+                                           {QStringLiteral("optimizeForSpeed"), true}},
+                                          session, kCaptureTimeoutMs);
+    const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
+    if (png.isEmpty()) throw TBrowserError(QStringLiteral("Chromium sent an empty screenshot"));
+    return png;
+}
+
+bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
+                                 int dstWidth) {
+    try {
+        if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0) return false;
+        const QByteArray png = CaptureViewPng();
+        QImage view;
+        if (!view.loadFromData(png, "PNG")) return false;
+        view.convertTo(QImage::Format_RGB888);
+        // Drawn into the source bitmap, then stretch-copied into the target: rows and columns are dropped or
+        // repeated, never averaged.
+        if (view.size() != QSize(srcWidth, srcHeight))
+            view = view.scaled(srcWidth, srcHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (view.size() != QSize(dstWidth, dstHeight))
+            view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (view.isNull()) return false;
+        return view.save(fileName, "JPG", 90);  // TODO: through TJpegImage
+    } catch (...) {
+        return false;
+    }
+}

@@ -1,26 +1,112 @@
-// The hidden browser view WB1: a page of exactly Width() x Height() pixels.
+// The hidden browser view WB1: one page of a headless Chromium, exactly Width() x Height() pixels.
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
+#include <QSet>
+#include <QSize>
+#include <QString>
+#include <memory>
 
+class TDevToolsClient;
+
+// Every host of the program shares one Chromium (started on the first Navigate), each with a page in a window
+// of its own, so that several pages load at once at full speed. All calls on the thread of the event loop;
+// the browser's events arrive only while that loop runs (or while CaptureToJpeg waits for its picture).
 class TBrowserHost : public QObject {
     Q_OBJECT
 public:
     explicit TBrowserHost(QObject* parent = nullptr);
+    // Closes the page; the browser ends with its last host.
+    ~TBrowserHost() override;
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    // The size applies to the next capture.
+    // The size applies to the next navigation and the next capture.
     void SetWidth(int width);
     void SetHeight(int height);
+
+    // Starts loading url (passed to the browser as it stands) and returns at once; ReadyState() reads below 4
+    // from here until this navigation is complete. Starts the browser if none runs (also after it died).
+    // Throws TBrowserError when no browser can be started.
+    void Navigate(const QString& url);
+    // 0 before the first navigation, 1 loading, 3 the top document is parsed, 4 complete: the top document of
+    // the latest navigation has fired its load event, with all its frames. Throws TBrowserError when the
+    // latest navigation failed: the browser died, the page crashed or was closed, or the browser refused
+    // the URL; the next Navigate clears that.
+    int ReadyState() const;
+    // Stops loading the current page; what has arrived stays in view. ReadyState stays as it is.
+    void StopLoading();
+
+    // Why the latest navigation showed Chromium's error page instead of the document (for example
+    // "net::ERR_CONNECTION_REFUSED"); empty when the document arrived (whatever its HTTP status).
+    QString LastNavigationError() const { return m_navError; }
+    // HTTP status of the latest navigation's top document once complete; 0 when there was none.
+    int LastHttpStatus() const { return m_httpStatus; }
+    // The failure that ReadyState() raises, or empty.
+    QString FailureText() const { return m_error; }
+
+    // Draws the view's current visible content (the view's size at this moment, device scale 1) into a
+    // srcW x srcH bitmap, stretches it without smoothing to dstW x dstH when that differs, and writes it to
+    // fileName as a quality-90 baseline JPEG. True only when the file was written; false when there is no
+    // page, the browser fails, a size is not positive, or the file cannot be written (no file is then
+    // created for a missing folder). Never throws.
+    bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
+    // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is applied
+    // first when it changed). Waits without running the event loop, up to 20 s.
+    // Throws TBrowserError when there is no page or the browser fails.
+    QByteArray CaptureViewPng();
+
+    // The Chromium this host uses (for diagnostics and tests); 0 when none runs for it.
+    qint64 BrowserProcessId() const;
 
 Q_SIGNALS:
     // Before each navigation (top level and frames), with its URL.
     void BeforeNavigate2(const QString& url);
-    // After each document (top level and frames) has completed, with its URL.
+    // After each document (top level and frames) has completed, with its URL. The top document's comes last,
+    // when ReadyState() has become 4.
     void DocumentComplete(const QString& url);
+    // ReadyState() may read differently now, or has started to raise a failure: lets a wait sleep in an
+    // event loop instead of polling.
+    void ReadyStateChanged();
 
 private:
+    void EnsureBrowser();
+    void StartPageSetup();
+    void ConfigureSession(const QString& sessionId, bool topLevel);
+    void SendViewport();
+    void SendNavigate();
+    void HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params);
+    void BeginFinish();
+    void SetState(int state);
+    void Fail(const QString& message);
+    void DropPage(bool closeTarget);
+    void BrowserDied(const QString& reason);
+
     int m_width = 1024;
     int m_height = 768;
+
+    std::shared_ptr<TDevToolsClient> m_client;
+    QString m_userAgent;
+    QString m_targetId;  // also the id of the page's top frame
+    QString m_sessionId;
+    QSet<QString> m_childSessions;
+    bool m_setupRunning = false;
+    int m_setupToken = 0;  // replies for an abandoned page set-up are ignored
+    QSize m_viewport;      // the size the page was last given
+
+    // The latest navigation.
+    int m_generation = 0;  // replies and timers of earlier navigations are ignored
+    QString m_url;
+    int m_state = 0;
+    QString m_error;
+    bool m_navigateAnswered = false;
+    QString m_expectedLoader;
+    QSet<QString> m_loadedLoaders;  // loads seen before Page.navigate answered
+    bool m_finishing = false;
+    QString m_navError;
+    int m_httpStatus = 0;
+    QString m_topUrl;
+    QHash<QString, QString> m_frameUrls;
 };

@@ -1,0 +1,401 @@
+// One headless Chromium process and its DevTools pipe.
+#include "chromium_process.h"
+
+#include "browser_error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// Only async-signal-safe calls from here to exec: the forked copies of a threaded program may use nothing else.
+void CloseFrom(int lowest) {
+    if (close_range(static_cast<unsigned>(lowest), ~0U, 0) == 0) return;
+    for (int fd = lowest; fd < 4096; ++fd) close(fd);
+}
+
+void ResetSignals() {
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGUSR1, SIGUSR2}) sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+volatile sig_atomic_t g_guardedBrowser = 0;
+
+void KillGuardedBrowser(int) {
+    if (g_guardedBrowser > 0) kill(-g_guardedBrowser, SIGKILL);
+}
+
+void WriteInt(int fd, int value) {
+    const char* p = reinterpret_cast<const char*>(&value);
+    size_t left = sizeof value;
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+// Everything the forked processes need, prepared before fork so they need no allocation.
+struct LaunchPlan {
+    std::string executable;
+    std::vector<std::string> args;
+    std::vector<char*> argv;
+    std::string profileDir;
+    int commandRead = -1;  // becomes the browser's fd 3
+    int eventWrite = -1;   // becomes the browser's fd 4
+    int statusWrite = -1;  // guardian reports the browser's pid; the browser reports a failed exec
+    int devNull = -1;
+    bool keepStderr = false;
+};
+
+[[noreturn]] void RunBrowser(const LaunchPlan& plan) {
+    ResetSignals();
+    setpgid(0, 0);
+    // The pipe ends may sit on 3 or 4 already: lift them above before placing them.
+    int cmd = fcntl(plan.commandRead, F_DUPFD, 10);
+    int evt = fcntl(plan.eventWrite, F_DUPFD, 10);
+    int status = fcntl(plan.statusWrite, F_DUPFD_CLOEXEC, 10);
+    if (cmd < 0 || evt < 0 || status < 0) _exit(127);
+    dup2(plan.devNull, 0);
+    dup2(plan.devNull, 1);
+    if (!plan.keepStderr) dup2(plan.devNull, 2);
+    if (dup2(cmd, 3) < 0 || dup2(evt, 4) < 0 || dup3(status, 5, O_CLOEXEC) < 0) _exit(127);
+    CloseFrom(6);
+    execve(plan.executable.c_str(), plan.argv.data(), environ);
+    WriteInt(5, -errno);
+    _exit(127);
+}
+
+[[noreturn]] void RunGuardian(const LaunchPlan& plan) {
+    ResetSignals();
+    setpgid(0, 0);  // out of the terminal's foreground group, so Ctrl-C of the program leaves the cleanup to run
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGPIPE}) sigaction(sig, &ign, nullptr);
+    pid_t browser = fork();
+    if (browser == 0) RunBrowser(plan);
+    if (browser > 0) {
+        g_guardedBrowser = browser;
+        struct sigaction fwd {};
+        fwd.sa_handler = KillGuardedBrowser;
+        sigaction(SIGTERM, &fwd, nullptr);
+        WriteInt(plan.statusWrite, browser);
+    } else {
+        WriteInt(plan.statusWrite, -errno);
+    }
+    dup2(plan.devNull, 0);
+    dup2(plan.devNull, 1);
+    dup2(plan.devNull, 2);
+    CloseFrom(3);
+    // Reap the browser and everything it leaves orphaned; once the browser itself is gone, its stragglers
+    // are killed. ECHILD means no process of the browser's is left.
+    for (;;) {
+        int st = 0;
+        pid_t done = waitpid(-1, &st, 0);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (done == browser) kill(-browser, SIGKILL);
+    }
+    const char* rmArgs[] = {"rm", "-rf", "--", plan.profileDir.c_str(), nullptr};
+    execve("/bin/rm", const_cast<char* const*>(rmArgs), environ);
+    _exit(0);
+}
+
+bool ReadIntWithin(int fd, int* value, int timeoutMs, bool* eof) {
+    char buf[sizeof(int)];
+    size_t got = 0;
+    *eof = false;
+    while (got < sizeof buf) {
+        pollfd p{fd, POLLIN, 0};
+        int r = poll(&p, 1, timeoutMs);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        ssize_t n = read(fd, buf + got, sizeof buf - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            *eof = true;
+            return false;
+        }
+        got += static_cast<size_t>(n);
+    }
+    std::memcpy(value, buf, sizeof buf);
+    return true;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+TChromiumProcess::TChromiumProcess(QObject* parent) : QObject(parent) {}
+
+TChromiumProcess::~TChromiumProcess() { Shutdown(); }
+
+QString TChromiumProcess::FindExecutable() {
+    const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
+    if (!chosen.isEmpty()) {
+        if (chosen.contains(QLatin1Char('/'))) return QFileInfo(chosen).absoluteFilePath();
+        return QStandardPaths::findExecutable(chosen);
+    }
+    for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty()) return found;
+    }
+    return {};
+}
+
+QStringList TChromiumProcess::Switches() {
+    QStringList switches{QStringLiteral("--headless"),
+                         QStringLiteral("--remote-debugging-pipe"),
+                         QStringLiteral("--no-startup-window"),
+                         QStringLiteral("--disable-gpu"),
+                         QStringLiteral("--disable-quic"),
+                         QStringLiteral("--no-first-run"),
+                         QStringLiteral("--no-default-browser-check"),
+                         QStringLiteral("--disable-background-networking"),
+                         QStringLiteral("--disable-component-update"),
+                         QStringLiteral("--disable-sync")};
+    // Chromium's sandbox cannot run as root; anyone else keeps it.
+    if (geteuid() == 0) switches << QStringLiteral("--no-sandbox");
+    return switches;
+}
+
+QString TChromiumProcess::ProfileParent() { return QDir::tempPath(); }
+
+void TChromiumProcess::Start(const QString& executable) {
+    if (m_readFd >= 0) throw TBrowserError(QStringLiteral("Chromium is already running"));
+    const QFileInfo exe(executable);
+    if (executable.isEmpty() || !exe.isFile() || !exe.isExecutable())
+        throw TBrowserError(QStringLiteral("Cannot start Chromium: \"%1\" is not an executable file").arg(executable));
+
+    QByteArray templ = QFile::encodeName(ProfileParent() + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
+    if (!mkdtemp(templ.data()))  // mkdtemp makes it with mode 0700
+        throw TBrowserError(QStringLiteral("Cannot create the browser's profile folder in %1: %2")
+                                .arg(ProfileParent(), ErrnoText(errno)));
+    m_profileDir = QFile::decodeName(templ);
+
+    LaunchPlan plan;
+    plan.executable = QFile::encodeName(exe.absoluteFilePath()).toStdString();
+    plan.args.push_back(plan.executable);
+    for (const QString& s : Switches()) plan.args.push_back(s.toStdString());
+    plan.args.push_back("--user-data-dir=" + templ.toStdString());
+    for (std::string& a : plan.args) plan.argv.push_back(a.data());
+    plan.argv.push_back(nullptr);
+    plan.profileDir = templ.toStdString();
+    plan.keepStderr = qEnvironmentVariableIsSet("BILDORO_CHROMIUM_STDERR");
+
+    int commandPipe[2] = {-1, -1};
+    int eventPipe[2] = {-1, -1};
+    int statusPipe[2] = {-1, -1};
+    auto fail = [&](const QString& what, int err) {
+        for (int* p : {commandPipe, eventPipe, statusPipe}) {
+            CloseFd(p[0]);
+            CloseFd(p[1]);
+        }
+        CloseFd(plan.devNull);
+        QDir(m_profileDir).removeRecursively();
+        m_profileDir.clear();
+        throw TBrowserError(QStringLiteral("Cannot start Chromium (%1): %2: %3").arg(executable, what, ErrnoText(err)));
+    };
+    if (pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 || pipe2(statusPipe, O_CLOEXEC) != 0)
+        fail(QStringLiteral("pipe"), errno);
+    plan.devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (plan.devNull < 0) fail(QStringLiteral("/dev/null"), errno);
+    plan.commandRead = commandPipe[0];
+    plan.eventWrite = eventPipe[1];
+    plan.statusWrite = statusPipe[1];
+
+    const pid_t guardian = fork();
+    if (guardian < 0) fail(QStringLiteral("fork"), errno);
+    if (guardian == 0) RunGuardian(plan);
+
+    m_guardianPid = guardian;
+    m_guardianReaped = false;
+    CloseFd(commandPipe[0]);
+    CloseFd(eventPipe[1]);
+    CloseFd(statusPipe[1]);
+    CloseFd(plan.devNull);
+    m_writeFd = commandPipe[1];
+    m_readFd = eventPipe[0];
+    fcntl(m_writeFd, F_SETFL, fcntl(m_writeFd, F_GETFL) | O_NONBLOCK);
+    fcntl(m_readFd, F_SETFL, fcntl(m_readFd, F_GETFL) | O_NONBLOCK);
+
+    // The guardian sends the browser's pid; the browser sends -errno only if exec failed. EOF = exec done.
+    int value = 0;
+    bool eof = false;
+    QString problem;
+    if (!ReadIntWithin(statusPipe[0], &value, 5000, &eof) || value <= 0) {
+        problem = value < 0 ? QStringLiteral("fork: ") + ErrnoText(-value)
+                            : QStringLiteral("the launcher did not report the browser's process");
+    } else {
+        m_browserPid = value;
+        if (ReadIntWithin(statusPipe[0], &value, 5000, &eof))
+            problem = QStringLiteral("exec: ") + ErrnoText(-value);
+        else if (!eof)
+            problem = QStringLiteral("the browser program did not start within 5 s");
+    }
+    CloseFd(statusPipe[0]);
+    if (!problem.isEmpty()) {
+        m_exited = true;
+        Shutdown();
+        throw TBrowserError(QStringLiteral("Cannot start Chromium (%1): %2").arg(executable, problem));
+    }
+
+    m_exited = false;
+    m_readNotifier = new QSocketNotifier(m_readFd, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, [this] { ReadAvailable(); });
+    m_writeNotifier = new QSocketNotifier(m_writeFd, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] { WritePending(); });
+}
+
+void TChromiumProcess::SendMessage(const QByteArray& message) {
+    if (!IsRunning()) throw TBrowserError(QStringLiteral("Chromium is not running"));
+    m_outBuffer.append(message);
+    m_outBuffer.append('\0');
+    WritePending();
+}
+
+void TChromiumProcess::WritePending() {
+    while (!m_outBuffer.isEmpty() && m_writeFd >= 0) {
+        const ssize_t n = write(m_writeFd, m_outBuffer.constData(), static_cast<size_t>(m_outBuffer.size()));
+        if (n > 0) {
+            m_outBuffer.remove(0, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        // EPIPE: the browser is gone; the read side reports it.
+        m_outBuffer.clear();
+        HandleEof(QStringLiteral("Chromium closed its command pipe (%1)").arg(ErrnoText(errno)));
+        return;
+    }
+    if (m_writeNotifier) m_writeNotifier->setEnabled(!m_outBuffer.isEmpty());
+}
+
+void TChromiumProcess::ReadAvailable() {
+    if (m_readFd < 0 || m_exited) return;
+    char chunk[1 << 16];
+    bool eof = false;
+    QString eofReason;
+    for (;;) {
+        const ssize_t n = read(m_readFd, chunk, sizeof chunk);
+        if (n > 0) {
+            m_inBuffer.append(chunk, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        eof = true;
+        eofReason = n == 0 ? QStringLiteral("Chromium exited")
+                           : QStringLiteral("reading from Chromium failed: %1").arg(ErrnoText(errno));
+        break;
+    }
+    // Messages are handed out in order; a handler may shut the process down, which empties the buffer.
+    while (m_readFd >= 0 && !m_inBuffer.isEmpty()) {
+        const qsizetype nul = m_inBuffer.indexOf('\0', m_scanFrom);
+        if (nul < 0) {
+            m_scanFrom = m_inBuffer.size();
+            break;
+        }
+        const QByteArray message = m_inBuffer.left(nul);
+        m_inBuffer.remove(0, nul + 1);
+        m_scanFrom = 0;
+        Q_EMIT MessageReceived(message);
+    }
+    if (eof && m_readFd >= 0) HandleEof(eofReason);
+}
+
+void TChromiumProcess::HandleEof(const QString& reason) {
+    if (m_exited) return;
+    m_exited = true;
+    if (m_readNotifier) m_readNotifier->setEnabled(false);
+    if (m_writeNotifier) m_writeNotifier->setEnabled(false);
+    Q_EMIT Exited(reason);
+}
+
+bool TChromiumProcess::Pump(int timeoutMs) {
+    if (!IsRunning()) return false;
+    pollfd fds[2] = {{m_readFd, POLLIN, 0}, {m_writeFd, static_cast<short>(m_outBuffer.isEmpty() ? 0 : POLLOUT), 0}};
+    int r = poll(fds, 2, timeoutMs);
+    if (r < 0 && errno == EINTR) return true;
+    if (r <= 0) return false;
+    if (fds[1].revents) WritePending();
+    if (fds[0].revents) ReadAvailable();
+    return true;
+}
+
+bool TChromiumProcess::WaitForGuardian(int timeoutMs) {
+    if (m_guardianPid <= 0 || m_guardianReaped) return true;
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        int st = 0;
+        const pid_t r = waitpid(static_cast<pid_t>(m_guardianPid), &st, WNOHANG);
+        if (r == static_cast<pid_t>(m_guardianPid) || (r < 0 && errno == ECHILD)) {
+            m_guardianReaped = true;
+            return true;
+        }
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long elapsed = (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (elapsed >= timeoutMs) return false;
+        timespec pause{0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+void TChromiumProcess::Shutdown() {
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    // EOF on its fd 3 makes the browser exit by itself; the guardian then reaps and removes the profile.
+    CloseFd(m_writeFd);
+    m_outBuffer.clear();
+    if (m_guardianPid > 0 && !m_guardianReaped) {
+        if (!WaitForGuardian(3000)) {
+            if (m_browserPid > 0) kill(-static_cast<pid_t>(m_browserPid), SIGKILL);
+            kill(static_cast<pid_t>(m_guardianPid), SIGTERM);
+            if (!WaitForGuardian(2000)) {
+                kill(static_cast<pid_t>(m_guardianPid), SIGKILL);
+                WaitForGuardian(1000);
+            }
+        }
+    }
+    CloseFd(m_readFd);
+    m_inBuffer.clear();
+    m_scanFrom = 0;
+    m_exited = true;
+    if (!m_profileDir.isEmpty() && QFileInfo::exists(m_profileDir)) QDir(m_profileDir).removeRecursively();
+}

@@ -1,0 +1,81 @@
+// One headless Chromium process and its DevTools pipe (NUL-terminated messages on the child's fds 3 and 4).
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QSocketNotifier;
+
+// Chromium runs under a small guardian process of ours that adopts every process Chromium leaves behind
+// (child subreaper), reaps them, and removes the private profile folder once the last one is gone. So nothing
+// remains after Chromium exits for whatever reason: closed pipe, crash, kill, or this program being killed
+// (Chromium exits on EOF of its command pipe).
+class TChromiumProcess : public QObject {
+    Q_OBJECT
+public:
+    explicit TChromiumProcess(QObject* parent = nullptr);
+    // Shuts the browser down (see Shutdown).
+    ~TChromiumProcess() override;
+
+    // The browser to run: $BILDORO_CHROMIUM when set, else the first of chromium, chromium-browser and
+    // google-chrome on PATH. Empty when there is none.
+    static QString FindExecutable();
+    // The command-line switches the browser gets besides --user-data-dir (--no-sandbox only when running as root).
+    static QStringList Switches();
+    // Folder under which the private profile folders are made: $TMPDIR or /tmp.
+    static QString ProfileParent();
+    // Name prefix of the profile folders, so tests can find leftovers.
+    static QString ProfilePrefix() { return QStringLiteral("bildoro-chromium-"); }
+
+    // Starts `executable` with a fresh profile folder (mode 0700). Returns once the browser program has been
+    // executed; the browser reads its pipe when it is ready. Throws TBrowserError when the profile folder,
+    // the pipes or the processes cannot be made, or the program cannot be executed.
+    void Start(const QString& executable);
+    // True from Start until the pipe closes (the browser exited or was shut down).
+    bool IsRunning() const { return m_readFd >= 0 && !m_exited; }
+    // Process id of the browser (also its process group id); 0 before Start.
+    qint64 ProcessId() const { return m_browserPid; }
+    // Process id of the guardian that reaps the browser's processes; 0 before Start.
+    qint64 GuardianProcessId() const { return m_guardianPid; }
+    QString ProfileDir() const { return m_profileDir; }
+
+    // Queues one message (the NUL is appended here) and writes what the pipe takes without blocking.
+    // Throws TBrowserError when the browser is not running.
+    void SendMessage(const QByteArray& message);
+    // Waits up to timeoutMs for pipe traffic without running the event loop, writes pending output, and
+    // delivers every complete message (MessageReceived) and an exit (Exited) before returning.
+    // Returns false when nothing happened within timeoutMs.
+    bool Pump(int timeoutMs);
+
+    // Ends the browser: closes its command pipe (it then exits by itself), waits up to a few seconds for
+    // the guardian to finish, then kills the browser's process group, and removes the profile folder if it is
+    // still there. Bounded in time; safe to call more than once.
+    void Shutdown();
+
+Q_SIGNALS:
+    // One complete message from the browser, without its NUL.
+    void MessageReceived(const QByteArray& message);
+    // The pipe closed: the browser exited or crashed. Emitted once.
+    void Exited(const QString& reason);
+
+private:
+    void ReadAvailable();
+    void WritePending();
+    void HandleEof(const QString& reason);
+    bool WaitForGuardian(int timeoutMs);
+
+    int m_readFd = -1;   // our end of the browser's fd 4
+    int m_writeFd = -1;  // our end of the browser's fd 3
+    qint64 m_browserPid = 0;
+    qint64 m_guardianPid = 0;
+    bool m_guardianReaped = false;
+    bool m_exited = false;
+    QString m_profileDir;
+    QByteArray m_inBuffer;
+    qsizetype m_scanFrom = 0;  // where to look for the next NUL in m_inBuffer
+    QByteArray m_outBuffer;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+};

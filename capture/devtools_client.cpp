@@ -1,0 +1,210 @@
+// The DevTools protocol over one Chromium's pipe.
+#include "devtools_client.h"
+
+#include "browser_error.h"
+#include "chromium_process.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+namespace {
+
+std::weak_ptr<TDevToolsClient>& SharedSlot() {
+    static std::weak_ptr<TDevToolsClient> slot;
+    return slot;
+}
+
+}  // namespace
+
+TDevToolsClient::TDevToolsClient(QObject* parent) : QObject(parent), m_process(new TChromiumProcess(this)) {
+    connect(m_process, &TChromiumProcess::MessageReceived, this, &TDevToolsClient::HandleMessage);
+    connect(m_process, &TChromiumProcess::Exited, this, &TDevToolsClient::HandleExit);
+}
+
+TDevToolsClient::~TDevToolsClient() {
+    m_sessions.clear();
+    m_pending.clear();
+    m_process->Shutdown();
+}
+
+void TDevToolsClient::Release(TDevToolsClient* client) {
+    // Deleting it inside its own message dispatch would pull the floor away; it goes when the dispatch ends.
+    if (client->m_dispatchDepth > 0)
+        client->m_released = true;
+    else
+        delete client;
+}
+
+void TDevToolsClient::LeaveDispatch() {
+    // Deleted from the event loop: the pipe reader that called us is still on the stack.
+    if (--m_dispatchDepth == 0 && m_released) deleteLater();
+}
+
+std::shared_ptr<TDevToolsClient> TDevToolsClient::Launch() {
+    const QString exe = TChromiumProcess::FindExecutable();
+    if (exe.isEmpty()) {
+        const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
+        throw TBrowserError(chosen.isEmpty()
+                                ? QStringLiteral("No browser found: none of chromium, chromium-browser, google-chrome "
+                                                 "is on PATH (BILDORO_CHROMIUM may name another)")
+                                : QStringLiteral("No browser found: BILDORO_CHROMIUM names \"%1\", which is not an "
+                                                 "executable on PATH")
+                                      .arg(chosen));
+    }
+    std::shared_ptr<TDevToolsClient> client(new TDevToolsClient, &TDevToolsClient::Release);
+    client->m_process->Start(exe);
+    // Learn the user agent early; the first page's set-up needs it.
+    client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
+                 [raw = client.get()](const QJsonObject& result, const QString&) {
+                     QString ua = result.value(QStringLiteral("userAgent")).toString();
+                     ua.replace(QStringLiteral("HeadlessChrome"), QStringLiteral("Chrome"));
+                     raw->m_userAgent = ua;
+                     raw->m_userAgentKnown = true;
+                 });
+    // Pages never save downloads anywhere.
+    client->Send(QStringLiteral("Browser.setDownloadBehavior"), {{QStringLiteral("behavior"), QStringLiteral("deny")}});
+    return client;
+}
+
+std::shared_ptr<TDevToolsClient> TDevToolsClient::Shared() {
+    std::shared_ptr<TDevToolsClient> client = SharedSlot().lock();
+    if (client && client->IsAlive()) return client;
+    client = Launch();
+    SharedSlot() = client;
+    return client;
+}
+
+bool TDevToolsClient::IsAlive() const { return m_deathReason.isEmpty() && m_process->IsRunning(); }
+
+qint64 TDevToolsClient::BrowserProcessId() const { return m_process->ProcessId(); }
+
+qint64 TDevToolsClient::GuardianProcessId() const { return m_process->GuardianProcessId(); }
+
+QString TDevToolsClient::ProfileDir() const { return m_process->ProfileDir(); }
+
+int TDevToolsClient::Send(const QString& method, const QJsonObject& params, const QString& sessionId,
+                          QObject* context, ReplyHandler handler) {
+    if (!IsAlive())
+        throw TBrowserError(QStringLiteral("Cannot send %1: %2").arg(method,
+                                                                     m_deathReason.isEmpty() ? QStringLiteral("Chromium is not running")
+                                                                                             : m_deathReason));
+    const int id = m_nextId++;
+    QJsonObject message{{QStringLiteral("id"), id}, {QStringLiteral("method"), method},
+                        {QStringLiteral("params"), params}};
+    if (!sessionId.isEmpty()) message.insert(QStringLiteral("sessionId"), sessionId);
+    if (handler) m_pending.insert(id, Pending{context, context != nullptr, std::move(handler)});
+    const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    static const bool trace = qEnvironmentVariableIsSet("BILDORO_DEVTOOLS_TRACE");
+    if (trace) qDebug("DevTools -> %s", text.left(400).constData());
+    m_process->SendMessage(text);
+    return id;
+}
+
+bool TDevToolsClient::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    EnterDispatch();  // a release meanwhile only marks us
+    bool reached = done();
+    while (!reached && IsAlive()) {
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0) break;
+        m_process->Pump(static_cast<int>(left));
+        reached = done();
+    }
+    LeaveDispatch();
+    return reached;
+}
+
+QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& params, const QString& sessionId,
+                                  int timeoutMs) {
+    const int id = m_nextId;  // Send takes this id
+    m_syncReplies.remove(id);
+    Send(method, params, sessionId);
+    const bool answered = PumpUntil([this, id] { return m_syncReplies.contains(id); }, timeoutMs);
+    if (!answered) {
+        if (!IsAlive()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, m_deathReason));
+        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
+    }
+    const QJsonObject reply = m_syncReplies.take(id);
+    if (reply.contains(QStringLiteral("error")))
+        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply.value(QStringLiteral("error")).toString()));
+    return reply.value(QStringLiteral("result")).toObject();
+}
+
+void TDevToolsClient::SetSessionHandler(const QString& sessionId, QObject* context, EventHandler handler) {
+    m_sessions.insert(sessionId, SessionHandler{context, context != nullptr, std::move(handler)});
+}
+
+void TDevToolsClient::RemoveSessionHandler(const QString& sessionId) { m_sessions.remove(sessionId); }
+
+void TDevToolsClient::WhenUserAgentKnown(QObject* context, std::function<void(const QString&)> handler) {
+    if (m_userAgentKnown) {
+        handler(m_userAgent);
+        return;
+    }
+    // Replies come in order, so this one comes after the getVersion sent at launch.
+    Send(QStringLiteral("Browser.getVersion"), {}, {}, context,
+         [this, handler = std::move(handler)](const QJsonObject&, const QString&) { handler(m_userAgent); });
+}
+
+void TDevToolsClient::HandleMessage(const QByteArray& message) {
+    static const bool trace = qEnvironmentVariableIsSet("BILDORO_DEVTOOLS_TRACE");
+    if (trace) qDebug("DevTools <- %s", message.left(400).constData());
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(message, &parseError);
+    if (!doc.isObject()) {
+        qWarning("DevTools: unreadable message from Chromium (%s)", qPrintable(parseError.errorString()));
+        return;
+    }
+    const QJsonObject object = doc.object();
+    EnterDispatch();
+    const QJsonValue idValue = object.value(QStringLiteral("id"));
+    if (!idValue.isUndefined()) {
+        const int id = idValue.toInt();
+        QString error;
+        if (object.contains(QStringLiteral("error"))) {
+            const QJsonObject e = object.value(QStringLiteral("error")).toObject();
+            error = e.value(QStringLiteral("message")).toString();
+            if (error.isEmpty()) error = QStringLiteral("error %1").arg(e.value(QStringLiteral("code")).toInt());
+        }
+        if (auto it = m_pending.find(id); it != m_pending.end()) {
+            Pending pending = std::move(it.value());
+            m_pending.erase(it);
+            if (!pending.hasContext || pending.context)
+                pending.handler(object.value(QStringLiteral("result")).toObject(), error);
+        } else {
+            QJsonObject reply{{QStringLiteral("result"), object.value(QStringLiteral("result"))}};
+            if (!error.isEmpty()) reply.insert(QStringLiteral("error"), error);
+            m_syncReplies.insert(id, reply);
+        }
+    } else {
+        const QString method = object.value(QStringLiteral("method")).toString();
+        const QJsonObject params = object.value(QStringLiteral("params")).toObject();
+        QString session = object.value(QStringLiteral("sessionId")).toString();
+        if (session.isEmpty() && method == QLatin1String("Target.detachedFromTarget"))
+            session = params.value(QStringLiteral("sessionId")).toString();
+        if (auto it = m_sessions.find(session); !session.isEmpty() && it != m_sessions.end()) {
+            SessionHandler target = it.value();  // a copy: the handler may remove itself
+            if (!target.hasContext || target.context) target.handler(method, params);
+        }
+    }
+    LeaveDispatch();
+}
+
+void TDevToolsClient::HandleExit(const QString& reason) {
+    m_deathReason = reason.isEmpty() ? QStringLiteral("Chromium exited") : reason;
+    EnterDispatch();
+    // Pending commands will never be answered: tell their senders now, oldest first.
+    QList<int> ids = m_pending.keys();
+    std::sort(ids.begin(), ids.end());
+    for (int id : ids) {
+        auto it = m_pending.find(id);
+        if (it == m_pending.end()) continue;
+        Pending pending = std::move(it.value());
+        m_pending.erase(it);
+        if (!pending.hasContext || pending.context) pending.handler({}, m_deathReason);
+    }
+    Q_EMIT Died(m_deathReason);
+    LeaveDispatch();
+}

@@ -1,0 +1,62 @@
+// A small HTTP/1.1 server on 127.0.0.1 for tests: fixed routes, delays, routes that never answer, and a
+// record of every request with its headers. It runs in a thread of its own, so it answers while the test
+// blocks.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <memory>
+
+class QThread;
+
+class LocalHttpServer {
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray path;                       // as requested, query included
+        QHash<QByteArray, QByteArray> headers;  // names in lower case
+        QByteArray Header(const QByteArray& name) const { return headers.value(name.toLower()); }
+    };
+
+    // Listens on a free port of 127.0.0.1; throws std::runtime_error when it cannot.
+    LocalHttpServer();
+    // Stops the thread; connections still waiting are closed.
+    ~LocalHttpServer();
+    LocalHttpServer(const LocalHttpServer&) = delete;
+    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+    quint16 Port() const { return m_port; }
+    // "http://127.0.0.1:<port>" + path (path starts with "/").
+    QString Url(const QString& path) const;
+
+    // Answers GET path (query ignored unless a route with the query exists) with status and body, after delayMs.
+    void AddRoute(const QString& path, const QByteArray& body,
+                  const QByteArray& contentType = "text/html; charset=utf-8", int delayMs = 0, int status = 200);
+    // Requests for path are read and recorded but never answered; the connection stays open.
+    void AddNeverAnswering(const QString& path);
+
+    QList<Request> Requests() const;
+    QList<Request> RequestsFor(const QString& path) const;
+    void ClearRequests();
+
+    struct Route {
+        QByteArray body;
+        QByteArray contentType;
+        int delayMs = 0;
+        int status = 200;
+        bool neverAnswer = false;
+    };
+    // Used by the server thread.
+    bool FindRoute(const QByteArray& path, Route* route) const;
+    void Record(const Request& request);
+
+private:
+    mutable QMutex m_mutex;
+    QHash<QByteArray, Route> m_routes;
+    QList<Request> m_requests;
+    quint16 m_port = 0;
+    std::unique_ptr<QThread> m_thread;
+};
