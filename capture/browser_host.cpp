@@ -1,8 +1,10 @@
 // The hidden browser view WB1: one page of the shared headless Chromium, driven over DevTools.
 #include "browser_host.h"
 
+#include "bitmap24.h"
 #include "browser_error.h"
 #include "devtools_client.h"
+#include "jpeg_image.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -350,7 +352,6 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         const QByteArray png = CaptureViewPng();
         QImage view;
         if (!view.loadFromData(png, "PNG")) return false;
-        view.convertTo(QImage::Format_RGB888);
         // Drawn into the source bitmap, then stretch-copied into the target: rows and columns are dropped or
         // repeated, never averaged.
         if (view.size() != QSize(srcWidth, srcHeight))
@@ -358,7 +359,10 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.isNull()) return false;
-        return view.save(fileName, "JPG", 90);  // TODO: through TJpegImage
+        TJpegImage jpeg;  // quality 90, baseline, colour
+        jpeg.Assign(TBitmap24::FromQImage(view));
+        jpeg.SaveToFile(fileName);
+        return true;
     } catch (...) {
         return false;
     }

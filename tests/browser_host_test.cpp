@@ -174,6 +174,11 @@ TEST_F(BrowserHostTest, FullViewportRedPageCapturesRedAtViewSize) {
     EXPECT_EQ(shot.size(), QSize(1024, 768));
     for (QPoint p : {QPoint(0, 0), QPoint(1023, 0), QPoint(0, 767), QPoint(1023, 767), QPoint(512, 384)})
         EXPECT_TRUE(Near(shot.pixel(p), 255, 0, 0)) << p.x() << "," << p.y() << " " << std::hex << shot.pixel(p);
+    QFile file(dir.filePath(QStringLiteral("shot.jpg")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    EXPECT_TRUE(data.contains("\xFF\xC0")) << "not a baseline JPEG";  // SOF0
+    EXPECT_FALSE(data.contains("\xFF\xC2"));                      // no progressive frame
 }
 
 class CaptureSizeTest : public BrowserHostTest, public ::testing::WithParamInterface<QSize> {};
