@@ -1,0 +1,74 @@
+// The road of one list row, shared by the window and bildoro-batch.
+#include "row_pipeline.h"
+
+#include "browser_host.h"
+#include "int_text.h"
+#include "thumbnail.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <exception>
+
+QString RowStageName(RowStage stage) {
+    switch (stage) {
+        case RowStage::Load: return QStringLiteral("Laden");
+        case RowStage::Capture: return QStringLiteral("Aufnahme");
+        case RowStage::Width: return QStringLiteral("Breite");
+        case RowStage::Reduce: return QStringLiteral("Verkleinerung");
+        case RowStage::Preview: return QStringLiteral("Vorschau");
+        case RowStage::Check: return QStringLiteral("Prüfung");
+    }
+    return {};
+}
+
+QString OutputPicturePath(const QString& folder, const QString& picture) {
+    return folder + u'/' + picture + QStringLiteral(".jpg");
+}
+
+bool WaitUntilComplete(TBrowserHost& host, int timeoutMs) {
+    if (host.ReadyState() == 4) return true;
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, &loop, [&] { loop.exit(1); });
+    QObject::connect(&host, &TBrowserHost::ReadyStateChanged, &loop, [&] {
+        if (host.ReadyState() == 4) loop.exit(0);
+    });
+    bound.start(timeoutMs);
+    // The state may have changed between the first test and the connection; the loop starts with a test.
+    QTimer::singleShot(0, &loop, [&] {
+        if (host.ReadyState() == 4) loop.exit(0);
+    });
+    const bool complete = loop.exec() == 0;
+    if (!complete) host.StopLoading();
+    return complete;
+}
+
+RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
+    RowResult result;
+    try {
+        const int w = host.Width();
+        const int h = host.Height();
+        const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
+        if (!host.CaptureToJpeg(capturePath, h, w, h, w)) {
+            QString why = QStringLiteral("Die Seite konnte nicht als \"%1\" gespeichert werden").arg(capturePath);
+            if (!host.FailureText().isEmpty()) why += QStringLiteral(": ") + host.FailureText();
+            result.Fail(RowStage::Capture, why);
+        }
+    } catch (const std::exception& e) {
+        result.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
+    }
+    const QString widthText = settings.widthText();
+    const std::optional<int> width = StrToInt32(widthText);
+    if (!width) {
+        result.Fail(RowStage::Width, NotAnIntegerMessage(widthText));
+        return result;
+    }
+    try {
+        ShrinkJpegToWidth(OutputPicturePath(settings.outputFolder(), settings.pictureName()), *width);
+    } catch (const std::exception& e) {
+        result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
+    }
+    return result;
+}

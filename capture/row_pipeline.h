@@ -1,0 +1,53 @@
+// The road of one list row, shared by the window and bildoro-batch: load the page, wait until it is
+// complete (bounded), capture the view to folder/picture.jpg, reduce that file to the thumbnail width.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class TBrowserHost;
+
+enum class RowStage { Load, Capture, Width, Reduce, Preview, Check };
+
+// Short German name of a stage, for reports ("Laden", "Aufnahme", ...).
+QString RowStageName(RowStage stage);
+
+// The outcome of one row. The first failure is kept; later steps may still run (the capture of an old
+// file is reduced and shown, as a browser left on an earlier page would be).
+struct RowResult {
+    bool ok = true;
+    RowStage stage = RowStage::Load;
+    QString reason;
+    bool timedOut = false;  // the page was not complete within the bound and was captured as far as it got
+
+    void Fail(RowStage where, const QString& why) {
+        if (!ok) return;
+        ok = false;
+        stage = where;
+        reason = why;
+    }
+};
+
+// Output picture path: the folder text, "/", the picture name, ".jpg", joined as they stand.
+QString OutputPicturePath(const QString& folder, const QString& picture);
+
+// Default bound of the wait for a page, in milliseconds.
+constexpr int kDefaultPageTimeoutMs = 30000;
+
+// Waits until the host reads complete (4) or the bound has passed, sleeping in the event loop, so that
+// events (and the window) are processed meanwhile. True when complete; false when the bound passed, in
+// which case the page's loading has been stopped. A failure of the host (e.g. the browser died) raises.
+bool WaitUntilComplete(TBrowserHost& host, int timeoutMs);
+
+// Settings the row reads at the moment of use (the window's fields may change during the wait).
+struct RowSettings {
+    std::function<QString()> outputFolder;
+    std::function<QString()> pictureName;
+    std::function<QString()> widthText;
+};
+
+// The steps after the wait: capture the view at its current size to the output path, convert the width
+// text, reduce the file in place. Never throws; a failure ends the row at its stage (the capture's
+// failure does not: an older file of that name is still reduced, as the window always did, but the row
+// counts as failed).
+RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings);
