@@ -350,6 +350,10 @@ void TCustomItemViewer::wheelEvent(QWheelEvent* event) {
         ClampScrollPosition(ScrollPosition() - delta, m_geometry.RangeHeight(), viewport()->height());
     SetScrollQuietly(position);
     PlaceOrigin();
+    // No layout pass, but the pictures scrolled past are let go as a layout pass would: scrolling a long
+    // list by wheel alone must not keep every picture it has shown.
+    m_visible = m_geometry.VisibleRange(viewport()->size(), Count());
+    if (m_options.reduceMemoryUsage) ReleaseHiddenPictures();
     viewport()->update();
     event->accept();
 }
