@@ -233,6 +233,23 @@ TEST_F(PictureFileTest, BrokenAndEmptyJpegs) {
     EXPECT_TRUE(TPictureItem::LoadPictureFile(In("empty.jpg"), true).isNull());  // the codec's empty picture
 }
 
+TEST_F(PictureFileTest, HugeJpegFailsBeforeItIsDecoded) {
+    WriteJpeg(In("small.jpg"), 16, 16);
+    QByteArray bytes = ReadBytes(In("small.jpg"));
+    const qsizetype sof = bytes.indexOf(QByteArray::fromHex("ffc0"));
+    ASSERT_GT(sof, 0);
+    // Frame header: marker, length (2), precision (1), height (2), width (2): claim 30000 x 30000.
+    bytes[sof + 5] = char(0x75), bytes[sof + 6] = char(0x30);
+    bytes[sof + 7] = char(0x75), bytes[sof + 8] = char(0x30);
+    WriteBytes(In("huge.jpg"), bytes);
+    try {
+        TPictureItem::LoadPictureFile(In("huge.jpg"), true);
+        ADD_FAILURE() << "a 30000 x 30000 picture was read";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("30000 x 30000"), std::string::npos) << error.what();
+    }
+}
+
 TEST_F(PictureFileTest, TransparentBitmapDropsTheColourOfItsBottomLeftPixel) {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(Qt::white);

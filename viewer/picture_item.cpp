@@ -86,6 +86,15 @@ QImage TPictureItem::LoadPictureFile(const QString& path, bool transparent) {
         TJpegImage jpeg;
         jpeg.LoadFromFile(path);
         if (jpeg.IsEmpty()) return QImage();
+        // The same bound as Qt's readers put on the other formats: a picture that would take more memory
+        // than that fails like an undecodable one instead of exhausting memory.
+        const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+        if (limit > 0 && qint64(jpeg.Width()) * jpeg.Height() * 4 > limit)
+            throw std::runtime_error(QStringLiteral("%1: %2 x %3 pixels is more than the gallery reads")
+                                         .arg(QDir::toNativeSeparators(path))
+                                         .arg(jpeg.Width())
+                                         .arg(jpeg.Height())
+                                         .toStdString());
         return ForDrawing(jpeg.ToBitmap().ToQImage());  // a JPEG picture is always opaque
     }
     if (ext == QLatin1String("bmp")) {

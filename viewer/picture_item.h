@@ -39,7 +39,7 @@ class TPictureItem : public TViewerItem {
     // jpg and jpeg through the program's JPEG object. With transparent set, a bitmap's pixels of the colour
     // of its bottom-left pixel become transparent. Throws std::runtime_error naming the file and the reason;
     // any other extension fails with "Unbekannte Bilddateierweiterung (.ext)". A 0-byte JPEG file gives an
-    // empty image without error.
+    // empty image without error; a JPEG larger than Qt's image allocation limit fails.
     static QImage LoadPictureFile(const QString& path, bool transparent);
 
   private:
