@@ -5,7 +5,6 @@
 #include "int_text.h"
 #include "thumbnail.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <exception>
@@ -27,22 +26,23 @@ QString OutputPicturePath(const QString& folder, const QString& picture) {
 }
 
 bool WaitUntilComplete(TBrowserHost& host, int timeoutMs) {
-    if (host.ReadyState() == 4) return true;
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, &loop, [&] { loop.exit(1); });
-    QObject::connect(&host, &TBrowserHost::ReadyStateChanged, &loop, [&] {
-        if (host.ReadyState() == 4) loop.exit(0);
-    });
-    bound.start(timeoutMs);
-    // The state may have changed between the first test and the connection; the loop starts with a test.
-    QTimer::singleShot(0, &loop, [&] {
-        if (host.ReadyState() == 4) loop.exit(0);
-    });
-    const bool complete = loop.exec() == 0;
-    if (!complete) host.StopLoading();
-    return complete;
+    // A failed navigation makes ReadyState raise; it is tested through FailureText first, so that no
+    // error leaves a handler inside the event loop.
+    const auto settled = [&] { return !host.FailureText().isEmpty() || host.ReadyState() == 4; };
+    if (!settled()) {
+        QEventLoop loop;
+        QTimer bound;
+        bound.setSingleShot(true);
+        QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&host, &TBrowserHost::ReadyStateChanged, &loop, [&] {
+            if (settled()) loop.quit();
+        });
+        bound.start(timeoutMs);
+        loop.exec();
+    }
+    if (host.ReadyState() == 4) return true;  // raises the navigation's failure, if any
+    host.StopLoading();
+    return false;
 }
 
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {

@@ -194,10 +194,16 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                      options.outputFolder.toUtf8().constData());
         return 1;
     }
-    if (TChromiumProcess::FindExecutable().isEmpty()) {
+    const QString chromium = TChromiumProcess::FindExecutable();
+    if (chromium.isEmpty()) {
         std::fprintf(err,
                      "bildoro-batch: no Chromium found (looked for chromium, chromium-browser and google-chrome on "
                      "PATH; set BILDORO_CHROMIUM to use another)\n");
+        return 1;
+    }
+    if (!QFileInfo(chromium).isExecutable()) {
+        std::fprintf(err, "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
+                     chromium.toUtf8().constData());
         return 1;
     }
     const size_t total = rows.size();
