@@ -1,2 +1,271 @@
-// placeholder
+// The Chromium process: finding it, its switches, the pipe's framing, and that nothing survives it
+// (processes or profile folder), whether it quits, is killed, or this program is killed.
+#include "browser_error.h"
+#include "chromium_process.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A temporary folder of this test run that receives every profile folder (TMPDIR), so leftovers are seen.
+QTemporaryDir* g_tmp = nullptr;
+
+QStringList ProfileFolders() {
+    return QDir(g_tmp->path()).entryList({TChromiumProcess::ProfilePrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
+}
+
+class PrivateTmpDir : public ::testing::Environment {
+public:
+    void SetUp() override {
+        g_tmp = new QTemporaryDir;
+        ASSERT_TRUE(g_tmp->isValid());
+        m_old = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(g_tmp->path()));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(ProfileFolders().isEmpty()) << qPrintable(ProfileFolders().join(' '));
+        qputenv("TMPDIR", m_old);
+        delete g_tmp;
+    }
+
+private:
+    QByteArray m_old;
+};
+[[maybe_unused]] ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new PrivateTmpDir);
+
+bool GroupGone(qint64 pgid) { return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH; }
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// A stand-in browser: a shell script that gets the pipe on fds 3 and 4 like Chromium.
+QString FakeBrowser(const QTemporaryDir& dir, const QByteArray& body) {
+    const QString path = dir.filePath(QStringLiteral("fake-browser"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("#!/bin/sh\n" + body + "\n");
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+// Collects messages and the exit of a process.
+struct Listener {
+    explicit Listener(TChromiumProcess& p) {
+        QObject::connect(&p, &TChromiumProcess::MessageReceived, [this](const QByteArray& m) { messages << m; });
+        QObject::connect(&p, &TChromiumProcess::Exited, [this](const QString& r) {
+            ++exits;
+            reason = r;
+        });
+    }
+    QList<QByteArray> messages;
+    int exits = 0;
+    QString reason;
+};
+
+// ---- Finding the browser and its switches ----
+
+TEST(ChromiumExecutable, NamedByTheEnvironmentOrFoundOnPath) {
+    const QByteArray old = qgetenv("BILDORO_CHROMIUM");
+    struct Case {
+        const char* env;
+        bool set;
+        QString expected;
+    };
+    const QString sh = QStandardPaths::findExecutable(QStringLiteral("sh"));
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    for (const Case& c : {Case{"/usr/bin/env", true, QStringLiteral("/usr/bin/env")}, Case{"sh", true, sh},
+                          Case{"no-such-browser-anywhere", true, QString()}, Case{"", false, chromium}}) {
+        if (c.set)
+            qputenv("BILDORO_CHROMIUM", c.env);
+        else
+            qunsetenv("BILDORO_CHROMIUM");
+        EXPECT_EQ(TChromiumProcess::FindExecutable(), c.expected) << c.env;
+    }
+    if (old.isNull())
+        qunsetenv("BILDORO_CHROMIUM");
+    else
+        qputenv("BILDORO_CHROMIUM", old);
+}
+
+TEST(ChromiumSwitches, PipeNotPortAndSandboxOffOnlyForRoot) {
+    const QStringList s = TChromiumProcess::Switches();
+    EXPECT_TRUE(s.contains(QStringLiteral("--headless")));
+    EXPECT_TRUE(s.contains(QStringLiteral("--remote-debugging-pipe")));
+    EXPECT_TRUE(s.filter(QStringLiteral("--remote-debugging-port")).isEmpty());
+    EXPECT_EQ(s.contains(QStringLiteral("--no-sandbox")), geteuid() == 0);
+}
+
+// ---- The pipe ----
+
+TEST(ChromiumPipe, MessagesComeBackWholeAndInOrderWhateverTheirSize) {
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    Listener got(process);
+    process.Start(FakeBrowser(dir, "exec cat <&3 >&4"));
+    const QList<QByteArray> sent{"first", "", QByteArray(3 * 1024 * 1024, 'x') + "end", "{\"id\":1}", "last"};
+    for (const QByteArray& m : sent) process.SendMessage(m);
+    WaitFor([&] { process.Pump(100); return got.messages.size() >= sent.size(); }, 10000);
+    EXPECT_EQ(got.messages, sent);
+    EXPECT_EQ(got.exits, 0);
+    process.Shutdown();
+}
+
+TEST(ChromiumPipe, BrowserGetsOnlyItsPipeNotTheProgramsFiles) {
+    // Inheritable on purpose; they also take the low numbers, so the pipe ends land above 4 or on 3 and 4.
+    QList<int> strays;
+    for (int i = 0; i < 8; ++i) strays << open("/dev/null", O_RDONLY);
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    Listener got(process);
+    // The listing goes to a file: a command substitution would hold a pipe of the shell's own open.
+    process.Start(FakeBrowser(dir, "ls /proc/$$/fd > \"$0.fds\"; printf 'x\\0' >&4; exec cat <&3 >/dev/null"));
+    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    for (int fd : strays) close(fd);
+    QFile file(dir.filePath(QStringLiteral("fake-browser.fds")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> fds = file.readAll().simplified().split(' ');
+    // The shell keeps its own handles (its script) at 10 and above; the strays sit below 10 as well.
+    fds.removeIf([](const QByteArray& fd) { return fd.toInt() >= 10; });
+    EXPECT_EQ(fds, (QList<QByteArray>{"0", "1", "2", "3", "4"})) << fds.join(' ').constData();
+    process.Shutdown();
+}
+
+TEST(ChromiumPipe, SendingAfterTheEndFailsLoudly) {
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    Listener got(process);
+    process.Start(FakeBrowser(dir, "exit 0"));
+    WaitFor([&] { process.Pump(100); return got.exits > 0; }, 10000);
+    EXPECT_EQ(got.exits, 1);
+    EXPECT_FALSE(got.reason.isEmpty());
+    EXPECT_FALSE(process.IsRunning());
+    EXPECT_THROW(process.SendMessage("{}"), TBrowserError);
+    process.Shutdown();
+    EXPECT_TRUE(ProfileFolders().isEmpty());
+}
+
+// ---- Starting fails loudly and leaves nothing ----
+
+TEST(ChromiumStart, ProgramThatCannotRunIsReportedWithTheReason) {
+    QTemporaryDir dir;
+    const QString notProgram = dir.filePath(QStringLiteral("garbage"));
+    {
+        QFile f(notProgram);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x01\x02\x03 not a program", 20));
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    struct Case {
+        QString executable;
+        const char* mentions;
+    };
+    for (const Case& c : {Case{notProgram, "exec"}, Case{dir.filePath(QStringLiteral("absent")), "not an executable"},
+                          Case{QString(), "not an executable"}}) {
+        TChromiumProcess process;
+        try {
+            process.Start(c.executable);
+            ADD_FAILURE() << "started " << qPrintable(c.executable);
+        } catch (const TBrowserError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(process.IsRunning());
+        EXPECT_TRUE(ProfileFolders().isEmpty());
+    }
+}
+
+// ---- The real browser leaves nothing behind ----
+
+TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
+    TChromiumProcess process;
+    process.Start(TChromiumProcess::FindExecutable());
+    const qint64 pid = process.ProcessId();
+    const QString profile = process.ProfileDir();
+    ASSERT_GT(pid, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(profile).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(profile.startsWith(g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix()));
+    process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
+    Listener got(process);
+    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    ASSERT_EQ(got.messages.size(), 1);
+    EXPECT_TRUE(got.messages.first().contains("\"id\":1"));
+    process.Shutdown();
+    EXPECT_TRUE(GroupGone(pid));
+    EXPECT_FALSE(QFileInfo::exists(profile));
+    process.Shutdown();  // twice is harmless
+}
+
+TEST(ChromiumLifetime, KilledBrowserIsReportedAndLeavesNothing) {
+    TChromiumProcess process;
+    Listener got(process);
+    process.Start(TChromiumProcess::FindExecutable());
+    const qint64 pid = process.ProcessId();
+    const QString profile = process.ProfileDir();
+    process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
+    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(WaitFor([&] { process.Pump(100); return got.exits > 0; }, 10000));
+    EXPECT_EQ(got.exits, 1);
+    // The guardian reaps what the browser left and removes the profile without being asked.
+    EXPECT_TRUE(WaitFor([&] { return GroupGone(pid) && !QFileInfo::exists(profile); }, 10000));
+    process.Shutdown();
+}
+
+// Run in a child copy of this test program: starts a browser, tells the parent, and waits to be killed.
+TEST(ChromiumLifetimeChild, HoldBrowserUntilKilled) {
+    if (qEnvironmentVariableIsEmpty("BILDORO_TEST_HOLD_BROWSER")) GTEST_SKIP() << "only as the child of a test";
+    TChromiumProcess process;
+    process.Start(TChromiumProcess::FindExecutable());
+    std::printf("browser %lld %s\n", static_cast<long long>(process.ProcessId()), qPrintable(process.ProfileDir()));
+    std::fflush(stdout);
+    QThread::sleep(60);
+}
+
+TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("BILDORO_TEST_HOLD_BROWSER"), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=ChromiumLifetimeChild.HoldBrowserUntilKilled")});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    QByteArray line;
+    auto announced = [&] { return line.indexOf('\n', std::max<qsizetype>(0, line.indexOf("browser "))) > 0 && line.contains("browser "); };
+    while (!announced() && child.waitForReadyRead(20000)) line += child.readAllStandardOutput();
+    const qsizetype at = line.indexOf("browser ");
+    ASSERT_GE(at, 0) << line.constData();
+    const QList<QByteArray> parts = line.mid(at).trimmed().split(' ');
+    ASSERT_EQ(parts.size(), 3);
+    const qint64 pid = parts[1].toLongLong();
+    const QString profile = QFile::decodeName(parts[2]);
+    ASSERT_TRUE(QFileInfo(profile).isDir());
+    ASSERT_FALSE(GroupGone(pid));
+    child.kill();  // SIGKILL: no destructor runs
+    child.waitForFinished(5000);
+    EXPECT_TRUE(WaitFor([&] { return GroupGone(pid); }, 15000)) << "Chromium survived the program";
+    EXPECT_TRUE(WaitFor([&] { return !QFileInfo::exists(profile); }, 15000)) << "profile folder left";
+}
+
+}  // namespace
