@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -286,9 +287,36 @@ void TChromiumProcess::SendMessage(const QByteArray& message) {
     WritePending();
 }
 
+namespace {
+
+// write() to a pipe whose reader is gone raises SIGPIPE, which would end the whole program; the signal is held
+// back for this thread and a SIGPIPE caused here is taken off again, so the caller just sees EPIPE.
+ssize_t WriteWithoutSigpipe(int fd, const char* data, size_t size) {
+    sigset_t pipeOnly, old;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool wasPending = sigismember(&pending, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &old);
+    const ssize_t n = write(fd, data, size);
+    const int err = errno;
+    if (n < 0 && err == EPIPE && !wasPending) {
+        const timespec none{0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &none) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+    return n;
+}
+
+}  // namespace
+
 void TChromiumProcess::WritePending() {
     while (!m_outBuffer.isEmpty() && m_writeFd >= 0) {
-        const ssize_t n = write(m_writeFd, m_outBuffer.constData(), static_cast<size_t>(m_outBuffer.size()));
+        const ssize_t n =
+            WriteWithoutSigpipe(m_writeFd, m_outBuffer.constData(), static_cast<size_t>(m_outBuffer.size()));
         if (n > 0) {
             m_outBuffer.remove(0, n);
             continue;

@@ -54,16 +54,21 @@ std::shared_ptr<TDevToolsClient> TDevToolsClient::Launch() {
     }
     std::shared_ptr<TDevToolsClient> client(new TDevToolsClient, &TDevToolsClient::Release);
     client->m_process->Start(exe);
-    // Learn the user agent early; the first page's set-up needs it.
-    client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
-                 [raw = client.get()](const QJsonObject& result, const QString&) {
-                     QString ua = result.value(QStringLiteral("userAgent")).toString();
-                     ua.replace(QStringLiteral("HeadlessChrome"), QStringLiteral("Chrome"));
-                     raw->m_userAgent = ua;
-                     raw->m_userAgentKnown = true;
-                 });
-    // Pages never save downloads anywhere.
-    client->Send(QStringLiteral("Browser.setDownloadBehavior"), {{QStringLiteral("behavior"), QStringLiteral("deny")}});
+    try {
+        // Learn the user agent early; the first page's set-up needs it.
+        client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
+                     [raw = client.get()](const QJsonObject& result, const QString&) {
+                         QString ua = result.value(QStringLiteral("userAgent")).toString();
+                         ua.replace(QStringLiteral("HeadlessChrome"), QStringLiteral("Chrome"));
+                         raw->m_userAgent = ua;
+                         raw->m_userAgentKnown = true;
+                     });
+        // Pages never save downloads anywhere.
+        client->Send(QStringLiteral("Browser.setDownloadBehavior"),
+                     {{QStringLiteral("behavior"), QStringLiteral("deny")}});
+    } catch (const TBrowserError&) {
+        // It died at once; DeathReason() says so, and the first command of the caller fails with it.
+    }
     return client;
 }
 

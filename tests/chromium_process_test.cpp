@@ -53,7 +53,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     clock.start();
     while (!done()) {
         if (clock.elapsed() > ms) return false;
-        QThread::msleep(20);
+        QThread::msleep(2);
     }
     return true;
 }
@@ -163,6 +163,20 @@ TEST(ChromiumPipe, SendingAfterTheEndFailsLoudly) {
     EXPECT_THROW(process.SendMessage("{}"), TBrowserError);
     process.Shutdown();
     EXPECT_TRUE(ProfileFolders().isEmpty());
+}
+
+TEST(ChromiumPipe, BrowserThatStoppedReadingEndsWithoutTakingTheProgramAlong) {
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    Listener got(process);
+    // Closes its command pipe but keeps the event pipe open: our write meets a pipe without reader.
+    process.Start(FakeBrowser(dir, "exec 3<&-; sleep 0.5"));
+    QThread::msleep(200);
+    for (int i = 0; i < 3 && process.IsRunning(); ++i) process.SendMessage("{\"id\":1}");
+    EXPECT_FALSE(process.IsRunning());
+    EXPECT_EQ(got.exits, 1);
+    EXPECT_TRUE(got.reason.contains(QStringLiteral("command pipe"))) << qPrintable(got.reason);
+    process.Shutdown();
 }
 
 // ---- Starting fails loudly and leaves nothing ----

@@ -158,6 +158,19 @@ exec cat <&3 >/dev/null)");
     EXPECT_FALSE(gone);  // its context was deleted
 }
 
+TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
+    FakeBrowser fake("exit 3");
+    auto client = TDevToolsClient::Launch();
+    client->PumpUntil([&] { return !client->IsAlive(); }, 10000);
+    EXPECT_FALSE(client->IsAlive());
+    try {
+        client->Send(QStringLiteral("Target.createTarget"));
+        ADD_FAILURE() << "sent";
+    } catch (const TBrowserError& e) {
+        EXPECT_NE(std::string(e.what()).find("Cannot send Target.createTarget: Chromium"), std::string::npos) << e.what();
+    }
+}
+
 TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
     FakeBrowser fake("head -c 1 <&3 >/dev/null; exit 0");
     auto client = TDevToolsClient::Launch();
@@ -177,7 +190,7 @@ TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
 }
 
 TEST(DevToolsClient, LastHolderLettingGoWhileTheDeathIsReportedIsSafe) {
-    FakeBrowser fake("exit 0");
+    FakeBrowser fake("sleep 0.2; exit 0");
     auto client = TDevToolsClient::Launch();
     bool destroyed = false;
     QObject::connect(client.get(), &QObject::destroyed, [&] { destroyed = true; });
