@@ -292,8 +292,10 @@ TEST_F(ViewerTest, ArrowKeysScrollTheSelectedCellIntoView) {
 
 TEST_F(ViewerTest, ClickSelectsTheItemUnderThePointer) {
     Open(5);
+    viewer.clearFocus();
     const TGridGeometry& g = viewer.Geometry();
     Click(Centre(4));
+    EXPECT_EQ(viewer.focusWidget(), &viewer);  // a press gives the viewer the keyboard focus
     EXPECT_EQ(viewer.SelectedIndex(), 4);
     Click(QPoint(g.CellRect(1).left(), g.CellRect(1).center().y()));  // on the spacing
     EXPECT_EQ(viewer.SelectedIndex(), 1);
@@ -302,7 +304,6 @@ TEST_F(ViewerTest, ClickSelectsTheItemUnderThePointer) {
     Click(QPoint(g.X0() - 50, g.CellRect(3).center().y()));  // left of the grid by less than a cell
     EXPECT_EQ(viewer.SelectedIndex(), 3);
     EXPECT_EQ(MarkedItems(), std::vector<int>{3});
-    EXPECT_TRUE(viewer.hasFocus());
 }
 
 TEST_F(ViewerTest, PressAndReleaseOnDifferentItemsSelectNothing) {

@@ -167,15 +167,21 @@ void TCustomItemViewer::UpdateLayout() {
         return;
     }
     m_inLayout = true;
+    bool arranged = false;
     for (int round = 0; round < kLayoutRounds; ++round) {
         m_layoutAgain = false;
-        LayoutOnce();
+        arranged = ArrangeCells();
         if (!m_layoutAgain) break;
+    }
+    if (arranged) {
+        PlaceOrigin();
+        m_visible = m_geometry.VisibleRange(viewport()->size(), Count());
+        if (m_options.reduceMemoryUsage) ReleaseHiddenPictures();
     }
     m_inLayout = false;
 }
 
-void TCustomItemViewer::LayoutOnce() {
+bool TCustomItemViewer::ArrangeCells() {
     QScrollBar* bar = verticalScrollBar();
     bar->setTracking(m_options.tracking);
     horizontalScrollBar()->setTracking(m_options.tracking);
@@ -183,17 +189,12 @@ void TCustomItemViewer::LayoutOnce() {
     m_geometry.SetMetrics(TGridMetrics{m_options.width, m_options.height, m_options.horzSpacing,
                                        m_options.vertSpacing, CaptionHeight(), m_options.autoCenter});
     const QSize client = viewport()->size();
-    if (!m_geometry.Arrange(Count(), client.width())) return;
+    if (!m_geometry.Arrange(Count(), client.width())) return false;
 
     // The bar keeps its position, clamped into the new range; it disappears when the grid fits.
-    const int maximum = std::max(0, m_geometry.RangeHeight() - client.height());
     bar->setPageStep(client.height());
-    bar->setRange(0, maximum);
-    if (m_layoutAgain) return;
-
-    PlaceOrigin();
-    m_visible = m_geometry.VisibleRange(viewport()->size(), Count());
-    if (m_options.reduceMemoryUsage) ReleaseHiddenPictures();
+    bar->setRange(0, std::max(0, m_geometry.RangeHeight() - client.height()));
+    return true;
 }
 
 void TCustomItemViewer::PlaceOrigin() {

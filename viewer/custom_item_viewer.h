@@ -108,7 +108,8 @@ class TCustomItemViewer : public QAbstractScrollArea {
     void customEvent(QEvent* event) override;
 
   private:
-    void LayoutOnce();
+    // Cell size, columns, rows and scroll range; false when there is nothing to arrange.
+    bool ArrangeCells();
     void PlaceOrigin();
     void ReleaseHiddenPictures();
     void RemoveItem(std::uint64_t serial);
