@@ -1,7 +1,78 @@
-// bildoro-batch --shrink: reduces existing captures in place.
+// bildoro-batch --shrink: reduces existing captures in place, as the batch run does after each capture.
 #include "commands.h"
 
-int RunShrink(const QString&, const QStringList&, FILE*, FILE* err) {
-    std::fprintf(err, "bildoro-batch: --shrink is not available yet\n");
-    return 1;
+#include "int_text.h"
+#include "jpeg_image.h"
+#include "thumbnail.h"
+
+#include <QFileInfo>
+#include <exception>
+#include <string>
+
+namespace {
+
+// Why a file could not be decoded: the JPEG reader's own message.
+std::string ReadFailure(const QString& path) {
+    try {
+        TJpegImage jpeg;
+        jpeg.LoadFromFile(path);
+        jpeg.ToBitmap();
+        return "cannot be read";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+}  // namespace
+
+int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err) {
+    const std::optional<int> width = StrToInt32(widthText);
+    if (!width) {
+        std::fprintf(err, "bildoro-batch: --shrink: %s\n", qPrintable(NotAnIntegerMessage(widthText)));
+        return 2;
+    }
+    if (*width < 1) {
+        std::fprintf(err, "bildoro-batch: --shrink: the thumbnail width must be at least 1 pixel, not %d\n",
+                     *width);
+        return 2;
+    }
+
+    int failed = 0;
+    for (const QString& file : files) {
+        const QByteArray shown = file.toLocal8Bit();
+        // The reduction splits folder and name at the last "/", so a bare name needs its folder spelled out.
+        const QString path = QFileInfo(file).absoluteFilePath();
+        std::string failure;
+        try {
+            const ShrinkResult result = ShrinkJpegToWidth(path, *width);
+            switch (result.outcome) {
+                case ShrinkResult::Outcome::Reduced:
+                    std::fprintf(out, "%s: reduced to %d x %d\n", shown.constData(), result.width,
+                                 result.height);
+                    break;
+                case ShrinkResult::Outcome::NotWider:
+                    if (result.width == 0) {
+                        failure = "the file is empty";
+                        break;
+                    }
+                    std::fprintf(out, "%s: left unchanged (%d x %d is not wider than %d)\n",
+                                 shown.constData(), result.width, result.height, *width);
+                    break;
+                case ShrinkResult::Outcome::NotRead:
+                    failure = ReadFailure(path);
+                    break;
+                case ShrinkResult::Outcome::FolderNotMade:
+                    failure = "the folder could not be made; the file is unchanged";
+                    break;
+            }
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        if (!failure.empty()) {
+            ++failed;
+            std::fprintf(out, "%s: failed: %s\n", shown.constData(), failure.c_str());
+        }
+        std::fflush(out);
+    }
+    return failed == 0 ? 0 : 1;
 }
