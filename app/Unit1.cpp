@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "gauge.h"
 #include "icons.h"
+#include "preview_image.h"
 #include "settings_rules.h"
 #include "updown.h"
 
@@ -202,13 +203,9 @@ void TForm1::BuildSettings() {
 
 void TForm1::BuildPreview() {
     sGroupBox3 = MakeGroup(centralWidget(), "sGroupBox3", QStringLiteral("Vorschau"), QRect(288, 8, 361, 273));
-    ImagePreview1 = new QWidget(sGroupBox3);
+    ImagePreview1 = new TPreviewImage(sGroupBox3);
     ImagePreview1->setObjectName(QStringLiteral("ImagePreview1"));
     ImagePreview1->setGeometry(20, 20, 321, 241);
-    ImagePreview1->setAutoFillBackground(true);
-    QPalette pal = ImagePreview1->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    ImagePreview1->setPalette(pal);
     sPanel1->raise();
 }
 
@@ -320,6 +317,12 @@ void TForm1::showEvent(QShowEvent* event) {
         const QSize size = frameGeometry().size();
         move(area.center() - QPoint(size.width() / 2, size.height() / 2));
     }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing ends the program at once, also in the middle of a run: the run stops after its current wait.
+    m_abortRun = true;
+    QMainWindow::closeEvent(event);
 }
 
 void TForm1::Guarded(const std::function<void()>& command) {

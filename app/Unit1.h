@@ -24,9 +24,20 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TAboutForm;
+class TForm2;
+class TPreviewImage;
 class TDialogs;
 class TGauge;
 class TUpDown;
+
+// A row that failed in a batch run, for the completion message.
+struct FailedRow {
+    QString url;
+    QString reason;
+};
+
+// "Verarbeitung abgeschlossen", followed, when rows failed, by how many and the first few with reasons.
+QString CompletionMessage(int rows, const std::vector<FailedRow>& failures);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -53,7 +64,7 @@ public:
     QWidget* sPanel1;
     TBrowserHost* WB1;
     QGroupBox* sGroupBox3;  // "Vorschau"
-    QWidget* ImagePreview1;  // the preview control's place; the preview pane fills it
+    TPreviewImage* ImagePreview1;
     QGroupBox* sGroupBox4;  // "Website - Liste"
     QToolButton* sSpeedButton1;
     QToolButton* sSpeedButton2;
@@ -80,6 +91,7 @@ public:
     QAction* Import1;
     QAction* About1;
     TAboutForm* AboutForm;
+    TForm2* Form2 = nullptr;  // the gallery window, created by the program entry
 
     // --- Handlers -------------------------------------------------------------------------------------
     void bt_addClick();
@@ -117,11 +129,16 @@ public:
 
     TDialogs& Dialogs() { return *m_dialogs; }
 
+    // The batch run: whether one is going, and the bound of its wait for each page.
+    bool IsRunning() const { return m_running; }
+    void SetPageTimeoutMs(int ms) { m_pageTimeoutMs = ms; }
+
     // Runs a command handler; an escaping error is shown in the error box and never crosses the event loop.
     void Guarded(const std::function<void()>& command);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildSettings();
@@ -130,6 +147,8 @@ private:
     void BuildProgressAndStatus();
     void BuildMenu();
     void DeleteRow(QTreeWidgetItem* item);
+    void SetRunning(bool running);
+    void ShowGallery(const QString& folder);
 
     std::unique_ptr<TDialogs> m_ownDialogs;
     TDialogs* m_dialogs;
@@ -137,4 +156,7 @@ private:
     QTreeWidgetItem* m_deleting = nullptr;  // the row being deleted; its selection change is not a selection
     QString m_chooserStart;  // folder chosen last with the folder button
     bool m_centred = false;
+    bool m_running = false;
+    bool m_abortRun = false;
+    int m_pageTimeoutMs = 30000;
 };

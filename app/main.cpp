@@ -1,5 +1,6 @@
 // Program entry: the main window, then the gallery and the About box, then the event loop.
 #include "Unit1.h"
+#include "Unit2.h"
 #include "skin.h"
 #include "icons.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     ApplySkin(app);
     app.setWindowIcon(ApplicationIcon());
     TForm1 form1;
+    TForm2 form2;  // the gallery, hidden until a run asks for it
+    form1.Form2 = &form2;
     form1.show();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 #include "fake_dialogs.h"
 #include "gauge.h"
+#include "preview_image.h"
 #include "updown.h"
 
 #include <QAbstractItemDelegate>

@@ -1,0 +1,246 @@
+// The window's batch run end to end, with the real Chromium and pages served on 127.0.0.1: files on disk,
+// status texts, gauge, messages, the wait bound, and the same bytes as bildoro-batch.
+#include "Unit1.h"
+#include "fake_dialogs.h"
+#include "gauge.h"
+#include "jpeg_image.h"
+#include "local_http_server.h"
+#include "preview_image.h"
+#include "Unit2.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray ColourPage(const char* colour) {
+    return QByteArray("<!doctype html><html><body style='margin:0;background:") + colour +
+           "'><p style='color:white'>x</p></body></html>";
+}
+
+// Average colour of a decoded picture's centre, to tell pages apart after JPEG loss.
+QColor CentreColour(const QString& file) {
+    TJpegImage jpeg;
+    jpeg.LoadFromFile(file);
+    const QImage image = jpeg.ToBitmap().ToQImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+QSize PictureSize(const QString& file) {
+    TJpegImage jpeg;
+    jpeg.LoadFromFile(file);
+    return {jpeg.Width(), jpeg.Height()};
+}
+
+QStringList Files(const QString& folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+
+class BatchRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
+        server.AddRoute(QStringLiteral("/green"), ColourPage("#00ff00"));
+        server.AddRoute(QStringLiteral("/blue"), ColourPage("#0000ff"));
+        server.AddRoute(QStringLiteral("/slow"),
+                        "<!doctype html><body style='background:#ff0000'><img src='/never.png'></body>");
+        server.AddNeverAnswering(QStringLiteral("/never.png"));
+        ASSERT_TRUE(out.isValid());
+        form.show();
+        form.sDirectoryEdit1->setText(out.path());
+        // What the window shows while each page loads: the first navigation of every row.
+        QObject::connect(form.WB1, &TBrowserHost::BeforeNavigate2, [this](const QString&) {
+            const QString panel0 = form.StatusText(0);
+            if (seenPanel0.isEmpty() || seenPanel0.last() != panel0) {
+                seenPanel0 << panel0;
+                gaugeAtRowStart << form.sGauge1->PercentText();
+                startEnabled << form.sBitBtn3->isEnabled();
+                cursorIsHourglass << (QApplication::overrideCursor() &&
+                                      QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+            }
+        });
+        dialogs.onNotice = [this](const QString&) {
+            gaugeAtNotice = form.sGauge1->PercentText();
+            panelsAtNotice = {form.StatusText(0), form.StatusText(1)};
+            cursorAtNotice = QApplication::overrideCursor() != nullptr;
+        };
+    }
+
+    void Add(const QString& path, const QString& picture) { form.AppendRow(server.Url(path), picture); }
+    QString Out(const QString& picture) { return out.path() + u'/' + picture + QStringLiteral(".jpg"); }
+
+    void Run() { QTest::mouseClick(form.sBitBtn3, Qt::LeftButton); }
+
+    LocalHttpServer server;
+    QTemporaryDir out;
+    TFakeDialogs dialogs;
+    TForm1 form{&dialogs};
+    QStringList seenPanel0, gaugeAtRowStart, panelsAtNotice;
+    QList<bool> startEnabled, cursorIsHourglass;
+    QString gaugeAtNotice;
+    bool cursorAtNotice = true;
+};
+
+TEST_F(BatchRunTest, FiveRowsGiveFiveThumbnailsWithStatusAndGauge) {
+    const char* pages[] = {"/red", "/green", "/blue", "/red", "/green"};
+    for (int i = 0; i < 5; ++i) Add(QString::fromLatin1(pages[i]), QStringLiteral("p%1").arg(i));
+    form.SetRowChecked(1, true);  // check marks play no part
+    Run();
+    EXPECT_EQ(Files(out.path()), QStringList({"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg"}));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(PictureSize(Out(QStringLiteral("p%1").arg(i))), QSize(320, 240));
+    EXPECT_GT(CentreColour(Out("p2")).blue(), 240) << "row 2 shows the blue page";
+    EXPECT_GT(CentreColour(Out("p1")).green(), 240);
+    EXPECT_EQ(seenPanel0, QStringList({"Bearbeite 0 von 4", "Bearbeite 1 von 4", "Bearbeite 2 von 4",
+                                       "Bearbeite 3 von 4", "Bearbeite 4 von 4"}));
+    EXPECT_EQ(gaugeAtRowStart, QStringList({"0%", "0%", "25%", "50%", "75%"}));
+    EXPECT_EQ(gaugeAtNotice, QStringLiteral("100%"));
+    EXPECT_EQ(panelsAtNotice, QStringList({QString(), QString()}));
+    EXPECT_FALSE(cursorAtNotice) << "the cursor is restored before the message";
+    for (bool hourglass : cursorIsHourglass) EXPECT_TRUE(hourglass);
+    for (bool enabled : startEnabled) EXPECT_FALSE(enabled) << "no second run while one is going";
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")});
+    EXPECT_EQ(form.sGauge1->Progress(), 0);
+    EXPECT_TRUE(form.sBitBtn3->isEnabled());
+    EXPECT_EQ(form.StatusText(2), server.Url(QStringLiteral("/green")));
+    EXPECT_EQ(form.ImagePreview1->Bitmap().Width(), 320) << "the preview shows the last thumbnail";
+}
+
+TEST_F(BatchRunTest, OneRowKeepsGaugeAtZeroPercent) {
+    Add(QStringLiteral("/red"), QStringLiteral("one"));
+    Run();
+    EXPECT_EQ(seenPanel0, QStringList{QStringLiteral("Bearbeite 0 von 0")});
+    EXPECT_EQ(gaugeAtRowStart, QStringList{QStringLiteral("0%")});
+    EXPECT_EQ(gaugeAtNotice, QStringLiteral("0%"));
+    EXPECT_EQ(form.sGauge1->MaxValue(), 0);
+    EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("one.jpg")});
+}
+
+TEST_F(BatchRunTest, EmptyListChangesNothing) {
+    form.sGauge1->SetMaxValue(100);
+    Run();
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Keine Einträge vorhanden")});
+    EXPECT_EQ(form.sGauge1->MaxValue(), 100);
+    EXPECT_TRUE(form.StatusText(0).isEmpty());
+    EXPECT_TRUE(Files(out.path()).isEmpty());
+}
+
+TEST_F(BatchRunTest, LaterRowWithSamePictureNameWins) {
+    Add(QStringLiteral("/red"), QStringLiteral("same"));
+    Add(QStringLiteral("/blue"), QStringLiteral("same"));
+    Run();
+    EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("same.jpg")});
+    const QColor c = CentreColour(Out("same"));
+    EXPECT_GT(c.blue(), 200);
+    EXPECT_LT(c.red(), 50);
+}
+
+TEST_F(BatchRunTest, WidthThatIsNoNumberLeavesFullCapturesAndListsFailures) {
+    Add(QStringLiteral("/red"), QStringLiteral("a"));
+    Add(QStringLiteral("/green"), QStringLiteral("b"));
+    form.edbreit->setText(QStringLiteral("abc"));
+    dialogs.errors.clear();
+    Run();
+    EXPECT_EQ(PictureSize(Out("a")), QSize(1024, 768));
+    EXPECT_EQ(PictureSize(Out("b")), QSize(1024, 768));
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    const QString message = dialogs.notices[0];
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
+        << qPrintable(message);
+    EXPECT_TRUE(message.contains(server.Url(QStringLiteral("/red")) + QStringLiteral(" – 'abc' ist kein gültiger Integerwert")))
+        << qPrintable(message);
+    EXPECT_TRUE(form.ImagePreview1->Bitmap().IsEmpty()) << "the preview does not change";
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << "a row's failure raises no error box";
+}
+
+TEST_F(BatchRunTest, MissingOutputFolderWritesNothing) {
+    Add(QStringLiteral("/red"), QStringLiteral("a"));
+    const QString missing = out.path() + QStringLiteral("/missing");
+    form.sDirectoryEdit1->setText(missing);
+    Run();
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    EXPECT_TRUE(dialogs.notices[0].contains(QStringLiteral("1 von 1 Einträgen fehlgeschlagen")));
+}
+
+TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
+    form.SetPageTimeoutMs(1500);
+    Add(QStringLiteral("/slow"), QStringLiteral("slow"));
+    Add(QStringLiteral("/green"), QStringLiteral("next"));
+    Run();
+    EXPECT_EQ(PictureSize(Out("slow")), QSize(320, 240));
+    EXPECT_GT(CentreColour(Out("slow")).red(), 200) << "captured as far as it got";
+    EXPECT_EQ(PictureSize(Out("next")), QSize(320, 240));
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")});
+}
+
+TEST_F(BatchRunTest, FolderTextEndingInSlashIsUsedAsItStands) {
+    form.sDirectoryEdit1->setText(out.path() + u'/');
+    Add(QStringLiteral("/red"), QStringLiteral("x"));
+    Run();
+    EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("x.jpg")});
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")});
+}
+
+TEST_F(BatchRunTest, LargestResolutionGivesThumbnailsOf248Rows) {
+    form.sComboBox1->setCurrentIndex(0);
+    Add(QStringLiteral("/red"), QStringLiteral("big"));
+    Run();
+    EXPECT_EQ(PictureSize(Out("big")), QSize(320, 248));
+}
+
+TEST_F(BatchRunTest, WindowAndCommandLineWriteTheSameBytes) {
+    Add(QStringLiteral("/red"), QStringLiteral("r"));
+    Add(QStringLiteral("/blue"), QStringLiteral("b"));
+    form.sComboBox1->setCurrentIndex(2);
+    form.edbreit->setText(QStringLiteral("200"));
+    Run();
+    QTemporaryDir cliOut;
+    const QString list = cliOut.path() + QStringLiteral("/list.csv");
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write((server.Url(QStringLiteral("/red")) + QStringLiteral(";r\r\n") + server.Url(QStringLiteral("/blue")) +
+             QStringLiteral(";b\r\n")).toUtf8());
+    f.close();
+    QProcess cli;
+    cli.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"),
+              {list, QStringLiteral("-o"), cliOut.path() + QStringLiteral("/pics"), QStringLiteral("--resolution"),
+               QStringLiteral("800x600"), QStringLiteral("--width"), QStringLiteral("200")});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    for (const char* name : {"r", "b"}) {
+        QFile a(Out(QString::fromLatin1(name)));
+        QFile b(cliOut.path() + QStringLiteral("/pics/") + name + QStringLiteral(".jpg"));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll(), b.readAll()) << name;
+    }
+    EXPECT_EQ(PictureSize(Out("r")), QSize(200, 150));
+}
+
+TEST_F(BatchRunTest, GalleryOpensOnTheOutputFolderAfterTheMessage) {
+    TForm2 gallery;
+    form.Form2 = &gallery;
+    form.sCheckBox1->setChecked(true);
+    Add(QStringLiteral("/red"), QStringLiteral("g"));
+    bool shownAfterNotice = false;
+    dialogs.onNotice = [&](const QString&) {
+        // Once the message is closed the gallery opens modally; close it as the user would.
+        QTimer::singleShot(300, [&] {
+            shownAfterNotice = gallery.isVisible();
+            gallery.close();
+        });
+    };
+    Run();
+    EXPECT_TRUE(shownAfterNotice);
+    EXPECT_FALSE(gallery.isVisible());
+}
+
+}  // namespace
