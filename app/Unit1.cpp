@@ -406,16 +406,23 @@ void TForm1::AppendRow(const QString& url, const QString& picture) {
 
 void TForm1::DeleteRow(QTreeWidgetItem* item) {
     sListView1Deletion(item);
-    m_deleting = item;
+    m_deletingRows = true;
     // Deleting the selected row selects no other row.
     if (item->isSelected()) sListView1->clearSelection();
     if (sListView1->currentItem() == item) sListView1->selectionModel()->clearCurrentIndex();
     delete item;
-    m_deleting = nullptr;
+    m_deletingRows = false;
 }
 
 void TForm1::RemoveAllRows() {
-    for (int i = RowCount() - 1; i >= 0; --i) DeleteRow(sListView1->topLevelItem(i));
+    if (RowCount() == 0) return;
+    for (int i = RowCount() - 1; i >= 0; --i) sListView1Deletion(sListView1->topLevelItem(i));
+    // All rows at once: one reset of the list instead of one removal per row (quadratic on long lists).
+    m_deletingRows = true;
+    sListView1->clear();
+    m_deletingRows = false;
+    // The deletion notices counted each row before it went; the list is empty now.
+    sListView1Change();
 }
 
 void TForm1::SetRowChecked(int index, bool checked) {
@@ -441,7 +448,7 @@ void TForm1::bt_addClick() {
 }
 
 void TForm1::sListView1SelectItem(QTreeWidgetItem* item, bool /*selected*/) {
-    if (!item || item == m_deleting) return;
+    if (!item || m_deletingRows) return;  // a row being deleted is not being selected
     ed_change_url->setText(item->text(0));
     ed_change_pic->setText(item->text(1));
     m_rowUnderEdit = item;

@@ -153,7 +153,7 @@ private:
     std::unique_ptr<TDialogs> m_ownDialogs;
     TDialogs* m_dialogs;
     QTreeWidgetItem* m_rowUnderEdit = nullptr;
-    QTreeWidgetItem* m_deleting = nullptr;  // the row being deleted; its selection change is not a selection
+    bool m_deletingRows = false;  // selection changes while rows are deleted are no selections
     QString m_chooserStart;  // folder chosen last with the folder button
     bool m_centred = false;
     bool m_running = false;

@@ -286,6 +286,20 @@ TEST_F(MainWindowTest, DeletingTheRowUnderEditDisablesChange) {
     EXPECT_EQ(form.Row(0).url, QStringLiteral("http://a"));
 }
 
+TEST_F(MainWindowTest, RemovingAllRowsLeavesNothingUnderEditAndCountsZero) {
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    AddRow(QStringLiteral("http://b"), QStringLiteral("b"));
+    ClickRow(1);
+    form.RemoveAllRows();
+    EXPECT_EQ(form.RowCount(), 0);
+    EXPECT_EQ(form.RowUnderEdit(), nullptr);
+    EXPECT_FALSE(form.sBitBtn2->isEnabled());
+    EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("0"));
+    AddRow(QStringLiteral("http://c"), QStringLiteral("c"));
+    EXPECT_TRUE(form.sListView1->selectedItems().isEmpty());
+    EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("1"));
+}
+
 TEST_F(MainWindowTest, CheckAndUncheckAll) {
     QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);  // empty list: nothing, no message
     EXPECT_TRUE(dialogs.notices.isEmpty());
