@@ -6,6 +6,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -30,19 +31,62 @@ TBitmap24::TBitmap24(int width, int height) {
     SetSize(width, height);
 }
 
+TBitmap24 TBitmap24::ForOverwrite(int width, int height) {
+    TBitmap24 bitmap;
+    bitmap.Allocate(width, height, false);
+    return bitmap;
+}
+
+TBitmap24::TBitmap24(const TBitmap24& other) {
+    *this = other;
+}
+
+TBitmap24& TBitmap24::operator=(const TBitmap24& other) {
+    if (this == &other) return *this;
+    if (m_width != other.m_width || m_height != other.m_height)
+        Allocate(other.m_width, other.m_height, false);
+    if (m_bytes > 0) std::memcpy(m_pixels.get(), other.m_pixels.get(), m_bytes);
+    return *this;
+}
+
+TBitmap24::TBitmap24(TBitmap24&& other) noexcept {
+    *this = std::move(other);
+}
+
+TBitmap24& TBitmap24::operator=(TBitmap24&& other) noexcept {
+    if (this == &other) return *this;
+    m_pixels = std::move(other.m_pixels);
+    m_width = std::exchange(other.m_width, 0);
+    m_height = std::exchange(other.m_height, 0);
+    m_stride = std::exchange(other.m_stride, 0);
+    m_bytes = std::exchange(other.m_bytes, 0);
+    return *this;
+}
+
 void TBitmap24::SetSize(int width, int height) {
-    CheckSize(width, height);
     if (width == m_width && height == m_height) return;
+    Allocate(width, height, true);
+}
+
+void TBitmap24::Allocate(int width, int height, bool keepAndClear) {
+    CheckSize(width, height);
+    constexpr size_t kSpareBytes = 4;
     const std::ptrdiff_t stride = StrideFor(width);
-    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
-    const int keepRows = std::min(height, m_height);
-    const size_t keepBytes = static_cast<size_t>(std::min(width, m_width)) * 3;
-    for (int y = 0; y < keepRows; ++y)
-        std::memcpy(pixels.data() + y * stride, m_pixels.data() + y * m_stride, keepBytes);
-    m_pixels.swap(pixels);
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
+    auto pixels = std::make_unique_for_overwrite<uint8_t[]>(bytes + kSpareBytes);
+    std::memset(pixels.get() + bytes, 0, kSpareBytes);
+    if (keepAndClear) {
+        std::memset(pixels.get(), 0, bytes);
+        const int keepRows = std::min(height, m_height);
+        const size_t keepBytes = static_cast<size_t>(std::min(width, m_width)) * 3;
+        for (int y = 0; y < keepRows; ++y)
+            std::memcpy(pixels.get() + y * stride, m_pixels.get() + y * m_stride, keepBytes);
+    }
+    m_pixels = std::move(pixels);
     m_width = width;
     m_height = height;
     m_stride = stride;
+    m_bytes = bytes;
 }
 
 uint8_t* TBitmap24::ScanLine(int row) {
@@ -53,12 +97,12 @@ const uint8_t* TBitmap24::ScanLine(int row) const {
     if (row < 0 || row >= m_height)
         throw std::out_of_range("Scan line index " + std::to_string(row) + " out of range (bitmap has " +
                                 std::to_string(m_height) + " rows)");
-    return m_pixels.data() + row * m_stride;
+    return m_pixels.get() + row * m_stride;
 }
 
 void TBitmap24::Fill(uint8_t blue, uint8_t green, uint8_t red) {
     for (int y = 0; y < m_height; ++y) {
-        uint8_t* p = m_pixels.data() + y * m_stride;
+        uint8_t* p = m_pixels.get() + y * m_stride;
         for (int x = 0; x < m_width; ++x, p += 3) p[0] = blue, p[1] = green, p[2] = red;
     }
 }
@@ -69,7 +113,7 @@ QImage TBitmap24::ToQImage() const {
     if (image.isNull()) throw std::bad_alloc();
     const size_t rowBytes = static_cast<size_t>(m_width) * 3;
     for (int y = 0; y < m_height; ++y)
-        std::memcpy(image.scanLine(y), m_pixels.data() + y * m_stride, rowBytes);
+        std::memcpy(image.scanLine(y), m_pixels.get() + y * m_stride, rowBytes);
     return image;
 }
 
@@ -98,7 +142,7 @@ TBitmap24 TBitmap24::FromQImage(const QImage& image) {
     bitmap.SetSize(bgr.width(), bgr.height());
     const size_t rowBytes = static_cast<size_t>(bitmap.m_width) * 3;
     for (int y = 0; y < bitmap.m_height; ++y)
-        std::memcpy(bitmap.m_pixels.data() + y * bitmap.m_stride, bgr.constScanLine(y), rowBytes);
+        std::memcpy(bitmap.m_pixels.get() + y * bitmap.m_stride, bgr.constScanLine(y), rowBytes);
     return bitmap;
 }
 
@@ -106,7 +150,7 @@ bool TBitmap24::operator==(const TBitmap24& other) const {
     if (m_width != other.m_width || m_height != other.m_height) return false;
     const size_t rowBytes = static_cast<size_t>(m_width) * 3;
     for (int y = 0; y < m_height; ++y)
-        if (std::memcmp(m_pixels.data() + y * m_stride, other.m_pixels.data() + y * m_stride, rowBytes) != 0)
+        if (std::memcmp(m_pixels.get() + y * m_stride, other.m_pixels.get() + y * m_stride, rowBytes) != 0)
             return false;
     return true;
 }

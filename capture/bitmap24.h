@@ -4,7 +4,7 @@
 #include <QImage>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 // A 24-bit bitmap held in memory, rows top-down. Pixels are 3 bytes in the order blue, green, red; each row
 // occupies a multiple of 4 bytes. Rows are reached by index through ScanLine; code that walks rows measures
@@ -15,6 +15,13 @@ class TBitmap24 {
     TBitmap24() = default;
     // A width x height bitmap, all black. Throws std::invalid_argument for a negative or too large size.
     TBitmap24(int width, int height);
+    // A width x height bitmap whose pixels are left unset, for a decoder that writes every row at once.
+    static TBitmap24 ForOverwrite(int width, int height);
+
+    TBitmap24(const TBitmap24& other);
+    TBitmap24& operator=(const TBitmap24& other);
+    TBitmap24(TBitmap24&& other) noexcept;
+    TBitmap24& operator=(TBitmap24&& other) noexcept;
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -43,8 +50,12 @@ class TBitmap24 {
     bool operator==(const TBitmap24& other) const;
 
   private:
+    void Allocate(int width, int height, bool keepAndClear);
+
     int m_width = 0;
     int m_height = 0;
     std::ptrdiff_t m_stride = 0;
-    std::vector<uint8_t> m_pixels;
+    // Rows one after the other, followed by kSpareBytes, so a 4-byte load of the last pixel stays inside.
+    std::unique_ptr<uint8_t[]> m_pixels;
+    size_t m_bytes = 0;  // rows only, without the spare bytes
 };

@@ -184,7 +184,9 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
     info.buffered_image = FALSE;
     dec.Run([&] { jpeg_start_decompress(&info); });
 
-    TBitmap24 bitmap(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    // Every row is written by the decoder (or the decode fails and the bitmap is dropped).
+    TBitmap24 bitmap =
+        TBitmap24::ForOverwrite(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
     if (bitmap.IsEmpty()) return bitmap;
     uint8_t* const base = bitmap.ScanLine(0);
     const std::ptrdiff_t stride = bitmap.BytesPerLine();

@@ -11,10 +11,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -54,7 +59,81 @@ bool ForceFolder(const QString& folder, const QString& fileName) {
 
 }  // namespace
 
+namespace {
+
+// One target row from source rows r0 (weight a) and r1 (weight b); a + b = 65537.
+void ScaleRowScalar(const uint8_t* r0, const uint8_t* r1, uint32_t a, uint32_t b, const ColumnTap* taps,
+                    int count, uint8_t* out) {
+    for (int x = 0; x < count; ++x, out += 3) {
+        const ColumnTap& tap = taps[x];
+        // MulDiv(z, a, 65536) for these non-negative operands; z x a + 32768 < 2^32.
+        const uint32_t w2 = (tap.z * a + 32768) >> 16, w1 = a - w2;
+        const uint32_t w4 = (tap.z * b + 32768) >> 16, w3 = b - w4;
+        const uint8_t* const p0 = r0 + tap.left;
+        const uint8_t* const p1 = r0 + tap.right;
+        const uint8_t* const q0 = r1 + tap.left;
+        const uint8_t* const q1 = r1 + tap.right;
+        // At most (255 x 65537) >> 16 = 255: always fits the byte.
+        out[2] = static_cast<uint8_t>((p0[2] * w1 + p1[2] * w2 + q0[2] * w3 + q1[2] * w4) >> 16);
+        out[1] = static_cast<uint8_t>((p0[1] * w1 + p1[1] * w2 + q0[1] * w3 + q1[1] * w4) >> 16);
+        out[0] = static_cast<uint8_t>((p0[0] * w1 + p1[0] * w2 + q0[0] * w3 + q1[0] * w4) >> 16);
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define BILDORO_HAVE_SSE41_KERNEL 1
+
+// The same arithmetic with the three bytes of a pixel side by side in 32-bit lanes: identical results, about
+// twice as fast. Loads 4 bytes per pixel, which TBitmap24's spare bytes keep inside the allocation.
+__attribute__((target("sse4.1"))) inline __m128i PixelLanes(const uint8_t* pixel) {
+    uint32_t bytes;
+    std::memcpy(&bytes, pixel, 4);
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(bytes)));
+}
+
+__attribute__((target("sse4.1"))) void ScaleRowSse41(const uint8_t* r0, const uint8_t* r1, uint32_t a,
+                                                     uint32_t b, const ColumnTap* taps, int count,
+                                                     uint8_t* out) {
+    for (int x = 0; x < count; ++x, out += 3) {
+        const ColumnTap& tap = taps[x];
+        const uint32_t w2 = (tap.z * a + 32768) >> 16, w1 = a - w2;
+        const uint32_t w4 = (tap.z * b + 32768) >> 16, w3 = b - w4;
+        const __m128i top =
+            _mm_add_epi32(_mm_mullo_epi32(PixelLanes(r0 + tap.left), _mm_set1_epi32(int(w1))),
+                          _mm_mullo_epi32(PixelLanes(r0 + tap.right), _mm_set1_epi32(int(w2))));
+        const __m128i bottom =
+            _mm_add_epi32(_mm_mullo_epi32(PixelLanes(r1 + tap.left), _mm_set1_epi32(int(w3))),
+                          _mm_mullo_epi32(PixelLanes(r1 + tap.right), _mm_set1_epi32(int(w4))));
+        __m128i value = _mm_srli_epi32(_mm_add_epi32(top, bottom), 16);
+        value = _mm_packs_epi32(value, value);
+        value = _mm_packus_epi16(value, value);
+        const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(value));
+        std::memcpy(out, &pixel, 2);
+        out[2] = static_cast<uint8_t>(pixel >> 16);
+    }
+}
+#endif
+
+using RowKernel = void (*)(const uint8_t*, const uint8_t*, uint32_t, uint32_t, const ColumnTap*, int,
+                           uint8_t*);
+
+RowKernel ChooseKernel(ResamplerKernel kernel) {
+#ifdef BILDORO_HAVE_SSE41_KERNEL
+    static const bool haveSse41 = __builtin_cpu_supports("sse4.1");
+    if (kernel == ResamplerKernel::Automatic && haveSse41) return ScaleRowSse41;
+#else
+    (void)kernel;
+#endif
+    return ScaleRowScalar;
+}
+
+}  // namespace
+
 void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target) {
+    ScaleBitmapBilinear(source, target, ResamplerKernel::Automatic);
+}
+
+void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target, ResamplerKernel kernel) {
     const int W = source.Width(), H = source.Height();
     const int w = target.Width(), h = target.Height();
     if (target.IsEmpty()) return;
@@ -85,6 +164,7 @@ void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target) {
         sx += xstep;
     }
 
+    const RowKernel scaleRow = ChooseKernel(kernel);
     uint8_t* out = target.ScanLine(0);
     const std::ptrdiff_t rowDistance = h > 1 ? target.ScanLine(1) - out : 0;  // measured, not assumed
     uint32_t sy = 0;
@@ -96,21 +176,7 @@ void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target) {
         // Row weights total 65537, so a uniform colour c gives (c x 65537) >> 16 = c exactly.
         const uint32_t a = ((~sy) & 0xFFFF) + 1;
         const uint32_t b = (sy & 0xFFFF) + 1;
-        uint8_t* p = out;
-        for (const ColumnTap& tap : taps) {
-            // MulDiv(z, a, 65536) for these non-negative operands; z x a + 32768 < 2^32.
-            const uint32_t w2 = (tap.z * a + 32768) >> 16, w1 = a - w2;
-            const uint32_t w4 = (tap.z * b + 32768) >> 16, w3 = b - w4;
-            const uint8_t* const p0 = r0 + tap.left;
-            const uint8_t* const p1 = r0 + tap.right;
-            const uint8_t* const q0 = r1 + tap.left;
-            const uint8_t* const q1 = r1 + tap.right;
-            // At most (255 x 65537) >> 16 = 255: always fits the byte.
-            p[2] = static_cast<uint8_t>((p0[2] * w1 + p1[2] * w2 + q0[2] * w3 + q1[2] * w4) >> 16);
-            p[1] = static_cast<uint8_t>((p0[1] * w1 + p1[1] * w2 + q0[1] * w3 + q1[1] * w4) >> 16);
-            p[0] = static_cast<uint8_t>((p0[0] * w1 + p1[0] * w2 + q0[0] * w3 + q1[0] * w4) >> 16);
-            p += 3;
-        }
+        scaleRow(r0, r1, a, b, taps.data(), w, out);
     }
 }
 

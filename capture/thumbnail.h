@@ -13,6 +13,11 @@
 // not, or when a side exceeds 65536 pixels (the reach of a 16.16 position).
 void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target);
 
+// The row kernel used: the vector kernel where the processor has SSE4.1, or the portable one. Both give the
+// same bytes; the choice exists so both can be checked.
+enum class ResamplerKernel { Automatic, Portable };
+void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target, ResamplerKernel kernel);
+
 // Decodes folder + fileName (joined as they stand) into `bitmap`. True when decoded; false for an empty file
 // name, a missing or unreadable file, or anything that is not an intact JPEG. Never throws.
 bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName) noexcept;
