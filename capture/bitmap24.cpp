@@ -81,6 +81,10 @@ void TBitmap24::Allocate(int width, int height, bool keepAndClear) {
         const size_t keepBytes = static_cast<size_t>(std::min(width, m_width)) * 3;
         for (int y = 0; y < keepRows; ++y)
             std::memcpy(pixels.get() + y * stride, m_pixels.get() + y * m_stride, keepBytes);
+    } else if (stride > std::ptrdiff_t(width) * 3) {
+        // The pixels are left to the caller; the row padding is cleared so no byte is ever undefined.
+        for (int y = 0; y < height; ++y)
+            std::memset(pixels.get() + y * stride + width * 3, 0, stride - width * 3);
     }
     m_pixels = std::move(pixels);
     m_width = width;
@@ -123,10 +127,10 @@ TBitmap24 TBitmap24::FromQImage(const QImage& image) {
     if (image.format() == QImage::Format_RGB32) {
         // What the PNG decoder gives for opaque pictures (every capture): pixels 0xffRRGGBB. Qt's general
         // conversion takes about three times as long as this loop.
-        bitmap.SetSize(image.width(), image.height());
+        bitmap.Allocate(image.width(), image.height(), false);
         for (int y = 0; y < bitmap.m_height; ++y) {
             const uint32_t* src = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
-            uint8_t* dst = bitmap.m_pixels.data() + y * bitmap.m_stride;
+            uint8_t* dst = bitmap.m_pixels.get() + y * bitmap.m_stride;
             for (int x = 0; x < bitmap.m_width; ++x, dst += 3) {
                 const uint32_t p = src[x];
                 dst[0] = static_cast<uint8_t>(p);
@@ -139,7 +143,7 @@ TBitmap24 TBitmap24::FromQImage(const QImage& image) {
     const QImage bgr =
         image.format() == QImage::Format_BGR888 ? image : image.convertToFormat(QImage::Format_BGR888);
     if (bgr.isNull()) throw std::bad_alloc();
-    bitmap.SetSize(bgr.width(), bgr.height());
+    bitmap.Allocate(bgr.width(), bgr.height(), false);
     const size_t rowBytes = static_cast<size_t>(bitmap.m_width) * 3;
     for (int y = 0; y < bitmap.m_height; ++y)
         std::memcpy(bitmap.m_pixels.get() + y * bitmap.m_stride, bgr.constScanLine(y), rowBytes);
