@@ -256,8 +256,15 @@ void TChromiumProcess::Start(const QString& executable) {
     bool eof = false;
     QString problem;
     if (!ReadIntWithin(statusPipe[0], &value, 5000, &eof) || value <= 0) {
-        problem = value < 0 ? QStringLiteral("fork: ") + ErrnoText(-value)
-                            : QStringLiteral("the launcher did not report the browser's process");
+        // The browser's failed exec may arrive before the guardian's report of its pid: a pid after the
+        // error means the exec failed, not the fork.
+        const int error = -value;
+        int pid = 0;
+        const bool execFailed = value < 0 && ReadIntWithin(statusPipe[0], &pid, 1000, &eof) && pid > 0;
+        if (execFailed) m_browserPid = pid;
+        problem = value >= 0 ? QStringLiteral("the launcher did not report the browser's process")
+                  : execFailed ? QStringLiteral("exec: ") + ErrnoText(error)
+                               : QStringLiteral("fork: ") + ErrnoText(error);
     } else {
         m_browserPid = value;
         if (ReadIntWithin(statusPipe[0], &value, 5000, &eof))
