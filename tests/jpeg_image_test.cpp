@@ -231,6 +231,33 @@ TEST(JpegImageBroken, NoEndMarkerIsTheTruncationMessage) {
     }
 }
 
+// Damaged files of every kind: whatever the bytes, the reader either decodes or throws EJpegError.
+TEST(JpegImageBroken, RandomlyDamagedFilesNeverCrash) {
+    for (const bool progressive : {false, true}) {
+        const QByteArray good = Encode(GradientBitmap(48, 40), 85, progressive);
+        uint32_t seed = progressive ? 4711u : 815u;
+        auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+        int decoded = 0, refused = 0;
+        for (int round = 0; round < 400; ++round) {
+            QByteArray data = good;
+            const int flips = 1 + static_cast<int>(next() % 8);
+            for (int i = 0; i < flips; ++i) data[next() % data.size()] = static_cast<char>(next());
+            if (round % 5 == 0) data.truncate(static_cast<qsizetype>(next() % data.size()));
+            try {
+                TJpegImage jpeg;
+                jpeg.LoadFromData(data);
+                const TBitmap24 bitmap = jpeg.ToBitmap();
+                EXPECT_EQ(bitmap.Width(), jpeg.Width());
+                ++decoded;
+            } catch (const EJpegError&) {
+                ++refused;
+            }
+        }
+        EXPECT_GT(refused, 0);
+        EXPECT_EQ(decoded + refused, 400);
+    }
+}
+
 // A forged header announcing a gigantic picture must not make the reader allocate it.
 TEST(JpegImageBroken, HugeAnnouncedSizeIsRefused) {
     QByteArray data = Encode(GradientBitmap(16, 16), 90, true);
