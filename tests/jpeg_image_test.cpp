@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <vector>
+
+#include <jpeglib.h>
 #include <QBuffer>
 #include <QImage>
 #include <QSet>
@@ -327,6 +330,51 @@ TEST(JpegImageFiles, WriteErrorsAreReportedWithTheReason) {
     }
     QTemporaryDir dir;
     EXPECT_THROW(jpeg.SaveToFile(dir.filePath(QStringLiteral("no/such/folder/x.jpg"))), std::runtime_error);
+}
+
+}  // namespace
+
+namespace {
+
+// A CMYK file as print programs write it (Adobe marker, 255 meaning no ink), made with libjpeg directly.
+QByteArray CmykJpeg(uint8_t c, uint8_t m, uint8_t y, uint8_t k) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = 16;
+    info.image_height = 16;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(16 * 4);
+    for (int x = 0; x < 16; ++x) row[4 * x] = c, row[4 * x + 1] = m, row[4 * x + 2] = y, row[4 * x + 3] = k;
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&info, &r, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray data(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    std::free(buffer);
+    return data;
+}
+
+TEST(JpegImageRead, AdobeCmykFilesComeOutInScreenColours) {
+    TJpegImage jpeg;
+    jpeg.LoadFromData(CmykJpeg(255, 0, 0, 255));  // no cyan, full magenta and yellow, no black: red
+    const TBitmap24 red = jpeg.ToBitmap();
+    const uint8_t* p = red.ScanLine(8) + 3 * 8;
+    EXPECT_LT(p[0], 8);
+    EXPECT_LT(p[1], 8);
+    EXPECT_GT(p[2], 247);
+    jpeg.LoadFromData(CmykJpeg(255, 255, 255, 0));  // full black
+    EXPECT_LT(jpeg.ToBitmap().ScanLine(3)[5], 8);
 }
 
 }  // namespace
