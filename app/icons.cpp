@@ -101,19 +101,25 @@ QIcon ChooseFolderIcon() {
     return Draw(16, [](QPainter& p) { Folder(p, false); });
 }
 
+void PaintApplicationIcon(QPainter& p, int size) {
+    // The design lives on a 64-unit square; packaging/bildoro.svg draws the same shapes.
+    p.save();
+    p.scale(size / 64.0, size / 64.0);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRoundedRect(QRectF(6, 10, 52, 44), 4, 4);
+    p.setBrush(QColor(70, 120, 190));
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(10, 14, 44, 8));
+    p.setBrush(QColor(200, 200, 200));
+    p.drawRect(QRectF(10, 26, 20, 24));
+    p.setBrush(QColor(150, 190, 120));
+    p.drawRect(QRectF(34, 26, 20, 11));
+    p.setBrush(QColor(230, 170, 90));
+    p.drawRect(QRectF(34, 39, 20, 11));
+    p.restore();
+}
+
 QIcon ApplicationIcon() {
-    return Draw(64, [](QPainter& p) {
-        p.setPen(QPen(QColor(60, 60, 60), 2));
-        p.setBrush(QColor(250, 250, 250));
-        p.drawRoundedRect(QRectF(6, 10, 52, 44), 4, 4);
-        p.setBrush(QColor(70, 120, 190));
-        p.setPen(Qt::NoPen);
-        p.drawRect(QRectF(10, 14, 44, 8));
-        p.setBrush(QColor(200, 200, 200));
-        p.drawRect(QRectF(10, 26, 20, 24));
-        p.setBrush(QColor(150, 190, 120));
-        p.drawRect(QRectF(34, 26, 20, 11));
-        p.setBrush(QColor(230, 170, 90));
-        p.drawRect(QRectF(34, 39, 20, 11));
-    });
+    return Draw(64, [](QPainter& p) { PaintApplicationIcon(p, 64); });
 }

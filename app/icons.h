@@ -3,6 +3,8 @@
 
 #include <QIcon>
 
+class QPainter;
+
 QIcon ImportListIcon();     // an opening folder with a curved arrow
 QIcon ExportListIcon();     // a diskette
 QIcon CheckAllIcon();       // three ticked check boxes
@@ -10,3 +12,7 @@ QIcon UncheckAllIcon();     // three empty check boxes
 QIcon DeleteCheckedIcon();  // a black cross
 QIcon ChooseFolderIcon();   // a small closed folder, for the folder field's button
 QIcon ApplicationIcon();    // the program's own icon: a framed page thumbnail
+
+// Paints the program's icon into the square (0, 0, size, size) of an antialiased painter; the painter's
+// state is left as it was. ApplicationIcon() and the icon files of the installed program use it.
+void PaintApplicationIcon(QPainter& painter, int size);
