@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a finished build with CPack and checks it: the file list, the control fields,
-# the linked libraries against Depends, and the extracted programs, desktop entry, icons and manual page.
+# the linked libraries against Depends, and the extracted programs, desktop entry, icons and manual pages.
 #   packaging/check-package.sh BUILD_DIR
 # Needs: cmake (cpack), dpkg, binutils (readelf), desktop-file-utils, man-db. Exits 1 on the first mismatch.
 set -euo pipefail
@@ -41,6 +41,7 @@ note "building $deb"
     echo usr/share/doc/bildoro/copyright
     for size in 16 32 48 64 128 256; do echo "usr/share/icons/hicolor/${size}x${size}/apps/bildoro.png"; done
     echo usr/share/icons/hicolor/scalable/apps/bildoro.svg
+    echo usr/share/man/man1/bildoro.1.gz
     echo usr/share/man/man1/bildoro-batch.1.gz
     echo usr/share/bildoro/examples/example-list.csv
     for page in "$source_dir"/examples/pages/*.html; do echo "usr/share/bildoro/examples/$(basename "$page")"; done
@@ -140,12 +141,14 @@ for png in "$root"/usr/share/icons/hicolor/*x*/apps/bildoro.png; do
     [ "$dims" = "$size" ] || fail "the icon in $size is $dims pixels"
 done
 
-man_page="$root/usr/share/man/man1/bildoro-batch.1.gz"
-gzip -t "$man_page" || fail "the manual page is not a valid gzip file"
-man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man_page" 2>&1 >/dev/null) \
-    || fail "man cannot format the manual page: $man_warnings"
-[ -z "$man_warnings" ] || fail "the manual page has formatting warnings: $man_warnings"
-LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$man_page" >"$tmp/man.txt" 2>&1 || fail "man cannot show the manual page"
-grep -Eq 'bildoro-batch +- +make thumbnail pictures' "$tmp/man.txt" || fail "the manual page does not show its NAME line"
-note "icons and manual page fine"
+for page in bildoro bildoro-batch; do
+    man_page="$root/usr/share/man/man1/$page.1.gz"
+    gzip -t "$man_page" || fail "the manual page $page.1.gz is not a valid gzip file"
+    man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man_page" 2>&1 >/dev/null) \
+        || fail "man cannot format $page.1.gz: $man_warnings"
+    [ -z "$man_warnings" ] || fail "the manual page $page.1.gz has formatting warnings: $man_warnings"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$man_page" >"$tmp/man.txt" 2>&1 || fail "man cannot show $page.1.gz"
+    grep -Eq "^ +$page +- +[a-z]" "$tmp/man.txt" || fail "the manual page $page.1.gz does not show its NAME line"
+done
+note "icons and manual pages fine"
 note "OK: $deb"

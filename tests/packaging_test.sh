@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks of what Bildoro installs: the desktop entry, the manual page against the program's options, the
-# painted icon files, and the installed tree of `cmake --install`.
+# Checks of what Bildoro installs: the desktop entry, the manual pages (bildoro-batch's against the program's
+# options), the painted icon files, and the installed tree of `cmake --install`.
 #   packaging_test.sh CASE SOURCE_DIR BUILD_DIR     (exit 77: a tool the case needs is not installed)
 set -uo pipefail
 case_name=$1
@@ -62,12 +62,14 @@ man_options)
     ;;
 man_format)
     need man man-db
-    warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
-        "$src/packaging/bildoro-batch.1" 2>&1 >/dev/null) || fail "man cannot format the page: $warnings"
-    [ -z "$warnings" ] || fail "formatting warnings: $warnings"
-    # The gzipped copy the build installs is the same page.
-    cmp -s <(gzip -dc "$build/packaging/bildoro-batch.1.gz") "$src/packaging/bildoro-batch.1" ||
-        fail "$build/packaging/bildoro-batch.1.gz is not the page in the source tree"
+    for page in bildoro.1 bildoro-batch.1; do
+        warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+            "$src/packaging/$page" 2>&1 >/dev/null) || fail "man cannot format $page: $warnings"
+        [ -z "$warnings" ] || fail "formatting warnings in $page: $warnings"
+        # The gzipped copy the build installs is the same page.
+        cmp -s <(gzip -dc "$build/packaging/$page.gz") "$src/packaging/$page" ||
+            fail "$build/packaging/$page.gz is not the page in the source tree"
+    done
     ;;
 icon_files)
     # Each painted PNG has its size; the SVG itself is compared with the painted icon by icon_svg_test.
@@ -85,7 +87,7 @@ install_tree)
         fail "cmake --install failed"
     }
     for f in bin/bildoro bin/bildoro-batch share/applications/bildoro.desktop \
-        share/icons/hicolor/scalable/apps/bildoro.svg share/man/man1/bildoro-batch.1.gz \
+        share/icons/hicolor/scalable/apps/bildoro.svg share/man/man1/bildoro-batch.1.gz share/man/man1/bildoro.1.gz \
         share/doc/bildoro/copyright; do
         [ -f "$prefix/$f" ] || fail "$f is not installed"
     done
