@@ -3,13 +3,17 @@
 #include "Unit2.h"
 #include "skin.h"
 #include "icons.h"
+#include "jpeg_image.h"
 
 #include <QApplication>
+#include <QScreen>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ApplySkin(app);
     app.setWindowIcon(ApplicationIcon());
+    // Pictures are decoded to 236 colours only on a display of 8 bits per pixel or fewer, read once here.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) TJpegImage::SetLowColorDisplay(screen->depth() <= 8);
     TForm1 form1;
     TForm2 form2;  // the gallery, hidden until a run asks for it
     form1.Form2 = &form2;
