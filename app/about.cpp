@@ -44,7 +44,8 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     licences->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     licences->setGeometry(16, 120, 485, 200);
     licences->setText(QStringLiteral(
-        "Copyright © Die Bildoro-Entwickler. Bildoro ist freie Software unter der MIT-Lizenz.\n\n"
+        "Bildoro ist freie Software unter der MIT-Lizenz.\n"
+        "Copyright © Die Bildoro-Entwickler\n\n"
         "Verwendete Komponenten:\n"
         "• Qt %1 – GNU Lesser General Public License v3 (LGPL-3.0)\n"
         "• libjpeg-turbo – IJG License und BSD-3-Clause-Lizenz; diese Software beruht teilweise auf der "
