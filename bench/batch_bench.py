@@ -1,0 +1,319 @@
+#!/usr/bin/env python3
+# Batch benchmark: seconds per page of bildoro-batch (--jobs 1, 2, 4) against the ways a user has without it
+# (one headless Chromium process per URL plus an ImageMagick resize; the Qt-WebKit grabber cutycapt per URL
+# under one Xvfb plus the same resize), on one generated corpus of local pages served on 127.0.0.1; and the
+# resident memory of bildoro-batch over a long run. Writes a Markdown report. Normally run by batch_bench.sh.
+#   batch_bench.py --batch build/cli/bildoro-batch [--runs 3] [--rows 500] [--report FILE] [--keep DIR]
+import argparse
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CHROMIUM_FLAGS = ["--headless", "--disable-gpu", "--disable-background-networking", "--disable-component-update",
+                  "--disable-sync", "--no-first-run", "--window-size=1024,768"]
+
+
+def log(*a):
+    print(*a, file=sys.stderr, flush=True)
+
+
+def load1():
+    with open("/proc/loadavg") as f:
+        return float(f.read().split()[0])
+
+
+def wait_for_quiet(limit, max_wait):
+    """Waits until the 1-minute load is below limit (at most max_wait s); returns the load then."""
+    start = time.time()
+    while load1() >= limit and time.time() - start < max_wait:
+        time.sleep(5)
+    return load1()
+
+
+def write_list(path, entries):
+    with open(path, "wb") as f:
+        for url, name in entries:
+            f.write(("%s;%s\r\n" % (url, name)).encode("utf-8"))
+
+
+def resize(convert, src, dst):
+    return subprocess.call([convert, src, "-resize", "320x", "-quality", "75", dst]) == 0
+
+
+# --- the methods; each returns the failures (url, why) of one run over the corpus ---
+
+def run_batch(batch, listfile, out, jobs, env=None):
+    p = subprocess.run([batch, listfile, "-o", out, "--resolution", "1024x768", "--width", "320", "--jobs", str(jobs)],
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    fails = [(l, "") for l in p.stdout.splitlines() if l.startswith("failed:") or "not complete" in l]
+    if p.returncode != 0 and not fails:
+        fails.append(("bildoro-batch", "exit %d: %s" % (p.returncode, p.stderr.strip()[-300:])))
+    return fails, p.stdout
+
+
+def run_chromium(entries, out, convert):
+    fails = []
+    root = ["--no-sandbox"] if os.geteuid() == 0 else []
+    for url, name in entries:
+        profile = tempfile.mkdtemp(prefix="bench-profile-")
+        png = os.path.join(out, name + ".png")
+        try:
+            p = subprocess.run(["chromium"] + CHROMIUM_FLAGS + root + ["--user-data-dir=" + profile,
+                                                                       "--screenshot=" + png, url],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            if p.returncode != 0 or not os.path.isfile(png):
+                fails.append((url, "chromium exit %d" % p.returncode))
+            elif not resize(convert, png, os.path.join(out, name + ".jpg")):
+                fails.append((url, "convert failed"))
+        except subprocess.TimeoutExpired:
+            fails.append((url, "chromium timed out"))
+        finally:
+            shutil.rmtree(profile, ignore_errors=True)
+    return fails
+
+
+def cutycapt_loop(listfile, out, convert):
+    """Inside xvfb-run: grabs every row, prints the seconds it took and the failures."""
+    entries = [l.rstrip("\r\n").split(";")[:2] for l in open(listfile, encoding="utf-8") if l.strip()]
+    fails = []
+    t0 = time.perf_counter()
+    for url, name in entries:
+        png = os.path.join(out, name + ".png")
+        try:
+            p = subprocess.run(["cutycapt", "--url=" + url, "--out=" + png, "--min-width=1024", "--min-height=768"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            if p.returncode != 0 or not os.path.isfile(png):
+                fails.append((url, "cutycapt exit %d" % p.returncode))
+            elif not resize(convert, png, os.path.join(out, name + ".jpg")):
+                fails.append((url, "convert failed"))
+        except subprocess.TimeoutExpired:
+            fails.append((url, "cutycapt timed out"))
+    print("SECONDS %.4f" % (time.perf_counter() - t0))
+    for url, why in fails:
+        print("FAIL %s %s" % (url, why))
+
+
+def run_cutycapt(listfile, out, convert):
+    """Returns (seconds inside the one Xvfb, failures); the Xvfb start is not counted."""
+    p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", sys.executable, os.path.abspath(__file__),
+                        "--cutycapt-loop", listfile, out, "--convert", convert],
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    seconds, fails = None, []
+    for l in p.stdout.splitlines():
+        if l.startswith("SECONDS "):
+            seconds = float(l.split()[1])
+        elif l.startswith("FAIL "):
+            fails.append((l[5:], ""))
+    if seconds is None:
+        raise SystemExit("cutycapt run failed: %s" % p.stderr.strip()[-500:])
+    return seconds, fails
+
+
+# --- memory ---
+
+def rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for l in f:
+                if l.startswith("VmRSS:"):
+                    return int(l.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def descendants(pid):
+    children = {}
+    for d in os.listdir("/proc"):
+        if d.isdigit():
+            try:
+                with open("/proc/%s/stat" % d) as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                children.setdefault(ppid, []).append(int(d))
+            except (OSError, ValueError, IndexError):
+                pass
+    out, todo = [], [pid]
+    while todo:
+        for c in children.get(todo.pop(), []):
+            out.append(c)
+            todo.append(c)
+    return out
+
+
+def memory_run(batch, listfile, out, jobs, every):
+    """Runs bildoro-batch and samples its VmRSS (and, for information, the browser's total) every `every` rows."""
+    p = subprocess.Popen([batch, listfile, "-o", out, "--jobs", str(jobs)], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, text=True, bufsize=1)
+    samples, rows, fails = [(0, rss_kib(p.pid), 0)], 0, 0
+    for line in p.stdout:
+        if line.startswith(("ok:", "failed:")):
+            rows += 1
+            fails += line.startswith("failed:")
+            if rows % every == 0:
+                browser = sum(rss_kib(c) for c in descendants(p.pid))
+                samples.append((rows, rss_kib(p.pid), browser))
+    p.wait()
+    return samples, rows, fails, p.returncode
+
+
+# --- report ---
+
+def median_table(times, pages):
+    per = {m: statistics.median(v) / pages for m, v in times.items()}
+    return per
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--batch")
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--rows", type=int, default=500)
+    ap.add_argument("--every", type=int, default=50)
+    ap.add_argument("--max-load", type=float, default=1.5)
+    ap.add_argument("--max-wait", type=float, default=600, help="longest wait for a quiet machine per measurement (s)")
+    ap.add_argument("--report", default="batch_bench_report.md")
+    ap.add_argument("--keep", help="folder for the montages and thumbnails of the check (default: next to the report)")
+    ap.add_argument("--convert", default=os.environ.get("CONVERT", "/usr/bin/convert"))
+    ap.add_argument("--skip-alternatives", action="store_true")
+    ap.add_argument("--cutycapt-loop", nargs=2, metavar=("LIST", "OUT"))
+    a = ap.parse_args()
+    if a.cutycapt_loop:
+        return cutycapt_loop(a.cutycapt_loop[0], a.cutycapt_loop[1], a.convert)
+    if not a.batch or not os.access(a.batch, os.X_OK):
+        raise SystemExit("batch_bench: --batch must name the built bildoro-batch (got %r)" % a.batch)
+    need = [a.convert, "/usr/bin/montage"] + ([] if a.skip_alternatives else [shutil.which("chromium") or "chromium",
+                                                                            shutil.which("cutycapt") or "cutycapt",
+                                                                            shutil.which("xvfb-run") or "xvfb-run"])
+    missing = [n for n in need if not os.path.isfile(n)]
+    if missing:
+        raise SystemExit("batch_bench: missing programs: %s (apt-get install imagemagick chromium cutycapt xvfb)"
+                         % ", ".join(missing))
+    keep = a.keep or os.path.join(os.path.dirname(os.path.abspath(a.report)), "batch_bench_files")
+    shutil.rmtree(keep, ignore_errors=True)
+    os.makedirs(keep)
+
+    work = tempfile.mkdtemp(prefix="bildoro-batchbench-")
+    server = None
+    try:
+        corpus = os.path.join(work, "corpus")
+        subprocess.check_call([sys.executable, os.path.join(HERE, "corpus", "make_corpus.py"), corpus],
+                              env=dict(os.environ, CONVERT=a.convert), stdout=subprocess.DEVNULL)
+        portfile = os.path.join(work, "port")
+        server = subprocess.Popen([sys.executable, os.path.join(HERE, "corpus", "serve.py"), corpus, portfile])
+        for _ in range(100):
+            if os.path.exists(portfile):
+                break
+            time.sleep(0.05)
+        port = int(open(portfile).read())
+        names = [l.strip() for l in open(os.path.join(corpus, "pages.txt")) if l.strip()]
+        entries = [("http://127.0.0.1:%d/%s" % (port, n), os.path.splitext(os.path.basename(n))[0]) for n in names]
+        pages = len(entries)
+        listfile = os.path.join(work, "list.csv")
+        write_list(listfile, entries)
+        log("corpus: %d pages on port %d" % (pages, port))
+
+        # 1. Every page must come out "ok", and look right.
+        check = os.path.join(keep, "bildoro")
+        os.makedirs(check)
+        fails, out = run_batch(a.batch, listfile, check, 2)
+        with open(os.path.join(keep, "check-output.txt"), "w") as f:
+            f.write(out)
+        if fails:
+            log("check: %d rows not ok:\n  %s" % (len(fails), "\n  ".join(f for f, _ in fails)))
+        montage(os.path.join(keep, "bildoro-montage.png"), check, [n for _, n in entries])
+
+        # 2. Seconds per page, the methods interleaved in each round.
+        methods = ["bildoro-batch --jobs 1", "bildoro-batch --jobs 2", "bildoro-batch --jobs 4"]
+        if not a.skip_alternatives:
+            methods += ["chromium --screenshot per URL + convert", "cutycapt per URL (one Xvfb) + convert"]
+        times = {m: [] for m in methods}
+        loads = {m: [] for m in methods}
+        failures = {m: 0 for m in methods}
+        for r in range(a.runs):
+            for m in methods:
+                loads[m].append(wait_for_quiet(a.max_load, a.max_wait))
+                out = os.path.join(work, "run")
+                shutil.rmtree(out, ignore_errors=True)
+                os.makedirs(out)
+                t0 = time.perf_counter()
+                if m.startswith("bildoro-batch"):
+                    fails, _ = run_batch(a.batch, listfile, out, int(m.split()[-1]))
+                    seconds = time.perf_counter() - t0
+                elif m.startswith("chromium"):
+                    fails = run_chromium(entries, out, a.convert)
+                    seconds = time.perf_counter() - t0
+                else:
+                    seconds, fails = run_cutycapt(listfile, out, a.convert)
+                times[m].append(seconds)
+                failures[m] += len(fails)
+                log("round %d  %-42s %7.2f s  %.3f s/page  load %.2f  failures %d" % (
+                    r + 1, m, seconds, seconds / pages, loads[m][-1], len(fails)))
+                if r == 0 and not m.startswith("bildoro-batch"):
+                    d = os.path.join(keep, m.split()[0])
+                    shutil.copytree(out, d)
+                    montage(os.path.join(keep, m.split()[0] + "-montage.png"), d, [n for _, n in entries])
+
+        # 3. Memory over a long run: the corpus repeated.
+        rows = [(u, "%s_%03d" % (n, i // pages)) for i, (u, n) in
+                enumerate(entries[j % pages] for j in range(a.rows))]
+        longlist = os.path.join(work, "long.csv")
+        write_list(longlist, rows)
+        mem_load = wait_for_quiet(a.max_load, a.max_wait)
+        out = os.path.join(work, "long")
+        os.makedirs(out)
+        samples, done, mem_fails, rc = memory_run(a.batch, longlist, out, 2, a.every)
+        log("memory run: %d rows, %d failed, exit %d" % (done, mem_fails, rc))
+
+        write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep)
+    finally:
+        if server:
+            server.send_signal(signal.SIGTERM)
+            server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def montage(png, folder, names):
+    files = [os.path.join(folder, n + ".jpg") for n in names]
+    files = [f for f in files if os.path.isfile(f)]
+    subprocess.call(["/usr/bin/montage", "-label", "%t", "-pointsize", "10"] + files +
+                    ["-tile", "8x", "-geometry", "160x160+3+3", png])
+
+
+def write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep):
+    per = median_table(times, pages)
+    lines = ["| method | s per page (median of %d) | runs (s per page) | load before runs | failed rows |" % a.runs,
+             "|---|---|---|---|---|"]
+    for m in methods:
+        lines.append("| %s | %.3f | %s | %s | %d |" % (m, per[m], ", ".join("%.3f" % (t / pages) for t in times[m]),
+                                                      ", ".join("%.2f" % l for l in loads[m]), failures[m]))
+    ratios = []
+    alternatives = [m for m in methods if not m.startswith("bildoro-batch")]
+    if alternatives:
+        ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m.split()[0] for m in alternatives) + " |",
+                  "|---|" + "---|" * len(alternatives)]
+        for m in methods:
+            if m.startswith("bildoro-batch"):
+                ratios.append("| %s | %s |" % (m.split(" ", 1)[1], " | ".join("%.1f" % (per[x] / per[m])
+                                                                              for x in alternatives)))
+    mem = ["| rows done | bildoro-batch VmRSS (MiB) | Chromium processes, sum of VmRSS (MiB) |", "|---|---|---|"]
+    for rows, rss, browser in samples:
+        mem.append("| %d | %.1f | %.0f |" % (rows, rss / 1024, browser / 1024))
+    text = "\n".join(["# Batch benchmark results", "",
+                      "%d pages, 1024 x 768 capture, thumbnails 320 wide; %s" % (pages, time.strftime("%Y-%m-%d %H:%M")),
+                      ""] + lines + ratios +
+                     ["", "Memory: %d rows (the corpus repeated), --jobs 2, %d failed; load before: %.2f" % (
+                         done, mem_fails, mem_load), ""] + mem +
+                     ["", "Montages of the thumbnails: %s" % keep, ""])
+    with open(a.report, "w") as f:
+        f.write(text)
+    print(text)
+
+
+if __name__ == "__main__":
+    main()
