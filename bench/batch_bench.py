@@ -6,6 +6,7 @@
 #   batch_bench.py --batch build/cli/bildoro-batch [--runs 3] [--rows 500] [--report FILE] [--keep DIR]
 import argparse
 import os
+import re
 import shutil
 import signal
 import statistics
@@ -49,12 +50,21 @@ def resize(convert, src, dst):
 # --- the methods; each returns the failures (url, why) of one run over the corpus ---
 
 def run_batch(batch, listfile, out, jobs, env=None):
+    """Returns (failures, standard output, standard error)."""
     p = subprocess.run([batch, listfile, "-o", out, "--resolution", "1024x768", "--width", "320", "--jobs", str(jobs)],
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
     fails = [(l, "") for l in p.stdout.splitlines() if l.startswith("failed:") or "not complete" in l]
     if p.returncode != 0 and not fails:
         fails.append(("bildoro-batch", "exit %d: %s" % (p.returncode, p.stderr.strip()[-300:])))
-    return fails, p.stdout
+    return fails, p.stdout, p.stderr
+
+
+def stage_medians(stderr):
+    """Medians and sums (ms) of the stage times that BILDORO_BATCH_TIMINGS prints."""
+    names = ["load", "queued", "capture", "reduce"]
+    rows = [[float(x) for x in re.findall(r"([\d.]+) ms", l)] for l in stderr.splitlines() if l.startswith("timing:")]
+    rows = [r for r in rows if len(r) == 4]
+    return {n: (statistics.median(r[i] for r in rows), sum(r[i] for r in rows)) for i, n in enumerate(names)} if rows else {}
 
 
 def run_chromium(entries, out, convert):
@@ -128,6 +138,17 @@ def rss_kib(pid):
     return 0
 
 
+def pss_kib(pid):
+    try:
+        with open("/proc/%d/smaps_rollup" % pid) as f:
+            for l in f:
+                if l.startswith("Pss:"):
+                    return int(l.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
 def descendants(pid):
     children = {}
     for d in os.listdir("/proc"):
@@ -147,16 +168,17 @@ def descendants(pid):
 
 
 def memory_run(batch, listfile, out, jobs, every):
-    """Runs bildoro-batch and samples its VmRSS (and, for information, the browser's total) every `every` rows."""
+    """Runs bildoro-batch and samples its VmRSS (and, for information, the PSS of its child processes: the
+    browser and its guardian) every `every` rows."""
     p = subprocess.Popen([batch, listfile, "-o", out, "--jobs", str(jobs)], stdout=subprocess.PIPE,
                          stderr=subprocess.DEVNULL, text=True, bufsize=1)
-    samples, rows, fails = [(0, rss_kib(p.pid), 0)], 0, 0
+    samples, rows, fails = [], 0, 0
     for line in p.stdout:
         if line.startswith(("ok:", "failed:")):
             rows += 1
             fails += line.startswith("failed:")
             if rows % every == 0:
-                browser = sum(rss_kib(c) for c in descendants(p.pid))
+                browser = sum(pss_kib(c) for c in descendants(p.pid))
                 samples.append((rows, rss_kib(p.pid), browser))
     p.wait()
     return samples, rows, fails, p.returncode
@@ -221,9 +243,10 @@ def main():
         # 1. Every page must come out "ok", and look right.
         check = os.path.join(keep, "bildoro")
         os.makedirs(check)
-        fails, out = run_batch(a.batch, listfile, check, 2)
+        fails, out, err = run_batch(a.batch, listfile, check, 1, env=dict(os.environ, BILDORO_BATCH_TIMINGS="1"))
         with open(os.path.join(keep, "check-output.txt"), "w") as f:
-            f.write(out)
+            f.write(out + err)
+        stages = stage_medians(err)
         if fails:
             log("check: %d rows not ok:\n  %s" % (len(fails), "\n  ".join(f for f, _ in fails)))
         montage(os.path.join(keep, "bildoro-montage.png"), check, [n for _, n in entries])
@@ -243,7 +266,7 @@ def main():
                 os.makedirs(out)
                 t0 = time.perf_counter()
                 if m.startswith("bildoro-batch"):
-                    fails, _ = run_batch(a.batch, listfile, out, int(m.split()[-1]))
+                    fails, _, _ = run_batch(a.batch, listfile, out, int(m.split()[-1]))
                     seconds = time.perf_counter() - t0
                 elif m.startswith("chromium"):
                     fails = run_chromium(entries, out, a.convert)
@@ -270,7 +293,7 @@ def main():
         samples, done, mem_fails, rc = memory_run(a.batch, longlist, out, 2, a.every)
         log("memory run: %d rows, %d failed, exit %d" % (done, mem_fails, rc))
 
-        write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep)
+        write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep, stages, len(fails))
     finally:
         if server:
             server.send_signal(signal.SIGTERM)
@@ -285,7 +308,7 @@ def montage(png, folder, names):
                     ["-tile", "8x", "-geometry", "160x160+3+3", png])
 
 
-def write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep):
+def write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep, stages, check_fails):
     per = median_table(times, pages)
     lines = ["| method | s per page (median of %d) | runs (s per page) | load before runs | failed rows |" % a.runs,
              "|---|---|---|---|---|"]
@@ -301,12 +324,14 @@ def write_report(a, pages, methods, times, loads, failures, samples, done, mem_f
             if m.startswith("bildoro-batch"):
                 ratios.append("| %s | %s |" % (m.split(" ", 1)[1], " | ".join("%.1f" % (per[x] / per[m])
                                                                               for x in alternatives)))
-    mem = ["| rows done | bildoro-batch VmRSS (MiB) | Chromium processes, sum of VmRSS (MiB) |", "|---|---|---|"]
+    mem = ["| rows done | bildoro-batch VmRSS (MiB) | Chromium processes, sum of PSS (MiB) |", "|---|---|---|"]
     for rows, rss, browser in samples:
         mem.append("| %d | %.1f | %.0f |" % (rows, rss / 1024, browser / 1024))
+    stage = ["| stage (--jobs 1, one run) | median ms per page | total s |", "|---|---|---|"] + [
+        "| %s | %.1f | %.2f |" % (n, m, t / 1000) for n, (m, t) in stages.items()]
     text = "\n".join(["# Batch benchmark results", "",
                       "%d pages, 1024 x 768 capture, thumbnails 320 wide; %s" % (pages, time.strftime("%Y-%m-%d %H:%M")),
-                      ""] + lines + ratios +
+                      "", "Check run (--jobs 1): %d of %d rows not ok" % (check_fails, pages), ""] + stage + [""] + lines + ratios +
                      ["", "Memory: %d rows (the corpus repeated), --jobs 2, %d failed; load before: %.2f" % (
                          done, mem_fails, mem_load), ""] + mem +
                      ["", "Montages of the thumbnails: %s" % keep, ""])

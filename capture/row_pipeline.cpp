@@ -5,6 +5,7 @@
 #include "int_text.h"
 #include "thumbnail.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <exception>
@@ -47,6 +48,8 @@ bool WaitUntilComplete(TBrowserHost& host, int timeoutMs) {
 
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     RowResult result;
+    QElapsedTimer clock;
+    clock.start();
     try {
         const int w = host.Width();
         const int h = host.Height();
@@ -59,16 +62,19 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     } catch (const std::exception& e) {
         result.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
     }
+    result.captureMs = clock.nsecsElapsed() / 1e6;
     const QString widthText = settings.widthText();
     const std::optional<int> width = StrToInt32(widthText);
     if (!width) {
         result.Fail(RowStage::Width, NotAnIntegerMessage(widthText));
         return result;
     }
+    clock.start();
     try {
         ShrinkJpegToWidth(OutputPicturePath(settings.outputFolder(), settings.pictureName()), *width);
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
     }
+    result.reduceMs = clock.nsecsElapsed() / 1e6;
     return result;
 }

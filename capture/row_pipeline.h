@@ -19,6 +19,8 @@ struct RowResult {
     RowStage stage = RowStage::Load;
     QString reason;
     bool timedOut = false;  // the page was not complete within the bound and was captured as far as it got
+    double captureMs = 0;   // wall time of the capture to the file, in milliseconds
+    double reduceMs = 0;    // wall time of the reduction to the thumbnail width, in milliseconds
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QTimer>
@@ -23,7 +24,12 @@ namespace {
 class BatchRunner : public QObject {
 public:
     BatchRunner(const BatchOptions& options, std::vector<WebsiteEntry> rows, FILE* out, FILE* err)
-        : m_options(options), m_rows(std::move(rows)), m_out(out), m_err(err), m_tty(isatty(fileno(err))) {}
+        : m_options(options),
+          m_rows(std::move(rows)),
+          m_out(out),
+          m_err(err),
+          m_tty(isatty(fileno(err))),
+          m_timings(qEnvironmentVariableIsSet("BILDORO_BATCH_TIMINGS")) {}
 
     // Runs every row; returns the number of failed rows.
     int Run() {
@@ -52,6 +58,8 @@ private:
         QTimer timer;
         int row = -1;
         bool loading = false;
+        QElapsedTimer clock;  // from Navigate to complete, then from complete to the start of the capture
+        double loadMs = 0;
     };
 
     void StartNext(Slot* s) {
@@ -59,6 +67,7 @@ private:
             s->row = m_next++;
             try {
                 s->loading = true;
+                s->clock.start();
                 s->host->Navigate(m_rows[s->row].url);
                 s->timer.start(int(m_options.timeoutSeconds * 1000));
                 // A page may already read complete here (for example a browser error page).
@@ -97,6 +106,8 @@ private:
         if (!s->loading) return;
         s->loading = false;
         s->timer.stop();
+        s->loadMs = s->clock.nsecsElapsed() / 1e6;
+        s->clock.start();
         m_ready.push_back({s, timedOut});
         ProcessReady();
     }
@@ -108,6 +119,7 @@ private:
             const auto [s, timedOut] = m_ready.front();
             m_ready.pop_front();
             const WebsiteEntry& row = m_rows[s->row];
+            const double queuedMs = s->clock.nsecsElapsed() / 1e6;
             RowResult r;
             try {
                 if (timedOut) s->host->StopLoading();
@@ -120,6 +132,9 @@ private:
             r.timedOut = timedOut;
             if (r.ok && !QFileInfo(OutputPicturePath(m_options.outputFolder, row.picture)).isFile())
                 r.Fail(RowStage::Check, QStringLiteral("Das Bild fehlt nach der Verarbeitung"));
+            if (m_timings)
+                std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
+                             row.url.toUtf8().constData(), s->loadMs, queuedMs, r.captureMs, r.reduceMs);
             Report(s->row, r);
             StartNext(s);
         }
@@ -165,6 +180,7 @@ private:
     FILE* m_out;
     FILE* m_err;
     bool m_tty;
+    bool m_timings;  // BILDORO_BATCH_TIMINGS set: one line per row on the error stream with its stage times
     bool m_progressShown = false;
     std::vector<std::unique_ptr<Slot>> m_slots;
     std::deque<std::pair<Slot*, bool>> m_ready;
