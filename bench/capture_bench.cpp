@@ -20,7 +20,8 @@
 
 namespace {
 
-const char* kArticle = R"(<!doctype html><html lang="de"><head><meta charset="utf-8"><title>Artikel</title><style>
+const char* kArticle =
+    R"(<!doctype html><html lang="de"><head><meta charset="utf-8"><title>Artikel</title><style>
 body{margin:0;font-family:sans-serif;background:#f7f5f0;color:#222}
 header{background:linear-gradient(90deg,#2b5797,#1e7145);color:#fff;padding:28px 48px}
 nav a{color:#fff;margin-right:18px}
@@ -37,10 +38,11 @@ height="100" fill="#603cba"/></svg>%2</aside></main></body></html>)";
 QByteArray ArticlePage() {
     QString paragraphs, cards;
     for (int i = 0; i < 12; ++i)
-        paragraphs += QStringLiteral("<p>Absatz %1: Jede Zeile der Liste wird geladen, aufgenommen und auf "
-                                     "Vorschaugröße verkleinert. Größe, Ordner und Breite stellt man im "
-                                     "Hauptfenster ein; die Seite wird so gezeigt, wie ein Fenster dieser "
-                                     "Größe sie zeigen würde.</p>")
+        paragraphs += QStringLiteral(
+                          "<p>Absatz %1: Jede Zeile der Liste wird geladen, aufgenommen und auf "
+                          "Vorschaugröße verkleinert. Größe, Ordner und Breite stellt man im "
+                          "Hauptfenster ein; die Seite wird so gezeigt, wie ein Fenster dieser "
+                          "Größe sie zeigen würde.</p>")
                           .arg(i + 1);
     for (int i = 0; i < 6; ++i)
         cards += QStringLiteral("<span class='card' style='background:hsl(%1,60%,55%)'></span>").arg(i * 60);
@@ -53,7 +55,9 @@ double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-double Ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+double Ms(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
 
 bool WaitComplete(TBrowserHost& host, int ms) {
     if (host.ReadyState() == 4) return true;
@@ -120,7 +124,8 @@ int main(int argc, char** argv) {
             const double w = Ms(t);
 
             t.start();
-            if (!host.CaptureToJpeg(out, 768, 1024, 768, 1024)) throw std::runtime_error("CaptureToJpeg failed");
+            if (!host.CaptureToJpeg(out, 768, 1024, 768, 1024))
+                throw std::runtime_error("CaptureToJpeg failed");
             const double c = Ms(t);
 
             if (i < 3) continue;  // warm-up
@@ -132,12 +137,14 @@ int main(int argc, char** argv) {
             pngBytes = png.size();
             jpegBytes = QFile(out).size();
         }
-        std::printf("capture_bench: %d captures of one reused page at 1024 x 768 (first load %.0f ms)\n", count,
-                    firstLoad);
+        std::printf("capture_bench: %d captures of one reused page at 1024 x 768 (first load %.0f ms)\n",
+                    count, firstLoad);
         std::printf("  navigate to complete     median %7.1f ms\n", Median(load));
-        std::printf("  screenshot call (PNG)    median %7.1f ms   (%lld KiB PNG)\n", Median(shot), pngBytes / 1024);
+        std::printf("  screenshot call (PNG)    median %7.1f ms   (%lld KiB PNG)\n", Median(shot),
+                    pngBytes / 1024);
         std::printf("  PNG decode to bitmap     median %7.1f ms\n", Median(decode));
-        std::printf("  JPEG q90 encode + write  median %7.1f ms   (%lld KiB JPEG)\n", Median(write), jpegBytes / 1024);
+        std::printf("  JPEG q90 encode + write  median %7.1f ms   (%lld KiB JPEG)\n", Median(write),
+                    jpegBytes / 1024);
         std::printf("  sum of the three stages  median %7.1f ms\n",
                     Median(shot) + Median(decode) + Median(write));
         std::printf("  CaptureToJpeg as a whole median %7.1f ms\n", Median(whole));

@@ -5,6 +5,6 @@
 #include <stdexcept>
 
 class TBrowserError : public std::runtime_error {
-public:
+  public:
     explicit TBrowserError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };

@@ -19,7 +19,9 @@ constexpr int kStatusTimeoutMs = 2000;
 
 const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
-QString Str(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
+QString Str(const QJsonObject& o, const char* key) {
+    return o.value(QLatin1String(key)).toString();
+}
 
 }  // namespace
 
@@ -31,11 +33,17 @@ TBrowserHost::~TBrowserHost() {
     m_client.reset();
 }
 
-void TBrowserHost::SetWidth(int width) { m_width = width; }
+void TBrowserHost::SetWidth(int width) {
+    m_width = width;
+}
 
-void TBrowserHost::SetHeight(int height) { m_height = height; }
+void TBrowserHost::SetHeight(int height) {
+    m_height = height;
+}
 
-qint64 TBrowserHost::BrowserProcessId() const { return m_client ? m_client->BrowserProcessId() : 0; }
+qint64 TBrowserHost::BrowserProcessId() const {
+    return m_client ? m_client->BrowserProcessId() : 0;
+}
 
 int TBrowserHost::ReadyState() const {
     if (!m_error.isEmpty()) throw TBrowserError(m_error);
@@ -97,8 +105,8 @@ void TBrowserHost::StartPageSetup() {
     };
     m_client->Send(
         QStringLiteral("Target.createTarget"),
-        {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {}, this,
-        [this, token, failSetup](const QJsonObject& created, const QString& error) {
+        {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
+        this, [this, token, failSetup](const QJsonObject& created, const QString& error) {
             if (token != m_setupToken) return;
             if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
             m_targetId = Str(created, "targetId");
@@ -115,7 +123,8 @@ void TBrowserHost::StartPageSetup() {
                         ConfigureSession(m_sessionId, true);
                         m_viewport = QSize();
                         m_setupRunning = false;
-                        if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered) SendNavigate();
+                        if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered)
+                            SendNavigate();
                     });
                 });
         });
@@ -123,9 +132,10 @@ void TBrowserHost::StartPageSetup() {
 
 void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     const QString session = sessionId;
-    m_client->SetSessionHandler(session, this, [this, session](const QString& method, const QJsonObject& params) {
-        HandleEvent(session, method, params);
-    });
+    m_client->SetSessionHandler(session, this,
+                                [this, session](const QString& method, const QJsonObject& params) {
+                                    HandleEvent(session, method, params);
+                                });
     // Commands of one session run in order, so the navigation sent after these finds them in force.
     const int token = m_setupToken;
     auto check = [this, token, topLevel](const QString& method) {
@@ -144,7 +154,8 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
                                                   {QStringLiteral("waitForDebuggerOnStart"), true},
                                                   {QStringLiteral("flatten"), true}});
     if (!m_userAgent.isEmpty())
-        send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
+        send(QStringLiteral("Network.setUserAgentOverride"),
+             {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
     if (topLevel) {
         SendViewport();
     } else {
@@ -175,24 +186,26 @@ void TBrowserHost::SendViewport() {
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     const int generation = m_generation;
-    m_client->Send(
-        QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId, this,
-        [this, generation](const QJsonObject& result, const QString& error) {
-            if (generation != m_generation) return;
-            if (!error.isEmpty()) {
-                Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
-                return;
-            }
-            m_navigateAnswered = true;
-            m_navError = Str(result, "errorText");
-            m_expectedLoader = Str(result, "loaderId");
-            const bool download = result.value(QStringLiteral("isDownload")).toBool();
-            if (download && m_navError.isEmpty()) m_navError = QStringLiteral("download (not shown)");
-            // No new document comes: a jump within the page, a download, or a load that was cut off.
-            if (m_expectedLoader.isEmpty() || download || m_navError == QLatin1String("net::ERR_ABORTED") ||
-                m_loadedLoaders.contains(m_expectedLoader))
-                BeginFinish();
-        });
+    m_client->Send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId, this,
+                   [this, generation](const QJsonObject& result, const QString& error) {
+                       if (generation != m_generation) return;
+                       if (!error.isEmpty()) {
+                           Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
+                           return;
+                       }
+                       m_navigateAnswered = true;
+                       m_navError = Str(result, "errorText");
+                       m_expectedLoader = Str(result, "loaderId");
+                       const bool download = result.value(QStringLiteral("isDownload")).toBool();
+                       if (download && m_navError.isEmpty())
+                           m_navError = QStringLiteral("download (not shown)");
+                       // No new document comes: a jump within the page, a download, or a load that was cut
+                       // off.
+                       if (m_expectedLoader.isEmpty() || download ||
+                           m_navError == QLatin1String("net::ERR_ABORTED") ||
+                           m_loadedLoaders.contains(m_expectedLoader))
+                           BeginFinish();
+                   });
 }
 
 void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params) {
@@ -216,8 +229,11 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         const QString url = Str(frame, "url") + Str(frame, "urlFragment");
         m_frameUrls.insert(Str(frame, "id"), url);
         if (top && Str(frame, "id") == m_targetId) {
+            m_frameUrls.clear();  // a new top document: the frames of the old one are gone
+            m_frameUrls.insert(m_targetId, url);
             m_topUrl = url;
-            // The top document was replaced by another one (a script or refresh moved on): that one counts now.
+            // The top document was replaced by another one (a script or refresh moved on): that one counts
+            // now.
             const QString loader = Str(frame, "loaderId");
             if (m_navigateAnswered && m_error.isEmpty() && !loader.isEmpty() && loader != m_expectedLoader) {
                 ++m_generation;  // a status query of the replaced document no longer finishes anything
@@ -229,13 +245,15 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         }
     } else if (method == QLatin1String("Page.frameStoppedLoading")) {
         const QString frameId = Str(params, "frameId");
-        if (frameId != m_targetId && m_frameUrls.contains(frameId)) Q_EMIT DocumentComplete(m_frameUrls.value(frameId));
+        if (frameId != m_targetId && m_frameUrls.contains(frameId))
+            Q_EMIT DocumentComplete(m_frameUrls.value(frameId));
     } else if (method == QLatin1String("Page.frameDetached")) {
         // "swap": the frame moved to a process (and target) of its own and lives on there.
         if (Str(params, "reason") != QLatin1String("swap")) m_frameUrls.remove(Str(params, "frameId"));
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // The page waits until the dialog is answered; nobody is there to see it.
-        m_client->Send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}}, sessionId);
+        m_client->Send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}},
+                       sessionId);
     } else if (method == QLatin1String("Target.attachedToTarget")) {
         const QString child = Str(params, "sessionId");
         const QString type = Str(params.value(QStringLiteral("targetInfo")).toObject(), "type");
@@ -274,13 +292,14 @@ void TBrowserHost::BeginFinish() {
         Q_EMIT DocumentComplete(m_topUrl.isEmpty() ? m_url : m_topUrl);
         Q_EMIT ReadyStateChanged();
     };
-    m_client->Send(QStringLiteral("Runtime.evaluate"),
-                   {{QStringLiteral("expression"),
-                     QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
-                    {QStringLiteral("returnByValue"), true}},
-                   m_sessionId, this, [finish](const QJsonObject& result, const QString&) {
-                       finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
-                   });
+    m_client->Send(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"),
+          QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
+         {QStringLiteral("returnByValue"), true}},
+        m_sessionId, this, [finish](const QJsonObject& result, const QString&) {
+            finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
+        });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0); });
 }
 
@@ -318,9 +337,9 @@ void TBrowserHost::BrowserDied(const QString& reason) {
 
 QByteArray TBrowserHost::CaptureViewPng() {
     std::shared_ptr<TDevToolsClient> client = m_client;  // stays valid even if the browser dies meanwhile
-    if (!client || !client->IsAlive()) throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
-    if (m_setupRunning)
-        client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
+    if (!client || !client->IsAlive())
+        throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
+    if (m_setupRunning) client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
     if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
     const QString session = m_sessionId;
     if (m_viewport != QSize(m_width, m_height)) {

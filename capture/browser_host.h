@@ -16,7 +16,7 @@ class TDevToolsClient;
 // the browser's events arrive only while that loop runs (or while CaptureToJpeg waits for its picture).
 class TBrowserHost : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TBrowserHost(QObject* parent = nullptr);
     // Closes the page; the browser ends with its last host.
     ~TBrowserHost() override;
@@ -53,15 +53,15 @@ public:
     // page, the browser fails, a size is not positive, or the file cannot be written (no file is then
     // created for a missing folder). Never throws.
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
-    // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is applied
-    // first when it changed). Waits without running the event loop, up to 20 s.
-    // Throws TBrowserError when there is no page or the browser fails.
+    // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
+    // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
+    // when there is no page or the browser fails.
     QByteArray CaptureViewPng();
 
     // The Chromium this host uses (for diagnostics and tests); 0 when none runs for it.
     qint64 BrowserProcessId() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Before each navigation (top level and frames), with its URL.
     void BeforeNavigate2(const QString& url);
     // After each document (top level and frames) has completed, with its URL. The top document's comes last,
@@ -71,7 +71,7 @@ Q_SIGNALS:
     // event loop instead of polling.
     void ReadyStateChanged();
 
-private:
+  private:
     void EnsureBrowser();
     void StartPageSetup();
     void ConfigureSession(const QString& sessionId, bool topLevel);

@@ -8,27 +8,30 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <string>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
 #include <vector>
 
 extern char** environ;
 
 namespace {
 
-QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString ErrnoText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
-// Only async-signal-safe calls from here to exec: the forked copies of a threaded program may use nothing else.
+// Only async-signal-safe calls from here to exec: the forked copies of a threaded program may use nothing
+// else.
 void CloseFrom(int lowest) {
     if (close_range(static_cast<unsigned>(lowest), ~0U, 0) == 0) return;
     for (int fd = lowest; fd < 4096; ++fd) close(fd);
@@ -37,7 +40,8 @@ void CloseFrom(int lowest) {
 void ResetSignals() {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
-    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGUSR1, SIGUSR2}) sigaction(sig, &dfl, nullptr);
+    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGUSR1, SIGUSR2})
+        sigaction(sig, &dfl, nullptr);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -94,7 +98,8 @@ struct LaunchPlan {
 
 [[noreturn]] void RunGuardian(const LaunchPlan& plan) {
     ResetSignals();
-    setpgid(0, 0);  // out of the terminal's foreground group, so Ctrl-C of the program leaves the cleanup to run
+    setpgid(0,
+            0);  // out of the terminal's foreground group, so Ctrl-C of the program leaves the cleanup to run
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
@@ -160,7 +165,9 @@ void CloseFd(int& fd) {
 
 TChromiumProcess::TChromiumProcess(QObject* parent) : QObject(parent) {}
 
-TChromiumProcess::~TChromiumProcess() { Shutdown(); }
+TChromiumProcess::~TChromiumProcess() {
+    Shutdown();
+}
 
 QString TChromiumProcess::FindExecutable() {
     const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
@@ -191,15 +198,19 @@ QStringList TChromiumProcess::Switches() {
     return switches;
 }
 
-QString TChromiumProcess::ProfileParent() { return QDir::tempPath(); }
+QString TChromiumProcess::ProfileParent() {
+    return QDir::tempPath();
+}
 
 void TChromiumProcess::Start(const QString& executable) {
     if (m_readFd >= 0) throw TBrowserError(QStringLiteral("Chromium is already running"));
     const QFileInfo exe(executable);
     if (executable.isEmpty() || !exe.isFile() || !exe.isExecutable())
-        throw TBrowserError(QStringLiteral("Cannot start Chromium: \"%1\" is not an executable file").arg(executable));
+        throw TBrowserError(
+            QStringLiteral("Cannot start Chromium: \"%1\" is not an executable file").arg(executable));
 
-    QByteArray templ = QFile::encodeName(ProfileParent() + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
+    QByteArray templ =
+        QFile::encodeName(ProfileParent() + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
     if (!mkdtemp(templ.data()))  // mkdtemp makes it with mode 0700
         throw TBrowserError(QStringLiteral("Cannot create the browser's profile folder in %1: %2")
                                 .arg(ProfileParent(), ErrnoText(errno)));
@@ -226,9 +237,11 @@ void TChromiumProcess::Start(const QString& executable) {
         CloseFd(plan.devNull);
         QDir(m_profileDir).removeRecursively();
         m_profileDir.clear();
-        throw TBrowserError(QStringLiteral("Cannot start Chromium (%1): %2: %3").arg(executable, what, ErrnoText(err)));
+        throw TBrowserError(
+            QStringLiteral("Cannot start Chromium (%1): %2: %3").arg(executable, what, ErrnoText(err)));
     };
-    if (pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 || pipe2(statusPipe, O_CLOEXEC) != 0)
+    if (pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 ||
+        pipe2(statusPipe, O_CLOEXEC) != 0)
         fail(QStringLiteral("pipe"), errno);
     plan.devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (plan.devNull < 0) fail(QStringLiteral("/dev/null"), errno);
@@ -296,8 +309,8 @@ void TChromiumProcess::SendMessage(const QByteArray& message) {
 
 namespace {
 
-// write() to a pipe whose reader is gone raises SIGPIPE, which would end the whole program; the signal is held
-// back for this thread and a SIGPIPE caused here is taken off again, so the caller just sees EPIPE.
+// write() to a pipe whose reader is gone raises SIGPIPE, which would end the whole program; the signal is
+// held back for this thread and a SIGPIPE caused here is taken off again, so the caller just sees EPIPE.
 ssize_t WriteWithoutSigpipe(int fd, const char* data, size_t size) {
     sigset_t pipeOnly, old;
     sigemptyset(&pipeOnly);
@@ -381,7 +394,8 @@ void TChromiumProcess::HandleEof(const QString& reason) {
 
 bool TChromiumProcess::Pump(int timeoutMs) {
     if (!IsRunning()) return false;
-    pollfd fds[2] = {{m_readFd, POLLIN, 0}, {m_writeFd, static_cast<short>(m_outBuffer.isEmpty() ? 0 : POLLOUT), 0}};
+    pollfd fds[2] = {{m_readFd, POLLIN, 0},
+                     {m_writeFd, static_cast<short>(m_outBuffer.isEmpty() ? 0 : POLLOUT), 0}};
     int r = poll(fds, 2, timeoutMs);
     if (r < 0 && errno == EINTR) return true;
     if (r <= 0) return false;
@@ -403,7 +417,8 @@ bool TChromiumProcess::WaitForGuardian(int timeoutMs) {
         }
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long elapsed = (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+        const long long elapsed =
+            (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
         if (elapsed >= timeoutMs) return false;
         timespec pause{0, 5 * 1000 * 1000};
         nanosleep(&pause, nullptr);

@@ -14,7 +14,7 @@ class QSocketNotifier;
 // (Chromium exits on EOF of its command pipe).
 class TChromiumProcess : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TChromiumProcess(QObject* parent = nullptr);
     // Shuts the browser down (see Shutdown).
     ~TChromiumProcess() override;
@@ -22,7 +22,8 @@ public:
     // The browser to run: $BILDORO_CHROMIUM when set, else the first of chromium, chromium-browser and
     // google-chrome on PATH. Empty when there is none.
     static QString FindExecutable();
-    // The command-line switches the browser gets besides --user-data-dir (--no-sandbox only when running as root).
+    // The command-line switches the browser gets besides --user-data-dir (--no-sandbox only when running as
+    // root).
     static QStringList Switches();
     // Folder under which the private profile folders are made: $TMPDIR or /tmp.
     static QString ProfileParent();
@@ -54,13 +55,13 @@ public:
     // still there. Bounded in time; safe to call more than once.
     void Shutdown();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // One complete message from the browser, without its NUL.
     void MessageReceived(const QByteArray& message);
     // The pipe closed: the browser exited or crashed. Emitted once.
     void Exited(const QString& reason);
 
-private:
+  private:
     void ReadAvailable();
     void WritePending();
     void HandleEof(const QString& reason);

@@ -45,12 +45,13 @@ std::shared_ptr<TDevToolsClient> TDevToolsClient::Launch() {
     const QString exe = TChromiumProcess::FindExecutable();
     if (exe.isEmpty()) {
         const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
-        throw TBrowserError(chosen.isEmpty()
-                                ? QStringLiteral("No browser found: none of chromium, chromium-browser, google-chrome "
-                                                 "is on PATH (BILDORO_CHROMIUM may name another)")
-                                : QStringLiteral("No browser found: BILDORO_CHROMIUM names \"%1\", which is not an "
-                                                 "executable on PATH")
-                                      .arg(chosen));
+        throw TBrowserError(
+            chosen.isEmpty()
+                ? QStringLiteral("No browser found: none of chromium, chromium-browser, google-chrome "
+                                 "is on PATH (BILDORO_CHROMIUM may name another)")
+                : QStringLiteral("No browser found: BILDORO_CHROMIUM names \"%1\", which is not an "
+                                 "executable on PATH")
+                      .arg(chosen));
     }
     std::shared_ptr<TDevToolsClient> client(new TDevToolsClient, &TDevToolsClient::Release);
     client->m_process->Start(exe);
@@ -80,23 +81,32 @@ std::shared_ptr<TDevToolsClient> TDevToolsClient::Shared() {
     return client;
 }
 
-bool TDevToolsClient::IsAlive() const { return m_deathReason.isEmpty() && m_process->IsRunning(); }
+bool TDevToolsClient::IsAlive() const {
+    return m_deathReason.isEmpty() && m_process->IsRunning();
+}
 
-qint64 TDevToolsClient::BrowserProcessId() const { return m_process->ProcessId(); }
+qint64 TDevToolsClient::BrowserProcessId() const {
+    return m_process->ProcessId();
+}
 
-qint64 TDevToolsClient::GuardianProcessId() const { return m_process->GuardianProcessId(); }
+qint64 TDevToolsClient::GuardianProcessId() const {
+    return m_process->GuardianProcessId();
+}
 
-QString TDevToolsClient::ProfileDir() const { return m_process->ProfileDir(); }
+QString TDevToolsClient::ProfileDir() const {
+    return m_process->ProfileDir();
+}
 
 int TDevToolsClient::Send(const QString& method, const QJsonObject& params, const QString& sessionId,
                           QObject* context, ReplyHandler handler) {
     if (!IsAlive())
-        throw TBrowserError(QStringLiteral("Cannot send %1: %2").arg(method,
-                                                                     m_deathReason.isEmpty() ? QStringLiteral("Chromium is not running")
-                                                                                             : m_deathReason));
+        throw TBrowserError(QStringLiteral("Cannot send %1: %2")
+                                .arg(method, m_deathReason.isEmpty()
+                                                 ? QStringLiteral("Chromium is not running")
+                                                 : m_deathReason));
     const int id = m_nextId++;
-    QJsonObject message{{QStringLiteral("id"), id}, {QStringLiteral("method"), method},
-                        {QStringLiteral("params"), params}};
+    QJsonObject message{
+        {QStringLiteral("id"), id}, {QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
     if (!sessionId.isEmpty()) message.insert(QStringLiteral("sessionId"), sessionId);
     if (handler) m_pending.insert(id, Pending{context, context != nullptr, std::move(handler)});
     const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
@@ -129,11 +139,13 @@ QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& para
     const bool answered = PumpUntil([this, id] { return m_syncReplies.contains(id); }, timeoutMs);
     if (!answered) {
         if (!IsAlive()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, m_deathReason));
-        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
+        throw TBrowserError(
+            QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
     }
     const QJsonObject reply = m_syncReplies.take(id);
     if (reply.contains(QStringLiteral("error")))
-        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply.value(QStringLiteral("error")).toString()));
+        throw TBrowserError(
+            QStringLiteral("%1 failed: %2").arg(method, reply.value(QStringLiteral("error")).toString()));
     return reply.value(QStringLiteral("result")).toObject();
 }
 
@@ -141,7 +153,9 @@ void TDevToolsClient::SetSessionHandler(const QString& sessionId, QObject* conte
     m_sessions.insert(sessionId, SessionHandler{context, context != nullptr, std::move(handler)});
 }
 
-void TDevToolsClient::RemoveSessionHandler(const QString& sessionId) { m_sessions.remove(sessionId); }
+void TDevToolsClient::RemoveSessionHandler(const QString& sessionId) {
+    m_sessions.remove(sessionId);
+}
 
 void TDevToolsClient::WhenUserAgentKnown(QObject* context, std::function<void(const QString&)> handler) {
     if (m_userAgentKnown) {
@@ -171,7 +185,8 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
         if (object.contains(QStringLiteral("error"))) {
             const QJsonObject e = object.value(QStringLiteral("error")).toObject();
             error = e.value(QStringLiteral("message")).toString();
-            if (error.isEmpty()) error = QStringLiteral("error %1").arg(e.value(QStringLiteral("code")).toInt());
+            if (error.isEmpty())
+                error = QStringLiteral("error %1").arg(e.value(QStringLiteral("code")).toInt());
         }
         if (auto it = m_pending.find(id); it != m_pending.end()) {
             Pending pending = std::move(it.value());

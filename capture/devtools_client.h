@@ -1,4 +1,5 @@
-// The DevTools protocol over one Chromium's pipe: commands with ids, replies matched to them, events by session.
+// The DevTools protocol over one Chromium's pipe: commands with ids, replies matched to them, events by
+// session.
 #pragma once
 
 #include <QHash>
@@ -13,7 +14,7 @@ class TChromiumProcess;
 
 class TDevToolsClient : public QObject {
     Q_OBJECT
-public:
+  public:
     // result is the command's "result" object; error is empty on success, else the browser's message
     // (or why no reply will come: the browser exited).
     using ReplyHandler = std::function<void(const QJsonObject& result, const QString& error)>;
@@ -44,7 +45,8 @@ public:
     // Sends a command and waits for its reply without running the event loop (pipe traffic meanwhile is
     // handled as usual). Returns the result; throws TBrowserError on an error reply, on death, or after
     // timeoutMs without a reply.
-    QJsonObject Call(const QString& method, const QJsonObject& params, const QString& sessionId, int timeoutMs);
+    QJsonObject Call(const QString& method, const QJsonObject& params, const QString& sessionId,
+                     int timeoutMs);
     // Handles pipe traffic without the event loop until done() holds, the browser dies, or timeoutMs passed.
     // Returns done().
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
@@ -58,11 +60,11 @@ public:
     // Calls back at once when known, else when the browser has told it (empty text if it could not).
     void WhenUserAgentKnown(QObject* context, std::function<void(const QString& userAgent)> handler);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The browser exited or crashed; every pending command has been answered with an error before this.
     void Died(const QString& reason);
 
-private:
+  private:
     explicit TDevToolsClient(QObject* parent = nullptr);
     static void Release(TDevToolsClient* client);
     void HandleMessage(const QByteArray& message);

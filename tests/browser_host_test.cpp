@@ -1,10 +1,12 @@
 // The browser host against the real Chromium and a local HTTP server: loading, readiness, events, capture,
 // a killed browser, and nothing left behind afterwards.
-#include "browser_error.h"
 #include "browser_host.h"
+#include "browser_error.h"
 #include "devtools_client.h"
 #include "local_http_server.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -16,9 +18,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <set>
-#include <sys/stat.h>
 #include <tuple>
 
 namespace {
@@ -35,7 +35,9 @@ std::set<SeenBrowser>& Seen() {
     return seen;
 }
 
-bool ProcessGroupGone(qint64 pgid) { return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH; }
+bool ProcessGroupGone(qint64 pgid) {
+    return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH;
+}
 
 void Remember(const TBrowserHost& host) {
     if (host.BrowserProcessId() == 0) return;
@@ -51,14 +53,15 @@ void ExpectNothingLeft(const SeenBrowser& b) {
 }
 
 class LeftoverCheck : public ::testing::Environment {
-public:
+  public:
     void TearDown() override {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_FALSE(Seen().empty());
         for (const SeenBrowser& b : Seen()) ExpectNothingLeft(b);
     }
 };
-[[maybe_unused]] ::testing::Environment* const g_leftoverCheck = ::testing::AddGlobalTestEnvironment(new LeftoverCheck);
+[[maybe_unused]] ::testing::Environment* const g_leftoverCheck =
+    ::testing::AddGlobalTestEnvironment(new LeftoverCheck);
 
 void Sleep(int ms) {
     QEventLoop loop;
@@ -107,15 +110,17 @@ QByteArray Page(const QByteArray& body, const QByteArray& head = {}) {
 }
 
 class BrowserHostTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         server = new LocalHttpServer;
         server->AddRoute("/red", Page("<body style='margin:0;background:#ff0000'></body>"));
         server->AddRoute("/blue", Page("<body style='margin:0;background:#0000ff'></body>"));
-        server->AddRoute("/tall", Page("<body style='margin:0'><div style='height:2000px;background:#ff0000'></div>"
-                                       "<div style='height:8000px;background:#0000ff'></div></body>"));
-        server->AddRoute("/small", Page("<body style='margin:0;background:#00ff00'>"
-                                        "<div style='width:100px;height:100px;background:#0000ff'></div></body>"));
+        server->AddRoute("/tall",
+                         Page("<body style='margin:0'><div style='height:2000px;background:#ff0000'></div>"
+                              "<div style='height:8000px;background:#0000ff'></div></body>"));
+        server->AddRoute("/small",
+                         Page("<body style='margin:0;background:#00ff00'>"
+                              "<div style='width:100px;height:100px;background:#0000ff'></div></body>"));
         server->AddRoute("/halves", Page("<body style='margin:0'>"
                                          "<div style='position:fixed;left:0;top:0;width:50%;height:100%;"
                                          "background:#ff0000'></div>"
@@ -124,17 +129,18 @@ protected:
         server->AddRoute("/frames/top", Page("<body><iframe src='/frames/f1'></iframe></body>"));
         server->AddRoute("/frames/f1", Page("<body>one<iframe src='/frames/f2'></iframe></body>"));
         server->AddRoute("/frames/f2", Page("<body>two</body>"), "text/html", 300);
-        server->AddRoute("/cross", Page(QStringLiteral("<body><iframe src='http://localhost:%1/frames/f2'></iframe>"
-                                                       "</body>")
-                                            .arg(server->Port())
-                                            .toUtf8()));
+        server->AddRoute("/cross",
+                         Page(QStringLiteral("<body><iframe src='http://localhost:%1/frames/f2'></iframe>"
+                                             "</body>")
+                                  .arg(server->Port())
+                                  .toUtf8()));
         server->AddNeverAnswering("/never");
         server->AddRoute("/never-image", Page("<body><img src='/never'></body>"));
         server->AddRoute("/slow", Page("<body style='background:#0000ff'></body>"), "text/html", 700);
         server->AddRoute("/missing", Page("<body>gone</body>"), "text/html", 0, 404);
-        server->AddRoute("/dialogs",
-                         Page("<body style='background:#ff0000'><script>alert('a'); confirm('c'); prompt('p');"
-                              "window.onload = function () { alert('loaded'); };</script></body>"));
+        server->AddRoute(
+            "/dialogs", Page("<body style='background:#ff0000'><script>alert('a'); confirm('c'); prompt('p');"
+                             "window.onload = function () { alert('loaded'); };</script></body>"));
         server->AddRoute("/script-redirect", Page("<body><script>location.replace('/blue')</script></body>"));
         host = new TBrowserHost;
     }
@@ -173,12 +179,13 @@ TEST_F(BrowserHostTest, FullViewportRedPageCapturesRedAtViewSize) {
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size(), QSize(1024, 768));
     for (QPoint p : {QPoint(0, 0), QPoint(1023, 0), QPoint(0, 767), QPoint(1023, 767), QPoint(512, 384)})
-        EXPECT_TRUE(Near(shot.pixel(p), 255, 0, 0)) << p.x() << "," << p.y() << " " << std::hex << shot.pixel(p);
+        EXPECT_TRUE(Near(shot.pixel(p), 255, 0, 0))
+            << p.x() << "," << p.y() << " " << std::hex << shot.pixel(p);
     QFile file(dir.filePath(QStringLiteral("shot.jpg")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
     EXPECT_TRUE(data.contains("\xFF\xC0")) << "not a baseline JPEG";  // SOF0
-    EXPECT_FALSE(data.contains("\xFF\xC2"));                      // no progressive frame
+    EXPECT_FALSE(data.contains("\xFF\xC2"));                          // no progressive frame
 }
 
 class CaptureSizeTest : public BrowserHostTest, public ::testing::WithParamInterface<QSize> {};
@@ -192,7 +199,8 @@ TEST_P(CaptureSizeTest, ComesOutExact) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, CaptureSizeTest,
-                         ::testing::Values(QSize(1280, 1024), QSize(1280, 990), QSize(1024, 768), QSize(800, 600)));
+                         ::testing::Values(QSize(1280, 1024), QSize(1280, 990), QSize(1024, 768),
+                                           QSize(800, 600)));
 
 TEST_F(BrowserHostTest, SizeChangedAfterLoadAppliesToTheNextCapture) {
     ASSERT_FALSE(LoadAndCapture("/red", 1024, 768).isNull());
@@ -284,7 +292,8 @@ TEST_F(BrowserHostTest, HostWithoutPageCapturesNothing) {
 TEST_F(BrowserHostTest, NestedFramesRaiseEventsForEveryDocument) {
     QStringList before, complete;
     auto c1 = QObject::connect(host, &TBrowserHost::BeforeNavigate2, [&](const QString& u) { before << u; });
-    auto c2 = QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
+    auto c2 =
+        QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
     host->Navigate(server->Url("/frames/top"));
     const bool done = WaitComplete(*host);
     QObject::disconnect(c1);
@@ -294,13 +303,15 @@ TEST_F(BrowserHostTest, NestedFramesRaiseEventsForEveryDocument) {
         EXPECT_TRUE(before.contains(server->Url(path))) << path << ": " << qPrintable(before.join(' '));
         EXPECT_TRUE(complete.contains(server->Url(path))) << path << ": " << qPrintable(complete.join(' '));
     }
-    EXPECT_EQ(complete.value(complete.size() - 1), server->Url("/frames/top"));  // the top document comes last
+    EXPECT_EQ(complete.value(complete.size() - 1),
+              server->Url("/frames/top"));  // the top document comes last
 }
 
 TEST_F(BrowserHostTest, FrameOfAnotherSiteCompletesAndCarriesTheToken) {
     server->ClearRequests();
     QStringList complete;
-    auto c = QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
+    auto c =
+        QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
     host->Navigate(server->Url("/cross"));
     const bool done = WaitComplete(*host);
     QObject::disconnect(c);
@@ -401,7 +412,8 @@ TEST_F(BrowserHostTest, JavaScriptDialogsAreDismissed) {
 
 TEST_F(BrowserHostTest, ScriptRedirectDuringLoadCompletesOnTheNewDocument) {
     QStringList complete;
-    auto c = QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
+    auto c =
+        QObject::connect(host, &TBrowserHost::DocumentComplete, [&](const QString& u) { complete << u; });
     const QImage shot = LoadAndCapture("/script-redirect", 1024, 768);
     QObject::disconnect(c);
     ASSERT_FALSE(shot.isNull());

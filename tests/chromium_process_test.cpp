@@ -1,8 +1,12 @@
 // The Chromium process: finding it, its switches, the pipe's framing, and that nothing survives it
 // (processes or profile folder), whether it quits, is killed, or this program is killed.
-#include "browser_error.h"
 #include "chromium_process.h"
+#include "browser_error.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,10 +17,6 @@
 #include <QThread>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,11 +24,12 @@ namespace {
 QTemporaryDir* g_tmp = nullptr;
 
 QStringList ProfileFolders() {
-    return QDir(g_tmp->path()).entryList({TChromiumProcess::ProfilePrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
+    return QDir(g_tmp->path())
+        .entryList({TChromiumProcess::ProfilePrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
 }
 
 class PrivateTmpDir : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         g_tmp = new QTemporaryDir;
         ASSERT_TRUE(g_tmp->isValid());
@@ -41,12 +42,14 @@ public:
         delete g_tmp;
     }
 
-private:
+  private:
     QByteArray m_old;
 };
 [[maybe_unused]] ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new PrivateTmpDir);
 
-bool GroupGone(qint64 pgid) { return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH; }
+bool GroupGone(qint64 pgid) {
+    return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH;
+}
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;
@@ -72,7 +75,8 @@ QString FakeBrowser(const QTemporaryDir& dir, const QByteArray& body) {
 // Collects messages and the exit of a process.
 struct Listener {
     explicit Listener(TChromiumProcess& p) {
-        QObject::connect(&p, &TChromiumProcess::MessageReceived, [this](const QByteArray& m) { messages << m; });
+        QObject::connect(&p, &TChromiumProcess::MessageReceived,
+                         [this](const QByteArray& m) { messages << m; });
         QObject::connect(&p, &TChromiumProcess::Exited, [this](const QString& r) {
             ++exits;
             reason = r;
@@ -125,7 +129,12 @@ TEST(ChromiumPipe, MessagesComeBackWholeAndInOrderWhateverTheirSize) {
     process.Start(FakeBrowser(dir, "exec cat <&3 >&4"));
     const QList<QByteArray> sent{"first", "", QByteArray(3 * 1024 * 1024, 'x') + "end", "{\"id\":1}", "last"};
     for (const QByteArray& m : sent) process.SendMessage(m);
-    WaitFor([&] { process.Pump(100); return got.messages.size() >= sent.size(); }, 10000);
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return got.messages.size() >= sent.size();
+        },
+        10000);
     EXPECT_EQ(got.messages, sent);
     EXPECT_EQ(got.exits, 0);
     process.Shutdown();
@@ -139,8 +148,14 @@ TEST(ChromiumPipe, BrowserGetsOnlyItsPipeNotTheProgramsFiles) {
     TChromiumProcess process;
     Listener got(process);
     // The listing goes to a file: a command substitution would hold a pipe of the shell's own open.
-    process.Start(FakeBrowser(dir, "ls /proc/$$/fd > \"$0.fds\"; printf 'x\\0' >&4; exec cat <&3 >/dev/null"));
-    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    process.Start(
+        FakeBrowser(dir, "ls /proc/$$/fd > \"$0.fds\"; printf 'x\\0' >&4; exec cat <&3 >/dev/null"));
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return !got.messages.isEmpty();
+        },
+        10000);
     for (int fd : strays) close(fd);
     QFile file(dir.filePath(QStringLiteral("fake-browser.fds")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -156,7 +171,12 @@ TEST(ChromiumPipe, SendingAfterTheEndFailsLoudly) {
     TChromiumProcess process;
     Listener got(process);
     process.Start(FakeBrowser(dir, "exit 0"));
-    WaitFor([&] { process.Pump(100); return got.exits > 0; }, 10000);
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return got.exits > 0;
+        },
+        10000);
     EXPECT_EQ(got.exits, 1);
     EXPECT_FALSE(got.reason.isEmpty());
     EXPECT_FALSE(process.IsRunning());
@@ -194,8 +214,9 @@ TEST(ChromiumStart, ProgramThatCannotRunIsReportedWithTheReason) {
         QString executable;
         const char* mentions;
     };
-    for (const Case& c : {Case{notProgram, "exec"}, Case{dir.filePath(QStringLiteral("absent")), "not an executable"},
-                          Case{QString(), "not an executable"}}) {
+    for (const Case& c :
+         {Case{notProgram, "exec"}, Case{dir.filePath(QStringLiteral("absent")), "not an executable"},
+          Case{QString(), "not an executable"}}) {
         TChromiumProcess process;
         try {
             process.Start(c.executable);
@@ -222,7 +243,12 @@ TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
     EXPECT_TRUE(profile.startsWith(g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix()));
     process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
     Listener got(process);
-    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return !got.messages.isEmpty();
+        },
+        10000);
     ASSERT_EQ(got.messages.size(), 1);
     EXPECT_TRUE(got.messages.first().contains("\"id\":1"));
     process.Shutdown();
@@ -238,9 +264,19 @@ TEST(ChromiumLifetime, KilledBrowserIsReportedAndLeavesNothing) {
     const qint64 pid = process.ProcessId();
     const QString profile = process.ProfileDir();
     process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
-    WaitFor([&] { process.Pump(100); return !got.messages.isEmpty(); }, 10000);
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return !got.messages.isEmpty();
+        },
+        10000);
     ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
-    ASSERT_TRUE(WaitFor([&] { process.Pump(100); return got.exits > 0; }, 10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            process.Pump(100);
+            return got.exits > 0;
+        },
+        10000));
     EXPECT_EQ(got.exits, 1);
     // The guardian reaps what the browser left and removes the profile without being asked.
     EXPECT_TRUE(WaitFor([&] { return GroupGone(pid) && !QFileInfo::exists(profile); }, 10000));
@@ -249,10 +285,12 @@ TEST(ChromiumLifetime, KilledBrowserIsReportedAndLeavesNothing) {
 
 // Run in a child copy of this test program: starts a browser, tells the parent, and waits to be killed.
 TEST(ChromiumLifetimeChild, HoldBrowserUntilKilled) {
-    if (qEnvironmentVariableIsEmpty("BILDORO_TEST_HOLD_BROWSER")) GTEST_SKIP() << "only as the child of a test";
+    if (qEnvironmentVariableIsEmpty("BILDORO_TEST_HOLD_BROWSER"))
+        GTEST_SKIP() << "only as the child of a test";
     TChromiumProcess process;
     process.Start(TChromiumProcess::FindExecutable());
-    std::printf("browser %lld %s\n", static_cast<long long>(process.ProcessId()), qPrintable(process.ProfileDir()));
+    std::printf("browser %lld %s\n", static_cast<long long>(process.ProcessId()),
+                qPrintable(process.ProfileDir()));
     std::fflush(stdout);
     QThread::sleep(60);
 }
@@ -266,7 +304,10 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
                 {QStringLiteral("--gtest_filter=ChromiumLifetimeChild.HoldBrowserUntilKilled")});
     ASSERT_TRUE(child.waitForStarted(5000));
     QByteArray line;
-    auto announced = [&] { return line.indexOf('\n', std::max<qsizetype>(0, line.indexOf("browser "))) > 0 && line.contains("browser "); };
+    auto announced = [&] {
+        return line.indexOf('\n', std::max<qsizetype>(0, line.indexOf("browser "))) > 0 &&
+               line.contains("browser ");
+    };
     while (!announced() && child.waitForReadyRead(20000)) line += child.readAllStandardOutput();
     const qsizetype at = line.indexOf("browser ");
     ASSERT_GE(at, 0) << line.constData();

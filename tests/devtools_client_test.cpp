@@ -1,20 +1,20 @@
 // The DevTools client: replies matched to their commands, errors and silence raised, events routed by
 // session, and a browser that dies answering everything still pending.
-#include "browser_error.h"
 #include "devtools_client.h"
+#include "browser_error.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
 // Runs the test with BILDORO_CHROMIUM naming a stand-in browser (a shell script on the pipe's fds 3 and 4).
 class FakeBrowser {
-public:
+  public:
     explicit FakeBrowser(const QByteArray& body) {
         m_path = m_dir.filePath(QStringLiteral("fake-browser"));
         QFile file(m_path);
@@ -32,7 +32,7 @@ public:
             qputenv("BILDORO_CHROMIUM", m_old);
     }
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString m_path;
     QByteArray m_old;
@@ -50,14 +50,16 @@ TEST(DevToolsClient, RepliesReachTheirOwnCommands) {
     auto client = TDevToolsClient::Launch();
     QJsonObject version, targets;
     QString versionError = QStringLiteral("none"), targetsError = QStringLiteral("none");
-    client->Send(QStringLiteral("Target.getTargets"), {}, {}, nullptr, [&](const QJsonObject& r, const QString& e) {
-        targets = r;
-        targetsError = e;
-    });
-    client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr, [&](const QJsonObject& r, const QString& e) {
-        version = r;
-        versionError = e;
-    });
+    client->Send(QStringLiteral("Target.getTargets"), {}, {}, nullptr,
+                 [&](const QJsonObject& r, const QString& e) {
+                     targets = r;
+                     targetsError = e;
+                 });
+    client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
+                 [&](const QJsonObject& r, const QString& e) {
+                     version = r;
+                     versionError = e;
+                 });
     ASSERT_TRUE(client->PumpUntil([&] { return !version.isEmpty() && !targets.isEmpty(); }, 10000));
     EXPECT_TRUE(versionError.isEmpty());
     EXPECT_TRUE(targetsError.isEmpty());
@@ -76,7 +78,8 @@ TEST(DevToolsClient, ErrorReplyIsRaisedWithTheCommandAndTheBrowsersMessage) {
         EXPECT_NE(text.find("failed: "), std::string::npos) << text;
     }
     // The client stays usable.
-    EXPECT_TRUE(client->Call(QStringLiteral("Browser.getVersion"), {}, {}, 10000).contains(QStringLiteral("product")));
+    EXPECT_TRUE(client->Call(QStringLiteral("Browser.getVersion"), {}, {}, 10000)
+                    .contains(QStringLiteral("product")));
 }
 
 TEST(DevToolsClient, UserAgentIsTheBrowsersOwnWithAWindow) {
@@ -126,7 +129,8 @@ TEST(DevToolsClient, SilentBrowserMakesACallFailAfterItsBound) {
         client->Call(QStringLiteral("Page.captureScreenshot"), {}, QStringLiteral("S"), 300);
         ADD_FAILURE() << "answered";
     } catch (const TBrowserError& e) {
-        EXPECT_NE(std::string(e.what()).find("did not answer Page.captureScreenshot"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("did not answer Page.captureScreenshot"), std::string::npos)
+            << e.what();
     }
     EXPECT_TRUE(client->IsAlive());
 }
@@ -150,7 +154,8 @@ exec cat <&3 >/dev/null)");
     bool gone = false;
     {
         QObject context;
-        client->SetSessionHandler(QStringLiteral("S4"), &context, [&](const QString&, const QJsonObject&) { gone = true; });
+        client->SetSessionHandler(QStringLiteral("S4"), &context,
+                                  [&](const QString&, const QJsonObject&) { gone = true; });
     }
     ASSERT_TRUE(client->PumpUntil([&] { return s1.contains(QStringLiteral("Page.done0")); }, 10000));
     EXPECT_EQ(s1, (QStringList{QStringLiteral("Page.a1"), QStringLiteral("Page.done0")}));
@@ -167,7 +172,8 @@ TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
         client->Send(QStringLiteral("Target.createTarget"));
         ADD_FAILURE() << "sent";
     } catch (const TBrowserError& e) {
-        EXPECT_NE(std::string(e.what()).find("Cannot send Target.createTarget: Chromium"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("Cannot send Target.createTarget: Chromium"), std::string::npos)
+            << e.what();
     }
 }
 
@@ -179,7 +185,9 @@ TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
     QObject::connect(client.get(), &TDevToolsClient::Died, [&] { ++deaths; });
     for (const char* m : {"Page.one", "Page.two"})
         client->Send(QString::fromLatin1(m), {}, {}, nullptr,
-                     [&errors, m](const QJsonObject&, const QString& e) { errors << QString::fromLatin1(m) + ": " + e; });
+                     [&errors, m](const QJsonObject&, const QString& e) {
+                         errors << QString::fromLatin1(m) + ": " + e;
+                     });
     ASSERT_TRUE(client->PumpUntil([&] { return !client->IsAlive(); }, 10000));
     ASSERT_EQ(errors.size(), 2);
     EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Page.one: Chromium exited"))) << qPrintable(errors[0]);

@@ -15,21 +15,29 @@ namespace {
 
 QByteArray ReasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 204: return "No Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 204:
+            return "No Content";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
     }
 }
 
 class ServerThread : public QThread {
-public:
-    ServerThread(LocalHttpServer* owner, quint16* port, QSemaphore* ready) : m_owner(owner), m_port(port), m_ready(ready) {}
+  public:
+    ServerThread(LocalHttpServer* owner, quint16* port, QSemaphore* ready)
+        : m_owner(owner), m_port(port), m_ready(ready) {}
 
-protected:
+  protected:
     void run() override {
         QTcpServer server;
         if (server.listen(QHostAddress::LocalHost, 0)) *m_port = server.serverPort();
@@ -40,7 +48,7 @@ protected:
         if (*m_port) exec();
     }
 
-private:
+  private:
     void Serve(QTcpSocket* socket) {
         auto buffer = std::make_shared<QByteArray>();
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -58,7 +66,8 @@ private:
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const qsizetype colon = lines[i].indexOf(':');
                 if (colon > 0)
-                    request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                    request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                           lines[i].mid(colon + 1).trimmed());
             }
             m_owner->Record(request);
             LocalHttpServer::Route route;
@@ -68,8 +77,8 @@ private:
                 route.contentType = "text/html";
             }
             if (route.neverAnswer) return;
-            QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + ReasonPhrase(route.status) +
-                                "\r\nContent-Type: " + route.contentType +
+            QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
+                                ReasonPhrase(route.status) + "\r\nContent-Type: " + route.contentType +
                                 "\r\nContent-Length: " + QByteArray::number(route.body.size()) +
                                 "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
             if (request.method != "HEAD") answer += route.body;

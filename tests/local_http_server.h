@@ -13,10 +13,10 @@
 class QThread;
 
 class LocalHttpServer {
-public:
+  public:
     struct Request {
         QByteArray method;
-        QByteArray path;                       // as requested, query included
+        QByteArray path;                        // as requested, query included
         QHash<QByteArray, QByteArray> headers;  // names in lower case
         QByteArray Header(const QByteArray& name) const { return headers.value(name.toLower()); }
     };
@@ -32,9 +32,11 @@ public:
     // "http://127.0.0.1:<port>" + path (path starts with "/").
     QString Url(const QString& path) const;
 
-    // Answers GET path (query ignored unless a route with the query exists) with status and body, after delayMs.
+    // Answers GET path (query ignored unless a route with the query exists) with status and body, after
+    // delayMs.
     void AddRoute(const QString& path, const QByteArray& body,
-                  const QByteArray& contentType = "text/html; charset=utf-8", int delayMs = 0, int status = 200);
+                  const QByteArray& contentType = "text/html; charset=utf-8", int delayMs = 0,
+                  int status = 200);
     // Requests for path are read and recorded but never answered; the connection stays open.
     void AddNeverAnswering(const QString& path);
 
@@ -53,7 +55,7 @@ public:
     bool FindRoute(const QByteArray& path, Route* route) const;
     void Record(const Request& request);
 
-private:
+  private:
     mutable QMutex m_mutex;
     QHash<QByteArray, Route> m_routes;
     QList<Request> m_requests;
