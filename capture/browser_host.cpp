@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -62,12 +64,26 @@ void TBrowserHost::Fail(const QString& message) {
     Q_EMIT ReadyStateChanged();
 }
 
+void TBrowserHost::Post(const QString& method, const QJsonObject& params, const QString& sessionId,
+                        std::function<void(const QJsonObject&, const QString&)> handler) {
+    std::shared_ptr<TDevToolsClient> client = m_client;  // a death while sending releases m_client
+    if (!client || !client->IsAlive()) return;           // the death itself is reported by BrowserDied
+    try {
+        client->Send(method, params, sessionId, this, std::move(handler));
+    } catch (const TBrowserError&) {
+        // Same: the pipe broke, and BrowserDied has been told.
+    }
+}
+
 void TBrowserHost::EnsureBrowser() {
     if (m_client && m_client->IsAlive()) return;
     DropPage(false);
     if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
     m_client.reset();
-    m_client = TDevToolsClient::Shared();
+    std::shared_ptr<TDevToolsClient> client = TDevToolsClient::Shared();
+    if (!client->IsAlive())
+        throw TBrowserError(QStringLiteral("Chromium quit right after its start: ") + client->DeathReason());
+    m_client = client;
     connect(m_client.get(), &TDevToolsClient::Died, this, &TBrowserHost::BrowserDied);
 }
 
@@ -103,34 +119,34 @@ void TBrowserHost::StartPageSetup() {
         m_setupRunning = false;
         Fail(QStringLiteral("Chromium could not open a page (%1): %2").arg(step, error));
     };
-    m_client->Send(
-        QStringLiteral("Target.createTarget"),
-        {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
-        this, [this, token, failSetup](const QJsonObject& created, const QString& error) {
-            if (token != m_setupToken) return;
-            if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
-            m_targetId = Str(created, "targetId");
-            m_client->Send(
-                QStringLiteral("Target.attachToTarget"),
-                {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {}, this,
-                [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                    if (token != m_setupToken) return;
-                    if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                    m_sessionId = Str(attached, "sessionId");
-                    m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                        if (token != m_setupToken) return;
-                        m_userAgent = userAgent;
-                        ConfigureSession(m_sessionId, true);
-                        m_viewport = QSize();
-                        m_setupRunning = false;
-                        if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered)
-                            SendNavigate();
-                    });
-                });
-        });
+    Post(QStringLiteral("Target.createTarget"),
+         {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
+         [this, token, failSetup](const QJsonObject& created, const QString& error) {
+             if (token != m_setupToken) return;
+             if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
+             m_targetId = Str(created, "targetId");
+             Post(QStringLiteral("Target.attachToTarget"),
+                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                      if (token != m_setupToken) return;
+                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                      m_sessionId = Str(attached, "sessionId");
+                      if (!m_client) return;
+                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                          if (token != m_setupToken) return;
+                          m_userAgent = userAgent;
+                          ConfigureSession(m_sessionId, true);
+                          m_viewport = QSize();
+                          m_setupRunning = false;
+                          if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered)
+                              SendNavigate();
+                      });
+                  });
+         });
 }
 
 void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
+    if (!m_client) return;
     const QString session = sessionId;
     m_client->SetSessionHandler(session, this,
                                 [this, session](const QString& method, const QJsonObject& params) {
@@ -145,7 +161,7 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
         };
     };
     auto send = [&](const QString& method, const QJsonObject& params) {
-        m_client->Send(method, params, session, this, check(method));
+        Post(method, params, session, check(method));
     };
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
@@ -166,46 +182,44 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
 void TBrowserHost::SendViewport() {
     const QSize size(m_width, m_height);
     const int token = m_setupToken;
-    m_client->Send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                   {{QStringLiteral("width"), m_width},
-                    {QStringLiteral("height"), m_height},
-                    {QStringLiteral("deviceScaleFactor"), 1},
-                    {QStringLiteral("mobile"), false},
-                    {QStringLiteral("screenWidth"), m_width},
-                    {QStringLiteral("screenHeight"), m_height}},
-                   m_sessionId, this, [this, token, size](const QJsonObject&, const QString& error) {
-                       if (token != m_setupToken || error.isEmpty()) return;
-                       Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
-                                .arg(size.width())
-                                .arg(size.height())
-                                .arg(error));
-                   });
+    Post(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+         {{QStringLiteral("width"), m_width},
+          {QStringLiteral("height"), m_height},
+          {QStringLiteral("deviceScaleFactor"), 1},
+          {QStringLiteral("mobile"), false},
+          {QStringLiteral("screenWidth"), m_width},
+          {QStringLiteral("screenHeight"), m_height}},
+         m_sessionId, [this, token, size](const QJsonObject&, const QString& error) {
+             if (token != m_setupToken || error.isEmpty()) return;
+             Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
+                      .arg(size.width())
+                      .arg(size.height())
+                      .arg(error));
+         });
     m_viewport = size;
 }
 
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     const int generation = m_generation;
-    m_client->Send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId, this,
-                   [this, generation](const QJsonObject& result, const QString& error) {
-                       if (generation != m_generation) return;
-                       if (!error.isEmpty()) {
-                           Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
-                           return;
-                       }
-                       m_navigateAnswered = true;
-                       m_navError = Str(result, "errorText");
-                       m_expectedLoader = Str(result, "loaderId");
-                       const bool download = result.value(QStringLiteral("isDownload")).toBool();
-                       if (download && m_navError.isEmpty())
-                           m_navError = QStringLiteral("download (not shown)");
-                       // No new document comes: a jump within the page, a download, or a load that was cut
-                       // off.
-                       if (m_expectedLoader.isEmpty() || download ||
-                           m_navError == QLatin1String("net::ERR_ABORTED") ||
-                           m_loadedLoaders.contains(m_expectedLoader))
-                           BeginFinish();
-                   });
+    Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId,
+         [this, generation](const QJsonObject& result, const QString& error) {
+             if (generation != m_generation) return;
+             if (!error.isEmpty()) {
+                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
+                 return;
+             }
+             m_navigateAnswered = true;
+             m_navError = Str(result, "errorText");
+             m_expectedLoader = Str(result, "loaderId");
+             const bool download = result.value(QStringLiteral("isDownload")).toBool();
+             if (download && m_navError.isEmpty()) m_navError = QStringLiteral("download (not shown)");
+             // No new document comes: a jump within the page, a download, or a load that was cut
+             // off.
+             if (m_expectedLoader.isEmpty() || download || m_navError == QLatin1String("net::ERR_ABORTED") ||
+                 m_loadedLoaders.contains(m_expectedLoader))
+                 BeginFinish();
+         });
 }
 
 void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params) {
@@ -252,8 +266,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         if (Str(params, "reason") != QLatin1String("swap")) m_frameUrls.remove(Str(params, "frameId"));
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // The page waits until the dialog is answered; nobody is there to see it.
-        m_client->Send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}},
-                       sessionId);
+        Post(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}}, sessionId);
     } else if (method == QLatin1String("Target.attachedToTarget")) {
         const QString child = Str(params, "sessionId");
         const QString type = Str(params.value(QStringLiteral("targetInfo")).toObject(), "type");
@@ -262,7 +275,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             ConfigureSession(child, false);
         } else {
             // Workers: nothing to watch, only let them run.
-            m_client->Send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, child);
+            Post(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, child);
         }
     } else if (method == QLatin1String("Target.detachedFromTarget")) {
         const QString detached = Str(params, "sessionId");
@@ -292,32 +305,29 @@ void TBrowserHost::BeginFinish() {
         Q_EMIT DocumentComplete(m_topUrl.isEmpty() ? m_url : m_topUrl);
         Q_EMIT ReadyStateChanged();
     };
-    m_client->Send(
-        QStringLiteral("Runtime.evaluate"),
-        {{QStringLiteral("expression"),
-          QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
-         {QStringLiteral("returnByValue"), true}},
-        m_sessionId, this, [finish](const QJsonObject& result, const QString&) {
-            finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
-        });
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"),
+           QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
+          {QStringLiteral("returnByValue"), true}},
+         m_sessionId, [finish](const QJsonObject& result, const QString&) {
+             finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
+         });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0); });
 }
 
 void TBrowserHost::StopLoading() {
-    if (m_sessionId.isEmpty() || !m_client || !m_client->IsAlive()) return;
-    m_client->Send(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+    if (!m_sessionId.isEmpty()) Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
 }
 
 void TBrowserHost::DropPage(bool closeTarget) {
     ++m_setupToken;
     m_setupRunning = false;
-    const bool alive = m_client && m_client->IsAlive();
     if (m_client) {
         for (const QString& s : std::as_const(m_childSessions)) m_client->RemoveSessionHandler(s);
         if (!m_sessionId.isEmpty()) m_client->RemoveSessionHandler(m_sessionId);
     }
-    if (alive && closeTarget && !m_targetId.isEmpty())
-        m_client->Send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), m_targetId}});
+    if (closeTarget && !m_targetId.isEmpty())
+        Post(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), m_targetId}});
     m_childSessions.clear();
     m_sessionId.clear();
     m_targetId.clear();
@@ -366,23 +376,36 @@ QByteArray TBrowserHost::CaptureViewPng() {
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
+    m_captureError.clear();
     try {
-        if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0) return false;
+        if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
+            throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
+                                            .arg(srcWidth)
+                                            .arg(srcHeight)
+                                            .arg(dstWidth)
+                                            .arg(dstHeight)
+                                            .toStdString());
         const QByteArray png = CaptureViewPng();
         QImage view;
-        if (!view.loadFromData(png, "PNG")) return false;
+        if (!view.loadFromData(png, "PNG"))
+            throw TBrowserError(QStringLiteral("the screenshot is not a PNG picture"));
         // Drawn into the source bitmap, then stretch-copied into the target: rows and columns are dropped or
         // repeated, never averaged.
         if (view.size() != QSize(srcWidth, srcHeight))
             view = view.scaled(srcWidth, srcHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (view.isNull()) return false;
+        if (view.isNull()) throw std::bad_alloc();
         TJpegImage jpeg;  // quality 90, baseline, colour
         jpeg.Assign(TBitmap24::FromQImage(view));
         jpeg.SaveToFile(fileName);
         return true;
+    } catch (const std::bad_alloc&) {
+        m_captureError = QStringLiteral("not enough memory for the capture");
+    } catch (const std::exception& e) {
+        m_captureError = QString::fromUtf8(e.what());
     } catch (...) {
-        return false;
+        m_captureError = QStringLiteral("unknown failure");
     }
+    return false;
 }

@@ -3,10 +3,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QObject>
 #include <QSet>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class TDevToolsClient;
@@ -53,6 +55,8 @@ class TBrowserHost : public QObject {
     // page, the browser fails, a size is not positive, or the file cannot be written (no file is then
     // created for a missing folder). Never throws.
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
+    // Why the latest CaptureToJpeg returned false (what failed, on what); empty after a success.
+    QString LastCaptureError() const { return m_captureError; }
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
     // when there is no page or the browser fails.
@@ -72,6 +76,9 @@ class TBrowserHost : public QObject {
     void ReadyStateChanged();
 
   private:
+    // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
+    void Post(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
+              std::function<void(const QJsonObject&, const QString&)> handler = {});
     void EnsureBrowser();
     void StartPageSetup();
     void ConfigureSession(const QString& sessionId, bool topLevel);
@@ -109,4 +116,5 @@ class TBrowserHost : public QObject {
     int m_httpStatus = 0;
     QString m_topUrl;
     QHash<QString, QString> m_frameUrls;
+    QString m_captureError;
 };

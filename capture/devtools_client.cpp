@@ -162,9 +162,21 @@ void TDevToolsClient::WhenUserAgentKnown(QObject* context, std::function<void(co
         handler(m_userAgent);
         return;
     }
+    if (!IsAlive()) return;  // the caller hears of the death through Died
     // Replies come in order, so this one comes after the getVersion sent at launch.
     Send(QStringLiteral("Browser.getVersion"), {}, {}, context,
          [this, handler = std::move(handler)](const QJsonObject&, const QString&) { handler(m_userAgent); });
+}
+
+void TDevToolsClient::Deliver(const std::function<void()>& call) {
+    // Handlers run inside the event loop's dispatch of the pipe: nothing may be thrown through it.
+    try {
+        call();
+    } catch (const std::exception& e) {
+        qWarning("DevTools: a message handler failed: %s", e.what());
+    } catch (...) {
+        qWarning("DevTools: a message handler failed");
+    }
 }
 
 void TDevToolsClient::HandleMessage(const QByteArray& message) {
@@ -192,7 +204,7 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
             Pending pending = std::move(it.value());
             m_pending.erase(it);
             if (!pending.hasContext || pending.context)
-                pending.handler(object.value(QStringLiteral("result")).toObject(), error);
+                Deliver([&] { pending.handler(object.value(QStringLiteral("result")).toObject(), error); });
         } else {
             QJsonObject reply{{QStringLiteral("result"), object.value(QStringLiteral("result"))}};
             if (!error.isEmpty()) reply.insert(QStringLiteral("error"), error);
@@ -206,7 +218,7 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
             session = params.value(QStringLiteral("sessionId")).toString();
         if (auto it = m_sessions.find(session); !session.isEmpty() && it != m_sessions.end()) {
             SessionHandler target = it.value();  // a copy: the handler may remove itself
-            if (!target.hasContext || target.context) target.handler(method, params);
+            if (!target.hasContext || target.context) Deliver([&] { target.handler(method, params); });
         }
     }
     LeaveDispatch();
@@ -223,7 +235,7 @@ void TDevToolsClient::HandleExit(const QString& reason) {
         if (it == m_pending.end()) continue;
         Pending pending = std::move(it.value());
         m_pending.erase(it);
-        if (!pending.hasContext || pending.context) pending.handler({}, m_deathReason);
+        if (!pending.hasContext || pending.context) Deliver([&] { pending.handler({}, m_deathReason); });
     }
     Q_EMIT Died(m_deathReason);
     LeaveDispatch();

@@ -57,7 +57,8 @@ class TDevToolsClient : public QObject {
     void RemoveSessionHandler(const QString& sessionId);
 
     // The browser's own user agent, "HeadlessChrome" reading "Chrome" as the browser with a window sends it.
-    // Calls back at once when known, else when the browser has told it (empty text if it could not).
+    // Calls back at once when known, else when the browser has told it (empty text if it could not);
+    // never when the browser has died already.
     void WhenUserAgentKnown(QObject* context, std::function<void(const QString& userAgent)> handler);
 
   Q_SIGNALS:
@@ -67,6 +68,7 @@ class TDevToolsClient : public QObject {
   private:
     explicit TDevToolsClient(QObject* parent = nullptr);
     static void Release(TDevToolsClient* client);
+    static void Deliver(const std::function<void()>& call);
     void HandleMessage(const QByteArray& message);
     void HandleExit(const QString& reason);
     void EnterDispatch() { ++m_dispatchDepth; }

@@ -250,6 +250,9 @@ TEST_F(BrowserHostTest, MissingFolderGivesFalseAndNoFile) {
     EXPECT_FALSE(host->CaptureToJpeg(file, 768, 1024, 768, 1024));
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("no-such-folder"))));
+    EXPECT_TRUE(host->LastCaptureError().contains(file)) << qPrintable(host->LastCaptureError());
+    ASSERT_TRUE(host->CaptureToJpeg(dir.filePath(QStringLiteral("ok.jpg")), 768, 1024, 768, 1024));
+    EXPECT_TRUE(host->LastCaptureError().isEmpty());
 }
 
 TEST_F(BrowserHostTest, ExistingFileIsReplaced) {
@@ -284,6 +287,7 @@ TEST_F(BrowserHostTest, HostWithoutPageCapturesNothing) {
     EXPECT_EQ(fresh.ReadyState(), 0);
     EXPECT_FALSE(fresh.CaptureToJpeg(file, 768, 1024, 768, 1024));
     EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_FALSE(fresh.LastCaptureError().isEmpty());
     EXPECT_EQ(fresh.BrowserProcessId(), 0);  // nothing was started for it
 }
 
