@@ -11,7 +11,7 @@ JOBS=${JOBS:-$(nproc)}
 
 # Debian 12 packages the build, the tests and the demo need.
 PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
-          libbenchmark-dev chromium xvfb xauth imagemagick fonts-dejavu-core)
+          libbenchmark-dev chromium xvfb xauth imagemagick fonts-dejavu-core desktop-file-utils man-db)
 
 install_missing() {
     local missing=()

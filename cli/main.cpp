@@ -54,7 +54,17 @@ int main(int argc, char** argv) {
                                        QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
                                        QStringLiteral("WIDTH"));
     parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt});
-    parser.process(app);
+    // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
+    if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
 
     const QStringList args = parser.positionalArguments();
     if (parser.isSet(shrinkOpt)) {
