@@ -274,7 +274,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         if (type == QLatin1String("iframe")) {
             ConfigureSession(child, false);
         } else {
-            // Workers: nothing to watch, only let them run.
+            // Workers: nothing to watch (their requests already carry the page's agent); only let them run.
             Post(QStringLiteral("Runtime.runIfWaitingForDebugger"), {}, child);
         }
     } else if (method == QLatin1String("Target.detachedFromTarget")) {

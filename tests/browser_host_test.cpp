@@ -142,6 +142,9 @@ class BrowserHostTest : public ::testing::Test {
             "/dialogs", Page("<body style='background:#ff0000'><script>alert('a'); confirm('c'); prompt('p');"
                              "window.onload = function () { alert('loaded'); };</script></body>"));
         server->AddRoute("/script-redirect", Page("<body><script>location.replace('/blue')</script></body>"));
+        server->AddRoute("/worker-page", Page("<body><script>new Worker('/worker.js')</script></body>"));
+        server->AddRoute("/worker.js", "fetch('/worker-ping');", "text/javascript");
+        server->AddRoute("/worker-ping", "pong", "text/plain");
         host = new TBrowserHost;
     }
     static void TearDownTestSuite() {
@@ -338,6 +341,17 @@ TEST_F(BrowserHostTest, ServerSeesTheBrowsersOwnAgentWithTheToken) {
     EXPECT_TRUE(agent.contains(" Chrome/")) << agent.constData();
     EXPECT_FALSE(agent.contains("HeadlessChrome")) << agent.constData();
     EXPECT_TRUE(agent.endsWith(" Morzilla")) << agent.constData();
+}
+
+TEST_F(BrowserHostTest, RequestsOfAWorkerCarryTheTokenToo) {
+    server->ClearRequests();
+    host->Navigate(server->Url("/worker-page"));
+    ASSERT_TRUE(WaitComplete(*host));
+    for (int i = 0; i < 50 && server->RequestsFor("/worker-ping").isEmpty(); ++i) Sleep(100);
+    const auto requests = server->RequestsFor("/worker-ping");
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(requests.first().Header("user-agent").endsWith(" Morzilla"))
+        << requests.first().Header("user-agent").constData();
 }
 
 TEST_F(BrowserHostTest, ReadsBelowCompleteFromTheRequestUntilTheDocumentHasLoaded) {
