@@ -36,7 +36,8 @@ class TBrowserHost : public QObject {
     // 0 before the first navigation, 1 loading, 3 the top document is parsed, 4 complete: the top document of
     // the latest navigation has fired its load event, with all its frames. Throws TBrowserError when the
     // latest navigation failed: the browser died, the page crashed or was closed, or the browser refused
-    // the URL; the next Navigate clears that.
+    // the URL; the next Navigate clears that. When the page replaces its top document by itself (a script or
+    // a refresh), it reads below 4 again until that document has loaded.
     int ReadyState() const;
     // Stops loading the current page; what has arrived stays in view. ReadyState stays as it is.
     void StopLoading();
