@@ -70,6 +70,8 @@ struct LaunchPlan {
     std::string executable;
     std::vector<std::string> args;
     std::vector<char*> argv;
+    std::vector<std::string> env;
+    std::vector<char*> envp;
     std::string profileDir;
     int commandRead = -1;  // becomes the browser's fd 3
     int eventWrite = -1;   // becomes the browser's fd 4
@@ -91,7 +93,7 @@ struct LaunchPlan {
     if (!plan.keepStderr) dup2(plan.devNull, 2);
     if (dup2(cmd, 3) < 0 || dup2(evt, 4) < 0 || dup3(status, 5, O_CLOEXEC) < 0) _exit(127);
     CloseFrom(6);
-    execve(plan.executable.c_str(), plan.argv.data(), environ);
+    execve(plan.executable.c_str(), plan.argv.data(), plan.envp.data());
     WriteInt(5, -errno);
     _exit(127);
 }
@@ -225,6 +227,15 @@ void TChromiumProcess::Start(const QString& executable) {
     plan.argv.push_back(nullptr);
     plan.profileDir = templ.toStdString();
     plan.keepStderr = qEnvironmentVariableIsSet("BILDORO_CHROMIUM_STDERR");
+    // Chromium keeps its crash-report database and some caches under the user's config and cache folders,
+    // whatever its profile: pointed into the private folder, they go with it and the home stays untouched.
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "XDG_CACHE_HOME=", 15) != 0)
+            plan.env.emplace_back(*e);
+    plan.env.push_back("XDG_CONFIG_HOME=" + templ.toStdString() + "/xdg-config");
+    plan.env.push_back("XDG_CACHE_HOME=" + templ.toStdString() + "/xdg-cache");
+    for (std::string& e : plan.env) plan.envp.push_back(e.data());
+    plan.envp.push_back(nullptr);
 
     int commandPipe[2] = {-1, -1};
     int eventPipe[2] = {-1, -1};
@@ -275,7 +286,7 @@ void TChromiumProcess::Start(const QString& executable) {
         int pid = 0;
         const bool execFailed = value < 0 && ReadIntWithin(statusPipe[0], &pid, 1000, &eof) && pid > 0;
         if (execFailed) m_browserPid = pid;
-        problem = value >= 0 ? QStringLiteral("the launcher did not report the browser's process")
+        problem = value >= 0   ? QStringLiteral("the launcher did not report the browser's process")
                   : execFailed ? QStringLiteral("exec: ") + ErrnoText(error)
                                : QStringLiteral("fork: ") + ErrnoText(error);
     } else {

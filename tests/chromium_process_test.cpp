@@ -257,6 +257,43 @@ TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
     process.Shutdown();  // twice is harmless
 }
 
+TEST(ChromiumLifetime, BrowserLeavesNothingInTheUsersHome) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME"),
+                     oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");
+    {
+        TChromiumProcess process;
+        Listener got(process);
+        process.Start(TChromiumProcess::FindExecutable());
+        process.SendMessage(
+            R"({"id":1,"method":"Target.createTarget","params":{"url":"about:blank","newWindow":true}})");
+        WaitFor(
+            [&] {
+                process.Pump(100);
+                return !got.messages.isEmpty();
+            },
+            10000);
+        EXPECT_EQ(got.messages.size(), 1);
+        QThread::msleep(500);  // the crash reporter starts alongside
+        process.Shutdown();
+    }
+    qputenv("HOME", oldHome);
+    auto restore = [](const char* name, const QByteArray& value) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    restore("XDG_CONFIG_HOME", oldConfig);
+    restore("XDG_CACHE_HOME", oldCache);
+    const QStringList left =
+        QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(' '));
+}
+
 TEST(ChromiumLifetime, KilledBrowserIsReportedAndLeavesNothing) {
     TChromiumProcess process;
     Listener got(process);
