@@ -56,7 +56,8 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
         const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
         if (!host.CaptureToJpeg(capturePath, h, w, h, w)) {
             QString why = QStringLiteral("Die Seite konnte nicht als \"%1\" gespeichert werden").arg(capturePath);
-            if (!host.FailureText().isEmpty()) why += QStringLiteral(": ") + host.FailureText();
+            const QString cause = !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
+            if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;
             result.Fail(RowStage::Capture, why);
         }
     } catch (const std::exception& e) {
