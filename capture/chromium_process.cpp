@@ -48,9 +48,60 @@ void ResetSignals() {
 }
 
 volatile sig_atomic_t g_guardedBrowser = 0;
+volatile sig_atomic_t g_sweepChildren = 0;
 
 void KillGuardedBrowser(int) {
     if (g_guardedBrowser > 0) kill(-g_guardedBrowser, SIGKILL);
+    g_sweepChildren = 1;
+}
+
+void SweepChildrenSoon(int) {
+    g_sweepChildren = 1;
+}
+
+// Kills every remaining child of this process: helpers the browser started in process groups of their own
+// (its crash reporter) and that were adopted here. Reads /proc with plain system calls only.
+void KillRemainingChildren() {
+    const pid_t self = getpid();
+    const int dir = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    alignas(8) char entries[4096];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, dir, entries, sizeof entries);
+        if (n <= 0) break;
+        for (long at = 0; at < n;) {
+            // struct linux_dirent64: inode (8 bytes), offset (8), record length (2), type (1), name
+            unsigned short length = 0;
+            std::memcpy(&length, entries + at + 16, sizeof length);
+            const char* name = entries + at + 19;
+            at += length;
+            if (name[0] < '1' || name[0] > '9') continue;
+            char path[64] = "/proc/";
+            size_t p = 6;
+            for (const char* c = name; *c && p < 40; ++c) path[p++] = *c;
+            for (const char* c = "/stat"; *c; ++c) path[p++] = *c;
+            path[p] = '\0';
+            const int fd = open(path, O_RDONLY | O_CLOEXEC);
+            if (fd < 0) continue;
+            char stat[512];
+            const ssize_t got = read(fd, stat, sizeof stat - 1);
+            close(fd);
+            if (got <= 0) continue;
+            stat[got] = '\0';
+            // "pid (name) state ppid ...": the name may hold anything, so look from its last ')'.
+            const char* close = nullptr;
+            for (const char* c = stat; *c; ++c)
+                if (*c == ')') close = c;
+            if (!close || !close[1] || !close[2] || !close[3]) continue;
+            long ppid = 0;
+            for (const char* c = close + 4; *c >= '0' && *c <= '9'; ++c) ppid = ppid * 10 + (*c - '0');
+            if (ppid != self) continue;
+            long pid = 0;
+            for (const char* c = name; *c >= '0' && *c <= '9'; ++c) pid = pid * 10 + (*c - '0');
+            kill(static_cast<pid_t>(pid), SIGKILL);
+        }
+    }
+    close(dir);
 }
 
 void WriteInt(int fd, int value) {
@@ -100,8 +151,8 @@ struct LaunchPlan {
 
 [[noreturn]] void RunGuardian(const LaunchPlan& plan) {
     ResetSignals();
-    setpgid(0,
-            0);  // out of the terminal's foreground group, so Ctrl-C of the program leaves the cleanup to run
+    // Out of the terminal's foreground group, so that Ctrl-C of the program leaves the cleanup to run.
+    setpgid(0, 0);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
@@ -121,16 +172,27 @@ struct LaunchPlan {
     dup2(plan.devNull, 1);
     dup2(plan.devNull, 2);
     CloseFrom(3);
-    // Reap the browser and everything it leaves orphaned; once the browser itself is gone, its stragglers
-    // are killed. ECHILD means no process of the browser's is left.
+    struct sigaction alarmAction {};
+    alarmAction.sa_handler = SweepChildrenSoon;  // no SA_RESTART: the wait below returns to sweep
+    sigaction(SIGALRM, &alarmAction, nullptr);
+    // Reap the browser and everything it leaves orphaned. Once the browser itself is gone, the rest of its
+    // process group is killed, and what still lives 2 s later (helpers in groups of their own) as well.
+    // ECHILD means no process of the browser's is left.
     for (;;) {
         int st = 0;
-        pid_t done = waitpid(-1, &st, 0);
+        const pid_t done = waitpid(-1, &st, 0);
         if (done < 0) {
-            if (errno == EINTR) continue;
-            break;
+            if (errno != EINTR) break;
+            if (g_sweepChildren) {
+                g_sweepChildren = 0;
+                KillRemainingChildren();
+            }
+            continue;
         }
-        if (done == browser) kill(-browser, SIGKILL);
+        if (done == browser) {
+            kill(-browser, SIGKILL);
+            alarm(2);
+        }
     }
     const char* rmArgs[] = {"rm", "-rf", "--", plan.profileDir.c_str(), nullptr};
     execve("/bin/rm", const_cast<char* const*>(rmArgs), environ);

@@ -257,6 +257,26 @@ TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
     process.Shutdown();  // twice is harmless
 }
 
+TEST(ChromiumLifetime, HelperInAGroupOfItsOwnDoesNotOutliveTheBrowser) {
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    Listener got(process);
+    // Like the crash reporter: started by the browser, in a session and process group of its own.
+    process.Start(FakeBrowser(dir, "setsid sleep 60 & printf '%s\\0' $! >&4; exec cat <&3 >/dev/null"));
+    WaitFor(
+        [&] {
+            process.Pump(100);
+            return !got.messages.isEmpty();
+        },
+        10000);
+    ASSERT_EQ(got.messages.size(), 1);
+    const pid_t helper = got.messages.first().toInt();
+    ASSERT_GT(helper, 0);
+    QThread::msleep(100);  // setsid has run
+    process.Shutdown();
+    EXPECT_TRUE(kill(helper, 0) == -1 && errno == ESRCH) << "helper " << helper << " survived";
+}
+
 TEST(ChromiumLifetime, BrowserLeavesNothingInTheUsersHome) {
     QTemporaryDir home;
     const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME"),
