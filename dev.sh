@@ -3,6 +3,8 @@
 #   ./dev.sh demo    build and run the program's main job on the bundled example
 #   ./dev.sh test    build and run every test (ctest); non-zero exit on any failure
 #   ./dev.sh build   install dependencies and build only
+#   ./dev.sh sanitize  build in build-asan with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer
+#                      and run every test there; any finding fails the command
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -43,9 +45,26 @@ run_demo() {
     examples/run-demo.sh "$BUILD_DIR"
 }
 
+# The whole suite under ASan + UBSan + LSan. Every finding is fatal: UBSan does not recover, ASan halts, and
+# a leak makes the process exit non-zero. tests/lsan.supp names only leaks inside system libraries.
+run_sanitize() {
+    install_missing
+    local dir=${SANITIZE_BUILD_DIR:-build-asan}
+    local flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBILDORO_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="$flags -O1" -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
+        -DBILDORO_TEST_TIMEOUT_FACTOR=3
+    cmake --build "$dir" -j "$JOBS"
+    ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=0" \
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+        ctest --test-dir "$dir" --output-on-failure -j "$JOBS" "$@"
+}
+
 case "${1:-}" in
     demo) shift; run_demo "$@" ;;
     test) shift; run_tests "$@" ;;
     build) shift; build "$@" ;;
-    *) echo "usage: $0 demo|test|build" >&2; exit 2 ;;
+    sanitize) shift; run_sanitize "$@" ;;
+    *) echo "usage: $0 demo|test|build|sanitize" >&2; exit 2 ;;
 esac

@@ -18,9 +18,14 @@ namespace {
 
 bool g_lowColorDisplay = false;
 
-// Pictures whose decoded pixels would exceed this are refused before libjpeg allocates anything for them, so
-// a forged header cannot make the program try to allocate gigabytes.
-constexpr int64_t kMaxDecodedBytes = int64_t(1) << 30;
+// Pictures whose decoding would take more memory than this (the bitmap plus libjpeg's whole-picture buffers)
+// are refused before libjpeg allocates anything for them, so a forged header cannot make the program try to
+// allocate gigabytes.
+constexpr int64_t kMaxDecodingBytes = int64_t(1) << 30;
+// Progressive streams of more scans than this are refused: every scan walks the whole picture, so a small
+// file of thousands of empty scans over a large picture would keep the decoder busy for minutes. Encoders
+// write about ten.
+constexpr int kMaxScans = 500;
 // The biggest file LoadFromFile reads into memory.
 constexpr qint64 kMaxFileBytes = qint64(512) << 20;
 
@@ -51,6 +56,15 @@ void OnMessage(j_common_ptr info, int level) {
 }
 
 void OnOutput(j_common_ptr) {}
+
+// Called by libjpeg while it reads a multi-scan stream; stops it beyond kMaxScans.
+void OnProgress(j_common_ptr info) {
+    const auto* dec = reinterpret_cast<j_decompress_ptr>(info);
+    if (dec->input_scan_number <= kMaxScans) return;
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    std::snprintf(err->message, sizeof err->message, "the stream has more than %d scans", kMaxScans);
+    std::longjmp(err->jump, 1);
+}
 
 void InitErrors(ErrorManager& err) {
     jpeg_std_error(&err.pub);
@@ -153,15 +167,28 @@ void ConvertRow(RowForm form, const jpeg_decompress_struct& info, const uint8_t*
     }
 }
 
+// The memory decoding the picture of `info` (header read) takes: the 24-bit bitmap, the coefficients of the
+// whole picture when the stream has more than one scan, and the whole picture once more when it is
+// quantised in two passes. libjpeg's small working buffers are left out.
+int64_t DecodingBytes(const jpeg_decompress_struct& info, bool quantize) {
+    const int64_t width = info.image_width, height = info.image_height;
+    int64_t bytes = ((width * 3 + 3) & ~int64_t(3)) * height;
+    if (info.progressive_mode || info.comps_in_scan < info.num_components) {
+        for (int c = 0; c < info.num_components; ++c) {
+            const jpeg_component_info& comp = info.comp_info[c];
+            const auto roundUp = [](int64_t n, int64_t m) { return (n + m - 1) / m * m; };
+            bytes += roundUp(comp.width_in_blocks, comp.h_samp_factor) *
+                     roundUp(comp.height_in_blocks, comp.v_samp_factor) * DCTSIZE2 * int64_t(sizeof(JCOEF));
+        }
+    }
+    if (quantize && info.out_color_space == JCS_RGB) bytes += width * height * 3;
+    return bytes;
+}
+
 TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what) {
     Decompressor dec(what);
     ReadHeader(dec, data);
     jpeg_decompress_struct& info = dec.info;
-
-    const int64_t width = info.image_width, height = info.image_height;
-    if (width * height * 3 > kMaxDecodedBytes)
-        dec.Fail("picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " pixels is too large");
 
     RowForm form = RowForm::Bgr;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
@@ -182,6 +209,14 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
     info.do_block_smoothing = TRUE;
     info.do_fancy_upsampling = TRUE;
     info.buffered_image = FALSE;
+
+    const int64_t width = info.image_width, height = info.image_height;
+    if (DecodingBytes(info, form == RowForm::Palette) > kMaxDecodingBytes)
+        dec.Fail("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large to decode");
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = OnProgress;
+    info.progress = &progress;
     dec.Run([&] { jpeg_start_decompress(&info); });
 
     // Every row is written by the decoder (or the decode fails and the bitmap is dropped).
