@@ -64,8 +64,9 @@ for t in "${TARGETS[@]}"; do
     artifacts=$BUILD_DIR/fuzz-artifacts/$t
     log=$BUILD_DIR/fuzz-logs/$t.log
     mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
-    cp -n "$SEEDS/${SEED_OF[$t]}"/* "$corpus"/
-    [ -d "tests/data/fuzz-regressions/$t" ] && cp -n "tests/data/fuzz-regressions/$t"/* "$corpus"/
+    for f in "$SEEDS/${SEED_OF[$t]}"/* "tests/data/fuzz-regressions/$t"/*; do
+        [ -f "$f" ] && cp -n "$f" "$corpus"/
+    done
     echo "== $t: ${SECONDS_EACH}s, log $log"
     start=$(date +%s)
     set +e
