@@ -207,7 +207,7 @@ TEST(ChromiumStart, ProgramThatCannotRunIsReportedWithTheReason) {
     {
         QFile f(notProgram);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("\x01\x02\x03 not a program", 20));
+        f.write(QByteArray("\x01\x02\x03 not a program"));
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
     struct Case {
