@@ -50,7 +50,8 @@ void CheckSplit(const QString& line, const QString& delimiter) {
 // A private folder for the file-based entry points, made once and removed at exit.
 const QString& ScratchFolder() {
     static const std::unique_ptr<QTemporaryDir> dir = [] {
-        auto made = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/bildoro-fuzz-XXXXXX"));
+        auto made =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/bildoro-fuzz-XXXXXX"));
         if (!made->isValid()) throw std::runtime_error("fuzz setup: cannot make a temporary folder");
         return made;
     }();
@@ -173,8 +174,8 @@ void FuzzShrinkJpeg(const uint8_t* data, size_t size) {
     const std::optional<TBitmap24> before = DecodeOrNothing(bytes);
     const ShrinkResult result = ShrinkJpegToWidth(path, width);
     const QByteArray after = ReadFile(path);
-    const QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                    QDir::NoDotAndDotDot);
+    const QStringList left =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QFile::remove(path);
     Check(left == QStringList{QStringLiteral("capture.jpg")},
           "the folder holds " + left.join(u' ').toStdString() + " instead of the one picture");

@@ -49,7 +49,8 @@ QByteArray Ppm(const TBitmap24& bitmap) {
     QByteArray out = QStringLiteral("P6\n%1 %2\n255\n").arg(bitmap.Width()).arg(bitmap.Height()).toLatin1();
     for (int y = 0; y < bitmap.Height(); ++y) {
         const uint8_t* p = bitmap.ScanLine(y);
-        for (int x = 0; x < bitmap.Width(); ++x, p += 3) out.append(char(p[2])).append(char(p[1])).append(char(p[0]));
+        for (int x = 0; x < bitmap.Width(); ++x, p += 3)
+            out.append(char(p[2])).append(char(p[1])).append(char(p[0]));
     }
     return out;
 }
@@ -69,10 +70,16 @@ void WriteListSeeds(const QString& dir) {
         {"no-final-break", "http://a.example/;a\r\nhttp://b.example/;b"},
         {"empty", ""},
         {"only-breaks", "\r\n\r\n\n\r\r\n"},
-        {"nul-inside", QByteArray("http://a.example/;a\r\nhttp://b.", 31) + QByteArray(1, '\0') + "example/;b\r\n"},
-        {"windows-1252", "http://m\xFC" "nchen.example/;M\xFC" "nchen \x80 \x81\x8D\x8F\x90\x9D\r\n"},
+        {"nul-inside",
+         QByteArray("http://a.example/;a\r\nhttp://b.", 31) + QByteArray(1, '\0') + "example/;b\r\n"},
+        {"windows-1252",
+         "http://m\xFC"
+         "nchen.example/;M\xFC"
+         "nchen \x80 \x81\x8D\x8F\x90\x9D\r\n"},
         {"utf8-bom", "\xEF\xBB\xBFhttp://k\xC3\xB6ln.example/;K\xC3\xB6ln\r\n"},
-        {"double-bom", "\xEF\xBB\xBF\xEF\xBB\xBF" "a;b\r\n"},
+        {"double-bom",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a;b\r\n"},
         {"cut-utf8", "http://a.example/;\xC3"},
         {"no-semicolon", "http://only-url.example/\r\n"},
         {"many-fields", "a;b;c;;d;\r\n;;;\r\n"},
@@ -118,7 +125,8 @@ int main(int argc, char** argv) {
         const QString root = QString::fromLocal8Bit(argv[1]);
         for (const char* sub : {"list", "jpeg"})
             if (!QDir().mkpath(root + u'/' + QLatin1String(sub)))
-                throw std::runtime_error("cannot make the folder " + (root + u'/' + QLatin1String(sub)).toStdString());
+                throw std::runtime_error("cannot make the folder " +
+                                         (root + u'/' + QLatin1String(sub)).toStdString());
         WriteListSeeds(root + QStringLiteral("/list"));
         WriteJpegSeeds(root + QStringLiteral("/jpeg"));
         Write(root + QStringLiteral("/jpeg-source.ppm"), Ppm(Sample(48, 32)));

@@ -1,5 +1,5 @@
-// Replays the inputs the fuzzers found (and the crafted ones kept beside them) through the fuzzed entry points,
-// and checks the pictures the decoder must refuse.
+// Replays the inputs the fuzzers found (and the crafted ones kept beside them) through the fuzzed entry
+// points, and checks the pictures the decoder must refuse.
 #include "fuzz_entry_points.h"
 #include "jpeg_image.h"
 
@@ -45,8 +45,8 @@ TEST(FuzzRegressions, EveryFolderBelongsToATarget) {
     const QStringList folders = QDir(RegressionRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_FALSE(folders.isEmpty()) << RegressionRoot().toStdString();
     for (const QString& folder : folders)
-        EXPECT_TRUE(EntryPointsByFolder().count(folder)) << "inputs in " << folder.toStdString()
-                                                         << " would never be replayed";
+        EXPECT_TRUE(EntryPointsByFolder().count(folder))
+            << "inputs in " << folder.toStdString() << " would never be replayed";
     const QStringList stray = QDir(RegressionRoot()).entryList(QDir::Files);
     EXPECT_TRUE(stray.isEmpty()) << "files outside a target folder: " << stray.join(u' ').toStdString();
 }
@@ -58,9 +58,11 @@ TEST(FuzzRegressions, EverySavedInputKeepsThePromises) {
         for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
             const QByteArray input = ReadAll(dir.filePath(name));
             for (const auto& [entryName, entry] : entryPoints) {
-                SCOPED_TRACE(entryName + std::string(" on ") + folder.toStdString() + "/" + name.toStdString());
+                SCOPED_TRACE(entryName + std::string(" on ") + folder.toStdString() + "/" +
+                             name.toStdString());
                 try {
-                    entry(reinterpret_cast<const uint8_t*>(input.constData()), static_cast<size_t>(input.size()));
+                    entry(reinterpret_cast<const uint8_t*>(input.constData()),
+                          static_cast<size_t>(input.size()));
                 } catch (const FuzzCheckFailure& failure) {
                     ADD_FAILURE() << "broken promise: " << failure.what();
                 } catch (const std::exception& e) {
