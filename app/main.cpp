@@ -7,8 +7,11 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <csignal>
 
 int main(int argc, char** argv) {
+    // A write beyond the file size limit fails with EFBIG and fails its row, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     ApplySkin(app);
     app.setWindowIcon(ApplicationIcon());

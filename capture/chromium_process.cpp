@@ -40,7 +40,7 @@ void CloseFrom(int lowest) {
 void ResetSignals() {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
-    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGUSR1, SIGUSR2})
+    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGUSR1, SIGUSR2, SIGXFSZ})
         sigaction(sig, &dfl, nullptr);
     sigset_t none;
     sigemptyset(&none);

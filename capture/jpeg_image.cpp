@@ -424,9 +424,13 @@ void TJpegImage::SaveToFile(const QString& fileName) const {
     const std::string name = fileName.toStdString();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         throw std::runtime_error("Cannot create \"" + name + "\": " + file.errorString().toStdString());
-    if (file.write(data) != data.size())
-        throw std::runtime_error("Cannot write \"" + name + "\": " + file.errorString().toStdString());
+    // A picture that could not be written whole is removed: a half-written JPEG looks like a picture but
+    // is none (a full disk, a file size limit).
+    const bool written = file.write(data) == data.size();
+    QString reason = file.errorString();
     file.close();
-    if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error("Cannot write \"" + name + "\": " + file.errorString().toStdString());
+    if (written && file.error() == QFileDevice::NoError) return;
+    if (written) reason = file.errorString();
+    file.remove();
+    throw std::runtime_error("Cannot write \"" + name + "\": " + reason.toStdString());
 }

@@ -57,7 +57,8 @@ class TJpegImage {
     // An empty picture gives empty data. Throws EJpegError on encoder failure.
     QByteArray SaveToData() const;
     // Creates or truncates the file, then writes SaveToData() to it. Throws std::runtime_error naming the
-    // file and the system's reason when it cannot be created or written (the file may then be partial).
+    // file and the system's reason when it cannot be created or written; a file that was created but could
+    // not be written whole is removed, so no partial picture stays.
     void SaveToFile(const QString& fileName) const;
 
   private:

@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -25,6 +26,9 @@ int Usage(const QString& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write beyond the file size limit fails with EFBIG and is reported for its row, instead of the signal
+    // ending the whole run with a half-written picture.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bildoro-batch"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BILDORO_FILE_VERSION));

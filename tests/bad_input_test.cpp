@@ -1,0 +1,445 @@
+// Bad input of every kind the user can give, in the window and in bildoro-batch: width texts, folders, list
+// files, picture names the file system refuses, URLs that are not URLs, and a browser that cannot be found or
+// does not start. Each gives a clear message or a failed row with its reason; never a crash or a hang, never a
+// leftover browser or ".$$$" file.
+#include "Unit1.h"
+#include "fake_dialogs.h"
+#include "jpeg_image.h"
+#include "leftover_check.h"
+#include "local_http_server.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+using namespace leftovers;
+
+[[maybe_unused]] ::testing::Environment* const g_tmpEnv =
+    ::testing::AddGlobalTestEnvironment(new PrivateTmpEnvironment);
+
+QSize DecodedSize(const QString& file) {
+    try {
+        TJpegImage jpeg;
+        jpeg.LoadFromFile(file);
+        const TBitmap24 bitmap = jpeg.ToBitmap();
+        return {bitmap.Width(), bitmap.Height()};
+    } catch (...) {
+        return {};
+    }
+}
+
+QStringList TemporaryFiles(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden);
+}
+
+// A picture name of 300 bytes: longer than any file name may be (ENAMETOOLONG).
+const QString kLongName = QString(300, u'n');
+
+// URLs that are not URLs, or name nothing that answers.
+const QStringList kBadUrls = {QString(), QStringLiteral("nonsense"), QStringLiteral("javascript:alert(1)"),
+                              QStringLiteral("file:///nonexistent"), QStringLiteral("http://127.0.0.1:1/")};
+
+// Stand-ins for a browser that cannot run, each made in `dir`: the value for BILDORO_CHROMIUM and what the
+// message must name.
+struct BrokenBrowser {
+    const char* what;
+    QString executable;
+    QString mentions;
+};
+
+QList<BrokenBrowser> BrokenBrowsers(const QString& dir) {
+    auto script = [&](const QString& name, const QByteArray& body, QFileDevice::Permissions permissions) {
+        const QString path = dir + u'/' + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("#!/bin/sh\n" + body + "\n");
+        f.close();
+        f.setPermissions(permissions);
+        return path;
+    };
+    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QString quits = script(QStringLiteral("quits"), "exit 0", rw | QFileDevice::ExeOwner);
+    const QString fails = script(QStringLiteral("fails"), "echo broken >&2; exit 7", rw | QFileDevice::ExeOwner);
+    const QString plain = script(QStringLiteral("plain"), "exec chromium \"$@\"", rw);
+    return {
+        {"a program that fails at once", QStringLiteral("/bin/false"), QStringLiteral("Chromium")},
+        {"a script that quits at once", quits, QStringLiteral("Chromium")},
+        {"a script that fails at once", fails, QStringLiteral("Chromium")},
+        {"a file that is not executable", plain, plain},
+        {"a path that does not exist", dir + QStringLiteral("/none/chromium"), dir + QStringLiteral("/none/chromium")},
+        {"a folder", dir, dir},
+    };
+}
+
+// Sets BILDORO_CHROMIUM for the lifetime of the object.
+class ChromiumVariable {
+public:
+    explicit ChromiumVariable(const QString& value) : m_old(qgetenv("BILDORO_CHROMIUM")) {
+        qputenv("BILDORO_CHROMIUM", QFile::encodeName(value));
+    }
+    ~ChromiumVariable() {
+        if (m_old.isNull())
+            qunsetenv("BILDORO_CHROMIUM");
+        else
+            qputenv("BILDORO_CHROMIUM", m_old);
+    }
+
+private:
+    QByteArray m_old;
+};
+
+QByteArray ColourPage(const char* colour) {
+    return QByteArray("<!doctype html><body style='margin:0;background:") + colour + "'></body>";
+}
+
+// ------------------------------------------------------------------------------------------------------------
+// The window
+
+class BadInputWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
+        server.AddRoute(QStringLiteral("/blue"), ColourPage("#0000ff"));
+        ASSERT_TRUE(out.isValid());
+        form = std::make_unique<TForm1>(&dialogs);
+        form->show();
+        form->SetPageTimeoutMs(5000);
+        form->sDirectoryEdit1->setText(out.path());
+    }
+    void TearDown() override {
+        form.reset();
+        const QString left = WaitUntilNothingLeft(10000);
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
+    }
+
+    // Runs the list; returns the completion message (the only message the run may show).
+    QString Run() {
+        dialogs.notices.clear();
+        dialogs.errors.clear();
+        QTest::mouseClick(form->sBitBtn3, Qt::LeftButton);
+        EXPECT_FALSE(form->IsRunning());
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << qPrintable(dialogs.errors.join(u'\n'));
+        EXPECT_EQ(dialogs.notices.size(), 1) << qPrintable(dialogs.notices.join(u'\n'));
+        EXPECT_EQ(TemporaryFiles(out.path()), QStringList());
+        return dialogs.notices.value(0);
+    }
+
+    // The reason the message gives for a row's URL, or a null text when it is not listed.
+    static QString ReasonFor(const QString& message, const QString& url) {
+        const QString key = u'\n' + url + QStringLiteral(" – ");
+        const qsizetype at = message.indexOf(key);
+        if (at < 0) return {};
+        const qsizetype from = at + key.size();
+        const qsizetype end = message.indexOf(u'\n', from);
+        return message.mid(from, end < 0 ? -1 : end - from);
+    }
+
+    QString Out(const QString& picture) const { return out.path() + u'/' + picture + QStringLiteral(".jpg"); }
+
+    LocalHttpServer server;
+    QTemporaryDir out;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(BadInputWindow, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
+    struct Case {
+        const char* width;
+        QSize size;          // of the picture afterwards; invalid: none written
+        const char* reason;  // of the failed row; empty: the row succeeds
+    };
+    const Case cases[] = {
+        {"", QSize(1024, 768), "'' ist kein gültiger Integerwert"},
+        {"abc", QSize(1024, 768), "'abc' ist kein gültiger Integerwert"},
+        {"99999999999", QSize(1024, 768), "'99999999999' ist kein gültiger Integerwert"},
+        {"0", QSize(1024, 768), "at least 1"},
+        {"-5", QSize(1024, 768), "at least 1"},
+        {"1", QSize(1, 1), ""},
+        {" 200", QSize(200, 150), ""},
+        {"5000", QSize(1024, 768), ""},
+    };
+    form->AppendRow(server.Url(QStringLiteral("/red")), QStringLiteral("w"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        QFile::remove(Out(QStringLiteral("w")));
+        form->edbreit->setText(QString::fromLatin1(c.width));
+        const QString message = Run();
+        EXPECT_EQ(DecodedSize(Out(QStringLiteral("w"))), c.size);
+        if (*c.reason) {
+            EXPECT_TRUE(ReasonFor(message, server.Url(QStringLiteral("/red"))).contains(QString::fromUtf8(c.reason)))
+                << qPrintable(message);
+        } else {
+            EXPECT_EQ(message, QStringLiteral("Verarbeitung abgeschlossen"));
+        }
+    }
+}
+
+TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
+    struct Case {
+        QString picture;
+        QString why;  // in the reason; empty: the row succeeds
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("fehlt/unter/bild"), QStringLiteral("No such file or directory")},
+        {kLongName, QStringLiteral("File name too long")},
+        {QString(), QString()},  // the file ".jpg", as the path rule gives
+        {QStringLiteral("Grüße & ; Leerzeichen"), QString()},
+    };
+    // Each row loads its own page, so the message tells the rows apart by URL.
+    for (int i = 0; i < cases.size(); ++i)
+        form->AppendRow(server.Url(QStringLiteral("/red?%1").arg(i)), cases[i].picture);
+    const QString message = Run();
+    for (int i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].picture.left(40).toStdString());
+        const QString reason = ReasonFor(message, server.Url(QStringLiteral("/red?%1").arg(i)));
+        if (cases[i].why.isEmpty()) {
+            EXPECT_TRUE(reason.isNull()) << qPrintable(message);
+            EXPECT_EQ(DecodedSize(Out(cases[i].picture)), QSize(320, 240));
+        } else {
+            EXPECT_TRUE(reason.contains(Out(cases[i].picture))) << "names the file: " << qPrintable(reason);
+            EXPECT_TRUE(reason.contains(cases[i].why)) << "says why: " << qPrintable(reason);
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(out.path() + QStringLiteral("/fehlt")));
+}
+
+TEST_F(BadInputWindow, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
+    for (int i = 0; i < kBadUrls.size(); ++i) form->AppendRow(kBadUrls[i], QStringLiteral("u%1").arg(i));
+    form->AppendRow(server.Url(QStringLiteral("/blue")), QStringLiteral("good"));
+    const QString message = Run();
+    for (int i = 0; i < kBadUrls.size(); ++i) {
+        SCOPED_TRACE(kBadUrls[i].toStdString());
+        const QString reason = ReasonFor(message, kBadUrls[i]);
+        // Either the view showed something (an error page) that became the picture, or the row failed with why.
+        if (reason.isNull())
+            EXPECT_EQ(DecodedSize(Out(QStringLiteral("u%1").arg(i))), QSize(320, 240));
+        else
+            EXPECT_FALSE(reason.trimmed().isEmpty());
+    }
+    EXPECT_EQ(DecodedSize(Out(QStringLiteral("good"))), QSize(320, 240)) << qPrintable(message);
+}
+
+TEST_F(BadInputWindow, BrowserThatCannotStartFailsEveryRowWithTheReason) {
+    form->AppendRow(server.Url(QStringLiteral("/red")), QStringLiteral("a"));
+    form->AppendRow(server.Url(QStringLiteral("/blue")), QStringLiteral("b"));
+    QTemporaryDir stand;
+    for (const BrokenBrowser& b : BrokenBrowsers(stand.path())) {
+        SCOPED_TRACE(b.what);
+        ChromiumVariable variable(b.executable);
+        const QString message = Run();
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
+            << qPrintable(message);
+        for (const char* path : {"/red", "/blue"}) {
+            const QString reason = ReasonFor(message, server.Url(QString::fromLatin1(path)));
+            EXPECT_TRUE(reason.contains(b.mentions)) << qPrintable(message);
+        }
+        EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        const QString left = WaitUntilNothingLeft(10000);
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
+    }
+    // With the browser back, the same window runs the list.
+    EXPECT_EQ(Run(), QStringLiteral("Verarbeitung abgeschlossen"));
+    EXPECT_EQ(DecodedSize(Out(QStringLiteral("b"))), QSize(320, 240));
+}
+
+// ------------------------------------------------------------------------------------------------------------
+// bildoro-batch
+
+struct CliResult {
+    int exitCode = -1;
+    bool crashed = false;
+    QString out, err;
+    // The result line of the row whose picture path ends in "/<picture>.jpg".
+    QString LineFor(const QString& picture) const {
+        for (const QString& line : out.split(u'\n'))
+            if ((line.startsWith(QStringLiteral("ok: ")) || line.startsWith(QStringLiteral("failed: "))) &&
+                line.contains(u'/' + picture + QStringLiteral(".jpg")))
+                return line;
+        return {};
+    }
+};
+
+CliResult RunCli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                 const QByteArray& input = {}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
+    if (!p.waitForStarted(10000)) return {};
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    CliResult r;
+    if (!p.waitForFinished(180000)) {
+        ADD_FAILURE() << "bildoro-batch hangs: " << qPrintable(args.join(u' '));
+        p.kill();
+        p.waitForFinished();
+    }
+    r.crashed = p.exitStatus() != QProcess::NormalExit;
+    r.exitCode = r.crashed ? -1 : p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+class BadInputCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
+        server.AddRoute(QStringLiteral("/blue"), ColourPage("#0000ff"));
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + QStringLiteral("/out");
+    }
+    void TearDown() override {
+        const QString left = WaitUntilNothingLeft(10000);
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
+    }
+
+    QString WriteList(const QList<QPair<QString, QString>>& rows) {
+        const QString list = dir.path() + QStringLiteral("/list.csv");
+        QFile f(list);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const auto& [url, picture] : rows) f.write((url + u';' + picture + QStringLiteral("\r\n")).toUtf8());
+        return list;
+    }
+    QString Out(const QString& picture) const { return folder + u'/' + picture + QStringLiteral(".jpg"); }
+
+    LocalHttpServer server;
+    QTemporaryDir dir;
+    QString folder;
+};
+
+TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
+    struct Case {
+        const char* width;
+        QSize size;
+        const char* failure;  // in the result line; empty: ok
+    };
+    const Case cases[] = {
+        {"", QSize(1024, 768), "'' ist kein gültiger Integerwert (Breite)"},
+        {"99999999999", QSize(1024, 768), "ist kein gültiger Integerwert (Breite)"},
+        {"0", QSize(1024, 768), "at least 1 (Verkleinerung)"},
+        {"-5", QSize(1024, 768), "at least 1 (Verkleinerung)"},
+        {"1", QSize(1, 1), ""},
+        {"5000", QSize(1024, 768), ""},
+    };
+    const QString list = WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("w")}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        QFile::remove(Out(QStringLiteral("w")));
+        const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, *c.failure ? 1 : 0) << qPrintable(r.out + r.err);
+        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).startsWith(*c.failure ? QStringLiteral("failed: ") : QStringLiteral("ok: ")))
+            << qPrintable(r.out);
+        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).contains(QString::fromUtf8(c.failure))) << qPrintable(r.out);
+        EXPECT_EQ(DecodedSize(Out(QStringLiteral("w"))), c.size);
+    }
+}
+
+TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
+    const QString list = WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("fehlt/unter/bild")},
+                                    {server.Url(QStringLiteral("/red")), kLongName},
+                                    {server.Url(QStringLiteral("/blue")), QString()},
+                                    {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
+    const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("4 rows: 2 ok, 2 failed"))) << qPrintable(r.out + r.err);
+    const QString missing = r.LineFor(QStringLiteral("fehlt/unter/bild"));
+    EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) && missing.contains(QStringLiteral("No such file or directory")))
+        << qPrintable(missing);
+    const QString tooLong = r.LineFor(kLongName);
+    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("failed: ")) && tooLong.contains(QStringLiteral("File name too long")))
+        << qPrintable(tooLong);
+    EXPECT_EQ(DecodedSize(Out(QString())), QSize(320, 240)) << "an empty name gives the file .jpg";
+    EXPECT_EQ(DecodedSize(Out(QStringLiteral("Grüße & Leerzeichen"))), QSize(320, 240));
+    EXPECT_EQ(TemporaryFiles(folder), QStringList());
+}
+
+TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
+    QList<QPair<QString, QString>> rows;
+    for (int i = 0; i < kBadUrls.size(); ++i) rows.append({kBadUrls[i], QStringLiteral("u%1").arg(i)});
+    rows.append({server.Url(QStringLiteral("/blue")), QStringLiteral("good")});
+    const CliResult r = RunCli({WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
+    EXPECT_FALSE(r.crashed);
+    for (int i = 0; i < kBadUrls.size(); ++i) {
+        const QString line = r.LineFor(QStringLiteral("u%1").arg(i));
+        SCOPED_TRACE(line.toStdString());
+        if (line.startsWith(QStringLiteral("ok: ")))
+            EXPECT_EQ(DecodedSize(Out(QStringLiteral("u%1").arg(i))), QSize(320, 240));
+        else
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$")).match(line).hasMatch());
+    }
+    EXPECT_TRUE(r.LineFor(QStringLiteral("good")).startsWith(QStringLiteral("ok: "))) << qPrintable(r.out);
+    EXPECT_EQ(TemporaryFiles(folder), QStringList());
+}
+
+TEST_F(BadInputCli, BrowserThatCannotStartGivesAClearMessage) {
+    const QString list = WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("a")},
+                                    {server.Url(QStringLiteral("/blue")), QStringLiteral("b")}});
+    QTemporaryDir stand;
+    for (const BrokenBrowser& b : BrokenBrowsers(stand.path())) {
+        SCOPED_TRACE(b.what);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("BILDORO_CHROMIUM"), b.executable);
+        const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, 1);
+        // Either refused before any row (on standard error), or every row failed saying why.
+        if (r.out.contains(QStringLiteral("2 rows: ")) || r.out.contains(QStringLiteral("failed: "))) {
+            EXPECT_TRUE(r.out.contains(QStringLiteral("2 rows: 0 ok, 2 failed"))) << qPrintable(r.out);
+            for (const char* picture : {"a", "b"})
+                EXPECT_TRUE(r.LineFor(QString::fromLatin1(picture)).contains(b.mentions)) << qPrintable(r.out);
+        } else {
+            EXPECT_TRUE(r.err.contains(b.mentions)) << qPrintable(r.err);
+        }
+        EXPECT_FALSE(QFileInfo::exists(Out(QStringLiteral("a"))));
+        const QString left = WaitUntilNothingLeft(10000);
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
+    }
+}
+
+TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
+    const QString list = WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("a")}});
+    const QString garbage = dir.path() + QStringLiteral("/garbage.csv");
+    {
+        QFile f(garbage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\0\0\xff\xfe", 4));  // the text ends at the first NUL: no rows
+    }
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QString message;
+    };
+    const QList<Case> cases = {
+        {{dir.path(), QStringLiteral("-o"), folder}, 1, QStringLiteral("kann nicht geöffnet werden")},
+        {{garbage, QStringLiteral("-o"), folder}, 1, QStringLiteral("Keine Einträge vorhanden")},
+        {{list, QStringLiteral("-o"), QString()}, 1, QStringLiteral("cannot be made")},
+        {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 1, QStringLiteral("cannot be made")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")}, 2,
+         QStringLiteral("--timeout")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("soon")}, 2,
+         QStringLiteral("--timeout")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("9")}, 2, QStringLiteral("--jobs")},
+        {{list, list, QStringLiteral("-o"), folder}, 2, QStringLiteral("exactly one list file")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const CliResult r = RunCli(c.args);
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(r.err);
+        EXPECT_TRUE(r.err.contains(c.message)) << qPrintable(r.err);
+        EXPECT_TRUE(r.out.isEmpty()) << qPrintable(r.out);
+    }
+    // A list on standard input holding only NUL bytes and line breaks has no rows either.
+    const CliResult stdinList = RunCli({QStringLiteral("-"), QStringLiteral("-o"), folder},
+                                       QProcessEnvironment::systemEnvironment(), QByteArray("\0\r\n", 3));
+    EXPECT_EQ(stdinList.exitCode, 1);
+    EXPECT_TRUE(stdinList.err.contains(QStringLiteral("Keine Einträge vorhanden"))) << qPrintable(stdinList.err);
+}
+
+}  // namespace

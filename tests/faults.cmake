@@ -1,0 +1,6 @@
+# Faults injected into whole batch runs (window and bildoro-batch) with the real Chromium, and bad input of
+# every kind the user can give.
+bildoro_test(fault_injection_test GUI SOURCES fault_injection_test.cpp leftover_check.h fake_dialogs.h
+             LIBS bildoro_app bildoro_test_http TIMEOUT 900 LABELS browser)
+bildoro_test(bad_input_test GUI SOURCES bad_input_test.cpp leftover_check.h fake_dialogs.h
+             LIBS bildoro_app bildoro_test_http TIMEOUT 600 LABELS browser)
