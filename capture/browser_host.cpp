@@ -351,27 +351,49 @@ QByteArray TBrowserHost::CaptureViewPng() {
         throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
     if (m_setupRunning) client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
     if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
-    const QString session = m_sessionId;
     if (m_viewport != QSize(m_width, m_height)) {
         m_viewport = QSize(m_width, m_height);
-        client->Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                     {{QStringLiteral("width"), m_width},
-                      {QStringLiteral("height"), m_height},
-                      {QStringLiteral("deviceScaleFactor"), 1},
-                      {QStringLiteral("mobile"), false},
-                      {QStringLiteral("screenWidth"), m_width},
-                      {QStringLiteral("screenHeight"), m_height}},
-                     session, kCaptureTimeoutMs);
+        CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                   {{QStringLiteral("width"), m_width},
+                    {QStringLiteral("height"), m_height},
+                    {QStringLiteral("deviceScaleFactor"), 1},
+                    {QStringLiteral("mobile"), false},
+                    {QStringLiteral("screenWidth"), m_width},
+                    {QStringLiteral("screenHeight"), m_height}});
     }
-    const QJsonObject shot = client->Call(QStringLiteral("Page.captureScreenshot"),
-                                          {{QStringLiteral("format"), QStringLiteral("png")},
-                                           {QStringLiteral("fromSurface"), true},
-                                           {QStringLiteral("captureBeyondViewport"), false},
-                                           {QStringLiteral("optimizeForSpeed"), true}},
-                                          session, kCaptureTimeoutMs);
+    const QJsonObject shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"),
+                                        {{QStringLiteral("format"), QStringLiteral("png")},
+                                         {QStringLiteral("fromSurface"), true},
+                                         {QStringLiteral("captureBeyondViewport"), false},
+                                         {QStringLiteral("optimizeForSpeed"), true}});
     const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
     if (png.isEmpty()) throw TBrowserError(QStringLiteral("Chromium sent an empty screenshot"));
     return png;
+}
+
+QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
+                                     const QJsonObject& params) {
+    const QString session = m_sessionId;
+    struct Reply {
+        bool done = false;
+        QJsonObject result;
+        QString error;
+    };
+    auto reply = std::make_shared<Reply>();  // outlives this call if the answer comes after all
+    client->Send(method, params, session, this, [reply](const QJsonObject& result, const QString& error) {
+        reply->done = true;
+        reply->result = result;
+        reply->error = error;
+    });
+    // A page that crashes or is closed meanwhile never answers: the wait ends with it.
+    client->PumpUntil([&] { return reply->done || m_sessionId != session; }, kCaptureTimeoutMs);
+    if (!reply->done) {
+        if (m_sessionId != session)
+            throw TBrowserError(!m_error.isEmpty() ? m_error : QStringLiteral("The page was closed during %1").arg(method));
+        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(kCaptureTimeoutMs));
+    }
+    if (!reply->error.isEmpty()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply->error));
+    return reply->result;
 }
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,

@@ -91,6 +91,10 @@ class TBrowserHost : public QObject {
     void Fail(const QString& message);
     void DropPage(bool closeTarget);
     void BrowserDied(const QString& reason);
+    // Sends a command to the page and waits for its answer without running the event loop (up to 20 s), also
+    // ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or no answer.
+    QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
+                           const QJsonObject& params);
 
     int m_width = 1024;
     int m_height = 768;

@@ -3,12 +3,15 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+#include <fcntl.h>
+#include <unistd.h>
 
 // jpeglib.h expects size_t and FILE to be declared before it.
 #include <jerror.h>
@@ -420,17 +423,29 @@ QByteArray TJpegImage::SaveToData() const {
 
 void TJpegImage::SaveToFile(const QString& fileName) const {
     const QByteArray data = SaveToData();
-    QFile file(fileName);
+    const QByteArray path = QFile::encodeName(fileName);
     const std::string name = fileName.toStdString();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw std::runtime_error("Cannot create \"" + name + "\": " + file.errorString().toStdString());
+    // Plain system calls, so that the reason of a failed write is the system's (QFile reports a short
+    // write as an unknown error).
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw std::runtime_error("Cannot create \"" + name + "\": " + std::strerror(errno));
+    const char* next = data.constData();
+    size_t left = static_cast<size_t>(data.size());
+    int error = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, next, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            break;
+        }
+        next += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) return;
     // A picture that could not be written whole is removed: a half-written JPEG looks like a picture but
     // is none (a full disk, a file size limit).
-    const bool written = file.write(data) == data.size();
-    QString reason = file.errorString();
-    file.close();
-    if (written && file.error() == QFileDevice::NoError) return;
-    if (written) reason = file.errorString();
-    file.remove();
-    throw std::runtime_error("Cannot write \"" + name + "\": " + reason.toStdString());
+    ::unlink(path.constData());
+    throw std::runtime_error("Cannot write \"" + name + "\": " + std::strerror(error));
 }

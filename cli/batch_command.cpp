@@ -66,9 +66,12 @@ private:
         while (m_next < int(m_rows.size())) {
             s->row = m_next++;
             try {
-                s->loading = true;
+                // Not yet loading: a navigation that fails at once also signals its failure before it throws,
+                // and the row must be reported once, here.
+                s->loading = false;
                 s->clock.start();
                 s->host->Navigate(m_rows[s->row].url);
+                s->loading = true;
                 s->timer.start(int(m_options.timeoutSeconds * 1000));
                 // A page may already read complete here (for example a browser error page).
                 QTimer::singleShot(0, this, [this, s, row = s->row] {
@@ -217,7 +220,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                      "PATH; set BILDORO_CHROMIUM to use another)\n");
         return 1;
     }
-    if (!QFileInfo(chromium).isExecutable()) {
+    if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable()) {
         std::fprintf(err, "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
                      chromium.toUtf8().constData());
         return 1;

@@ -65,11 +65,20 @@ QList<BrokenBrowser> BrokenBrowsers(const QString& dir) {
     const QString quits = script(QStringLiteral("quits"), "exit 0", rw | QFileDevice::ExeOwner);
     const QString fails = script(QStringLiteral("fails"), "echo broken >&2; exit 7", rw | QFileDevice::ExeOwner);
     const QString plain = script(QStringLiteral("plain"), "exec chromium \"$@\"", rw);
+    const QString garbage = dir + QStringLiteral("/garbage");
+    {
+        QFile f(garbage);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("\x7f\x01\x02 no program", 14));
+        f.close();
+        f.setPermissions(rw | QFileDevice::ExeOwner);
+    }
     return {
         {"a program that fails at once", QStringLiteral("/bin/false"), QStringLiteral("Chromium")},
         {"a script that quits at once", quits, QStringLiteral("Chromium")},
         {"a script that fails at once", fails, QStringLiteral("Chromium")},
         {"a file that is not executable", plain, plain},
+        {"an executable file that is no program", garbage, garbage},
         {"a path that does not exist", dir + QStringLiteral("/none/chromium"), dir + QStringLiteral("/none/chromium")},
         {"a folder", dir, dir},
     };

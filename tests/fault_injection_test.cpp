@@ -124,13 +124,6 @@ QStringList BadFiles(const QString& folder) {
 
 void KillBrowsers() { EXPECT_GT(KillAll(BrowserProcesses()), 0) << "no browser to kill"; }
 
-// Sleeps in the event loop for ms.
-void Pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // Kills from another thread: during a capture the program runs no event loop, so a timer of ours would wait.
 class Killer {
 public:
@@ -200,7 +193,7 @@ protected:
             failed = m.captured(1).toInt();
             EXPECT_EQ(m.captured(2).toInt(), form->RowCount());
         }
-        int thumbnails = 0;
+        int thumbnails = removedThumbnails;
         for (int i = 0; i < form->RowCount(); ++i) thumbnails += IsThumbnail(Out(i));
         EXPECT_GE(thumbnails + failed, form->RowCount())
             << "rows neither finished nor reported failed\n" << qPrintable(message);
@@ -220,6 +213,7 @@ protected:
     std::unique_ptr<TForm1> form;
     Killer killer;
     QString message;
+    int removedThumbnails = 0;  // finished thumbnails that the test itself removed during the run
 };
 
 TEST_F(WindowFaults, BrowserKilledWhileLoadingAsCaptureStartsAndDuringCapture) {
@@ -267,10 +261,12 @@ TEST_F(WindowFaults, BrowserKilledAtRandomMoments) {
     runOver = true;
     randomKiller.join();
     const int failed = Check();
-    if (kills > 0) EXPECT_GE(failed, 1) << "a kill during the run fails at least the row it hit";
+    if (kills > 0) {
+        EXPECT_GE(failed, 1) << "a kill during the run fails at least the row it hit";
+    }
 }
 
-TEST_F(WindowFaults, RendererKilledAndCrashingPageFailOnlyTheirRows) {
+TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) {
     QStringList rows = PlainRows();
     rows[4] = QStringLiteral("/slow?row=4");
     rows[12] = QStringLiteral("chrome://crash");
@@ -287,8 +283,12 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailOnlyTheirRows) {
     EXPECT_GT(renderersKilled, 0);
     EXPECT_GE(failed, 2);
     EXPECT_TRUE(Listed(4)) << qPrintable(message);
-    EXPECT_TRUE(Listed(20)) << qPrintable(message);
-    for (int i : {5, 13, 21, 29}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
+    // The capture that waited for the crashed page ends with the crash, not after its 20 s bound.
+    const qsizetype row20 = message.indexOf(u'\n' + Url(20) + QStringLiteral(" – "));
+    EXPECT_TRUE(row20 >= 0 && message.mid(row20).section(u'\n', 1, 1).contains(QStringLiteral("crashed")))
+        << qPrintable(message);
+    // A page opened right after the kill may land in the dying renderer and crash too; later rows are whole.
+    for (int i : {7, 13, 21, 29}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
 }
 
 TEST_F(WindowFaults, PagesThatNeverCompleteAreCapturedAfterTheBound) {
@@ -306,9 +306,12 @@ TEST_F(WindowFaults, PagesThatNeverCompleteAreCapturedAfterTheBound) {
 TEST_F(WindowFaults, OutputFolderRemovedMidRunFailsTheRestWithTheirPaths) {
     AddRows(PlainRows());
     QObject::connect(form->WB1, &TBrowserHost::BeforeNavigate2, form.get(), [&](const QString& url) {
-        if (url == Url(10)) QDir(out.path()).removeRecursively();
+        if (url != Url(10)) return;
+        for (int i = 0; i < 10; ++i) removedThumbnails += IsThumbnail(Out(i));
+        QDir(out.path()).removeRecursively();
     });
     const int failed = RunAndCheck();
+    EXPECT_EQ(removedThumbnails, 10);
     EXPECT_EQ(failed, 20) << qPrintable(message);
     EXPECT_FALSE(QFileInfo::exists(out.path())) << "nothing recreates the folder";
     EXPECT_TRUE(message.contains(Out(10))) << "the reason names the picture it could not write\n"
@@ -437,7 +440,9 @@ public:
             }
         }
         EXPECT_EQ(BadFiles(folder), QStringList());
-        if (!movedFolder.isEmpty()) EXPECT_EQ(BadFiles(movedFolder), QStringList());
+        if (!movedFolder.isEmpty()) {
+            EXPECT_EQ(BadFiles(movedFolder), QStringList());
+        }
         const QString left = WaitUntilNothingLeft(10000);
         EXPECT_TRUE(left.isEmpty()) << "after bildoro-batch ended:\n" << qPrintable(left);
     }
@@ -556,10 +561,12 @@ TEST_F(CliFaults, BrowserKilledAtRandomMoments) {
     };
     run.Run(Args(list));
     run.ExpectSound(kRows, folder);
-    if (kills > 0) EXPECT_GE(run.failedLines, 1);
+    if (kills > 0) {
+        EXPECT_GE(run.failedLines, 1);
+    }
 }
 
-TEST_F(CliFaults, RendererKilledAndCrashingPageFailOnlyTheirRows) {
+TEST_F(CliFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) {
     QStringList rows = PlainRows().mid(0, 16);
     rows[4] = QStringLiteral("/slow?row=4");
     rows[9] = QStringLiteral("chrome://crash");
@@ -600,7 +607,9 @@ TEST_F(CliFaults, OutputFolderMovedAwayMidRun) {
     const QString moved = dir.path() + QStringLiteral("/moved");
     CliRun run;
     run.onLine = [&](const QString&, int count) {
-        if (count == 8) ASSERT_TRUE(QDir().rename(folder, moved));
+        if (count == 8) {
+            ASSERT_TRUE(QDir().rename(folder, moved));
+        }
     };
     run.Run(Args(list));
     run.ExpectSound(kRows, folder, moved);
@@ -633,7 +642,9 @@ TEST_F(CliFaults, FileSizeLimitFailsTheCaptureWritesCleanly) {
     run.ExpectSound(rows.size(), folder);
     EXPECT_GE(run.failedLines, rows.size() - 3) << qPrintable(run.stdOut + run.stdErr);
     for (const auto& [row, result] : run.rows)
-        if (!result.ok) EXPECT_TRUE(result.line.contains(QStringLiteral("File too large"))) << qPrintable(result.line);
+        if (!result.ok) {
+            EXPECT_TRUE(result.line.contains(QStringLiteral("File too large"))) << qPrintable(result.line);
+        }
 }
 
 }  // namespace
