@@ -7,6 +7,7 @@
 #include "jpeg_image.h"
 #include "leftover_check.h"
 #include "local_http_server.h"
+#include "picture_samples.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -21,16 +22,6 @@ using namespace leftovers;
 [[maybe_unused]] ::testing::Environment* const g_tmpEnv =
     ::testing::AddGlobalTestEnvironment(new PrivateTmpEnvironment);
 
-QSize DecodedSize(const QString& file) {
-    try {
-        TJpegImage jpeg;
-        jpeg.LoadFromFile(file);
-        const TBitmap24 bitmap = jpeg.ToBitmap();
-        return {bitmap.Width(), bitmap.Height()};
-    } catch (...) {
-        return {};
-    }
-}
 
 QStringList TemporaryFiles(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden);

@@ -9,6 +9,7 @@
 #include "jpeg_image.h"
 #include "leftover_check.h"
 #include "local_http_server.h"
+#include "picture_samples.h"
 
 #include <QBuffer>
 #include <QEventLoop>
@@ -95,17 +96,6 @@ QStringList PlainRows() {
 
 QString PictureName(int row) { return QStringLiteral("r%1").arg(row, 2, 10, QLatin1Char('0')); }
 
-// Size of the decoded picture; an invalid size when the file is missing or not an intact JPEG.
-QSize DecodedSize(const QString& file) {
-    try {
-        TJpegImage jpeg;
-        jpeg.LoadFromFile(file);
-        const TBitmap24 bitmap = jpeg.ToBitmap();
-        return {bitmap.Width(), bitmap.Height()};
-    } catch (...) {
-        return {};
-    }
-}
 
 bool IsThumbnail(const QString& file) { return DecodedSize(file) == QSize(320, 240); }
 

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "bitmap24.h"
+#include "jpeg_image.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 
@@ -41,6 +43,18 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw std::runtime_error("test setup: cannot write " + path.toStdString());
+}
+
+// Size of the decoded picture; an invalid size when the file is missing or not an intact JPEG.
+inline QSize DecodedSize(const QString& file) {
+    try {
+        TJpegImage jpeg;
+        jpeg.LoadFromFile(file);
+        const TBitmap24 bitmap = jpeg.ToBitmap();
+        return {bitmap.Width(), bitmap.Height()};
+    } catch (...) {
+        return {};
+    }
 }
 
 inline QByteArray ReadBytes(const QString& path) {
