@@ -6,6 +6,7 @@
 #include "gauge.h"
 #include "icons.h"
 #include "preview_image.h"
+#include "run_engine.h"
 #include "settings_rules.h"
 #include "updown.h"
 
@@ -322,6 +323,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
     // Closing ends the program at once, also in the middle of a run: the run stops after its current wait.
     m_abortRun = true;
+    if (m_engine) m_engine->Stop();
     QMainWindow::closeEvent(event);
 }
 

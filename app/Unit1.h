@@ -28,6 +28,7 @@ class TForm2;
 class TPreviewImage;
 class TDialogs;
 class TGauge;
+class TRunEngine;
 class TUpDown;
 
 // A row that failed in a batch run, for the completion message.
@@ -158,5 +159,6 @@ private:
     bool m_centred = false;
     bool m_running = false;
     bool m_abortRun = false;
+    TRunEngine* m_engine = nullptr;  // the run under way, if any
     int m_pageTimeoutMs = 30000;
 };

@@ -5,6 +5,7 @@
 #include "gauge.h"
 #include "preview_image.h"
 #include "row_pipeline.h"
+#include "run_engine.h"
 #include "Unit2.h"
 
 #include <QApplication>
@@ -52,6 +53,53 @@ void TForm1::SetRunning(bool running) {
                                         : QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
 }
 
+namespace {
+
+// The window's side of a run: status texts before each row, the settings of its fields at the moment of use,
+// the preview and the gauge after each row, and the list of failures for the completion message.
+class WindowRun : public TRunClient {
+public:
+    WindowRun(TForm1& form, const bool& abort, std::vector<FailedRow>& failures)
+        : m_form(form), m_abort(abort), m_failures(failures) {}
+
+    QString BeginRow(int i) override {
+        const QString url = m_form.Row(i).url;
+        m_form.SetStatusText(1, QStringLiteral("Scanne Seite: ") + url);
+        m_form.SetStatusText(0, QStringLiteral("Bearbeite %1 von %2").arg(i).arg(m_form.RowCount() - 1));
+        return url;
+    }
+
+    RowSettings SettingsOf(int i) override {
+        TForm1& f = m_form;
+        return {[&f] { return f.sDirectoryEdit1->text(); }, [&f, i] { return f.Row(i).picture; },
+                [&f] { return f.edbreit->text(); }};
+    }
+
+    void EndRow(int i, const QString& url, const RowResult& r) override {
+        RowResult result = r;
+        // A capture that failed still shows the picture of that name, as the view always did.
+        if (result.ok || result.stage == RowStage::Capture) {
+            try {
+                m_form.ImagePreview1->LoadPictureFile(
+                    OutputPicturePath(m_form.sDirectoryEdit1->text(), m_form.Row(i).picture));
+                m_form.sGauge1->SetProgress(i);
+            } catch (const std::exception& e) {
+                result.Fail(RowStage::Preview, QString::fromUtf8(e.what()));
+            }
+        }
+        if (!result.ok) m_failures.push_back({url, result.reason});
+    }
+
+    bool Stopping() const override { return m_abort; }
+
+private:
+    TForm1& m_form;
+    const bool& m_abort;
+    std::vector<FailedRow>& m_failures;
+};
+
+}  // namespace
+
 void TForm1::sBitBtn3Click() {
     if (m_running) return;
     if (RowCount() == 0) {
@@ -65,35 +113,11 @@ void TForm1::sBitBtn3Click() {
         sGauge1->SetMaxValue(n - 1);
         HourglassCursor hourglass;
         SetRunning(true);
-        for (int i = 0; i < n && !m_abortRun; ++i) {
-            QString url;
-            RowResult result;
-            try {
-                url = Row(i).url;
-                SetStatusText(1, QStringLiteral("Scanne Seite: ") + url);
-                SetStatusText(0, QStringLiteral("Bearbeite %1 von %2").arg(i).arg(RowCount() - 1));
-                WB1->Navigate(url);
-                result.timedOut = !WaitUntilComplete(*WB1, m_pageTimeoutMs);
-                if (m_abortRun) break;
-                const RowSettings settings{[this] { return sDirectoryEdit1->text(); },
-                                           [this, i] { return Row(i).picture; }, [this] { return edbreit->text(); }};
-                const bool timedOut = result.timedOut;
-                result = CaptureAndReduce(*WB1, settings);
-                result.timedOut = timedOut;
-                if (result.ok || result.stage == RowStage::Capture) {
-                    const QString path = OutputPicturePath(sDirectoryEdit1->text(), Row(i).picture);
-                    try {
-                        ImagePreview1->LoadPictureFile(path);
-                        sGauge1->SetProgress(i);
-                    } catch (const std::exception& e) {
-                        result.Fail(RowStage::Preview, QString::fromUtf8(e.what()));
-                    }
-                }
-            } catch (const std::exception& e) {
-                result.Fail(RowStage::Load, QString::fromUtf8(e.what()));
-            }
-            if (!result.ok) failures.push_back({url, result.reason});
-        }
+        TRunEngine engine({WB1}, m_pageTimeoutMs);
+        WindowRun run(*this, m_abortRun, failures);
+        m_engine = &engine;
+        engine.Run(n, run);
+        m_engine = nullptr;
         SetStatusText(0, QString());
         SetStatusText(1, QString());
         SetRunning(false);

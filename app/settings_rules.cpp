@@ -13,15 +13,6 @@ qint64 HeightForWidth(qint64 width) {
     return h;
 }
 
-std::optional<QSize> ResolutionOfEntry(int index) {
-    switch (index) {
-        case 0: return QSize(1280, 990);
-        case 1: return QSize(1024, 768);
-        case 2: return QSize(800, 600);
-        default: return std::nullopt;
-    }
-}
-
 int GaugePercent(int progress, int maximum) {
     if (maximum == 0) return 0;
     return int(qint64(progress) * 100 / maximum);

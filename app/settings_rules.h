@@ -5,13 +5,11 @@
 #include <QString>
 #include <optional>
 
+#include "capture_size.h"
 #include "int_text.h"
 
 // Thumbnail height shown for a width: 4w/5 rounded to the nearest integer (320 -> 256, 7 -> 6, -5 -> -4).
 qint64 HeightForWidth(qint64 width);
-
-// Capture size of a resolution entry (0: 1280 x 990, 1: 1024 x 768, 2: 800 x 600); nothing for other indexes.
-std::optional<QSize> ResolutionOfEntry(int index);
 
 // Percentage the progress gauge shows: integer part of 100 x progress / maximum, 0 when the maximum is 0.
 int GaugePercent(int progress, int maximum);

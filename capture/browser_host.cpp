@@ -16,6 +16,12 @@
 namespace {
 
 constexpr int kCaptureTimeoutMs = 20000;
+// A screenshot is asked for twice at most, each time with this bound.
+constexpr int kCaptureAttemptMs = 8000;
+// How long opening a page may take before the browser is suspected of no longer answering.
+constexpr int kSetupBoundMs = 10000;
+// How long a browser that is asked whether it still works may take to answer.
+constexpr int kBrowserCheckMs = 3000;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
 constexpr int kStatusTimeoutMs = 2000;
 
@@ -48,7 +54,7 @@ qint64 TBrowserHost::BrowserProcessId() const {
 }
 
 int TBrowserHost::ReadyState() const {
-    if (!m_error.isEmpty()) throw TBrowserError(m_error);
+    if (!m_nav.error.isEmpty()) throw TBrowserError(m_nav.error);
     return m_state;
 }
 
@@ -59,8 +65,8 @@ void TBrowserHost::SetState(int state) {
 }
 
 void TBrowserHost::Fail(const QString& message) {
-    if (!m_error.isEmpty()) return;
-    m_error = message;
+    if (!m_nav.error.isEmpty()) return;
+    m_nav.error = message;
     Q_EMIT ReadyStateChanged();
 }
 
@@ -89,22 +95,16 @@ void TBrowserHost::EnsureBrowser() {
 
 void TBrowserHost::Navigate(const QString& url) {
     ++m_generation;
-    m_url = url;
-    m_error.clear();
-    m_navigateAnswered = false;
-    m_expectedLoader.clear();
-    m_loadedLoaders.clear();
-    m_finishing = false;
-    m_navError.clear();
-    m_httpStatus = 0;
-    m_topUrl.clear();
+    m_nav = Navigation{};
+    m_nav.url = url;
+    m_pageFaulted = false;
     SetState(1);
     try {
         EnsureBrowser();
         if (!m_sessionId.isEmpty())
             SendNavigate();
         else if (!m_setupRunning)
-            StartPageSetup();  // navigates to m_url once the page is ready
+            StartPageSetup();  // navigates to m_nav.url once the page is ready
     } catch (const TBrowserError& e) {
         Fail(QString::fromStdString(e.what()));
         throw;
@@ -119,6 +119,13 @@ void TBrowserHost::StartPageSetup() {
         m_setupRunning = false;
         Fail(QStringLiteral("Chromium could not open a page (%1): %2").arg(step, error));
     };
+    // A browser that does not even open a page within the bound is asked whether it still works.
+    QTimer::singleShot(kSetupBoundMs, this, [this, token, failSetup] {
+        if (token != m_setupToken || !m_setupRunning) return;
+        m_pageFaulted = true;
+        failSetup(QStringLiteral("Target.createTarget"),
+                  QStringLiteral("no answer within %1 ms").arg(kSetupBoundMs));
+    });
     Post(QStringLiteral("Target.createTarget"),
          {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
          [this, token, failSetup](const QJsonObject& created, const QString& error) {
@@ -138,7 +145,7 @@ void TBrowserHost::StartPageSetup() {
                           ConfigureSession(m_sessionId, true);
                           m_viewport = QSize();
                           m_setupRunning = false;
-                          if (m_state != 0 && m_state != 4 && m_error.isEmpty() && !m_navigateAnswered)
+                          if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
                               SendNavigate();
                       });
                   });
@@ -179,17 +186,18 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     }
 }
 
+QJsonObject TBrowserHost::ViewportParams() const {
+    // Without the screen size, scripts read the screen as 800 x 600 whatever the view.
+    return {{QStringLiteral("width"), m_width},         {QStringLiteral("height"), m_height},
+            {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), false},
+            {QStringLiteral("screenWidth"), m_width}, {QStringLiteral("screenHeight"), m_height}};
+}
+
 void TBrowserHost::SendViewport() {
     const QSize size(m_width, m_height);
     const int token = m_setupToken;
-    Post(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-         {{QStringLiteral("width"), m_width},
-          {QStringLiteral("height"), m_height},
-          {QStringLiteral("deviceScaleFactor"), 1},
-          {QStringLiteral("mobile"), false},
-          {QStringLiteral("screenWidth"), m_width},
-          {QStringLiteral("screenHeight"), m_height}},
-         m_sessionId, [this, token, size](const QJsonObject&, const QString& error) {
+    Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId,
+         [this, token, size](const QJsonObject&, const QString& error) {
              if (token != m_setupToken || error.isEmpty()) return;
              Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
                       .arg(size.width())
@@ -202,22 +210,22 @@ void TBrowserHost::SendViewport() {
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     const int generation = m_generation;
-    Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_url}}, m_sessionId,
+    Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
          [this, generation](const QJsonObject& result, const QString& error) {
              if (generation != m_generation) return;
              if (!error.isEmpty()) {
-                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_url, error));
+                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error));
                  return;
              }
-             m_navigateAnswered = true;
-             m_navError = Str(result, "errorText");
-             m_expectedLoader = Str(result, "loaderId");
+             m_nav.navigateAnswered = true;
+             m_nav.navError = Str(result, "errorText");
+             m_nav.expectedLoader = Str(result, "loaderId");
              const bool download = result.value(QStringLiteral("isDownload")).toBool();
-             if (download && m_navError.isEmpty()) m_navError = QStringLiteral("download (not shown)");
+             if (download) m_nav.navError = QStringLiteral("download, not a page");
              // No new document comes: a jump within the page, a download, or a load that was cut
              // off.
-             if (m_expectedLoader.isEmpty() || download || m_navError == QLatin1String("net::ERR_ABORTED") ||
-                 m_loadedLoaders.contains(m_expectedLoader))
+             if (m_nav.expectedLoader.isEmpty() || download || m_nav.navError == QLatin1String("net::ERR_ABORTED") ||
+                 m_nav.loadedLoaders.contains(m_nav.expectedLoader))
                  BeginFinish();
          });
 }
@@ -229,12 +237,12 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         const QString name = Str(params, "name");
         const QString loader = Str(params, "loaderId");
         if (name == QLatin1String("load")) {
-            if (!m_navigateAnswered)
-                m_loadedLoaders.insert(loader);
-            else if (loader == m_expectedLoader && m_state != 4)
+            if (!m_nav.navigateAnswered)
+                m_nav.loadedLoaders.insert(loader);
+            else if (loader == m_nav.expectedLoader && m_state != 4)
                 BeginFinish();
         } else if (name == QLatin1String("DOMContentLoaded")) {
-            if (m_navigateAnswered && loader == m_expectedLoader && m_state == 1) SetState(3);
+            if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
@@ -245,15 +253,15 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         if (top && Str(frame, "id") == m_targetId) {
             m_frameUrls.clear();  // a new top document: the frames of the old one are gone
             m_frameUrls.insert(m_targetId, url);
-            m_topUrl = url;
+            m_nav.topUrl = url;
             // The top document was replaced by another one (a script or refresh moved on): that one counts
             // now.
             const QString loader = Str(frame, "loaderId");
-            if (m_navigateAnswered && m_error.isEmpty() && !loader.isEmpty() && loader != m_expectedLoader) {
+            if (m_nav.navigateAnswered && m_nav.error.isEmpty() && !loader.isEmpty() && loader != m_nav.expectedLoader) {
                 ++m_generation;  // a status query of the replaced document no longer finishes anything
-                m_expectedLoader = loader;
-                m_finishing = false;
-                m_httpStatus = 0;
+                m_nav.expectedLoader = loader;
+                m_nav.finishing = false;
+                m_nav.httpStatus = 0;
                 SetState(1);
             }
         }
@@ -280,29 +288,29 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
     } else if (method == QLatin1String("Target.detachedFromTarget")) {
         const QString detached = Str(params, "sessionId");
         if (detached == m_sessionId) {
-            const QString url = m_url;
+            const QString url = m_nav.url;
             DropPage(false);
             Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
-        const QString url = m_url;
+        const QString url = m_nav.url;
         DropPage(true);
         Fail(QStringLiteral("The page crashed in Chromium while showing \"%1\"").arg(url));
     }
 }
 
 void TBrowserHost::BeginFinish() {
-    if (m_finishing || m_state == 4) return;
-    m_finishing = true;
+    if (m_nav.finishing || m_state == 4) return;
+    m_nav.finishing = true;
     const int generation = m_generation;
     auto finish = [this, generation](int status) {
-        if (generation != m_generation || m_state == 4 || !m_error.isEmpty()) return;
-        m_httpStatus = status;
-        m_finishing = false;
+        if (generation != m_generation || m_state == 4 || !m_nav.error.isEmpty()) return;
+        m_nav.httpStatus = status;
+        m_nav.finishing = false;
         m_state = 4;
-        Q_EMIT DocumentComplete(m_topUrl.isEmpty() ? m_url : m_topUrl);
+        Q_EMIT DocumentComplete(m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl);
         Q_EMIT ReadyStateChanged();
     };
     Post(QStringLiteral("Runtime.evaluate"),
@@ -316,7 +324,38 @@ void TBrowserHost::BeginFinish() {
 }
 
 void TBrowserHost::StopLoading() {
-    if (!m_sessionId.isEmpty()) Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+    if (m_sessionId.isEmpty()) return;
+    Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+}
+
+bool TBrowserHost::EnsureAnswering(int boundMs) {
+    std::shared_ptr<TDevToolsClient> client = m_client;
+    if (!client || !client->IsAlive() || m_sessionId.isEmpty()) return false;
+    const QJsonObject probe{{QStringLiteral("expression"), QStringLiteral("0")}};
+    PageReply reply;
+    // Any answer will do: the page's main thread is free.
+    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, boundMs, &reply)) return true;
+    if (reply.closed) return false;
+    // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page goes
+    // on as far as it can.
+    Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, boundMs, &reply)) return true;
+    m_pageFaulted = true;
+    return false;
+}
+
+void TBrowserHost::ReplacePage() {
+    std::shared_ptr<TDevToolsClient> client = m_client;
+    m_pageFaulted = false;
+    if (!client || !client->IsAlive()) return;
+    try {
+        // A browser that still answers only loses this page; one that does not is ended.
+        client->Call(QStringLiteral("Browser.getVersion"), {}, {}, kBrowserCheckMs);
+    } catch (const TBrowserError& e) {
+        client->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    DropPage(true);
 }
 
 void TBrowserHost::DropPage(bool closeTarget) {
@@ -336,7 +375,7 @@ void TBrowserHost::DropPage(bool closeTarget) {
 }
 
 void TBrowserHost::BrowserDied(const QString& reason) {
-    const QString url = m_url;
+    const QString url = m_nav.url;
     DropPage(false);
     if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
     m_client.reset();  // the next Navigate starts a new browser
@@ -353,47 +392,62 @@ QByteArray TBrowserHost::CaptureViewPng() {
     if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
     if (m_viewport != QSize(m_width, m_height)) {
         m_viewport = QSize(m_width, m_height);
-        CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                   {{QStringLiteral("width"), m_width},
-                    {QStringLiteral("height"), m_height},
-                    {QStringLiteral("deviceScaleFactor"), 1},
-                    {QStringLiteral("mobile"), false},
-                    {QStringLiteral("screenWidth"), m_width},
-                    {QStringLiteral("screenHeight"), m_height}});
+        CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(),
+                   kCaptureTimeoutMs);
     }
-    const QJsonObject shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"),
-                                        {{QStringLiteral("format"), QStringLiteral("png")},
-                                         {QStringLiteral("fromSurface"), true},
-                                         {QStringLiteral("captureBeyondViewport"), false},
-                                         {QStringLiteral("optimizeForSpeed"), true}});
+    const QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
+                             {QStringLiteral("fromSurface"), true},
+                             {QStringLiteral("captureBeyondViewport"), false},
+                             {QStringLiteral("optimizeForSpeed"), true}};
+    QJsonObject shot;
+    const bool faultedBefore = m_pageFaulted;
+    try {
+        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
+    } catch (const TBrowserError&) {
+        // A page that replaces its document meanwhile (a refresh without end) loses the request with the old
+        // document: stopped, it is asked once more.
+        if (m_sessionId.isEmpty() || !client->IsAlive()) throw;
+        Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
+        m_pageFaulted = faultedBefore;
+    }
     const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
     if (png.isEmpty()) throw TBrowserError(QStringLiteral("Chromium sent an empty screenshot"));
     return png;
 }
 
-QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
-                                     const QJsonObject& params) {
+bool TBrowserHost::AskPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
+                           const QJsonObject& params, int timeoutMs, PageReply* reply) {
     const QString session = m_sessionId;
-    struct Reply {
-        bool done = false;
-        QJsonObject result;
-        QString error;
-    };
-    auto reply = std::make_shared<Reply>();  // outlives this call if the answer comes after all
-    client->Send(method, params, session, this, [reply](const QJsonObject& result, const QString& error) {
-        reply->done = true;
-        reply->result = result;
-        reply->error = error;
+    auto answer = std::make_shared<PageReply>();  // outlives this call if the answer comes after all
+    client->Send(method, params, session, this, [answer](const QJsonObject& result, const QString& error) {
+        answer->done = true;
+        answer->result = result;
+        answer->error = error;
     });
     // A page that crashes or is closed meanwhile never answers: the wait ends with it.
-    client->PumpUntil([&] { return reply->done || m_sessionId != session; }, kCaptureTimeoutMs);
-    if (!reply->done) {
-        if (m_sessionId != session)
-            throw TBrowserError(!m_error.isEmpty() ? m_error : QStringLiteral("The page was closed during %1").arg(method));
-        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(kCaptureTimeoutMs));
+    client->PumpUntil([&] { return answer->done || m_sessionId != session; }, timeoutMs);
+    *reply = *answer;
+    reply->closed = !answer->done && m_sessionId != session;
+    return answer->done;
+}
+
+QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
+                                     const QJsonObject& params, int timeoutMs) {
+    PageReply reply;
+    if (!AskPage(client, method, params, timeoutMs, &reply)) {
+        m_pageFaulted = true;
+        if (reply.closed)
+            throw TBrowserError(!m_nav.error.isEmpty() ? m_nav.error
+                                                       : QStringLiteral("The page was closed during %1").arg(method));
+        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
     }
-    if (!reply->error.isEmpty()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply->error));
-    return reply->result;
+    if (!reply.error.isEmpty()) {
+        // "Not attached to an active page" and the like: the page is no longer fit for use.
+        m_pageFaulted = true;
+        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply.error));
+    }
+    return reply.result;
 }
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,

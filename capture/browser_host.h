@@ -41,14 +41,28 @@ class TBrowserHost : public QObject {
     int ReadyState() const;
     // Stops loading the current page; what has arrived stays in view. ReadyState stays as it is.
     void StopLoading();
+    // True once the browser has answered the latest navigation: with a document, an error page, or why no
+    // document came (LastNavigationError). False while nothing came back for the request.
+    bool NavigationAnswered() const { return m_nav.navigateAnswered; }
+
+    // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
+    // that script ended. False when the page still does not answer (it cannot be captured).
+    bool EnsureAnswering(int boundMs);
+    // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
+    // a probe): the page should be replaced before the next row.
+    bool PageFaulted() const { return m_pageFaulted; }
+    // Replaces a page that stopped answering: closes it, so that the next Navigate opens a fresh one; when
+    // the browser itself no longer answers (checked within a few seconds), ends it, so that the next Navigate
+    // starts a new one. Rows of other hosts in a browser that is ended fail with that reason.
+    void ReplacePage();
 
     // Why the latest navigation showed Chromium's error page instead of the document (for example
     // "net::ERR_CONNECTION_REFUSED"); empty when the document arrived (whatever its HTTP status).
-    QString LastNavigationError() const { return m_navError; }
+    QString LastNavigationError() const { return m_nav.navError; }
     // HTTP status of the latest navigation's top document once complete; 0 when there was none.
-    int LastHttpStatus() const { return m_httpStatus; }
+    int LastHttpStatus() const { return m_nav.httpStatus; }
     // The failure that ReadyState() raises, or empty.
-    QString FailureText() const { return m_error; }
+    QString FailureText() const { return m_nav.error; }
 
     // Draws the view's current visible content (the view's size at this moment, device scale 1) into a
     // srcW x srcH bitmap, stretches it without smoothing to dstW x dstH when that differs, and writes it to
@@ -84,6 +98,7 @@ class TBrowserHost : public QObject {
     void StartPageSetup();
     void ConfigureSession(const QString& sessionId, bool topLevel);
     void SendViewport();
+    QJsonObject ViewportParams() const;
     void SendNavigate();
     void HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params);
     void BeginFinish();
@@ -91,10 +106,21 @@ class TBrowserHost : public QObject {
     void Fail(const QString& message);
     void DropPage(bool closeTarget);
     void BrowserDied(const QString& reason);
-    // Sends a command to the page and waits for its answer without running the event loop (up to 20 s), also
-    // ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or no answer.
+    struct PageReply {
+        bool done = false;
+        bool closed = false;  // the page crashed or was closed before it answered
+        QJsonObject result;
+        QString error;
+    };
+    // Sends a command to the page and waits up to timeoutMs for its answer without running the event loop;
+    // true when one came (an error answer too).
+    bool AskPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method, const QJsonObject& params,
+                 int timeoutMs, PageReply* reply);
+    // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
+    // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or no
+    // answer (the page then counts as faulted).
     QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
-                           const QJsonObject& params);
+                           const QJsonObject& params, int timeoutMs);
 
     int m_width = 1024;
     int m_height = 768;
@@ -108,18 +134,22 @@ class TBrowserHost : public QObject {
     int m_setupToken = 0;  // replies for an abandoned page set-up are ignored
     QSize m_viewport;      // the size the page was last given
 
-    // The latest navigation.
-    int m_generation = 0;  // replies and timers of earlier navigations are ignored
-    QString m_url;
+    // The latest navigation; a new one starts from a fresh copy.
+    struct Navigation {
+        QString url;
+        QString error;  // what ReadyState() raises
+        bool navigateAnswered = false;
+        QString expectedLoader;
+        QSet<QString> loadedLoaders;  // loads seen before Page.navigate answered
+        bool finishing = false;
+        QString navError;
+        int httpStatus = 0;
+        QString topUrl;
+    };
+    Navigation m_nav;
     int m_state = 0;
-    QString m_error;
-    bool m_navigateAnswered = false;
-    QString m_expectedLoader;
-    QSet<QString> m_loadedLoaders;  // loads seen before Page.navigate answered
-    bool m_finishing = false;
-    QString m_navError;
-    int m_httpStatus = 0;
-    QString m_topUrl;
+    int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
     QString m_captureError;
+    bool m_pageFaulted = false;
 };

@@ -149,6 +149,12 @@ QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& para
     return reply.value(QStringLiteral("result")).toObject();
 }
 
+void TDevToolsClient::Terminate(const QString& reason) {
+    if (!IsAlive()) return;
+    m_process->Shutdown();
+    HandleExit(reason);
+}
+
 void TDevToolsClient::SetSessionHandler(const QString& sessionId, QObject* context, EventHandler handler) {
     m_sessions.insert(sessionId, SessionHandler{context, context != nullptr, std::move(handler)});
 }

@@ -47,6 +47,9 @@ class TDevToolsClient : public QObject {
     // timeoutMs without a reply.
     QJsonObject Call(const QString& method, const QJsonObject& params, const QString& sessionId,
                      int timeoutMs);
+    // Ends a browser that no longer answers: every pending command is answered with `reason`, Died is
+    // emitted, and the next Shared() starts a new browser. Nothing when the browser has gone already.
+    void Terminate(const QString& reason);
     // Handles pipe traffic without the event loop until done() holds, the browser dies, or timeoutMs passed.
     // Returns done().
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs);

@@ -6,8 +6,6 @@
 #include "thumbnail.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <exception>
 
 QString RowStageName(RowStage stage) {
@@ -24,26 +22,6 @@ QString RowStageName(RowStage stage) {
 
 QString OutputPicturePath(const QString& folder, const QString& picture) {
     return folder + u'/' + picture + QStringLiteral(".jpg");
-}
-
-bool WaitUntilComplete(TBrowserHost& host, int timeoutMs) {
-    // A failed navigation makes ReadyState raise; it is tested through FailureText first, so that no
-    // error leaves a handler inside the event loop.
-    const auto settled = [&] { return !host.FailureText().isEmpty() || host.ReadyState() == 4; };
-    if (!settled()) {
-        QEventLoop loop;
-        QTimer bound;
-        bound.setSingleShot(true);
-        QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&host, &TBrowserHost::ReadyStateChanged, &loop, [&] {
-            if (settled()) loop.quit();
-        });
-        bound.start(timeoutMs);
-        loop.exec();
-    }
-    if (host.ReadyState() == 4) return true;  // raises the navigation's failure, if any
-    host.StopLoading();
-    return false;
 }
 
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {

@@ -36,11 +36,6 @@ QString OutputPicturePath(const QString& folder, const QString& picture);
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;
 
-// Waits until the host reads complete (4) or the bound has passed, sleeping in the event loop, so that
-// events (and the window) are processed meanwhile. True when complete; false when the bound passed, in
-// which case the page's loading has been stopped. A failure of the host (e.g. the browser died) raises.
-bool WaitUntilComplete(TBrowserHost& host, int timeoutMs);
-
 // Settings the row reads at the moment of use (the window's fields may change during the wait).
 struct RowSettings {
     std::function<QString()> outputFolder;

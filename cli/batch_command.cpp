@@ -5,165 +5,66 @@
 #include "chromium_process.h"
 #include "list_file.h"
 #include "row_pipeline.h"
+#include "run_engine.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QEventLoop>
-#include <QTimer>
-#include <deque>
 #include <memory>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Drives the rows through a fixed set of browser pages. Pages load in parallel; capture and reduction run
-// one at a time (they are short and use the one browser anyway), and never re-enter each other.
-class BatchRunner : public QObject {
+// The command line's side of a run: rows from the list file, one result line per row, a progress line on a
+// terminal.
+class CliRun : public TRunClient {
 public:
-    BatchRunner(const BatchOptions& options, std::vector<WebsiteEntry> rows, FILE* out, FILE* err)
+    CliRun(const BatchOptions& options, std::vector<WebsiteEntry> rows, const TRunEngine& engine, FILE* out,
+           FILE* err)
         : m_options(options),
           m_rows(std::move(rows)),
+          m_engine(engine),
           m_out(out),
           m_err(err),
           m_tty(isatty(fileno(err))),
           m_timings(qEnvironmentVariableIsSet("BILDORO_BATCH_TIMINGS")) {}
 
-    // Runs every row; returns the number of failed rows.
-    int Run() {
-        const int jobs = std::max(1, std::min<int>(m_options.jobs, int(m_rows.size())));
-        for (int i = 0; i < jobs; ++i) {
-            auto slot = std::make_unique<Slot>();
-            slot->host = std::make_unique<TBrowserHost>();
-            slot->host->SetWidth(m_options.captureWidth);
-            slot->host->SetHeight(m_options.captureHeight);
-            slot->timer.setSingleShot(true);
-            Slot* s = slot.get();
-            connect(s->host.get(), &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckComplete(s); });
-            connect(&s->timer, &QTimer::timeout, this, [this, s] { PageDone(s, true); });
-            m_slots.push_back(std::move(slot));
-        }
-        for (auto& s : m_slots) StartNext(s.get());
-        if (m_done < int(m_rows.size())) m_loop.exec();
-        ClearProgress();
-        m_slots.clear();  // closes the pages
-        return m_failed;
+    ~CliRun() override { ClearProgress(); }
+
+    int Failed() const { return m_failed; }
+
+    QString BeginRow(int row) override { return m_rows[row].url; }
+
+    RowSettings SettingsOf(int row) override {
+        const BatchOptions& o = m_options;
+        const QString picture = m_rows[row].picture;
+        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; }};
     }
 
-private:
-    struct Slot {
-        std::unique_ptr<TBrowserHost> host;
-        QTimer timer;
-        int row = -1;
-        bool loading = false;
-        QElapsedTimer clock;  // from Navigate to complete, then from complete to the start of the capture
-        double loadMs = 0;
-    };
-
-    void StartNext(Slot* s) {
-        while (m_next < int(m_rows.size())) {
-            s->row = m_next++;
-            try {
-                // Not yet loading: a navigation that fails at once also signals its failure before it throws,
-                // and the row must be reported once, here.
-                s->loading = false;
-                s->clock.start();
-                s->host->Navigate(m_rows[s->row].url);
-                s->loading = true;
-                s->timer.start(int(m_options.timeoutSeconds * 1000));
-                // A page may already read complete here (for example a browser error page).
-                QTimer::singleShot(0, this, [this, s, row = s->row] {
-                    if (s->row == row) CheckComplete(s);
-                });
-                return;
-            } catch (const std::exception& e) {
-                s->loading = false;
-                RowResult r;
-                r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
-                Report(s->row, r);
-            }
-        }
-        s->row = -1;
-        if (m_done == int(m_rows.size())) m_loop.quit();
-    }
-
-    void CheckComplete(Slot* s) {
-        if (!s->loading) return;
-        try {
-            if (s->host->ReadyState() != 4) return;
-        } catch (const std::exception& e) {
-            s->loading = false;
-            s->timer.stop();
-            RowResult r;
-            r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
-            Report(s->row, r);
-            StartNext(s);
-            return;
-        }
-        PageDone(s, false);
-    }
-
-    void PageDone(Slot* s, bool timedOut) {
-        if (!s->loading) return;
-        s->loading = false;
-        s->timer.stop();
-        s->loadMs = s->clock.nsecsElapsed() / 1e6;
-        s->clock.start();
-        m_ready.push_back({s, timedOut});
-        ProcessReady();
-    }
-
-    void ProcessReady() {
-        if (m_capturing) return;
-        m_capturing = true;
-        while (!m_ready.empty()) {
-            const auto [s, timedOut] = m_ready.front();
-            m_ready.pop_front();
-            const WebsiteEntry& row = m_rows[s->row];
-            const double queuedMs = s->clock.nsecsElapsed() / 1e6;
-            RowResult r;
-            try {
-                if (timedOut) s->host->StopLoading();
-                const RowSettings settings{[this] { return m_options.outputFolder; }, [&row] { return row.picture; },
-                                           [this] { return m_options.widthText; }};
-                r = CaptureAndReduce(*s->host, settings);
-            } catch (const std::exception& e) {
-                r.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
-            }
-            r.timedOut = timedOut;
-            if (r.ok && !QFileInfo(OutputPicturePath(m_options.outputFolder, row.picture)).isFile())
-                r.Fail(RowStage::Check, QStringLiteral("Das Bild fehlt nach der Verarbeitung"));
-            if (m_timings)
-                std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
-                             row.url.toUtf8().constData(), s->loadMs, queuedMs, r.captureMs, r.reduceMs);
-            Report(s->row, r);
-            StartNext(s);
-        }
-        m_capturing = false;
-    }
-
-    void Report(int index, const RowResult& r) {
+    void EndRow(int index, const QString& url, const RowResult& r) override {
         ++m_done;
         const WebsiteEntry& row = m_rows[index];
-        const QByteArray url = row.url.toUtf8();
         const QByteArray path = OutputPicturePath(m_options.outputFolder, row.picture).toUtf8();
         ClearProgress();
+        if (m_timings && r.stage != RowStage::Load)
+            std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
+                         url.toUtf8().constData(), m_engine.LastTimings().loadMs, m_engine.LastTimings().queuedMs,
+                         r.captureMs, r.reduceMs);
         if (r.ok) {
-            std::fprintf(m_out, "ok: %s -> %s%s\n", url.constData(), path.constData(),
+            std::fprintf(m_out, "ok: %s -> %s%s\n", url.toUtf8().constData(), path.constData(),
                          r.timedOut ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
                                                      .arg(m_options.timeoutSeconds))
                                     : "");
         } else {
             ++m_failed;
-            std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", url.constData(), path.constData(),
+            std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", url.toUtf8().constData(), path.constData(),
                          r.reason.toUtf8().constData(), RowStageName(r.stage).toUtf8().constData());
         }
         std::fflush(m_out);
         ShowProgress();
     }
 
+private:
     void ShowProgress() {
         if (!m_tty) return;
         std::fprintf(m_err, "\r[%d/%zu] %d failed", m_done, m_rows.size(), m_failed);
@@ -180,19 +81,33 @@ private:
 
     const BatchOptions& m_options;
     std::vector<WebsiteEntry> m_rows;
+    const TRunEngine& m_engine;
     FILE* m_out;
     FILE* m_err;
     bool m_tty;
     bool m_timings;  // BILDORO_BATCH_TIMINGS set: one line per row on the error stream with its stage times
     bool m_progressShown = false;
-    std::vector<std::unique_ptr<Slot>> m_slots;
-    std::deque<std::pair<Slot*, bool>> m_ready;
-    bool m_capturing = false;
-    int m_next = 0;
     int m_done = 0;
     int m_failed = 0;
-    QEventLoop m_loop;
 };
+
+// Runs every row through `jobs` pages of one browser; returns the number of failed rows.
+int RunRows(const BatchOptions& options, std::vector<WebsiteEntry> rows, FILE* out, FILE* err) {
+    const int count = int(rows.size());
+    const int jobs = std::max(1, std::min(options.jobs, count));
+    std::vector<std::unique_ptr<TBrowserHost>> hosts;
+    std::vector<TBrowserHost*> slots;
+    for (int i = 0; i < jobs; ++i) {
+        hosts.push_back(std::make_unique<TBrowserHost>());
+        hosts.back()->SetWidth(options.captureWidth);
+        hosts.back()->SetHeight(options.captureHeight);
+        slots.push_back(hosts.back().get());
+    }
+    TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
+    CliRun run(options, std::move(rows), engine, out, err);
+    engine.Run(count, run);
+    return run.Failed();
+}
 
 }  // namespace
 
@@ -226,8 +141,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         return 1;
     }
     const size_t total = rows.size();
-    BatchRunner runner(options, std::move(rows), out, err);
-    const int failed = runner.Run();
+    const int failed = RunRows(options, std::move(rows), out, err);
     std::fprintf(out, "%zu rows: %zu ok, %d failed\n", total, total - size_t(failed), failed);
     return failed == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // bildoro-batch --dry-run: a user's check of a list file.
 #include "commands.h"
 #include "list_file.h"
+#include "row_pipeline.h"
 
 int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err) {
     std::vector<WebsiteEntry> rows;
@@ -13,7 +14,7 @@ int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, F
     // One line per row: URL, picture name and the output path, separated by tabs; the path is joined as
     // the batch run joins it (folder + "/" + picture name + ".jpg").
     for (const WebsiteEntry& row : rows) {
-        const QString path = outputFolder + u'/' + row.picture + QStringLiteral(".jpg");
+        const QString path = OutputPicturePath(outputFolder, row.picture);
         std::fprintf(out, "%s\t%s\t%s\n", row.url.toUtf8().constData(), row.picture.toUtf8().constData(),
                      path.toUtf8().constData());
     }

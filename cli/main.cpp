@@ -1,4 +1,5 @@
 // bildoro-batch: the batch run without windows.
+#include "capture_size.h"
 #include "commands.h"
 
 #include <QCommandLineParser>
@@ -7,16 +8,6 @@
 #include <cstdio>
 
 namespace {
-
-bool ParseResolution(const QString& text, BatchOptions& options) {
-    // The same three choices as the window; 1280 x 1024 captures 1280 x 990, as the window does.
-    const QString t = QString(text).remove(u' ').toLower();
-    if (t == u"1280x1024") options.captureWidth = 1280, options.captureHeight = 990;
-    else if (t == u"1024x768") options.captureWidth = 1024, options.captureHeight = 768;
-    else if (t == u"800x600") options.captureWidth = 800, options.captureHeight = 600;
-    else return false;
-    return true;
-}
 
 int Usage(const QString& message) {
     std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n", qPrintable(message));
@@ -83,8 +74,10 @@ int main(int argc, char** argv) {
     options.listFile = args[0];
     options.outputFolder = parser.value(outOpt);
     options.widthText = parser.value(widthOpt);
-    if (!ParseResolution(parser.value(resOpt), options))
-        return Usage(QStringLiteral("unknown resolution '%1'").arg(parser.value(resOpt)));
+    const std::optional<QSize> size = ResolutionOfText(parser.value(resOpt));
+    if (!size) return Usage(QStringLiteral("unknown resolution '%1'").arg(parser.value(resOpt)));
+    options.captureWidth = size->width();
+    options.captureHeight = size->height();
     bool ok = false;
     options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
     if (!ok || options.timeoutSeconds <= 0) return Usage(QStringLiteral("--timeout needs a positive number"));

@@ -2,7 +2,5 @@
 bildoro_test(split_by_delimiter_test SOURCES split_by_delimiter_test.cpp LIBS bildoro_sitelist)
 bildoro_test(list_file_test SOURCES list_file_test.cpp LIBS bildoro_sitelist)
 bildoro_test(list_file_commands_test GUI SOURCES list_file_commands_test.cpp LIBS bildoro_app)
-bildoro_test(dry_run_test SOURCES dry_run_test.cpp ${CMAKE_SOURCE_DIR}/cli/dry_run_command.cpp
-             LIBS bildoro_sitelist)
-target_include_directories(dry_run_test PRIVATE ${CMAKE_SOURCE_DIR}/cli)
+bildoro_test(dry_run_test SOURCES dry_run_test.cpp LIBS bildoro_cli)
 add_dependencies(dry_run_test bildoro-batch)

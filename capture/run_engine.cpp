@@ -1,0 +1,201 @@
+// The batch run over a list of rows: page slots over the one browser.
+#include "run_engine.h"
+
+#include "browser_host.h"
+
+#include <QFileInfo>
+#include <exception>
+
+namespace {
+
+// How long a page may keep its script running before its capture; then the script is ended.
+constexpr int kAnswerBoundMs = 1000;
+
+}  // namespace
+
+struct TRunEngine::Slot {
+    TBrowserHost* host = nullptr;
+    QTimer bound;  // the page's time to complete
+    int row = -1;
+    QString url;
+    bool loading = false;
+    bool timedOut = false;
+    QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture turn
+    double loadMs = 0;
+};
+
+TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_pageTimeoutMs(pageTimeoutMs) {
+    for (TBrowserHost* host : hosts) {
+        auto slot = std::make_unique<Slot>();
+        slot->host = host;
+        slot->bound.setSingleShot(true);
+        Slot* s = slot.get();
+        connect(host, &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckLoaded(s); });
+        connect(&s->bound, &QTimer::timeout, this, [this, s] { LoadEnded(s, true); });
+        m_slots.push_back(std::move(slot));
+    }
+}
+
+TRunEngine::~TRunEngine() = default;
+
+bool TRunEngine::Stopping() const {
+    return m_stopped || (m_client && m_client->Stopping());
+}
+
+void TRunEngine::Run(int rowCount, TRunClient& client) {
+    m_client = &client;
+    m_rowCount = rowCount;
+    m_next = 0;
+    m_active = 0;
+    m_stopped = false;
+    m_ready.clear();
+    QEventLoop loop;
+    m_loop = &loop;
+    for (auto& s : m_slots) StartNext(s.get());
+    if (m_active > 0) loop.exec();
+    m_loop = nullptr;
+    // Rows cut off by a stop leave their pages as they are; their timers must not fire into the next run.
+    for (auto& s : m_slots) {
+        s->bound.stop();
+        s->loading = false;
+        s->row = -1;
+    }
+    m_ready.clear();
+    m_client = nullptr;
+}
+
+void TRunEngine::Stop() {
+    m_stopped = true;
+    if (m_loop && !m_capturing) m_loop->quit();
+}
+
+void TRunEngine::StartNext(Slot* s) {
+    while (!Stopping() && m_next < m_rowCount) {
+        s->row = m_next++;
+        s->url.clear();
+        s->timedOut = false;
+        s->loadMs = 0;
+        s->clock.start();
+        try {
+            s->url = m_client->BeginRow(s->row);
+        } catch (const std::exception& e) {
+            RowResult r;
+            r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
+            m_client->EndRow(s->row, s->url, r);
+            continue;
+        }
+        if (Stopping()) break;
+        // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and the
+        // row is reported once, here.
+        s->loading = false;
+        try {
+            s->host->Navigate(s->url);
+        } catch (const std::exception& e) {
+            RowResult r;
+            r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
+            m_client->EndRow(s->row, s->url, r);
+            continue;
+        }
+        s->loading = true;
+        ++m_active;
+        s->bound.start(m_pageTimeoutMs);
+        // The page may read complete already (a browser error page can come at once).
+        QTimer::singleShot(0, this, [this, s, row = s->row] {
+            if (s->row == row) CheckLoaded(s);
+        });
+        return;
+    }
+    s->row = -1;
+    if (m_active == 0 && m_loop && !m_capturing) m_loop->quit();
+}
+
+void TRunEngine::CheckLoaded(Slot* s) {
+    if (!s->loading) return;
+    if (!s->host->FailureText().isEmpty()) {
+        FinishLoadFailed(s, s->host->FailureText());
+        return;
+    }
+    if (s->host->ReadyState() == 4) LoadEnded(s, false);
+}
+
+void TRunEngine::FinishLoadFailed(Slot* s, const QString& reason) {
+    s->loading = false;
+    s->bound.stop();
+    RowResult r;
+    r.Fail(RowStage::Load, reason);
+    Finish(s, r);
+}
+
+void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
+    if (!s->loading) return;
+    if (timedOut && !s->host->NavigationAnswered()) {
+        // Nothing came for the request: the view still shows what was there before, which is not this row's.
+        s->host->StopLoading();
+        const QString reason = QStringLiteral("Keine Antwort von \"%1\" innerhalb von %2 s")
+                                   .arg(s->url)
+                                   .arg(m_pageTimeoutMs / 1000.0);
+        s->host->ReplacePage();
+        FinishLoadFailed(s, reason);
+        return;
+    }
+    s->loading = false;
+    s->bound.stop();
+    s->timedOut = timedOut;
+    s->loadMs = s->clock.nsecsElapsed() / 1e6;
+    s->clock.start();
+    if (timedOut) s->host->StopLoading();
+    if (!s->host->LastNavigationError().isEmpty()) {
+        // The browser showed its own error page, or nothing new: no picture of this row exists.
+        RowResult r;
+        r.Fail(RowStage::Load, s->host->LastNavigationError());
+        Finish(s, r);
+        return;
+    }
+    m_ready.push_back(s);
+    CaptureReady();
+}
+
+void TRunEngine::CaptureReady() {
+    if (m_capturing) return;
+    m_capturing = true;
+    while (!m_ready.empty()) {
+        Slot* s = m_ready.front();
+        m_ready.pop_front();
+        if (Stopping()) {
+            s->row = -1;
+            --m_active;
+            continue;
+        }
+        const RowResult r = CaptureRow(s);
+        Finish(s, r);
+    }
+    m_capturing = false;
+    if (m_loop && (m_active == 0 || m_stopped)) m_loop->quit();
+}
+
+RowResult TRunEngine::CaptureRow(Slot* s) {
+    const double queuedMs = s->clock.nsecsElapsed() / 1e6;
+    RowResult r;
+    const RowSettings settings = m_client->SettingsOf(s->row);
+    if (!s->host->EnsureAnswering(kAnswerBoundMs)) {
+        r.Fail(RowStage::Capture,
+               QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
+    } else {
+        r = CaptureAndReduce(*s->host, settings);
+        if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())
+            r.Fail(RowStage::Check, QStringLiteral("Das Bild fehlt nach der Verarbeitung"));
+    }
+    r.timedOut = s->timedOut;
+    m_lastTimings = {s->loadMs, queuedMs};
+    return r;
+}
+
+void TRunEngine::Finish(Slot* s, const RowResult& result) {
+    // A page that stopped answering is replaced now, so that the next row finds a working one.
+    if (s->host->PageFaulted()) s->host->ReplacePage();
+    const int row = s->row;
+    --m_active;
+    s->row = -1;
+    if (m_client) m_client->EndRow(row, s->url, result);
+    StartNext(s);
+}

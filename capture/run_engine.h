@@ -1,0 +1,77 @@
+// The batch run over a list of rows, for the window and bildoro-batch alike: page slots over the one browser,
+// each taking a row through load, the bounded wait, capture and reduction, then the next row.
+#pragma once
+
+#include "row_pipeline.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <vector>
+
+class TBrowserHost;
+
+// What the engine asks of its front end. Every call comes on the thread of the event loop.
+class TRunClient {
+  public:
+    virtual ~TRunClient() = default;
+    // Row `row` is about to load: returns its URL, read now (the window writes its status texts here). May
+    // throw; the row then fails at the load stage with that reason.
+    virtual QString BeginRow(int row) = 0;
+    // The settings of `row`, each read at the moment of use.
+    virtual RowSettings SettingsOf(int row) = 0;
+    // `row` has ended, ok or failed; rows end in the order their pages finish.
+    virtual void EndRow(int row, const QString& url, const RowResult& result) = 0;
+    // True when the run is to end early: no further row begins, and a row whose page is loading ends unreported.
+    virtual bool Stopping() const { return false; }
+};
+
+class TRunEngine : public QObject {
+  public:
+    // One slot per host (not owned; each host's size is read at its capture). A page gets pageTimeoutMs to
+    // complete; then it is captured as far as it got.
+    TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs);
+    ~TRunEngine() override;
+
+    // Takes rows 0 .. rowCount - 1 through the slots, in order, as many at once as there are slots, and
+    // returns when each has ended (or, after Stop or the client's Stopping, when no row is under way). Runs
+    // the event loop meanwhile. Captures and reductions run one at a time.
+    void Run(int rowCount, TRunClient& client);
+    // Ends the run soon: no row begins any more, and Run returns once no capture is under way.
+    void Stop();
+
+    // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
+    // wait for the capture turn.
+    struct Timings {
+        double loadMs = 0;
+        double queuedMs = 0;
+    };
+    const Timings& LastTimings() const { return m_lastTimings; }
+
+  private:
+    struct Slot;
+    void StartNext(Slot* slot);
+    void CheckLoaded(Slot* slot);
+    void LoadEnded(Slot* slot, bool timedOut);
+    void FinishLoadFailed(Slot* slot, const QString& reason);
+    void CaptureReady();
+    RowResult CaptureRow(Slot* slot);
+    void Finish(Slot* slot, const RowResult& result);
+    bool Stopping() const;
+
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    int m_pageTimeoutMs;
+    TRunClient* m_client = nullptr;
+    int m_rowCount = 0;
+    int m_next = 0;
+    int m_active = 0;  // slots with a row under way
+    bool m_stopped = false;
+    bool m_capturing = false;
+    std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
+    Timings m_lastTimings;
+    QEventLoop* m_loop = nullptr;
+};
