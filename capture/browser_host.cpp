@@ -339,7 +339,7 @@ bool TBrowserHost::EnsureAnswering(int boundMs) {
     // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page goes
     // on as far as it can.
     Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, boundMs, &reply)) return true;
+    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, 2 * boundMs, &reply)) return true;
     m_pageFaulted = true;
     return false;
 }

@@ -46,7 +46,8 @@ class TBrowserHost : public QObject {
     bool NavigationAnswered() const { return m_nav.navigateAnswered; }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
-    // that script ended. False when the page still does not answer (it cannot be captured).
+    // that script ended and twice as long again. False when the page still does not answer (it cannot be
+    // captured).
     bool EnsureAnswering(int boundMs);
     // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
     // a probe): the page should be replaced before the next row.

@@ -46,7 +46,7 @@ public:
         const WebsiteEntry& row = m_rows[index];
         const QByteArray path = OutputPicturePath(m_options.outputFolder, row.picture).toUtf8();
         ClearProgress();
-        if (m_timings && r.stage != RowStage::Load)
+        if (m_timings && (r.ok || r.stage != RowStage::Load))
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
                          url.toUtf8().constData(), m_engine.LastTimings().loadMs, m_engine.LastTimings().queuedMs,
                          r.captureMs, r.reduceMs);

@@ -175,7 +175,8 @@ TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
     Add(QStringLiteral("/slow"), QStringLiteral("slow"));
     Add(QStringLiteral("/green"), QStringLiteral("next"));
     Run();
-    ASSERT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")});
+    ASSERT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")})
+        << qPrintable(dialogs.notices.join(u'\n'));
     EXPECT_EQ(PictureSize(Out("slow")), QSize(320, 240));
     EXPECT_GT(CentreColour(Out("slow")).red(), 200) << "captured as far as it got";
     EXPECT_EQ(PictureSize(Out("next")), QSize(320, 240));

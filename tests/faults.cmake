@@ -4,3 +4,8 @@ bildoro_test(fault_injection_test GUI SOURCES fault_injection_test.cpp leftover_
              LIBS bildoro_app bildoro_test_http TIMEOUT 900 LABELS browser)
 bildoro_test(bad_input_test GUI SOURCES bad_input_test.cpp leftover_check.h fake_dialogs.h
              LIBS bildoro_app bildoro_test_http TIMEOUT 600 LABELS browser)
+# Hostile pages of the web (endless scripts, dialog loops, refreshes, downloads, documents that never come) in
+# whole runs of bildoro-batch and the window.
+bildoro_test(hostile_pages_test GUI SOURCES hostile_pages_test.cpp leftover_check.h fake_dialogs.h test_pages.h
+             batch_process.h LIBS bildoro_app bildoro_test_http TIMEOUT 900 LABELS browser)
+add_dependencies(hostile_pages_test bildoro-batch)

@@ -80,7 +80,7 @@ class ServerThread : public QThread {
             QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
                                 ReasonPhrase(route.status) + "\r\nContent-Type: " + route.contentType +
                                 "\r\nContent-Length: " + QByteArray::number(route.body.size()) +
-                                "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+                                "\r\nCache-Control: no-store\r\nConnection: close\r\n" + route.headerLines + "\r\n";
             if (request.method != "HEAD") answer += route.body;
             QPointer<QTcpSocket> guard(socket);
             QTimer::singleShot(route.delayMs, socket, [guard, answer] {
@@ -121,12 +121,17 @@ QString LocalHttpServer::Url(const QString& path) const {
 void LocalHttpServer::AddRoute(const QString& path, const QByteArray& body, const QByteArray& contentType,
                                int delayMs, int status) {
     QMutexLocker lock(&m_mutex);
-    m_routes.insert(path.toUtf8(), Route{body, contentType, delayMs, status, false});
+    m_routes.insert(path.toUtf8(), Route{body, contentType, delayMs, status, false, {}});
+}
+
+void LocalHttpServer::SetHeaders(const QString& path, const QByteArray& headerLines) {
+    QMutexLocker lock(&m_mutex);
+    m_routes[path.toUtf8()].headerLines = headerLines;
 }
 
 void LocalHttpServer::AddNeverAnswering(const QString& path) {
     QMutexLocker lock(&m_mutex);
-    m_routes.insert(path.toUtf8(), Route{{}, {}, 0, 0, true});
+    m_routes.insert(path.toUtf8(), Route{{}, {}, 0, 0, true, {}});
 }
 
 bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) const {

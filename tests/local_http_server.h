@@ -37,6 +37,8 @@ class LocalHttpServer {
     void AddRoute(const QString& path, const QByteArray& body,
                   const QByteArray& contentType = "text/html; charset=utf-8", int delayMs = 0,
                   int status = 200);
+    // Extra header lines for the answers of an existing route ("Location: /next\r\n").
+    void SetHeaders(const QString& path, const QByteArray& headerLines);
     // Requests for path are read and recorded but never answered; the connection stays open.
     void AddNeverAnswering(const QString& path);
 
@@ -50,6 +52,7 @@ class LocalHttpServer {
         int delayMs = 0;
         int status = 200;
         bool neverAnswer = false;
+        QByteArray headerLines;
     };
     // Used by the server thread.
     bool FindRoute(const QByteArray& path, Route* route) const;

@@ -1,0 +1,93 @@
+// Pages the browser tests serve: plain documents, solid colours, pictures, and the hostile pages of the web
+// (endless scripts, dialog loops, refreshes without end, downloads, documents that never come).
+#pragma once
+
+#include "local_http_server.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+inline QByteArray Page(const QByteArray& body, const QByteArray& head = {}) {
+    return "<!doctype html><html><head><meta charset='utf-8'>" + head + "</head><body>" + body + "</body></html>";
+}
+
+// A page of one colour edge to edge, with a little text that does not reach the centre.
+inline QByteArray ColourPage(const QByteArray& colour) {
+    return Page("<p style='color:white'>x</p>", "<style>body{margin:0;background:" + colour + "}</style>");
+}
+
+inline QByteArray PngOf(QColor colour, QSize size = QSize(64, 48)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+// One hostile page of the web, served at `path`: whatever it does, its row must end within its bound, ok or
+// failed with a reason, and the rows after it must not notice.
+struct HostilePage {
+    QString path;
+    const char* what;
+};
+
+// Adds the hostile pages to the server and returns them. The last image, the document and the first byte that
+// come late or never are the server's doing; the rest is the page's.
+inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
+    s.AddRoute(QStringLiteral("/h/loop"), Page("<script>while(true){}</script>"));
+    s.AddRoute(QStringLiteral("/h/loop-after-load"),
+               Page("<p>x</p><script>onload=()=>setTimeout(()=>{for(;;){}},0)</script>"));
+    s.AddRoute(QStringLiteral("/h/alerts"), Page("<script>for(;;)alert('x')</script>"));
+    s.AddRoute(QStringLiteral("/h/confirms"), Page("<script>for(;;){confirm('x');prompt('y')}</script>"));
+    s.AddRoute(QStringLiteral("/h/beforeunload"),
+               Page("<p>x</p><script>onbeforeunload=e=>{e.preventDefault();return e.returnValue='x'}</script>"));
+    s.AddRoute(QStringLiteral("/h/refresh"), Page("<p>x</p>", "<meta http-equiv=refresh content=0>"));
+    s.AddRoute(QStringLiteral("/h/reload"), Page("<script>onload=()=>location.reload()</script>"));
+    s.AddRoute(QStringLiteral("/h/popups"), Page("<script>for(let i=0;i<200;i++)window.open('about:blank#'+i)</script>"));
+    s.AddRoute(QStringLiteral("/h/download"), QByteArray(100000, 'x'), "application/octet-stream");
+    s.SetHeaders(QStringLiteral("/h/download"), "Content-Disposition: attachment; filename=x.bin\r\n");
+    s.AddNeverAnswering(QStringLiteral("/h/never-doc"));
+    s.AddNeverAnswering(QStringLiteral("/h/never.png"));
+    s.AddRoute(QStringLiteral("/h/last-image"), Page("<p>x</p><img src='/h/never.png'>"));
+    for (int i = 0; i < 30; ++i) {
+        s.AddRoute(QStringLiteral("/h/redirect%1").arg(i), {}, "text/html", 0, 302);
+        s.SetHeaders(QStringLiteral("/h/redirect%1").arg(i), "Location: /h/redirect" + QByteArray::number(i + 1) + "\r\n");
+    }
+    s.AddRoute(QStringLiteral("/h/204"), {}, "text/html", 0, 204);
+    s.AddRoute(QStringLiteral("/h/500"), ColourPage("#400040"), "text/html", 0, 500);
+    s.AddRoute(QStringLiteral("/h/slow-first-byte"), ColourPage("#804000"), "text/html", 1500);
+    return {
+        {QStringLiteral("/h/loop"), "endless script loop"},
+        {QStringLiteral("/h/loop-after-load"), "endless loop after the load event"},
+        {QStringLiteral("/h/alerts"), "alert loop"},
+        {QStringLiteral("/h/confirms"), "confirm and prompt loop"},
+        {QStringLiteral("/h/beforeunload"), "beforeunload handler"},
+        {QStringLiteral("/h/refresh"), "endless refresh"},
+        {QStringLiteral("/h/reload"), "endless reload by script"},
+        {QStringLiteral("/h/popups"), "popup storm"},
+        {QStringLiteral("/h/download"), "download"},
+        {QStringLiteral("/h/never-doc"), "document that never arrives"},
+        {QStringLiteral("/h/last-image"), "last image that never arrives"},
+        {QStringLiteral("/h/redirect0"), "30-step redirect chain"},
+        {QStringLiteral("/h/204"), "204 without content"},
+        {QStringLiteral("/h/500"), "500 with a body"},
+        {QStringLiteral("/h/slow-first-byte"), "slow first byte"},
+    };
+}
+
+// A colour per normal row, far enough from each other and from the hostile pages' own to tell apart after
+// JPEG loss.
+inline QColor RowColour(int i) {
+    return QColor::fromHsv((i * 47) % 360, 255, 140 + (i % 3) * 50);
+}
+
+inline bool NearColour(QColor a, QColor b, int tolerance = 40) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
