@@ -209,6 +209,7 @@ void TBrowserHost::SendViewport() {
 
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
+    m_nav.sent = true;
     const int generation = m_generation;
     Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
          [this, generation](const QJsonObject& result, const QString& error) {

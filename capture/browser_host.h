@@ -44,6 +44,9 @@ class TBrowserHost : public QObject {
     // True once the browser has answered the latest navigation: with a document, an error page, or why no
     // document came (LastNavigationError). False while nothing came back for the request.
     bool NavigationAnswered() const { return m_nav.navigateAnswered; }
+    // True once the latest navigation has been sent to the browser; before that the browser is starting or
+    // the page is being opened (each with a bound of its own).
+    bool NavigationSent() const { return m_nav.sent; }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
@@ -138,6 +141,7 @@ class TBrowserHost : public QObject {
     // The latest navigation; a new one starts from a fresh copy.
     struct Navigation {
         QString url;
+        bool sent = false;
         QString error;  // what ReadyState() raises
         bool navigateAnswered = false;
         QString expectedLoader;

@@ -129,6 +129,11 @@ void TRunEngine::FinishLoadFailed(Slot* s, const QString& reason) {
 
 void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     if (!s->loading) return;
+    if (timedOut && !s->host->NavigationSent() && s->host->FailureText().isEmpty()) {
+        // The browser is still starting or opening the page: the page's own time has not begun.
+        s->bound.start(m_pageTimeoutMs);
+        return;
+    }
     if (timedOut && !s->host->NavigationAnswered()) {
         // Nothing came for the request: the view still shows what was there before, which is not this row's.
         s->host->StopLoading();
@@ -179,8 +184,10 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     RowResult r;
     const RowSettings settings = m_client->SettingsOf(s->row);
     if (!s->host->EnsureAnswering(kAnswerBoundMs)) {
-        r.Fail(RowStage::Capture,
-               QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
+        // The page crashed or its browser died meanwhile, or a script of the page never lets go.
+        r.Fail(RowStage::Capture, !s->host->FailureText().isEmpty()
+                                      ? s->host->FailureText()
+                                      : QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
     } else {
         r = CaptureAndReduce(*s->host, settings);
         if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())

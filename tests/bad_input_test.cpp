@@ -5,7 +5,9 @@
 #include "Unit1.h"
 #include "fake_dialogs.h"
 #include "jpeg_image.h"
+#include "batch_process.h"
 #include "leftover_check.h"
+#include "test_pages.h"
 #include "local_http_server.h"
 #include "picture_samples.h"
 
@@ -92,9 +94,6 @@ private:
     QByteArray m_old;
 };
 
-QByteArray ColourPage(const char* colour) {
-    return QByteArray("<!doctype html><body style='margin:0;background:") + colour + "'></body>";
-}
 
 // ------------------------------------------------------------------------------------------------------------
 // The window
@@ -249,41 +248,6 @@ TEST_F(BadInputWindow, BrowserThatCannotStartFailsEveryRowWithTheReason) {
 // ------------------------------------------------------------------------------------------------------------
 // bildoro-batch
 
-struct CliResult {
-    int exitCode = -1;
-    bool crashed = false;
-    QString out, err;
-    // The result line of the row whose picture path ends in "/<picture>.jpg".
-    QString LineFor(const QString& picture) const {
-        for (const QString& line : out.split(u'\n'))
-            if ((line.startsWith(QStringLiteral("ok: ")) || line.startsWith(QStringLiteral("failed: "))) &&
-                line.contains(u'/' + picture + QStringLiteral(".jpg")))
-                return line;
-        return {};
-    }
-};
-
-CliResult RunCli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-                 const QByteArray& input = {}) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
-    if (!p.waitForStarted(10000)) return {};
-    if (!input.isEmpty()) p.write(input);
-    p.closeWriteChannel();
-    CliResult r;
-    if (!p.waitForFinished(180000)) {
-        ADD_FAILURE() << "bildoro-batch hangs: " << qPrintable(args.join(u' '));
-        p.kill();
-        p.waitForFinished();
-    }
-    r.crashed = p.exitStatus() != QProcess::NormalExit;
-    r.exitCode = r.crashed ? -1 : p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 class BadInputCli : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -329,7 +293,7 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         QFile::remove(Out(QStringLiteral("w")));
-        const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
+        const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.exitCode, *c.failure ? 1 : 0) << qPrintable(r.out + r.err);
         EXPECT_TRUE(r.LineFor(QStringLiteral("w")).startsWith(*c.failure ? QStringLiteral("failed: ") : QStringLiteral("ok: ")))
@@ -344,7 +308,7 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
                                     {server.Url(QStringLiteral("/red")), kLongName},
                                     {server.Url(QStringLiteral("/blue")), QString()},
                                     {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
-    const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
+    const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.contains(QStringLiteral("4 rows: 2 ok, 2 failed"))) << qPrintable(r.out + r.err);
@@ -363,7 +327,7 @@ TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
     QList<QPair<QString, QString>> rows;
     for (int i = 0; i < kBadUrls.size(); ++i) rows.append({kBadUrls[i], QStringLiteral("u%1").arg(i)});
     rows.append({server.Url(QStringLiteral("/blue")), QStringLiteral("good")});
-    const CliResult r = RunCli({WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
+    const BatchProcess r = RunBatchProcess({WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
     EXPECT_FALSE(r.crashed);
     for (int i = 0; i < kBadUrls.size(); ++i) {
         const QString line = r.LineFor(QStringLiteral("u%1").arg(i));
@@ -385,7 +349,7 @@ TEST_F(BadInputCli, BrowserThatCannotStartGivesAClearMessage) {
         SCOPED_TRACE(b.what);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("BILDORO_CHROMIUM"), b.executable);
-        const CliResult r = RunCli({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
+        const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.exitCode, 1);
         // Either refused before any row (on standard error), or every row failed saying why.
@@ -429,14 +393,14 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
-        const CliResult r = RunCli(c.args);
+        const BatchProcess r = RunBatchProcess(c.args);
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(c.message)) << qPrintable(r.err);
         EXPECT_TRUE(r.out.isEmpty()) << qPrintable(r.out);
     }
     // A list on standard input holding only NUL bytes and line breaks has no rows either.
-    const CliResult stdinList = RunCli({QStringLiteral("-"), QStringLiteral("-o"), folder},
+    const BatchProcess stdinList = RunBatchProcess({QStringLiteral("-"), QStringLiteral("-o"), folder},
                                        QProcessEnvironment::systemEnvironment(), QByteArray("\0\r\n", 3));
     EXPECT_EQ(stdinList.exitCode, 1);
     EXPECT_TRUE(stdinList.err.contains(QStringLiteral("Keine Einträge vorhanden"))) << qPrintable(stdinList.err);

@@ -1,39 +1,21 @@
 // bildoro-batch as a user runs it: exit status, result lines, parallel pages, and its clear messages.
+#include "batch_process.h"
 #include "local_http_server.h"
+#include "test_pages.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result RunBatch(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 class BatchCliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* c : {"red", "green", "blue", "yellow", "black", "white"})
-            server.AddRoute(QStringLiteral("/") + c,
-                            QByteArray("<!doctype html><body style='background:") + c + "'></body>");
+            server.AddRoute(QStringLiteral("/") + c, ColourPage(c));
     }
 
     QString WriteList(const QStringList& lines) {
@@ -53,7 +35,7 @@ TEST_F(BatchCliTest, ParallelPagesWriteEveryRow) {
     for (const char* c : {"red", "green", "blue", "yellow", "black", "white"})
         lines << server.Url(QStringLiteral("/") + c) + u';' + QString::fromLatin1(c);
     const QString out = dir.path() + QStringLiteral("/new/pics");  // made when missing
-    const Result r = RunBatch({WriteList(lines), QStringLiteral("-o"), out, QStringLiteral("--jobs"), QStringLiteral("3")});
+    const BatchProcess r = RunBatchProcess({WriteList(lines), QStringLiteral("-o"), out, QStringLiteral("--jobs"), QStringLiteral("3")});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
     EXPECT_EQ(r.out.count(QStringLiteral("ok: ")), 6);
     EXPECT_TRUE(r.out.contains(QStringLiteral("6 rows: 6 ok, 0 failed")));
@@ -64,7 +46,7 @@ TEST_F(BatchCliTest, ParallelPagesWriteEveryRow) {
 TEST_F(BatchCliTest, FailedRowsGiveExitStatusOneAndReasons) {
     const QString list = WriteList({server.Url(QStringLiteral("/red")) + QStringLiteral(";a"),
                                     server.Url(QStringLiteral("/blue")) + QStringLiteral(";b")});
-    const Result r = RunBatch({list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")});
+    const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.count(QStringLiteral("failed: ")), 2) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains(QStringLiteral("'x1' ist kein gültiger Integerwert"))) << qPrintable(r.out);
@@ -92,24 +74,24 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
          QStringLiteral("unknown resolution")},
     };
     for (const Case& c : cases) {
-        const Result r = RunBatch(c.args);
+        const BatchProcess r = RunBatchProcess(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(c.args.join(u' '));
         EXPECT_TRUE(r.err.contains(c.message)) << qPrintable(r.err);
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BILDORO_CHROMIUM"), QStringLiteral("/no/such/chromium"));
-    const Result noBrowser = RunBatch({list, QStringLiteral("-o"), dir.path()}, env);
+    const BatchProcess noBrowser = RunBatchProcess({list, QStringLiteral("-o"), dir.path()}, env);
     EXPECT_EQ(noBrowser.exitCode, 1);
     EXPECT_TRUE(noBrowser.err.contains(QStringLiteral("/no/such/chromium"))) << qPrintable(noBrowser.err);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/a.jpg")));
 }
 
 TEST_F(BatchCliTest, HelpAndVersion) {
-    const Result help = RunBatch({QStringLiteral("--help")});
+    const BatchProcess help = RunBatchProcess({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
-    const Result version = RunBatch({QStringLiteral("--version")});
+    const BatchProcess version = RunBatchProcess({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.contains(QStringLiteral("1.0.0.35")));
 }

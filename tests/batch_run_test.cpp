@@ -1,10 +1,13 @@
 // The window's batch run end to end, with the real Chromium and pages served on 127.0.0.1: files on disk,
 // status texts, gauge, messages, the wait bound, and the same bytes as bildoro-batch.
 #include "Unit1.h"
+#include "batch_process.h"
 #include "fake_dialogs.h"
+#include "test_pages.h"
 #include "gauge.h"
 #include "jpeg_image.h"
 #include "local_http_server.h"
+#include "picture_samples.h"
 #include "preview_image.h"
 #include "Unit2.h"
 
@@ -14,7 +17,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,18 +25,6 @@
 
 namespace {
 
-QByteArray ColourPage(const char* colour) {
-    return QByteArray("<!doctype html><html><body style='margin:0;background:") + colour +
-           "'><p style='color:white'>x</p></body></html>";
-}
-
-// Average colour of a decoded picture's centre, to tell pages apart after JPEG loss.
-QColor CentreColour(const QString& file) {
-    TJpegImage jpeg;
-    jpeg.LoadFromFile(file);
-    const QImage image = jpeg.ToBitmap().ToQImage();
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
 
 QSize PictureSize(const QString& file) {
     TJpegImage jpeg;
@@ -210,12 +200,10 @@ TEST_F(BatchRunTest, WindowAndCommandLineWriteTheSameBytes) {
     f.write((server.Url(QStringLiteral("/red")) + QStringLiteral(";r\r\n") + server.Url(QStringLiteral("/blue")) +
              QStringLiteral(";b\r\n")).toUtf8());
     f.close();
-    QProcess cli;
-    cli.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"),
-              {list, QStringLiteral("-o"), cliOut.path() + QStringLiteral("/pics"), QStringLiteral("--resolution"),
-               QStringLiteral("800x600"), QStringLiteral("--width"), QStringLiteral("200")});
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const BatchProcess cli = RunBatchProcess({list, QStringLiteral("-o"), cliOut.path() + QStringLiteral("/pics"),
+                                              QStringLiteral("--resolution"), QStringLiteral("800x600"),
+                                              QStringLiteral("--width"), QStringLiteral("200")});
+    EXPECT_EQ(cli.exitCode, 0) << qPrintable(cli.err);
     for (const char* name : {"r", "b"}) {
         QFile a(Out(QString::fromLatin1(name)));
         QFile b(cliOut.path() + QStringLiteral("/pics/") + name + QStringLiteral(".jpg"));

@@ -1,9 +1,9 @@
 // bildoro-batch's stage times (BILDORO_BATCH_TIMINGS), which the batch benchmark reads: one line per row,
 // the load time covering a slow page's delay, and nothing of the kind without the variable.
+#include "batch_process.h"
 #include "local_http_server.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -11,26 +11,11 @@
 
 namespace {
 
-struct BatchRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-BatchRun RunBatch(const QString& list, const QString& folder, bool timings) {
+BatchProcess RunBatch(const QString& list, const QString& folder, bool timings) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("BILDORO_BATCH_TIMINGS"));
     if (timings) env.insert(QStringLiteral("BILDORO_BATCH_TIMINGS"), QStringLiteral("1"));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"),
-            {list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
 }
 
 class BatchTimingsTest : public ::testing::Test {
@@ -54,7 +39,7 @@ protected:
 };
 
 TEST_F(BatchTimingsTest, OneLinePerRowWithItsStages) {
-    const BatchRun r = RunBatch(list, dir.path() + QStringLiteral("/out"), true);
+    const BatchProcess r = RunBatch(list, dir.path() + QStringLiteral("/out"), true);
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
     const QRegularExpression line(QStringLiteral(
         R"(^timing: (\S+) load ([\d.]+) ms, queued ([\d.]+) ms, capture ([\d.]+) ms, reduce ([\d.]+) ms$)"),
@@ -82,7 +67,7 @@ TEST_F(BatchTimingsTest, OneLinePerRowWithItsStages) {
 }
 
 TEST_F(BatchTimingsTest, NoTimesWithoutTheVariable) {
-    const BatchRun r = RunBatch(list, dir.path() + QStringLiteral("/out"), false);
+    const BatchProcess r = RunBatch(list, dir.path() + QStringLiteral("/out"), false);
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
     EXPECT_FALSE(r.err.contains(QStringLiteral("timing:"))) << qPrintable(r.err);
 }

@@ -22,13 +22,6 @@ using namespace leftovers;
 [[maybe_unused]] ::testing::Environment* const g_tmpEnv =
     ::testing::AddGlobalTestEnvironment(new PrivateTmpEnvironment);
 
-QColor CentreColour(const QString& file) {
-    TJpegImage jpeg;
-    jpeg.LoadFromFile(file);
-    const QImage image = jpeg.ToBitmap().ToQImage();
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
 // The rows of a run: each hostile page, then a normal page of the same site in a colour of its own.
 struct Row {
     QString url;

@@ -5,6 +5,8 @@
 #include "jpeg_image.h"
 
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QDir>
 #include <QFile>
 #include <QSize>
@@ -55,6 +57,14 @@ inline QSize DecodedSize(const QString& file) {
     } catch (...) {
         return {};
     }
+}
+
+// Colour of the centre pixel of a decoded picture, to tell pages apart after JPEG loss.
+inline QColor CentreColour(const QString& file) {
+    TJpegImage jpeg;
+    jpeg.LoadFromFile(file);
+    const QImage image = jpeg.ToBitmap().ToQImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
 inline QByteArray ReadBytes(const QString& path) {
