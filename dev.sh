@@ -3,6 +3,7 @@
 #   ./dev.sh demo    build and run the program's main job on the bundled example
 #   ./dev.sh test    build and run every test (ctest); non-zero exit on any failure
 #   ./dev.sh build   install dependencies and build only
+#   ./dev.sh format-check  fail when a source file differs from what clang-format makes of it (.clang-format)
 #   ./dev.sh sanitize  build in build-asan with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer
 #                      and run every test there; any finding fails the command
 set -euo pipefail
@@ -13,7 +14,7 @@ JOBS=${JOBS:-$(nproc)}
 
 # Debian 12 packages the build, the tests and the demo need.
 PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
-          libbenchmark-dev chromium xvfb xauth imagemagick fonts-dejavu-core desktop-file-utils man-db)
+          libbenchmark-dev chromium xvfb xauth imagemagick fonts-dejavu-core desktop-file-utils man-db clang-format)
 
 install_missing() {
     local missing=()
@@ -61,10 +62,20 @@ run_sanitize() {
         ctest --test-dir "$dir" --output-on-failure -j "$JOBS" "$@"
 }
 
+# Every C++ source of the tree (not the build folders) must be formatted as .clang-format says.
+format_check() {
+    install_missing
+    local files
+    mapfile -t files < <(git ls-files '*.cpp' '*.h')
+    clang-format --dry-run --Werror "${files[@]}"
+    echo "format-check: ${#files[@]} files formatted as .clang-format says"
+}
+
 case "${1:-}" in
     demo) shift; run_demo "$@" ;;
     test) shift; run_tests "$@" ;;
     build) shift; build "$@" ;;
     sanitize) shift; run_sanitize "$@" ;;
-    *) echo "usage: $0 demo|test|build|sanitize" >&2; exit 2 ;;
+    format-check) shift; format_check ;;
+    *) echo "usage: $0 demo|test|build|format-check|sanitize" >&2; exit 2 ;;
 esac

@@ -101,6 +101,7 @@ void TBrowserHost::Navigate(const QString& url) {
     SetState(1);
     try {
         EnsureBrowser();
+        m_nav.freshPage = m_sessionId.isEmpty();
         if (!m_sessionId.isEmpty())
             SendNavigate();
         else if (!m_setupRunning)

@@ -47,6 +47,9 @@ class TBrowserHost : public QObject {
     // True once the latest navigation has been sent to the browser; before that the browser is starting or
     // the page is being opened (each with a bound of its own).
     bool NavigationSent() const { return m_nav.sent; }
+    // True when the latest navigation is the first of a freshly opened page (whose browser may have started
+    // for it): it also waits for the page's processes to start.
+    bool FirstLoadOfPage() const { return m_nav.freshPage; }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
@@ -142,6 +145,7 @@ class TBrowserHost : public QObject {
     struct Navigation {
         QString url;
         bool sent = false;
+        bool freshPage = false;
         QString error;  // what ReadyState() raises
         bool navigateAnswered = false;
         QString expectedLoader;

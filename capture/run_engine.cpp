@@ -21,6 +21,7 @@ struct TRunEngine::Slot {
     QString url;
     bool loading = false;
     bool timedOut = false;
+    bool extended = false;  // the bound was given once more
     QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture turn
     double loadMs = 0;
 };
@@ -75,6 +76,7 @@ void TRunEngine::StartNext(Slot* s) {
         s->row = m_next++;
         s->url.clear();
         s->timedOut = false;
+        s->extended = false;
         s->loadMs = 0;
         s->clock.start();
         try {
@@ -131,6 +133,13 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     if (!s->loading) return;
     if (timedOut && !s->host->NavigationSent() && s->host->FailureText().isEmpty()) {
         // The browser is still starting or opening the page: the page's own time has not begun.
+        s->bound.start(m_pageTimeoutMs);
+        return;
+    }
+    if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() && !s->extended) {
+        // The first page of a fresh page (or browser) also waits for its processes to start: it gets the bound
+        // once more before it counts as not answering.
+        s->extended = true;
         s->bound.start(m_pageTimeoutMs);
         return;
     }
