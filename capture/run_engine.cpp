@@ -145,12 +145,15 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     }
     if (timedOut && !s->host->NavigationAnswered()) {
         // Nothing came for the request: the view still shows what was there before, which is not this row's.
+        // The row is settled before the page is replaced, since a browser that is ended meanwhile signals.
+        s->loading = false;
         s->host->StopLoading();
-        const QString reason = QStringLiteral("Keine Antwort von \"%1\" innerhalb von %2 s")
-                                   .arg(s->url)
-                                   .arg(m_pageTimeoutMs / 1000.0);
         s->host->ReplacePage();
-        FinishLoadFailed(s, reason);
+        RowResult r;
+        r.Fail(RowStage::Load, QStringLiteral("Keine Antwort von \"%1\" innerhalb von %2 s")
+                                   .arg(s->url)
+                                   .arg(m_pageTimeoutMs / 1000.0));
+        Finish(s, r);
         return;
     }
     s->loading = false;

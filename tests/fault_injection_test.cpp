@@ -586,6 +586,22 @@ TEST_F(CliFaults, PagesThatNeverCompleteEndAfterTheBound) { PagesThatNeverComple
 // Two pages at once, while one page's document never arrives: the other page's rows are not touched by it.
 TEST_F(CliFaults, PagesThatNeverCompleteBesideAnotherPage) { PagesThatNeverComplete(*this, QStringLiteral("2")); }
 
+// A browser that stops answering altogether (stopped, not dead) is ended and replaced by a new one.
+TEST_F(CliFaults, BrowserThatStopsAnsweringIsReplaced) {
+    QStringList rows = PlainRows().mid(0, 12);
+    const QString list = WriteList(rows);
+    CliRun run;
+    int stopped = 0;
+    run.onLine = [&](const QString&, int count) {
+        if (count == 3)
+            for (qint64 pid : BrowserProcesses()) stopped += kill(pid_t(pid), SIGSTOP) == 0;
+    };
+    run.Run({list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("3")});
+    EXPECT_EQ(stopped, 1);
+    run.ExpectSound(rows.size(), folder);
+    for (int i : {9, 10, 11}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.stdOut);
+}
+
 TEST_F(CliFaults, OutputFolderMovedAwayMidRun) {
     const QString list = WriteList(PlainRows());
     const QString moved = dir.path() + QStringLiteral("/moved");
