@@ -4,6 +4,7 @@
 # under one Xvfb plus the same resize), on one generated corpus of local pages served on 127.0.0.1; and the
 # resident memory of bildoro-batch over a long run. Writes a Markdown report. Normally run by batch_bench.sh.
 #   batch_bench.py --batch build/cli/bildoro-batch [--runs 3] [--rows 500] [--report FILE] [--keep DIR]
+#                  [--baseline OTHER-BILDORO-BATCH] [--skip-alternatives]
 import argparse
 import os
 import re
@@ -209,6 +210,7 @@ def main():
     ap.add_argument("--keep", help="folder for the montages and thumbnails of the check (default: next to the report)")
     ap.add_argument("--convert", default=os.environ.get("CONVERT", "/usr/bin/convert"))
     ap.add_argument("--skip-alternatives", action="store_true")
+    ap.add_argument("--baseline", help="another bildoro-batch (an earlier build) timed in the same rounds")
     ap.add_argument("--cutycapt-loop", nargs=2, metavar=("LIST", "OUT"))
     ap.add_argument("--wait-budget", type=float, default=1800, help="longest wait for quiet in all (s)")
     a = ap.parse_args()
@@ -261,6 +263,8 @@ def main():
 
         # 2. Seconds per page, the methods interleaved in each round.
         methods = ["bildoro-batch --jobs 1", "bildoro-batch --jobs 2", "bildoro-batch --jobs 4"]
+        if a.baseline:
+            methods += ["baseline bildoro-batch --jobs 1", "baseline bildoro-batch --jobs 2"]
         if not a.skip_alternatives:
             methods += ["chromium --screenshot per URL + convert", "cutycapt per URL (one Xvfb) + convert"]
         times = {m: [] for m in methods}
@@ -273,8 +277,9 @@ def main():
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
                 t0 = time.perf_counter()
-                if m.startswith("bildoro-batch"):
-                    fails, _, _ = run_batch(a.batch, listfile, out, int(m.split()[-1]))
+                if m.startswith("bildoro-batch") or m.startswith("baseline"):
+                    program = a.baseline if m.startswith("baseline") else a.batch
+                    fails, _, _ = run_batch(program, listfile, out, int(m.split()[-1]))
                     seconds = time.perf_counter() - t0
                 elif m.startswith("chromium"):
                     fails = run_chromium(entries, out, a.convert)
@@ -285,7 +290,7 @@ def main():
                 failures[m] += len(fails)
                 log("round %d  %-42s %7.2f s  %.3f s/page  load %.2f  failures %d" % (
                     r + 1, m, seconds, seconds / pages, loads[m][-1], len(fails)))
-                if r == 0 and not m.startswith("bildoro-batch"):
+                if r == 0 and not m.startswith("bildoro-batch") and not m.startswith("baseline"):
                     d = os.path.join(keep, m.split()[0])
                     shutil.copytree(out, d)
                     montage(os.path.join(keep, m.split()[0] + "-montage.png"), d, [n for _, n in entries])
@@ -324,7 +329,7 @@ def write_report(a, pages, methods, times, loads, failures, samples, done, mem_f
         lines.append("| %s | %.3f | %s | %s | %d |" % (m, per[m], ", ".join("%.3f" % (t / pages) for t in times[m]),
                                                       ", ".join("%.2f" % l for l in loads[m]), failures[m]))
     ratios = []
-    alternatives = [m for m in methods if not m.startswith("bildoro-batch")]
+    alternatives = [m for m in methods if not m.startswith("bildoro-batch") and not m.startswith("baseline")]
     if alternatives:
         ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m.split()[0] for m in alternatives) + " |",
                   "|---|" + "---|" * len(alternatives)]
