@@ -86,11 +86,10 @@ TEST(DevToolsClient, ErrorReplyIsRaisedWithTheCommandAndTheBrowsersMessage) {
     f.fake->onCommand = [&](const QJsonObject& command) {
         if (command.value(QStringLiteral("method")) == QLatin1String("Browser.getVersion"))
             return f.fake->Reply(IdOf(command), {{QStringLiteral("product"), QStringLiteral("Fake/1")}});
-        f.fake->Arrive(QJsonObject{
-            {QStringLiteral("id"), IdOf(command)},
-            {QStringLiteral("error"),
-             QJsonObject{{QStringLiteral("code"), -32601},
-                         {QStringLiteral("message"), QStringLiteral("'No.suchCommand' wasn't found")}}}});
+        f.fake->Arrive(
+            QStringLiteral(R"({"id":%1,"error":{"code":-32601,"message":"'No.suchCommand' wasn't found"}})")
+                .arg(IdOf(command))
+                .toUtf8());
     };
     try {
         f.client->Call(QStringLiteral("No.suchCommand"), {}, {}, 10000);
