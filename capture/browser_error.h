@@ -6,5 +6,12 @@
 
 class TBrowserError : public std::runtime_error {
   public:
-    explicit TBrowserError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    explicit TBrowserError(const QString& message, bool noAnswer = false)
+        : std::runtime_error(message.toStdString()), m_noAnswer(noAnswer) {}
+    // True when the browser (or its page) did not answer within the bound, as opposed to answering with an
+    // error, dying, or the page going away.
+    bool NoAnswer() const { return m_noAnswer; }
+
+  private:
+    bool m_noAnswer;
 };

@@ -333,15 +333,30 @@ void TBrowserHost::StopLoading() {
 bool TBrowserHost::EnsureAnswering(int boundMs) {
     std::shared_ptr<TDevToolsClient> client = m_client;
     if (!client || !client->IsAlive() || m_sessionId.isEmpty()) return false;
-    const QJsonObject probe{{QStringLiteral("expression"), QStringLiteral("0")}};
-    PageReply reply;
-    // Any answer will do: the page's main thread is free.
-    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, boundMs, &reply)) return true;
-    if (reply.closed) return false;
+    const QString session = m_sessionId;
+    const bool faultedBefore = m_pageFaulted;
+    // Any answer will do, an error too: the page's main thread is free.
+    auto answers = [&](int ms) {
+        try {
+            CallOnPage(client, QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), QStringLiteral("0")}},
+                       ms);
+            return true;
+        } catch (const TBrowserError& e) {
+            return !e.NoAnswer() && client->IsAlive() && m_sessionId == session;
+        }
+    };
+    if (answers(boundMs)) {
+        m_pageFaulted = faultedBefore;
+        return true;
+    }
+    if (!client->IsAlive() || m_sessionId != session) return false;
     // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page goes
     // on as far as it can.
     Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-    if (AskPage(client, QStringLiteral("Runtime.evaluate"), probe, 2 * boundMs, &reply)) return true;
+    if (answers(2 * boundMs)) {
+        m_pageFaulted = faultedBefore;
+        return true;
+    }
     m_pageFaulted = true;
     return false;
 }
@@ -418,38 +433,20 @@ QByteArray TBrowserHost::CaptureViewPng() {
     return png;
 }
 
-bool TBrowserHost::AskPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
-                           const QJsonObject& params, int timeoutMs, PageReply* reply) {
-    const QString session = m_sessionId;
-    auto answer = std::make_shared<PageReply>();  // outlives this call if the answer comes after all
-    client->Send(method, params, session, this, [answer](const QJsonObject& result, const QString& error) {
-        answer->done = true;
-        answer->result = result;
-        answer->error = error;
-    });
-    // A page that crashes or is closed meanwhile never answers: the wait ends with it.
-    client->PumpUntil([&] { return answer->done || m_sessionId != session; }, timeoutMs);
-    *reply = *answer;
-    reply->closed = !answer->done && m_sessionId != session;
-    return answer->done;
-}
-
 QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                                      const QJsonObject& params, int timeoutMs) {
-    PageReply reply;
-    if (!AskPage(client, method, params, timeoutMs, &reply)) {
+    const QString session = m_sessionId;
+    try {
+        // A page that crashes or is closed meanwhile never answers: the wait ends with it.
+        return client->Call(method, params, session, timeoutMs, [&]() -> QString {
+            if (m_sessionId == session) return {};
+            return !m_nav.error.isEmpty() ? m_nav.error : QStringLiteral("The page was closed during %1").arg(method);
+        });
+    } catch (const TBrowserError&) {
+        // No answer, "Not attached to an active page" and the like: the page is no longer fit for use.
         m_pageFaulted = true;
-        if (reply.closed)
-            throw TBrowserError(!m_nav.error.isEmpty() ? m_nav.error
-                                                       : QStringLiteral("The page was closed during %1").arg(method));
-        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
+        throw;
     }
-    if (!reply.error.isEmpty()) {
-        // "Not attached to an active page" and the like: the page is no longer fit for use.
-        m_pageFaulted = true;
-        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply.error));
-    }
-    return reply.result;
 }
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,

@@ -113,16 +113,6 @@ class TBrowserHost : public QObject {
     void Fail(const QString& message);
     void DropPage(bool closeTarget);
     void BrowserDied(const QString& reason);
-    struct PageReply {
-        bool done = false;
-        bool closed = false;  // the page crashed or was closed before it answered
-        QJsonObject result;
-        QString error;
-    };
-    // Sends a command to the page and waits up to timeoutMs for its answer without running the event loop;
-    // true when one came (an error answer too).
-    bool AskPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method, const QJsonObject& params,
-                 int timeoutMs, PageReply* reply);
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or no
     // answer (the page then counts as faulted).

@@ -1,8 +1,9 @@
 // One headless Chromium process and its DevTools pipe (NUL-terminated messages on the child's fds 3 and 4).
 #pragma once
 
+#include "devtools_transport.h"
+
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +13,7 @@ class QSocketNotifier;
 // (child subreaper), reaps them, and removes the private profile folder once the last one is gone. So nothing
 // remains after Chromium exits for whatever reason: closed pipe, crash, kill, or this program being killed
 // (Chromium exits on EOF of its command pipe).
-class TChromiumProcess : public QObject {
+class TChromiumProcess : public TDevToolsTransport {
     Q_OBJECT
   public:
     explicit TChromiumProcess(QObject* parent = nullptr);
@@ -35,31 +36,27 @@ class TChromiumProcess : public QObject {
     // the pipes or the processes cannot be made, or the program cannot be executed.
     void Start(const QString& executable);
     // True from Start until the pipe closes (the browser exited or was shut down).
-    bool IsRunning() const { return m_readFd >= 0 && !m_exited; }
+    bool IsRunning() const override { return m_readFd >= 0 && !m_exited; }
     // Process id of the browser (also its process group id); 0 before Start.
-    qint64 ProcessId() const { return m_browserPid; }
+    qint64 ProcessId() const override { return m_browserPid; }
     // Process id of the guardian that reaps the browser's processes; 0 before Start.
-    qint64 GuardianProcessId() const { return m_guardianPid; }
-    QString ProfileDir() const { return m_profileDir; }
+    qint64 GuardianProcessId() const override { return m_guardianPid; }
+    QString ProfileDir() const override { return m_profileDir; }
 
     // Queues one message (the NUL is appended here) and writes what the pipe takes without blocking.
     // Throws TBrowserError when the browser is not running.
-    void SendMessage(const QByteArray& message);
+    void SendMessage(const QByteArray& message) override;
     // Waits up to timeoutMs for pipe traffic without running the event loop, writes pending output, and
     // delivers every complete message (MessageReceived) and an exit (Exited) before returning.
     // Returns false when nothing happened within timeoutMs.
-    bool Pump(int timeoutMs);
+    bool Pump(int timeoutMs) override;
 
     // Ends the browser: closes its command pipe (it then exits by itself), waits up to a few seconds for
     // the guardian to finish, then kills the browser's process group, and removes the profile folder if it is
     // still there. Bounded in time; safe to call more than once.
-    void Shutdown();
+    void Shutdown() override;
 
-  Q_SIGNALS:
-    // One complete message from the browser, without its NUL.
-    void MessageReceived(const QByteArray& message);
-    // The pipe closed: the browser exited or crashed. Emitted once.
-    void Exited(const QString& reason);
+    // MessageReceived carries a message without its NUL; Exited comes when the pipe closes.
 
   private:
     void ReadAvailable();

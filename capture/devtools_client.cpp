@@ -1,8 +1,9 @@
-// The DevTools protocol over one Chromium's pipe.
+// The DevTools protocol over one browser's transport: commands, replies, events, the browser's end.
 #include "devtools_client.h"
 
 #include "browser_error.h"
 #include "chromium_process.h"
+#include "devtools_transport.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -17,15 +18,21 @@ std::weak_ptr<TDevToolsClient>& SharedSlot() {
 
 }  // namespace
 
-TDevToolsClient::TDevToolsClient(QObject* parent) : QObject(parent), m_process(new TChromiumProcess(this)) {
-    connect(m_process, &TChromiumProcess::MessageReceived, this, &TDevToolsClient::HandleMessage);
-    connect(m_process, &TChromiumProcess::Exited, this, &TDevToolsClient::HandleExit);
+TDevToolsClient::TDevToolsClient(std::unique_ptr<TDevToolsTransport> transport)
+    : m_transport(std::move(transport)) {
+    connect(m_transport.get(), &TDevToolsTransport::MessageReceived, this, &TDevToolsClient::HandleMessage);
+    connect(m_transport.get(), &TDevToolsTransport::Exited, this, &TDevToolsClient::HandleExit);
 }
 
 TDevToolsClient::~TDevToolsClient() {
     m_sessions.clear();
     m_pending.clear();
-    m_process->Shutdown();
+    m_transport->Shutdown();
+}
+
+std::shared_ptr<TDevToolsClient> TDevToolsClient::Over(std::unique_ptr<TDevToolsTransport> transport) {
+    return std::shared_ptr<TDevToolsClient>(new TDevToolsClient(std::move(transport)),
+                                            &TDevToolsClient::Release);
 }
 
 void TDevToolsClient::Release(TDevToolsClient* client) {
@@ -53,8 +60,9 @@ std::shared_ptr<TDevToolsClient> TDevToolsClient::Launch() {
                                  "executable on PATH")
                       .arg(chosen));
     }
-    std::shared_ptr<TDevToolsClient> client(new TDevToolsClient, &TDevToolsClient::Release);
-    client->m_process->Start(exe);
+    auto process = std::make_unique<TChromiumProcess>();
+    process->Start(exe);
+    std::shared_ptr<TDevToolsClient> client = Over(std::move(process));
     try {
         // Learn the user agent early; the first page's set-up needs it.
         client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
@@ -82,19 +90,19 @@ std::shared_ptr<TDevToolsClient> TDevToolsClient::Shared() {
 }
 
 bool TDevToolsClient::IsAlive() const {
-    return m_deathReason.isEmpty() && m_process->IsRunning();
+    return m_deathReason.isEmpty() && m_transport->IsRunning();
 }
 
 qint64 TDevToolsClient::BrowserProcessId() const {
-    return m_process->ProcessId();
+    return m_transport->ProcessId();
 }
 
 qint64 TDevToolsClient::GuardianProcessId() const {
-    return m_process->GuardianProcessId();
+    return m_transport->GuardianProcessId();
 }
 
 QString TDevToolsClient::ProfileDir() const {
-    return m_process->ProfileDir();
+    return m_transport->ProfileDir();
 }
 
 int TDevToolsClient::Send(const QString& method, const QJsonObject& params, const QString& sessionId,
@@ -112,7 +120,7 @@ int TDevToolsClient::Send(const QString& method, const QJsonObject& params, cons
     const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
     static const bool trace = qEnvironmentVariableIsSet("BILDORO_DEVTOOLS_TRACE");
     if (trace) qDebug("DevTools -> %s", text.left(400).constData());
-    m_process->SendMessage(text);
+    m_transport->SendMessage(text);
     return id;
 }
 
@@ -124,7 +132,7 @@ bool TDevToolsClient::PumpUntil(const std::function<bool()>& done, int timeoutMs
     while (!reached && IsAlive()) {
         const qint64 left = timeoutMs - clock.elapsed();
         if (left <= 0) break;
-        m_process->Pump(static_cast<int>(left));
+        m_transport->Pump(static_cast<int>(left));
         reached = done();
     }
     LeaveDispatch();
@@ -132,26 +140,42 @@ bool TDevToolsClient::PumpUntil(const std::function<bool()>& done, int timeoutMs
 }
 
 QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& params, const QString& sessionId,
-                                  int timeoutMs) {
-    const int id = m_nextId;  // Send takes this id
-    m_syncReplies.remove(id);
-    Send(method, params, sessionId);
-    const bool answered = PumpUntil([this, id] { return m_syncReplies.contains(id); }, timeoutMs);
-    if (!answered) {
+                                  int timeoutMs, const std::function<QString()>& abandon) {
+    struct Reply {
+        bool done = false;
+        QJsonObject result;
+        QString error;
+    };
+    auto reply = std::make_shared<Reply>();
+    const int id =
+        Send(method, params, sessionId, nullptr, [reply](const QJsonObject& result, const QString& error) {
+            reply->done = true;
+            reply->result = result;
+            reply->error = error;
+        });
+    QString abandoned;
+    PumpUntil(
+        [&] {
+            if (reply->done) return true;
+            if (abandon) abandoned = abandon();
+            return !abandoned.isEmpty();
+        },
+        timeoutMs);
+    if (!reply->done) {
+        m_pending.remove(id);  // nobody waits for it any more
+        if (!abandoned.isEmpty()) throw TBrowserError(abandoned);
         if (!IsAlive()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, m_deathReason));
-        throw TBrowserError(
-            QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
+        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs),
+                            true);
     }
-    const QJsonObject reply = m_syncReplies.take(id);
-    if (reply.contains(QStringLiteral("error")))
-        throw TBrowserError(
-            QStringLiteral("%1 failed: %2").arg(method, reply.value(QStringLiteral("error")).toString()));
-    return reply.value(QStringLiteral("result")).toObject();
+    if (!reply->error.isEmpty())
+        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply->error));
+    return reply->result;
 }
 
 void TDevToolsClient::Terminate(const QString& reason) {
     if (!IsAlive()) return;
-    m_process->Shutdown();
+    m_transport->Shutdown();
     HandleExit(reason);
 }
 
@@ -206,15 +230,12 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
             if (error.isEmpty())
                 error = QStringLiteral("error %1").arg(e.value(QStringLiteral("code")).toInt());
         }
+        // A reply nobody waits for (sent without a handler, or its wait gave up) is dropped here.
         if (auto it = m_pending.find(id); it != m_pending.end()) {
             Pending pending = std::move(it.value());
             m_pending.erase(it);
             if (!pending.hasContext || pending.context)
                 Deliver([&] { pending.handler(object.value(QStringLiteral("result")).toObject(), error); });
-        } else {
-            QJsonObject reply{{QStringLiteral("result"), object.value(QStringLiteral("result"))}};
-            if (!error.isEmpty()) reply.insert(QStringLiteral("error"), error);
-            m_syncReplies.insert(id, reply);
         }
     } else {
         const QString method = object.value(QStringLiteral("method")).toString();

@@ -1,26 +1,18 @@
 // The in-place reduction of a capture to a thumbnail, and the routines it is built from.
 #pragma once
 
+#include "bilinear_resampler.h"
 #include "bitmap24.h"
 
 #include <QString>
 #include <functional>
-
-// Resamples `source` into `target`, whose size the caller has set, with 16.16 fixed-point bilinear weights
-// that total 65537: xstep = MulDiv(W - 1, 65536, w), ystep = MulDiv(H - 1, 65536, h); the last source row
-// pairs with itself, and so does the last column when enlarging. Equal sizes give an exact copy; a target of
-// one row is computed like any other. Throws std::invalid_argument when the source is empty but the target is
-// not, or when a side exceeds 65536 pixels (the reach of a 16.16 position).
-void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target);
-
-// The row kernel used: the vector kernel where the processor has SSE4.1, or the portable one. Both give the
-// same bytes; the choice exists so both can be checked.
-enum class ResamplerKernel { Automatic, Portable };
-void ScaleBitmapBilinear(const TBitmap24& source, TBitmap24& target, ResamplerKernel kernel);
+#include <string>
 
 // Decodes folder + fileName (joined as they stand) into `bitmap`. True when decoded; false for an empty file
-// name, a missing or unreadable file, or anything that is not an intact JPEG. Never throws.
-bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName) noexcept;
+// name, a missing or unreadable file, or anything that is not an intact JPEG, with the JPEG reader's own
+// message of why left in *why when given. Never throws.
+bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName,
+                    std::string* why = nullptr) noexcept;
 
 // Writes `bitmap` as a JPEG of `quality` (1..100) to folder + fileName, creating missing folder levels first.
 // False, with nothing written, when the folder cannot be made; throws std::runtime_error for an empty folder
@@ -51,6 +43,7 @@ struct ShrinkResult {
     Outcome outcome = Outcome::NotRead;
     int width = 0;  // size of the picture in the file afterwards (0 x 0 when not read)
     int height = 0;
+    std::string reason;  // NotRead: why, in the JPEG reader's own words
 };
 
 // Reduces the JPEG file `fileName` in place to `width` pixels (height in proportion, by MulDiv, at least 1),

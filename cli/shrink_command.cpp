@@ -2,28 +2,11 @@
 #include "commands.h"
 
 #include "int_text.h"
-#include "jpeg_image.h"
 #include "thumbnail.h"
 
 #include <QFileInfo>
 #include <exception>
 #include <string>
-
-namespace {
-
-// Why a file could not be decoded: the JPEG reader's own message.
-std::string ReadFailure(const QString& path) {
-    try {
-        TJpegImage jpeg;
-        jpeg.LoadFromFile(path);
-        jpeg.ToBitmap();
-        return "cannot be read";
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-}
-
-}  // namespace
 
 int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err) {
     const std::optional<int> width = StrToInt32(widthText);
@@ -59,7 +42,7 @@ int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FIL
                                  shown.constData(), result.width, result.height, *width);
                     break;
                 case ShrinkResult::Outcome::NotRead:
-                    failure = ReadFailure(path);
+                    failure = result.reason;
                     break;
                 case ShrinkResult::Outcome::FolderNotMade:
                     failure = "the folder could not be made; the file is unchanged";

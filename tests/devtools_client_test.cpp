@@ -2,6 +2,7 @@
 // session, and a browser that dies answering everything still pending.
 #include "devtools_client.h"
 #include "browser_error.h"
+#include "fake_transport.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -44,43 +45,136 @@ void RunEventLoop(int ms) {
     loop.exec();
 }
 
-// ---- Against the real browser ----
+// ---- Over an in-memory transport ----
 
+struct FakeClient {
+    TFakeTransport* fake = new TFakeTransport;  // owned by the client
+    std::shared_ptr<TDevToolsClient> client =
+        TDevToolsClient::Over(std::unique_ptr<TDevToolsTransport>(fake));
+};
+
+int IdOf(const QJsonObject& command) {
+    return command.value(QStringLiteral("id")).toInt();
+}
+
+// Replies come back in another order than their commands; a reply nobody waits for leaves nothing behind.
 TEST(DevToolsClient, RepliesReachTheirOwnCommands) {
-    auto client = TDevToolsClient::Launch();
-    QJsonObject version, targets;
-    QString versionError = QStringLiteral("none"), targetsError = QStringLiteral("none");
-    client->Send(QStringLiteral("Target.getTargets"), {}, {}, nullptr,
-                 [&](const QJsonObject& r, const QString& e) {
-                     targets = r;
-                     targetsError = e;
-                 });
-    client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
-                 [&](const QJsonObject& r, const QString& e) {
-                     version = r;
-                     versionError = e;
-                 });
-    ASSERT_TRUE(client->PumpUntil([&] { return !version.isEmpty() && !targets.isEmpty(); }, 10000));
-    EXPECT_TRUE(versionError.isEmpty());
-    EXPECT_TRUE(targetsError.isEmpty());
-    EXPECT_TRUE(version.contains(QStringLiteral("product")));
-    EXPECT_TRUE(targets.contains(QStringLiteral("targetInfos")));
+    FakeClient f;
+    QStringList got;
+    auto record = [&got](const char* name) {
+        return [&got, name](const QJsonObject& r, const QString& e) {
+            got << QString::fromLatin1(name) + QLatin1Char('=') + r.value(QStringLiteral("n")).toString() + e;
+        };
+    };
+    f.client->Send(QStringLiteral("Target.getTargets"), {}, {}, nullptr, record("targets"));
+    f.client->Send(QStringLiteral("Browser.setDownloadBehavior"));
+    {
+        QObject gone;
+        f.client->Send(QStringLiteral("Page.enable"), {}, {}, &gone, record("gone"));
+    }
+    f.client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr, record("version"));
+    EXPECT_EQ(f.client->PendingReplyCount(), 3);
+    for (int i = f.fake->commands.size() - 1; i >= 0; --i)
+        f.fake->Reply(IdOf(f.fake->commands[i]), {{QStringLiteral("n"), QString::number(i)}});
+    ASSERT_TRUE(f.client->PumpUntil([&] { return got.size() == 2; }, 1000));
+    EXPECT_EQ(got, (QStringList{QStringLiteral("version=3"), QStringLiteral("targets=0")}));
+    EXPECT_EQ(f.client->PendingReplyCount(), 0);  // the one whose context died was dropped too
 }
 
 TEST(DevToolsClient, ErrorReplyIsRaisedWithTheCommandAndTheBrowsersMessage) {
-    auto client = TDevToolsClient::Launch();
+    FakeClient f;
+    f.fake->onCommand = [&](const QJsonObject& command) {
+        if (command.value(QStringLiteral("method")) == QLatin1String("Browser.getVersion"))
+            return f.fake->Reply(IdOf(command), {{QStringLiteral("product"), QStringLiteral("Fake/1")}});
+        f.fake->Arrive(
+            QStringLiteral(R"({"id":%1,"error":{"code":-32601,"message":"'No.suchCommand' wasn't found"}})")
+                .arg(IdOf(command))
+                .toUtf8());
+    };
     try {
-        client->Call(QStringLiteral("No.suchCommand"), {}, {}, 10000);
+        f.client->Call(QStringLiteral("No.suchCommand"), {}, {}, 10000);
         ADD_FAILURE() << "no error";
     } catch (const TBrowserError& e) {
-        const std::string text = e.what();
-        EXPECT_NE(text.find("No.suchCommand"), std::string::npos) << text;
-        EXPECT_NE(text.find("failed: "), std::string::npos) << text;
+        EXPECT_STREQ(e.what(), "No.suchCommand failed: 'No.suchCommand' wasn't found");
     }
     // The client stays usable.
-    EXPECT_TRUE(client->Call(QStringLiteral("Browser.getVersion"), {}, {}, 10000)
+    EXPECT_TRUE(f.client->Call(QStringLiteral("Browser.getVersion"), {}, {}, 10000)
                     .contains(QStringLiteral("product")));
 }
+
+TEST(DevToolsClient, SilentBrowserMakesACallFailAfterItsBound) {
+    FakeClient f;
+    const QString page = QStringLiteral("S");
+    try {
+        f.client->Call(QStringLiteral("Page.captureScreenshot"), {}, page, 300);
+        ADD_FAILURE() << "answered";
+    } catch (const TBrowserError& e) {
+        EXPECT_STREQ(e.what(), "Chromium did not answer Page.captureScreenshot within 300 ms");
+    }
+    EXPECT_TRUE(f.client->IsAlive());
+    EXPECT_EQ(f.fake->commands.last().value(QStringLiteral("sessionId")).toString(), page);
+    // The caller may stop waiting early, with its own reason; an answer after the wait is dropped.
+    try {
+        f.client->Call(QStringLiteral("Page.captureScreenshot"), {}, page, 60000,
+                       [] { return QStringLiteral("The page was closed"); });
+        ADD_FAILURE() << "answered";
+    } catch (const TBrowserError& e) {
+        EXPECT_STREQ(e.what(), "The page was closed");
+    }
+    EXPECT_EQ(f.client->PendingReplyCount(), 0);
+    for (const QJsonObject& command : f.fake->commands) f.fake->Reply(IdOf(command), {});
+    f.fake->Deliver();
+    EXPECT_EQ(f.client->PendingReplyCount(), 0);
+}
+
+TEST(DevToolsClient, EventsGoToTheirSessionOnly) {
+    FakeClient f;
+    for (const char* message : {R"({"method":"Page.a","sessionId":"S1","params":{"n":1}})",
+                                R"({"method":"Page.b","sessionId":"S3","params":{"n":3}})",
+                                R"({"method":"Target.detachedFromTarget","params":{"sessionId":"S2"}})",
+                                R"({"method":"Page.c","sessionId":"S4","params":{}})", "not a message",
+                                R"({"method":"Page.done","sessionId":"S1","params":{}})"})
+        f.fake->Arrive(QByteArray(message));
+    QStringList s1, s2;
+    f.client->SetSessionHandler(QStringLiteral("S1"), nullptr, [&](const QString& m, const QJsonObject& p) {
+        s1 << m + QString::number(p.value(QStringLiteral("n")).toInt());
+    });
+    f.client->SetSessionHandler(QStringLiteral("S2"), nullptr, [&](const QString& m, const QJsonObject& p) {
+        s2 << m + QLatin1Char(' ') + p.value(QStringLiteral("sessionId")).toString();
+    });
+    bool gone = false;
+    {
+        QObject context;
+        f.client->SetSessionHandler(QStringLiteral("S4"), &context,
+                                    [&](const QString&, const QJsonObject&) { gone = true; });
+    }
+    ASSERT_TRUE(f.client->PumpUntil([&] { return s1.contains(QStringLiteral("Page.done0")); }, 1000));
+    EXPECT_EQ(s1, (QStringList{QStringLiteral("Page.a1"), QStringLiteral("Page.done0")}));
+    EXPECT_EQ(s2, QStringList{QStringLiteral("Target.detachedFromTarget S2")});
+    EXPECT_FALSE(gone);  // its context was deleted
+}
+
+TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
+    FakeClient f;
+    f.fake->onCommand = [&](const QJsonObject&) { f.fake->End(QStringLiteral("Chromium exited")); };
+    QStringList errors;
+    int deaths = 0;
+    QObject::connect(f.client.get(), &TDevToolsClient::Died, [&] { ++deaths; });
+    for (const char* m : {"Page.one", "Page.two"})
+        f.client->Send(QString::fromLatin1(m), {}, {}, nullptr,
+                       [&errors, m](const QJsonObject&, const QString& e) {
+                           errors << QString::fromLatin1(m) + ": " + e;
+                       });
+    ASSERT_TRUE(f.client->PumpUntil([&] { return !f.client->IsAlive(); }, 1000));
+    EXPECT_EQ(errors, (QStringList{QStringLiteral("Page.one: Chromium exited"),
+                                   QStringLiteral("Page.two: Chromium exited")}));
+    EXPECT_EQ(deaths, 1);
+    EXPECT_EQ(f.client->DeathReason(), QStringLiteral("Chromium exited"));
+    EXPECT_THROW(f.client->Send(QStringLiteral("Page.three")), TBrowserError);
+    EXPECT_THROW(f.client->Call(QStringLiteral("Page.four"), {}, {}, 1000), TBrowserError);
+}
+
+// ---- Against the real browser ----
 
 TEST(DevToolsClient, UserAgentIsTheBrowsersOwnWithAWindow) {
     auto client = TDevToolsClient::Launch();
@@ -107,7 +201,7 @@ TEST(DevToolsClient, SharedClientIsOneWhileItLives) {
     EXPECT_NE(c->BrowserProcessId(), pid);
 }
 
-// ---- Against stand-ins ----
+// ---- Launching, against stand-in programs on the pipe ----
 
 TEST(DevToolsClient, NoBrowserFoundSaysWhereItLooked) {
     const QByteArray old = qgetenv("BILDORO_CHROMIUM");
@@ -122,47 +216,6 @@ TEST(DevToolsClient, NoBrowserFoundSaysWhereItLooked) {
     qputenv("BILDORO_CHROMIUM", old);
 }
 
-TEST(DevToolsClient, SilentBrowserMakesACallFailAfterItsBound) {
-    FakeBrowser fake("exec cat <&3 >/dev/null");
-    auto client = TDevToolsClient::Launch();
-    try {
-        client->Call(QStringLiteral("Page.captureScreenshot"), {}, QStringLiteral("S"), 300);
-        ADD_FAILURE() << "answered";
-    } catch (const TBrowserError& e) {
-        EXPECT_NE(std::string(e.what()).find("did not answer Page.captureScreenshot"), std::string::npos)
-            << e.what();
-    }
-    EXPECT_TRUE(client->IsAlive());
-}
-
-TEST(DevToolsClient, EventsGoToTheirSessionOnly) {
-    FakeBrowser fake(
-        R"(printf '{"method":"Page.a","sessionId":"S1","params":{"n":1}}\0' >&4
-printf '{"method":"Page.b","sessionId":"S3","params":{"n":3}}\0' >&4
-printf '{"method":"Target.detachedFromTarget","params":{"sessionId":"S2"}}\0' >&4
-printf '{"method":"Page.c","sessionId":"S4","params":{}}\0' >&4
-printf '{"method":"Page.done","sessionId":"S1","params":{}}\0' >&4
-exec cat <&3 >/dev/null)");
-    auto client = TDevToolsClient::Launch();
-    QStringList s1, s2;
-    client->SetSessionHandler(QStringLiteral("S1"), nullptr, [&](const QString& m, const QJsonObject& p) {
-        s1 << m + QString::number(p.value(QStringLiteral("n")).toInt());
-    });
-    client->SetSessionHandler(QStringLiteral("S2"), nullptr, [&](const QString& m, const QJsonObject& p) {
-        s2 << m + QLatin1Char(' ') + p.value(QStringLiteral("sessionId")).toString();
-    });
-    bool gone = false;
-    {
-        QObject context;
-        client->SetSessionHandler(QStringLiteral("S4"), &context,
-                                  [&](const QString&, const QJsonObject&) { gone = true; });
-    }
-    ASSERT_TRUE(client->PumpUntil([&] { return s1.contains(QStringLiteral("Page.done0")); }, 10000));
-    EXPECT_EQ(s1, (QStringList{QStringLiteral("Page.a1"), QStringLiteral("Page.done0")}));
-    EXPECT_EQ(s2, QStringList{QStringLiteral("Target.detachedFromTarget S2")});
-    EXPECT_FALSE(gone);  // its context was deleted
-}
-
 TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
     FakeBrowser fake("exit 3");
     auto client = TDevToolsClient::Launch();
@@ -175,26 +228,6 @@ TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
         EXPECT_NE(std::string(e.what()).find("Cannot send Target.createTarget: Chromium"), std::string::npos)
             << e.what();
     }
-}
-
-TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
-    FakeBrowser fake("head -c 1 <&3 >/dev/null; exit 0");
-    auto client = TDevToolsClient::Launch();
-    QStringList errors;
-    int deaths = 0;
-    QObject::connect(client.get(), &TDevToolsClient::Died, [&] { ++deaths; });
-    for (const char* m : {"Page.one", "Page.two"})
-        client->Send(QString::fromLatin1(m), {}, {}, nullptr,
-                     [&errors, m](const QJsonObject&, const QString& e) {
-                         errors << QString::fromLatin1(m) + ": " + e;
-                     });
-    ASSERT_TRUE(client->PumpUntil([&] { return !client->IsAlive(); }, 10000));
-    ASSERT_EQ(errors.size(), 2);
-    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Page.one: Chromium exited"))) << qPrintable(errors[0]);
-    EXPECT_TRUE(errors[1].startsWith(QStringLiteral("Page.two: Chromium exited"))) << qPrintable(errors[1]);
-    EXPECT_EQ(deaths, 1);
-    EXPECT_THROW(client->Send(QStringLiteral("Page.three")), TBrowserError);
-    EXPECT_THROW(client->Call(QStringLiteral("Page.four"), {}, {}, 1000), TBrowserError);
 }
 
 TEST(DevToolsClient, LastHolderLettingGoWhileTheDeathIsReportedIsSafe) {

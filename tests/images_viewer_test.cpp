@@ -1,8 +1,7 @@
-// The images viewer and the gallery window: mask, reload, picture loading, drawing one cell, and the
-// window's opening and closing.
+// The images viewer and the gallery window: mask, reload, drawing one cell, and the window's opening and
+// closing.
 #include "images_viewer.h"
 #include "Unit2.h"
-#include "jpeg_image.h"
 #include "picture_item.h"
 #include "picture_samples.h"
 
@@ -19,22 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-// A 1 x 1 GIF (Qt reads GIF but does not write it).
-const QByteArray kTinyGif = QByteArray::fromHex(
-    "47494638396101000100800000ff000000000021f90400000000002c00000000010001000002024401003b");
-
-void WriteJpeg(const QString& path, int width, int height) {
-    TJpegImage jpeg;
-    jpeg.Assign(GradientBitmap(width, height));
-    jpeg.SaveToFile(path);
-}
-
-void WriteSolid(const QString& path, int width, int height, QColor colour, const char* format) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    if (!image.save(path, format)) throw std::runtime_error("test setup: cannot write " + path.toStdString());
-}
 
 QStringList Names(TImagesViewer& viewer) {
     QStringList names;
@@ -170,98 +153,6 @@ TEST_F(ReloadTest, RelativeAndEmptyFolderTextsUseTheCurrentDirectory) {
     EXPECT_EQ(viewer.PictureItem(0)->FileName(), "a.jpg");  // relative, resolved when the picture is read
     EXPECT_FALSE(viewer.PictureItem(0)->Picture()->isNull());
     QDir::setCurrent(previous);
-}
-
-// --- Reading pictures ----------------------------------------------------------------------------------
-
-class PictureFileTest : public ::testing::Test {
-  protected:
-    QString In(const QString& name) const { return folder.filePath(name); }
-    QTemporaryDir folder;
-};
-
-TEST_F(PictureFileTest, UnknownExtensionsFailWithTheirName) {
-    struct Case {
-        const char* file;
-        const char* message;
-    };
-    for (const Case c : {Case{"x.emf", "Unbekannte Bilddateierweiterung (.emf)"},
-                         Case{"x.wmf", "Unbekannte Bilddateierweiterung (.wmf)"},
-                         Case{"x.EMF", "Unbekannte Bilddateierweiterung (.EMF)"},
-                         Case{"x.tiff", "Unbekannte Bilddateierweiterung (.tiff)"},
-                         Case{"noextension", "Unbekannte Bilddateierweiterung (.)"}}) {
-        WriteBytes(In(c.file), "data");
-        try {
-            TPictureItem::LoadPictureFile(In(c.file), true);
-            ADD_FAILURE() << c.file << " was read";
-        } catch (const std::runtime_error& error) {
-            EXPECT_STREQ(error.what(), c.message);
-        }
-    }
-}
-
-TEST_F(PictureFileTest, EveryShownFormatReads) {
-    WriteJpeg(In("a.JPG"), 320, 240);
-    WriteJpeg(In("b.jpeg"), 40, 30);
-    WriteSolid(In("c.png"), 12, 9, Qt::blue, "PNG");
-    WriteBytes(In("d.gif"), kTinyGif);
-    WriteSolid(In("e.bmp"), 7, 5, Qt::green, "BMP");
-    WriteSolid(In("f.ico"), 16, 16, Qt::yellow, "ICO");
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("a.JPG"), true).size(), QSize(320, 240));
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("b.jpeg"), true).size(), QSize(40, 30));
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("c.png"), true).size(), QSize(12, 9));
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("d.gif"), true).size(), QSize(1, 1));
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("e.bmp"), false).size(), QSize(7, 5));
-    EXPECT_EQ(TPictureItem::LoadPictureFile(In("f.ico"), true).size(), QSize(16, 16));
-}
-
-TEST_F(PictureFileTest, JpegNeverGoesThroughAnotherDecoder) {
-    // A PNG named .jpg: the JPEG object refuses it, although Qt could read it.
-    WriteSolid(In("fake.jpg"), 8, 8, Qt::red, "PNG");
-    EXPECT_THROW(TPictureItem::LoadPictureFile(In("fake.jpg"), true), std::runtime_error);
-    // And a JPEG named .png is not a PNG.
-    WriteJpeg(In("fake.png"), 8, 8);
-    EXPECT_THROW(TPictureItem::LoadPictureFile(In("fake.png"), true), std::runtime_error);
-}
-
-TEST_F(PictureFileTest, BrokenAndEmptyJpegs) {
-    WriteJpeg(In("whole.jpg"), 320, 240);
-    const QByteArray whole = ReadBytes(In("whole.jpg"));
-    WriteBytes(In("half.jpg"), whole.left(whole.size() / 2));
-    EXPECT_THROW(TPictureItem::LoadPictureFile(In("half.jpg"), true), std::runtime_error);
-    WriteBytes(In("empty.jpg"), QByteArray());
-    EXPECT_TRUE(TPictureItem::LoadPictureFile(In("empty.jpg"), true).isNull());  // the codec's empty picture
-}
-
-TEST_F(PictureFileTest, HugeJpegFailsBeforeItIsDecoded) {
-    WriteJpeg(In("small.jpg"), 16, 16);
-    QByteArray bytes = ReadBytes(In("small.jpg"));
-    const qsizetype sof = bytes.indexOf(QByteArray::fromHex("ffc0"));
-    ASSERT_GT(sof, 0);
-    // Frame header: marker, length (2), precision (1), height (2), width (2): claim 30000 x 30000.
-    bytes[sof + 5] = char(0x75), bytes[sof + 6] = char(0x30);
-    bytes[sof + 7] = char(0x75), bytes[sof + 8] = char(0x30);
-    WriteBytes(In("huge.jpg"), bytes);
-    try {
-        TPictureItem::LoadPictureFile(In("huge.jpg"), true);
-        ADD_FAILURE() << "a 30000 x 30000 picture was read";
-    } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("30000 x 30000"), std::string::npos) << error.what();
-    }
-}
-
-TEST_F(PictureFileTest, TransparentBitmapDropsTheColourOfItsBottomLeftPixel) {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    image.setPixel(0, 2, qRgb(255, 0, 0));  // bottom-left
-    image.setPixel(3, 0, qRgb(255, 0, 0));
-    ASSERT_TRUE(image.save(In("t.bmp"), "BMP"));
-    const QImage transparent = TPictureItem::LoadPictureFile(In("t.bmp"), true);
-    EXPECT_EQ(qAlpha(transparent.pixel(0, 2)), 0);
-    EXPECT_EQ(qAlpha(transparent.pixel(3, 0)), 0);
-    EXPECT_EQ(transparent.pixel(1, 1), qRgb(255, 255, 255));
-    const QImage opaque = TPictureItem::LoadPictureFile(In("t.bmp"), false);
-    EXPECT_EQ(opaque.pixel(0, 2), qRgb(255, 0, 0));
 }
 
 // --- The viewer on screen ------------------------------------------------------------------------------

@@ -6,12 +6,13 @@
 
 #include <QByteArray>
 #include <QColor>
-#include <QImage>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <stdexcept>
 
 // A smooth picture with different values in each channel, so swapped channels or shifted rows show.
 inline TBitmap24 GradientBitmap(int width, int height) {
@@ -45,6 +46,24 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw std::runtime_error("test setup: cannot write " + path.toStdString());
+}
+
+// A 1 x 1 GIF (Qt reads GIF but does not write it).
+inline const QByteArray kTinyGif = QByteArray::fromHex(
+    "47494638396101000100800000ff000000000021f90400000000002c00000000010001000002024401003b");
+
+// A quality-90 JPEG file of GradientBitmap's picture.
+inline void WriteJpeg(const QString& path, int width, int height) {
+    TJpegImage jpeg;
+    jpeg.Assign(GradientBitmap(width, height));
+    jpeg.SaveToFile(path);
+}
+
+// A file of one colour in one of Qt's writable formats ("PNG", "BMP", "ICO", ...).
+inline void WriteSolid(const QString& path, int width, int height, QColor colour, const char* format) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    if (!image.save(path, format)) throw std::runtime_error("test setup: cannot write " + path.toStdString());
 }
 
 // Size of the decoded picture; an invalid size when the file is missing or not an intact JPEG.

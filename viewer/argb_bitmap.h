@@ -20,10 +20,10 @@ class TArgbBitmap {
         return reinterpret_cast<const uint32_t*>(m_image.constScanLine(y))[x];
     }
 
-    // Replaces size and content with the picture in the file, chosen by its extension ("jpg" and "jpeg", any
-    // case, through TJpegImage), alpha 255 everywhere. A 0-byte file gives an empty bitmap. Throws
+    // Replaces size and content with the picture in the file, read by ReadPictureFile as a JPEG (extension
+    // "jpg" or "jpeg", any case), alpha 255 everywhere. A 0-byte file gives an empty bitmap. Throws
     // std::runtime_error for an extension without a reader (before the file is opened), a file that cannot be
-    // read, or a picture that cannot be decoded; the bitmap then keeps its previous picture.
+    // read, a picture that cannot be decoded or is too large; the bitmap then keeps its previous picture.
     void LoadPictureFile(const QString& fileName);
 
     // Called after each change of the content, with true when the size changed as well.

@@ -24,7 +24,8 @@ class TPictureItem : public TViewerItem {
     void SetCaption(const QString& caption) { m_caption = caption; }
     QString DisplayCaption() const;
 
-    // The picture, read from the file the first time it is asked for. Answers an empty image when the file
+    // The picture, read from the file (ReadPictureFile, the gallery's formats) the first time it is asked
+    // for. Answers an empty image when the file
     // is missing or cannot be read; a file that cannot be read also asks to leave the list (reported through
     // the owner's LoadError, never thrown). Never nullptr.
     const QImage* Picture();
@@ -34,13 +35,6 @@ class TPictureItem : public TViewerItem {
     bool HasFileName() const override { return !m_fileName.isEmpty(); }
     // Frees the picture; it is read again the next time the cell is drawn.
     void GiveUpPicture() override;
-
-    // Reads a picture file by its extension (case ignored): bmp, ico, png and gif through Qt's decoders,
-    // jpg and jpeg through the program's JPEG object. With transparent set, a bitmap's pixels of the colour
-    // of its bottom-left pixel become transparent. Throws std::runtime_error naming the file and the reason;
-    // any other extension fails with "Unbekannte Bilddateierweiterung (.ext)". A 0-byte JPEG file gives an
-    // empty image without error; a JPEG larger than Qt's image allocation limit fails.
-    static QImage LoadPictureFile(const QString& path, bool transparent);
 
   private:
     TImagesViewer* m_viewer;
