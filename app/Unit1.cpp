@@ -69,14 +69,15 @@ QToolButton* MakeToolButton(QWidget* parent, const char* name, int x, const QIco
 
 // The list edits only the URL in place, and marks only the URL cell of the selected row.
 class UrlOnlyDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         if (index.column() != 0) return nullptr;
         return QStyledItemDelegate::createEditor(parent, option, index);
     }
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem opt(option);
         if (index.column() != 0) opt.state &= ~QStyle::State_Selected;
         opt.state &= ~QStyle::State_HasFocus;
@@ -96,8 +97,8 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Bildoro 1.0"));
     setWindowIcon(ApplicationIcon());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -155,7 +156,8 @@ void TForm1::BuildSettings() {
     sDirectoryEdit1->setMaxLength(255);
     sDirectoryEdit1Button = sDirectoryEdit1->addAction(ChooseFolderIcon(), QLineEdit::TrailingPosition);
     sDirectoryEdit1Button->setObjectName(QStringLiteral("sDirectoryEdit1Button"));
-    connect(sDirectoryEdit1, &QLineEdit::textChanged, this, [this] { Guarded([this] { sDirectoryEdit1Change(); }); });
+    connect(sDirectoryEdit1, &QLineEdit::textChanged, this,
+            [this] { Guarded([this] { sDirectoryEdit1Change(); }); });
     connect(sDirectoryEdit1Button, &QAction::triggered, this,
             [this] { Guarded([this] { sDirectoryEdit1ButtonClick(); }); });
 
@@ -166,10 +168,13 @@ void TForm1::BuildSettings() {
     sComboBox1->setEditable(true);
     sComboBox1->setInsertPolicy(QComboBox::NoInsert);
     sComboBox1->setCompleter(nullptr);
-    sComboBox1->addItems({QStringLiteral("1280 x 1024"), QStringLiteral("1024 x 768"), QStringLiteral("800 x 600")});
+    sComboBox1->addItems(
+        {QStringLiteral("1280 x 1024"), QStringLiteral("1024 x 768"), QStringLiteral("800 x 600")});
     sComboBox1->setCurrentIndex(1);
-    connect(sComboBox1, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { sComboBox1Change(); }); });
-    connect(sComboBox1, &QComboBox::editTextChanged, this, [this] { Guarded([this] { sComboBox1Change(); }); });
+    connect(sComboBox1, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { sComboBox1Change(); }); });
+    connect(sComboBox1, &QComboBox::editTextChanged, this,
+            [this] { Guarded([this] { sComboBox1Change(); }); });
 
     sLabel3 = MakeLabel(sGroupBox1, QStringLiteral("Thumbnail - Bildgrösse:"), 16, 100);
     sLabel4 = MakeLabel(sGroupBox1, QStringLiteral("Breite:"), 16, 120);
@@ -203,7 +208,8 @@ void TForm1::BuildSettings() {
 }
 
 void TForm1::BuildPreview() {
-    sGroupBox3 = MakeGroup(centralWidget(), "sGroupBox3", QStringLiteral("Vorschau"), QRect(288, 8, 361, 273));
+    sGroupBox3 =
+        MakeGroup(centralWidget(), "sGroupBox3", QStringLiteral("Vorschau"), QRect(288, 8, 361, 273));
     ImagePreview1 = new TPreviewImage(sGroupBox3);
     ImagePreview1->setObjectName(QStringLiteral("ImagePreview1"));
     ImagePreview1->setGeometry(20, 20, 321, 241);
@@ -221,10 +227,14 @@ void TForm1::BuildWebsiteList() {
     sSpeedButton5 = MakeToolButton(sGroupBox4, "sSpeedButton5", 144, DeleteCheckedIcon());
     sSpeedButton5->setToolTip(QStringLiteral("Alle markierten Einträge löschen"));
     connect(sSpeedButton1, &QToolButton::clicked, this, [this] { Guarded([this] { Import1Click(); }); });
-    connect(sSpeedButton2, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton2Click(); }); });
-    connect(sSpeedButton3, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton3Click(); }); });
-    connect(sSpeedButton4, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton4Click(); }); });
-    connect(sSpeedButton5, &QToolButton::clicked, this, [this] { Guarded([this] { sSpeedButton5Click(); }); });
+    connect(sSpeedButton2, &QToolButton::clicked, this,
+            [this] { Guarded([this] { sSpeedButton2Click(); }); });
+    connect(sSpeedButton3, &QToolButton::clicked, this,
+            [this] { Guarded([this] { sSpeedButton3Click(); }); });
+    connect(sSpeedButton4, &QToolButton::clicked, this,
+            [this] { Guarded([this] { sSpeedButton4Click(); }); });
+    connect(sSpeedButton5, &QToolButton::clicked, this,
+            [this] { Guarded([this] { sSpeedButton5Click(); }); });
 
     sLabel5 = MakeLabel(sGroupBox4, QStringLiteral("Einträge:"), 316, 20);
     lb_anzahl = new QLabel(sGroupBox4);
@@ -259,7 +269,8 @@ void TForm1::BuildWebsiteList() {
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 Guarded([&] {
                     for (const QModelIndex& index : deselected.indexes())
-                        if (index.column() == 0) sListView1SelectItem(sListView1->itemFromIndex(index), false);
+                        if (index.column() == 0)
+                            sListView1SelectItem(sListView1->itemFromIndex(index), false);
                     for (const QModelIndex& index : selected.indexes())
                         if (index.column() == 0) sListView1SelectItem(sListView1->itemFromIndex(index), true);
                 });
@@ -291,7 +302,8 @@ void TForm1::BuildWebsiteList() {
 }
 
 void TForm1::BuildProgressAndStatus() {
-    sGroupBox2 = MakeGroup(centralWidget(), "sGroupBox2", QStringLiteral("Fortschritt"), QRect(4, 532, 645, 57));
+    sGroupBox2 =
+        MakeGroup(centralWidget(), "sGroupBox2", QStringLiteral("Fortschritt"), QRect(4, 532, 645, 57));
     sGauge1 = new TGauge(sGroupBox2);
     sGauge1->setObjectName(QStringLiteral("sGauge1"));
     sGauge1->setGeometry(16, 24, 621, 13);
@@ -356,7 +368,9 @@ void TForm1::edbreitChange() {
     ed_height->setText(QString::number(HeightForWidth(*width)));
 }
 
-void TForm1::sDirectoryEdit1Change() { sBitBtn3->setEnabled(true); }
+void TForm1::sDirectoryEdit1Change() {
+    sBitBtn3->setEnabled(true);
+}
 
 void TForm1::sDirectoryEdit1ButtonClick() {
     QString start = sDirectoryEdit1->text();
@@ -368,27 +382,42 @@ void TForm1::sDirectoryEdit1ButtonClick() {
     m_chooserStart = full;
 }
 
-void TForm1::About1Click() { AboutForm->ShowModalOver(this); }
+void TForm1::About1Click() {
+    AboutForm->ShowModalOver(this);
+}
 
-void TForm1::Beenden1Click() { close(); }
+void TForm1::Beenden1Click() {
+    close();
+}
 
 // --- Status bar -----------------------------------------------------------------------------------------
 
-void TForm1::SetStatusText(int panel, const QString& text) { sStatusPanels[panel]->setText(text); }
+void TForm1::SetStatusText(int panel, const QString& text) {
+    sStatusPanels[panel]->setText(text);
+}
 
-QString TForm1::StatusText(int panel) const { return sStatusPanels[panel]->text(); }
+QString TForm1::StatusText(int panel) const {
+    return sStatusPanels[panel]->text();
+}
 
-void TForm1::WB1BeforeNavigate2(const QString& url) { SetStatusText(2, url); }
+void TForm1::WB1BeforeNavigate2(const QString& url) {
+    SetStatusText(2, url);
+}
 
-void TForm1::WB1DocumentComplete(const QString& url) { SetStatusText(2, url); }
+void TForm1::WB1DocumentComplete(const QString& url) {
+    SetStatusText(2, url);
+}
 
 // --- Website list ---------------------------------------------------------------------------------------
 
-int TForm1::RowCount() const { return sListView1->topLevelItemCount(); }
+int TForm1::RowCount() const {
+    return sListView1->topLevelItemCount();
+}
 
 WebsiteEntry TForm1::Row(int index) const {
     const QTreeWidgetItem* item = sListView1->topLevelItem(index);
-    if (!item) throw std::out_of_range("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
+    if (!item)
+        throw std::out_of_range("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
     return {item->text(0), item->text(1), item->checkState(0) == Qt::Checked};
 }
 
@@ -478,7 +507,8 @@ void TForm1::sSpeedButton4Click() {
 }
 
 void TForm1::sSpeedButton5Click() {
-    if (!m_dialogs->AskYesNo(QStringLiteral("Möchten Sie wirklich alle markierten Einträge löschen ?"))) return;
+    if (!m_dialogs->AskYesNo(QStringLiteral("Möchten Sie wirklich alle markierten Einträge löschen ?")))
+        return;
     for (int i = RowCount() - 1; i >= 0; --i) {
         QTreeWidgetItem* item = sListView1->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) DeleteRow(item);
@@ -487,7 +517,9 @@ void TForm1::sSpeedButton5Click() {
     lb_anzahl->setText(QString::number(RowCount()));
 }
 
-void TForm1::sListView1Change() { lb_anzahl->setText(QString::number(RowCount())); }
+void TForm1::sListView1Change() {
+    lb_anzahl->setText(QString::number(RowCount()));
+}
 
 void TForm1::sListView1Deletion(QTreeWidgetItem* item) {
     lb_anzahl->setText(QString::number(RowCount()));  // the row is still counted here

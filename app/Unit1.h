@@ -42,7 +42,7 @@ QString CompletionMessage(int rows, const std::vector<FailedRow>& failures);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // The dialogs are borrowed; nullptr uses the real ones.
     explicit TForm1(TDialogs* dialogs = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -137,11 +137,11 @@ public:
     // Runs a command handler; an escaping error is shown in the error box and never crosses the event loop.
     void Guarded(const std::function<void()>& command);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BuildSettings();
     void BuildPreview();
     void BuildWebsiteList();
@@ -155,7 +155,7 @@ private:
     TDialogs* m_dialogs;
     QTreeWidgetItem* m_rowUnderEdit = nullptr;
     bool m_deletingRows = false;  // selection changes while rows are deleted are no selections
-    QString m_chooserStart;  // folder chosen last with the folder button
+    QString m_chooserStart;       // folder chosen last with the folder button
     bool m_centred = false;
     bool m_running = false;
     bool m_abortRun = false;

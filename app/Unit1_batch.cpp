@@ -1,12 +1,12 @@
 // The batch run of the main window: every row of the list becomes a thumbnail.
 #include "Unit1.h"
 
+#include "Unit2.h"
 #include "dialogs.h"
 #include "gauge.h"
 #include "preview_image.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
-#include "Unit2.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,7 +21,7 @@ namespace {
 
 // Keeps the hourglass up for exactly the length of the run, also when an error passes through.
 class HourglassCursor {
-public:
+  public:
     HourglassCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~HourglassCursor() { QApplication::restoreOverrideCursor(); }
 };
@@ -47,10 +47,12 @@ void TForm1::SetRunning(bool running) {
     sBitBtn3->setEnabled(!running);
     sGroupBox5->setEnabled(!running);
     sGroupBox6->setEnabled(!running);
-    for (QToolButton* b : {sSpeedButton1, sSpeedButton3, sSpeedButton4, sSpeedButton5}) b->setEnabled(!running);
+    for (QToolButton* b : {sSpeedButton1, sSpeedButton3, sSpeedButton4, sSpeedButton5})
+        b->setEnabled(!running);
     Import1->setEnabled(!running);
-    sListView1->setEditTriggers(running ? QAbstractItemView::NoEditTriggers
-                                        : QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    sListView1->setEditTriggers(running
+                                    ? QAbstractItemView::NoEditTriggers
+                                    : QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
 }
 
 namespace {
@@ -58,7 +60,7 @@ namespace {
 // The window's side of a run: status texts before each row, the settings of its fields at the moment of use,
 // the preview and the gauge after each row, and the list of failures for the completion message.
 class WindowRun : public TRunClient {
-public:
+  public:
     WindowRun(TForm1& form, const bool& abort, std::vector<FailedRow>& failures)
         : m_form(form), m_abort(abort), m_failures(failures) {}
 
@@ -92,7 +94,7 @@ public:
 
     bool Stopping() const override { return m_abort; }
 
-private:
+  private:
     TForm1& m_form;
     const bool& m_abort;
     std::vector<FailedRow>& m_failures;

@@ -23,7 +23,9 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     name->setGeometry(96, 16, 400, 30);
 
     auto* description = new QLabel(
-        QStringLiteral("Erstellt in einem Durchgang Vorschaubilder (Thumbnails) von Webseiten aus einer Liste."), this);
+        QStringLiteral(
+            "Erstellt in einem Durchgang Vorschaubilder (Thumbnails) von Webseiten aus einer Liste."),
+        this);
     description->setWordWrap(true);
     description->setGeometry(96, 48, 400, 32);
 
@@ -43,16 +45,18 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     licences->setTextFormat(Qt::PlainText);
     licences->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     licences->setGeometry(16, 120, 485, 200);
-    licences->setText(QStringLiteral(
-        "Bildoro ist freie Software unter der MIT-Lizenz.\n"
-        "Copyright © Die Bildoro-Entwickler\n\n"
-        "Verwendete Komponenten:\n"
-        "• Qt %1 – GNU Lesser General Public License v3 (LGPL-3.0)\n"
-        "• libjpeg-turbo – IJG License und BSD-3-Clause-Lizenz; diese Software beruht teilweise auf der "
-        "Arbeit der Independent JPEG Group\n"
-        "• Chromium (als eigenständiges Programm gestartet) – BSD-3-Clause-Lizenz und die Lizenzen seiner "
-        "Bestandteile")
-                          .arg(QString::fromLatin1(qVersion())));
+    licences->setText(
+        QStringLiteral(
+            "Bildoro ist freie Software unter der MIT-Lizenz.\n"
+            "Copyright © Die Bildoro-Entwickler\n\n"
+            "Verwendete Komponenten:\n"
+            "• Qt %1 – GNU Lesser General Public License v3 (LGPL-3.0)\n"
+            "• libjpeg-turbo – IJG License und BSD-3-Clause-Lizenz; diese Software beruht teilweise auf der "
+            "Arbeit der Independent JPEG Group\n"
+            "• Chromium (als eigenständiges Programm gestartet) – BSD-3-Clause-Lizenz und die Lizenzen "
+            "seiner "
+            "Bestandteile")
+            .arg(QString::fromLatin1(qVersion())));
 }
 
 void TAboutForm::ShowModalOver(QWidget* owner) {

@@ -7,7 +7,7 @@ class QLabel;
 
 class TAboutForm : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TAboutForm(QWidget* parent = nullptr);
 
     QLabel* lb_version;

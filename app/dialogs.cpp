@@ -25,12 +25,15 @@ void CentreOnScreen(QMessageBox& box) {
 
 void LimitWidth(QMessageBox& box) {
     if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.setStyleSheet(QStringLiteral("QLabel { max-width: %1px; }").arg(screen->availableGeometry().width() / 2));
+        box.setStyleSheet(
+            QStringLiteral("QLabel { max-width: %1px; }").arg(screen->availableGeometry().width() / 2));
 }
 
 }  // namespace
 
-QString ApplicationTitle() { return ApplicationTitleFor(QCoreApplication::applicationFilePath()); }
+QString ApplicationTitle() {
+    return ApplicationTitleFor(QCoreApplication::applicationFilePath());
+}
 
 void TQtDialogs::ShowNotice(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::NoButton, m_parent);
@@ -43,7 +46,8 @@ void TQtDialogs::ShowNotice(const QString& text) {
 }
 
 bool TQtDialogs::AskYesNo(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::NoButton, m_parent);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::NoButton,
+                    m_parent);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);

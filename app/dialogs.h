@@ -7,7 +7,7 @@
 class QWidget;
 
 class TDialogs {
-public:
+  public:
     virtual ~TDialogs() = default;
 
     // Modal message with one "OK" button; caption: the application title, no icon.
@@ -26,7 +26,7 @@ public:
 
 // The real dialogs, shown modally over the given parent.
 class TQtDialogs : public TDialogs {
-public:
+  public:
     explicit TQtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     void SetParent(QWidget* parent) { m_parent = parent; }
 
@@ -37,7 +37,7 @@ public:
     QString GetOpenFileName(const QString& filter) override;
     QString GetSaveFileName(const QString& filter, const QString& defaultSuffix) override;
 
-private:
+  private:
     QWidget* m_parent;
 };
 

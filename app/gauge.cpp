@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <algorithm>
 
-TGauge::TGauge(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+TGauge::TGauge(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void TGauge::SetMaxValue(int maximum) {
     m_max = maximum;
@@ -19,7 +21,9 @@ void TGauge::SetProgress(int progress) {
     update();
 }
 
-QString TGauge::PercentText() const { return QStringLiteral("%1%").arg(GaugePercent(m_progress, m_max)); }
+QString TGauge::PercentText() const {
+    return QStringLiteral("%1%").arg(GaugePercent(m_progress, m_max));
+}
 
 void TGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);

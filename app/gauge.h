@@ -5,7 +5,7 @@
 
 class TGauge : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TGauge(QWidget* parent = nullptr);
 
     int MinValue() const { return 0; }
@@ -18,10 +18,10 @@ public:
     // "%d%%" of the current percentage.
     QString PercentText() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     int m_max = 100;
     int m_progress = 0;
 };

@@ -45,8 +45,10 @@ void Boxes(QPainter& p, bool ticked) {
         p.drawLine(QPointF(box.right() + 2, box.center().y()), QPointF(15, box.center().y()));
         if (ticked) {
             p.setPen(QPen(QColor(0, 120, 0), 1.4));
-            p.drawLine(QPointF(box.left() + 1, box.center().y()), QPointF(box.left() + 2.3, box.bottom() - 0.8));
-            p.drawLine(QPointF(box.left() + 2.3, box.bottom() - 0.8), QPointF(box.right() - 0.5, box.top() + 0.6));
+            p.drawLine(QPointF(box.left() + 1, box.center().y()),
+                       QPointF(box.left() + 2.3, box.bottom() - 0.8));
+            p.drawLine(QPointF(box.left() + 2.3, box.bottom() - 0.8),
+                       QPointF(box.right() - 0.5, box.top() + 0.6));
         }
     }
 }

@@ -23,7 +23,8 @@ QString ApplicationTitleFor(const QString& programPath) {
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot > 0) name.truncate(dot);
     if (name.isEmpty()) return name;
-    // Program files are lower case here; the title keeps the capital first letter the program shows elsewhere.
+    // Program files are lower case here; the title keeps the capital first letter the program shows
+    // elsewhere.
     return name.left(1).toUpper() + name.mid(1).toLower();
 }
 

@@ -8,7 +8,7 @@ class QToolButton;
 
 class TUpDown : public QWidget {
     Q_OBJECT
-public:
+  public:
     TUpDown(QLineEdit* buddy, int minimum, int maximum, int position, QWidget* parent = nullptr);
 
     int Position() const { return m_position; }
@@ -18,7 +18,7 @@ public:
     QToolButton* UpButton() const { return m_up; }
     QToolButton* DownButton() const { return m_down; }
 
-private:
+  private:
     QLineEdit* m_buddy;
     QToolButton* m_up;
     QToolButton* m_down;

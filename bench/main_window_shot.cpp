@@ -17,7 +17,7 @@ namespace {
 
 // Messages go to the terminal instead of a box; nothing is asked.
 class PrintingDialogs : public TDialogs {
-public:
+  public:
     void ShowNotice(const QString& text) override { std::printf("notice: %s\n", qPrintable(text)); }
     bool AskYesNo(const QString&) override { return false; }
     void ShowErrorBox(const QString& message) override { std::printf("error: %s\n", qPrintable(message)); }
@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) return 1;
     for (const QString& page : pages.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
-        form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(page), QFileInfo(page).completeBaseName());
+        form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(page),
+                       QFileInfo(page).completeBaseName());
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     form.sDirectoryEdit1->setText(QDir(QString::fromLocal8Bit(argv[2])).absolutePath());
     form.sBitBtn3Click();

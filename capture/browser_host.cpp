@@ -133,23 +133,24 @@ void TBrowserHost::StartPageSetup() {
              if (token != m_setupToken) return;
              if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
              m_targetId = Str(created, "targetId");
-             Post(QStringLiteral("Target.attachToTarget"),
-                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                      if (token != m_setupToken) return;
-                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                      m_sessionId = Str(attached, "sessionId");
-                      if (!m_client) return;
-                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                          if (token != m_setupToken) return;
-                          m_userAgent = userAgent;
-                          ConfigureSession(m_sessionId, true);
-                          m_viewport = QSize();
-                          m_setupRunning = false;
-                          if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
-                              SendNavigate();
-                      });
-                  });
+             Post(
+                 QStringLiteral("Target.attachToTarget"),
+                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                     if (token != m_setupToken) return;
+                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                     m_sessionId = Str(attached, "sessionId");
+                     if (!m_client) return;
+                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                         if (token != m_setupToken) return;
+                         m_userAgent = userAgent;
+                         ConfigureSession(m_sessionId, true);
+                         m_viewport = QSize();
+                         m_setupRunning = false;
+                         if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
+                             SendNavigate();
+                     });
+                 });
          });
 }
 
@@ -189,7 +190,7 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
 
 QJsonObject TBrowserHost::ViewportParams() const {
     // Without the screen size, scripts read the screen as 800 x 600 whatever the view.
-    return {{QStringLiteral("width"), m_width},         {QStringLiteral("height"), m_height},
+    return {{QStringLiteral("width"), m_width},       {QStringLiteral("height"), m_height},
             {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), false},
             {QStringLiteral("screenWidth"), m_width}, {QStringLiteral("screenHeight"), m_height}};
 }
@@ -226,7 +227,8 @@ void TBrowserHost::SendNavigate() {
              if (download) m_nav.navError = QStringLiteral("download, not a page");
              // No new document comes: a jump within the page, a download, or a load that was cut
              // off.
-             if (m_nav.expectedLoader.isEmpty() || download || m_nav.navError == QLatin1String("net::ERR_ABORTED") ||
+             if (m_nav.expectedLoader.isEmpty() || download ||
+                 m_nav.navError == QLatin1String("net::ERR_ABORTED") ||
                  m_nav.loadedLoaders.contains(m_nav.expectedLoader))
                  BeginFinish();
          });
@@ -259,7 +261,8 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             // The top document was replaced by another one (a script or refresh moved on): that one counts
             // now.
             const QString loader = Str(frame, "loaderId");
-            if (m_nav.navigateAnswered && m_nav.error.isEmpty() && !loader.isEmpty() && loader != m_nav.expectedLoader) {
+            if (m_nav.navigateAnswered && m_nav.error.isEmpty() && !loader.isEmpty() &&
+                loader != m_nav.expectedLoader) {
                 ++m_generation;  // a status query of the replaced document no longer finishes anything
                 m_nav.expectedLoader = loader;
                 m_nav.finishing = false;
@@ -338,8 +341,8 @@ bool TBrowserHost::EnsureAnswering(int boundMs) {
     // Any answer will do, an error too: the page's main thread is free.
     auto answers = [&](int ms) {
         try {
-            CallOnPage(client, QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), QStringLiteral("0")}},
-                       ms);
+            CallOnPage(client, QStringLiteral("Runtime.evaluate"),
+                       {{QStringLiteral("expression"), QStringLiteral("0")}}, ms);
             return true;
         } catch (const TBrowserError& e) {
             return !e.NoAnswer() && client->IsAlive() && m_sessionId == session;
@@ -350,8 +353,8 @@ bool TBrowserHost::EnsureAnswering(int boundMs) {
         return true;
     }
     if (!client->IsAlive() || m_sessionId != session) return false;
-    // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page goes
-    // on as far as it can.
+    // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page
+    // goes on as far as it can.
     Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
     if (answers(2 * boundMs)) {
         m_pageFaulted = faultedBefore;
@@ -440,7 +443,8 @@ QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& cli
         // A page that crashes or is closed meanwhile never answers: the wait ends with it.
         return client->Call(method, params, session, timeoutMs, [&]() -> QString {
             if (m_sessionId == session) return {};
-            return !m_nav.error.isEmpty() ? m_nav.error : QStringLiteral("The page was closed during %1").arg(method);
+            return !m_nav.error.isEmpty() ? m_nav.error
+                                          : QStringLiteral("The page was closed during %1").arg(method);
         });
     } catch (const TBrowserError&) {
         // No answer, "Not attached to an active page" and the like: the page is no longer fit for use.

@@ -114,8 +114,8 @@ class TBrowserHost : public QObject {
     void DropPage(bool closeTarget);
     void BrowserDied(const QString& reason);
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
-    // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or no
-    // answer (the page then counts as faulted).
+    // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
+    // no answer (the page then counts as faulted).
     QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                            const QJsonObject& params, int timeoutMs);
 

@@ -165,8 +165,8 @@ QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& para
         m_pending.remove(id);  // nobody waits for it any more
         if (!abandoned.isEmpty()) throw TBrowserError(abandoned);
         if (!IsAlive()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, m_deathReason));
-        throw TBrowserError(QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs),
-                            true);
+        throw TBrowserError(
+            QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs), true);
     }
     if (!reply->error.isEmpty())
         throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply->error));

@@ -21,7 +21,8 @@ std::optional<int> StrToInt32(const QString& text) {
         if (value > qint64(std::numeric_limits<int>::max()) + 1) return std::nullopt;
     }
     if (negative) value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
     return int(value);
 }
 

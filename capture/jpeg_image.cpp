@@ -1,6 +1,8 @@
 // TJpegImage over libjpeg's IJG interface. Everything that touches libjpeg lives in this file.
 #include "jpeg_image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <fcntl.h>
-#include <unistd.h>
 
 // jpeglib.h expects size_t and FILE to be declared before it.
 #include <jerror.h>

@@ -10,12 +10,18 @@
 
 QString RowStageName(RowStage stage) {
     switch (stage) {
-        case RowStage::Load: return QStringLiteral("Laden");
-        case RowStage::Capture: return QStringLiteral("Aufnahme");
-        case RowStage::Width: return QStringLiteral("Breite");
-        case RowStage::Reduce: return QStringLiteral("Verkleinerung");
-        case RowStage::Preview: return QStringLiteral("Vorschau");
-        case RowStage::Check: return QStringLiteral("Prüfung");
+        case RowStage::Load:
+            return QStringLiteral("Laden");
+        case RowStage::Capture:
+            return QStringLiteral("Aufnahme");
+        case RowStage::Width:
+            return QStringLiteral("Breite");
+        case RowStage::Reduce:
+            return QStringLiteral("Verkleinerung");
+        case RowStage::Preview:
+            return QStringLiteral("Vorschau");
+        case RowStage::Check:
+            return QStringLiteral("Prüfung");
     }
     return {};
 }
@@ -33,8 +39,10 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
         const int h = host.Height();
         const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
         if (!host.CaptureToJpeg(capturePath, h, w, h, w)) {
-            QString why = QStringLiteral("Die Seite konnte nicht als \"%1\" gespeichert werden").arg(capturePath);
-            const QString cause = !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
+            QString why =
+                QStringLiteral("Die Seite konnte nicht als \"%1\" gespeichert werden").arg(capturePath);
+            const QString cause =
+                !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
             if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;
             result.Fail(RowStage::Capture, why);
         }

@@ -22,7 +22,7 @@ struct TRunEngine::Slot {
     bool loading = false;
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
-    QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture turn
+    QElapsedTimer clock;    // from Navigate to complete, then from complete to the capture turn
     double loadMs = 0;
 };
 
@@ -88,8 +88,8 @@ void TRunEngine::StartNext(Slot* s) {
             continue;
         }
         if (Stopping()) break;
-        // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and the
-        // row is reported once, here.
+        // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and
+        // the row is reported once, here.
         s->loading = false;
         try {
             s->host->Navigate(s->url);
@@ -137,8 +137,8 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         return;
     }
     if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() && !s->extended) {
-        // The first page of a fresh page (or browser) also waits for its processes to start: it gets the bound
-        // once more before it counts as not answering.
+        // The first page of a fresh page (or browser) also waits for its processes to start: it gets the
+        // bound once more before it counts as not answering.
         s->extended = true;
         s->bound.start(m_pageTimeoutMs);
         return;
@@ -197,9 +197,10 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     const RowSettings settings = m_client->SettingsOf(s->row);
     if (!s->host->EnsureAnswering(kAnswerBoundMs)) {
         // The page crashed or its browser died meanwhile, or a script of the page never lets go.
-        r.Fail(RowStage::Capture, !s->host->FailureText().isEmpty()
-                                      ? s->host->FailureText()
-                                      : QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
+        r.Fail(RowStage::Capture,
+               !s->host->FailureText().isEmpty()
+                   ? s->host->FailureText()
+                   : QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
     } else {
         r = CaptureAndReduce(*s->host, settings);
         if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())

@@ -26,7 +26,8 @@ class TRunClient {
     virtual RowSettings SettingsOf(int row) = 0;
     // `row` has ended, ok or failed; rows end in the order their pages finish.
     virtual void EndRow(int row, const QString& url, const RowResult& result) = 0;
-    // True when the run is to end early: no further row begins, and a row whose page is loading ends unreported.
+    // True when the run is to end early: no further row begins, and a row whose page is loading ends
+    // unreported.
     virtual bool Stopping() const { return false; }
 };
 

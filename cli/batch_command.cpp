@@ -7,10 +7,10 @@
 #include "row_pipeline.h"
 #include "run_engine.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // The command line's side of a run: rows from the list file, one result line per row, a progress line on a
 // terminal.
 class CliRun : public TRunClient {
-public:
+  public:
     CliRun(const BatchOptions& options, std::vector<WebsiteEntry> rows, const TRunEngine& engine, FILE* out,
            FILE* err)
         : m_options(options),
@@ -48,13 +48,15 @@ public:
         ClearProgress();
         if (m_timings && (r.ok || r.stage != RowStage::Load))
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
-                         url.toUtf8().constData(), m_engine.LastTimings().loadMs, m_engine.LastTimings().queuedMs,
-                         r.captureMs, r.reduceMs);
+                         url.toUtf8().constData(), m_engine.LastTimings().loadMs,
+                         m_engine.LastTimings().queuedMs, r.captureMs, r.reduceMs);
         if (r.ok) {
-            std::fprintf(m_out, "ok: %s -> %s%s\n", url.toUtf8().constData(), path.constData(),
-                         r.timedOut ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
-                                                     .arg(m_options.timeoutSeconds))
-                                    : "");
+            std::fprintf(
+                m_out, "ok: %s -> %s%s\n", url.toUtf8().constData(), path.constData(),
+                r.timedOut
+                    ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
+                                     .arg(m_options.timeoutSeconds))
+                    : "");
         } else {
             ++m_failed;
             std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", url.toUtf8().constData(), path.constData(),
@@ -64,7 +66,7 @@ public:
         ShowProgress();
     }
 
-private:
+  private:
     void ShowProgress() {
         if (!m_tty) return;
         std::fprintf(m_err, "\r[%d/%zu] %d failed", m_done, m_rows.size(), m_failed);
@@ -130,13 +132,15 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     }
     const QString chromium = TChromiumProcess::FindExecutable();
     if (chromium.isEmpty()) {
-        std::fprintf(err,
-                     "bildoro-batch: no Chromium found (looked for chromium, chromium-browser and google-chrome on "
-                     "PATH; set BILDORO_CHROMIUM to use another)\n");
+        std::fprintf(
+            err,
+            "bildoro-batch: no Chromium found (looked for chromium, chromium-browser and google-chrome on "
+            "PATH; set BILDORO_CHROMIUM to use another)\n");
         return 1;
     }
     if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable()) {
-        std::fprintf(err, "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
+        std::fprintf(err,
+                     "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
                      chromium.toUtf8().constData());
         return 1;
     }

@@ -6,9 +6,9 @@
 #include <cstdio>
 
 struct BatchOptions {
-    QString listFile;          // list file of the program's own format, or "-" for standard input
-    QString outputFolder;      // joined as it stands with "/" + picture name + ".jpg"
-    int captureWidth = 1024;   // from --resolution (1280x1024 captures 1280 x 990)
+    QString listFile;         // list file of the program's own format, or "-" for standard input
+    QString outputFolder;     // joined as it stands with "/" + picture name + ".jpg"
+    int captureWidth = 1024;  // from --resolution (1280x1024 captures 1280 x 990)
     int captureHeight = 768;
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;

@@ -25,29 +25,32 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(BILDORO_FILE_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Turns a list of web pages into thumbnail pictures in one batch.\n"
-        "LIST is a list file (one 'URL;picture name' per line) or - for standard input."));
+    parser.setApplicationDescription(
+        QStringLiteral("Turns a list of web pages into thumbnail pictures in one batch.\n"
+                       "LIST is a list file (one 'URL;picture name' per line) or - for standard input."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("LIST"), QStringLiteral("The list file."));
     const QCommandLineOption outOpt({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Output folder for the pictures."), QStringLiteral("FOLDER"));
+                                    QStringLiteral("Output folder for the pictures."),
+                                    QStringLiteral("FOLDER"));
     const QCommandLineOption resOpt(QStringLiteral("resolution"),
                                     QStringLiteral("Capture size: 1280x1024, 1024x768 (default) or 800x600."),
                                     QStringLiteral("WxH"), QStringLiteral("1024x768"));
-    const QCommandLineOption widthOpt(QStringLiteral("width"), QStringLiteral("Thumbnail width (default 320)."),
+    const QCommandLineOption widthOpt(QStringLiteral("width"),
+                                      QStringLiteral("Thumbnail width (default 320)."),
                                       QStringLiteral("PIXELS"), QStringLiteral("320"));
     const QCommandLineOption timeoutOpt(QStringLiteral("timeout"),
                                         QStringLiteral("Longest wait for a page in seconds (default 30)."),
                                         QStringLiteral("SECONDS"), QStringLiteral("30"));
-    const QCommandLineOption jobsOpt(QStringLiteral("jobs"), QStringLiteral("Pages loading at once (1-8, default 1)."),
+    const QCommandLineOption jobsOpt(QStringLiteral("jobs"),
+                                     QStringLiteral("Pages loading at once (1-8, default 1)."),
                                      QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption dryOpt(QStringLiteral("dry-run"),
                                     QStringLiteral("Only print each row and the file it would write."));
-    const QCommandLineOption shrinkOpt(QStringLiteral("shrink"),
-                                       QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
-                                       QStringLiteral("WIDTH"));
+    const QCommandLineOption shrinkOpt(
+        QStringLiteral("shrink"), QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
+        QStringLiteral("WIDTH"));
     parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -82,6 +85,7 @@ int main(int argc, char** argv) {
     options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
     if (!ok || options.timeoutSeconds <= 0) return Usage(QStringLiteral("--timeout needs a positive number"));
     options.jobs = parser.value(jobsOpt).toInt(&ok);
-    if (!ok || options.jobs < 1 || options.jobs > 8) return Usage(QStringLiteral("--jobs needs a number from 1 to 8"));
+    if (!ok || options.jobs < 1 || options.jobs > 8)
+        return Usage(QStringLiteral("--jobs needs a number from 1 to 8"));
     return RunBatch(options, stdout, stderr);
 }

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
         bool ok = false;
         const int size = QString::fromLocal8Bit(argv[i]).toInt(&ok);
         if (!ok || size < 1 || size > 1024) {
-            std::fprintf(stderr, "bildoro-icon-renderer: '%s' is not an icon size (1 to 1024 pixels)\n", argv[i]);
+            std::fprintf(stderr, "bildoro-icon-renderer: '%s' is not an icon size (1 to 1024 pixels)\n",
+                         argv[i]);
             return 2;
         }
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);

@@ -4,8 +4,8 @@
 #include <QString>
 
 struct WebsiteEntry {
-    QString url;      // the page to capture, taken as it stands
-    QString picture;  // output file base name, without folder and ".jpg"
+    QString url;           // the page to capture, taken as it stands
+    QString picture;       // output file base name, without folder and ".jpg"
     bool checked = false;  // used only by the bulk deletion
 
     bool operator==(const WebsiteEntry&) const = default;

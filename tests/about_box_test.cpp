@@ -1,11 +1,11 @@
 // The About box: the version it shows, the licences it names, and texts that fit their labels.
 #include "about.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QLabel>
 #include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -52,7 +52,8 @@ TEST(AboutBoxTest, NamesTheProgramsLicenceAndThoseOfItsComponents) {
         {"Chromium", QStringLiteral("Chromium")},
         {"Chromium's licence", QStringLiteral("BSD-3-Clause")},
     };
-    for (const Case& c : cases) EXPECT_TRUE(text.contains(c.needle)) << c.what << " missing from:\n" << qPrintable(text);
+    for (const Case& c : cases)
+        EXPECT_TRUE(text.contains(c.needle)) << c.what << " missing from:\n" << qPrintable(text);
 }
 
 // A label whose text needs more room than its fixed geometry gives is cut off on screen.
@@ -63,7 +64,8 @@ TEST(AboutBoxTest, EveryTextFitsItsLabel) {
         for (const QLabel* label : about.findChildren<QLabel*>()) {
             if (label->text().isEmpty()) continue;  // the icon
             const QRect g = label->geometry();
-            const int needed = label->wordWrap() ? label->heightForWidth(g.width()) : label->sizeHint().height();
+            const int needed =
+                label->wordWrap() ? label->heightForWidth(g.width()) : label->sizeHint().height();
             EXPECT_LE(needed, g.height()) << "text cut off at the bottom: " << qPrintable(label->text());
             if (!label->wordWrap()) {
                 EXPECT_LE(label->sizeHint().width(), g.width())

@@ -1,15 +1,15 @@
 // Bad input of every kind the user can give, in the window and in bildoro-batch: width texts, folders, list
 // files, picture names the file system refuses, URLs that are not URLs, and a browser that cannot be found or
-// does not start. Each gives a clear message or a failed row with its reason; never a crash or a hang, never a
-// leftover browser or ".$$$" file.
+// does not start. Each gives a clear message or a failed row with its reason; never a crash or a hang, never
+// a leftover browser or ".$$$" file.
 #include "Unit1.h"
+#include "batch_process.h"
 #include "fake_dialogs.h"
 #include "jpeg_image.h"
-#include "batch_process.h"
 #include "leftover_check.h"
-#include "test_pages.h"
 #include "local_http_server.h"
 #include "picture_samples.h"
+#include "test_pages.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -23,7 +23,6 @@ using namespace leftovers;
 
 [[maybe_unused]] ::testing::Environment* const g_tmpEnv =
     ::testing::AddGlobalTestEnvironment(new PrivateTmpEnvironment);
-
 
 QStringList TemporaryFiles(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden);
@@ -56,7 +55,8 @@ QList<BrokenBrowser> BrokenBrowsers(const QString& dir) {
     };
     const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     const QString quits = script(QStringLiteral("quits"), "exit 0", rw | QFileDevice::ExeOwner);
-    const QString fails = script(QStringLiteral("fails"), "echo broken >&2; exit 7", rw | QFileDevice::ExeOwner);
+    const QString fails =
+        script(QStringLiteral("fails"), "echo broken >&2; exit 7", rw | QFileDevice::ExeOwner);
     const QString plain = script(QStringLiteral("plain"), "exec chromium \"$@\"", rw);
     const QString garbage = dir + QStringLiteral("/garbage");
     {
@@ -72,14 +72,15 @@ QList<BrokenBrowser> BrokenBrowsers(const QString& dir) {
         {"a script that fails at once", fails, QStringLiteral("Chromium")},
         {"a file that is not executable", plain, plain},
         {"an executable file that is no program", garbage, garbage},
-        {"a path that does not exist", dir + QStringLiteral("/none/chromium"), dir + QStringLiteral("/none/chromium")},
+        {"a path that does not exist", dir + QStringLiteral("/none/chromium"),
+         dir + QStringLiteral("/none/chromium")},
         {"a folder", dir, dir},
     };
 }
 
 // Sets BILDORO_CHROMIUM for the lifetime of the object.
 class ChromiumVariable {
-public:
+  public:
     explicit ChromiumVariable(const QString& value) : m_old(qgetenv("BILDORO_CHROMIUM")) {
         qputenv("BILDORO_CHROMIUM", QFile::encodeName(value));
     }
@@ -90,16 +91,15 @@ public:
             qputenv("BILDORO_CHROMIUM", m_old);
     }
 
-private:
+  private:
     QByteArray m_old;
 };
-
 
 // ------------------------------------------------------------------------------------------------------------
 // The window
 
 class BadInputWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
         server.AddRoute(QStringLiteral("/blue"), ColourPage("#0000ff"));
@@ -169,7 +169,8 @@ TEST_F(BadInputWindow, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
         const QString message = Run();
         EXPECT_EQ(DecodedSize(Out(QStringLiteral("w"))), c.size);
         if (*c.reason) {
-            EXPECT_TRUE(ReasonFor(message, server.Url(QStringLiteral("/red"))).contains(QString::fromUtf8(c.reason)))
+            EXPECT_TRUE(
+                ReasonFor(message, server.Url(QStringLiteral("/red"))).contains(QString::fromUtf8(c.reason)))
                 << qPrintable(message);
         } else {
             EXPECT_EQ(message, QStringLiteral("Verarbeitung abgeschlossen"));
@@ -213,7 +214,8 @@ TEST_F(BadInputWindow, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
     for (int i = 0; i < kBadUrls.size(); ++i) {
         SCOPED_TRACE(kBadUrls[i].toStdString());
         const QString reason = ReasonFor(message, kBadUrls[i]);
-        // Either the view showed something (an error page) that became the picture, or the row failed with why.
+        // Either the view showed something (an error page) that became the picture, or the row failed with
+        // why.
         if (reason.isNull())
             EXPECT_EQ(DecodedSize(Out(QStringLiteral("u%1").arg(i))), QSize(320, 240));
         else
@@ -230,7 +232,8 @@ TEST_F(BadInputWindow, BrowserThatCannotStartFailsEveryRowWithTheReason) {
         SCOPED_TRACE(b.what);
         ChromiumVariable variable(b.executable);
         const QString message = Run();
-        EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
+        EXPECT_TRUE(message.startsWith(
+            QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
             << qPrintable(message);
         for (const char* path : {"/red", "/blue"}) {
             const QString reason = ReasonFor(message, server.Url(QString::fromLatin1(path)));
@@ -249,7 +252,7 @@ TEST_F(BadInputWindow, BrowserThatCannotStartFailsEveryRowWithTheReason) {
 // bildoro-batch
 
 class BadInputCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
         server.AddRoute(QStringLiteral("/blue"), ColourPage("#0000ff"));
@@ -265,7 +268,8 @@ protected:
         const QString list = dir.path() + QStringLiteral("/list.csv");
         QFile f(list);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        for (const auto& [url, picture] : rows) f.write((url + u';' + picture + QStringLiteral("\r\n")).toUtf8());
+        for (const auto& [url, picture] : rows)
+            f.write((url + u';' + picture + QStringLiteral("\r\n")).toUtf8());
         return list;
     }
     QString Out(const QString& picture) const { return folder + u'/' + picture + QStringLiteral(".jpg"); }
@@ -293,30 +297,37 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         QFile::remove(Out(QStringLiteral("w")));
-        const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
+        const BatchProcess r = RunBatchProcess(
+            {list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.exitCode, *c.failure ? 1 : 0) << qPrintable(r.out + r.err);
-        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).startsWith(*c.failure ? QStringLiteral("failed: ") : QStringLiteral("ok: ")))
+        EXPECT_TRUE(r.LineFor(QStringLiteral("w"))
+                        .startsWith(*c.failure ? QStringLiteral("failed: ") : QStringLiteral("ok: ")))
             << qPrintable(r.out);
-        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).contains(QString::fromUtf8(c.failure))) << qPrintable(r.out);
+        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).contains(QString::fromUtf8(c.failure)))
+            << qPrintable(r.out);
         EXPECT_EQ(DecodedSize(Out(QStringLiteral("w"))), c.size);
     }
 }
 
 TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
-    const QString list = WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("fehlt/unter/bild")},
-                                    {server.Url(QStringLiteral("/red")), kLongName},
-                                    {server.Url(QStringLiteral("/blue")), QString()},
-                                    {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
-    const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
+    const QString list =
+        WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("fehlt/unter/bild")},
+                   {server.Url(QStringLiteral("/red")), kLongName},
+                   {server.Url(QStringLiteral("/blue")), QString()},
+                   {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
+    const BatchProcess r =
+        RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.contains(QStringLiteral("4 rows: 2 ok, 2 failed"))) << qPrintable(r.out + r.err);
     const QString missing = r.LineFor(QStringLiteral("fehlt/unter/bild"));
-    EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) && missing.contains(QStringLiteral("No such file or directory")))
+    EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) &&
+                missing.contains(QStringLiteral("No such file or directory")))
         << qPrintable(missing);
     const QString tooLong = r.LineFor(kLongName);
-    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("failed: ")) && tooLong.contains(QStringLiteral("File name too long")))
+    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("failed: ")) &&
+                tooLong.contains(QStringLiteral("File name too long")))
         << qPrintable(tooLong);
     EXPECT_EQ(DecodedSize(Out(QString())), QSize(320, 240)) << "an empty name gives the file .jpg";
     EXPECT_EQ(DecodedSize(Out(QStringLiteral("Grüße & Leerzeichen"))), QSize(320, 240));
@@ -327,7 +338,8 @@ TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
     QList<QPair<QString, QString>> rows;
     for (int i = 0; i < kBadUrls.size(); ++i) rows.append({kBadUrls[i], QStringLiteral("u%1").arg(i)});
     rows.append({server.Url(QStringLiteral("/blue")), QStringLiteral("good")});
-    const BatchProcess r = RunBatchProcess({WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
+    const BatchProcess r = RunBatchProcess(
+        {WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
     EXPECT_FALSE(r.crashed);
     for (int i = 0; i < kBadUrls.size(); ++i) {
         const QString line = r.LineFor(QStringLiteral("u%1").arg(i));
@@ -335,7 +347,9 @@ TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
         if (line.startsWith(QStringLiteral("ok: ")))
             EXPECT_EQ(DecodedSize(Out(QStringLiteral("u%1").arg(i))), QSize(320, 240));
         else
-            EXPECT_TRUE(QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$")).match(line).hasMatch());
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$"))
+                            .match(line)
+                            .hasMatch());
     }
     EXPECT_TRUE(r.LineFor(QStringLiteral("good")).startsWith(QStringLiteral("ok: "))) << qPrintable(r.out);
     EXPECT_EQ(TemporaryFiles(folder), QStringList());
@@ -349,14 +363,16 @@ TEST_F(BadInputCli, BrowserThatCannotStartGivesAClearMessage) {
         SCOPED_TRACE(b.what);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("BILDORO_CHROMIUM"), b.executable);
-        const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
+        const BatchProcess r = RunBatchProcess(
+            {list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.exitCode, 1);
         // Either refused before any row (on standard error), or every row failed saying why.
         if (r.out.contains(QStringLiteral("2 rows: ")) || r.out.contains(QStringLiteral("failed: "))) {
             EXPECT_TRUE(r.out.contains(QStringLiteral("2 rows: 0 ok, 2 failed"))) << qPrintable(r.out);
             for (const char* picture : {"a", "b"})
-                EXPECT_TRUE(r.LineFor(QString::fromLatin1(picture)).contains(b.mentions)) << qPrintable(r.out);
+                EXPECT_TRUE(r.LineFor(QString::fromLatin1(picture)).contains(b.mentions))
+                    << qPrintable(r.out);
         } else {
             EXPECT_TRUE(r.err.contains(b.mentions)) << qPrintable(r.err);
         }
@@ -384,11 +400,15 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         {{garbage, QStringLiteral("-o"), folder}, 1, QStringLiteral("Keine Einträge vorhanden")},
         {{list, QStringLiteral("-o"), QString()}, 1, QStringLiteral("cannot be made")},
         {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 1, QStringLiteral("cannot be made")},
-        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")}, 2,
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")},
+         2,
          QStringLiteral("--timeout")},
-        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("soon")}, 2,
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("soon")},
+         2,
          QStringLiteral("--timeout")},
-        {{list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("9")}, 2, QStringLiteral("--jobs")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("9")},
+         2,
+         QStringLiteral("--jobs")},
         {{list, list, QStringLiteral("-o"), folder}, 2, QStringLiteral("exactly one list file")},
     };
     for (const Case& c : cases) {
@@ -400,10 +420,12 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         EXPECT_TRUE(r.out.isEmpty()) << qPrintable(r.out);
     }
     // A list on standard input holding only NUL bytes and line breaks has no rows either.
-    const BatchProcess stdinList = RunBatchProcess({QStringLiteral("-"), QStringLiteral("-o"), folder},
-                                       QProcessEnvironment::systemEnvironment(), QByteArray("\0\r\n", 3));
+    const BatchProcess stdinList =
+        RunBatchProcess({QStringLiteral("-"), QStringLiteral("-o"), folder},
+                        QProcessEnvironment::systemEnvironment(), QByteArray("\0\r\n", 3));
     EXPECT_EQ(stdinList.exitCode, 1);
-    EXPECT_TRUE(stdinList.err.contains(QStringLiteral("Keine Einträge vorhanden"))) << qPrintable(stdinList.err);
+    EXPECT_TRUE(stdinList.err.contains(QStringLiteral("Keine Einträge vorhanden")))
+        << qPrintable(stdinList.err);
 }
 
 }  // namespace

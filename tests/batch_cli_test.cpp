@@ -3,16 +3,16 @@
 #include "local_http_server.h"
 #include "test_pages.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 class BatchCliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* c : {"red", "green", "blue", "yellow", "black", "white"})
             server.AddRoute(QStringLiteral("/") + c, ColourPage(c));
@@ -35,7 +35,8 @@ TEST_F(BatchCliTest, ParallelPagesWriteEveryRow) {
     for (const char* c : {"red", "green", "blue", "yellow", "black", "white"})
         lines << server.Url(QStringLiteral("/") + c) + u';' + QString::fromLatin1(c);
     const QString out = dir.path() + QStringLiteral("/new/pics");  // made when missing
-    const BatchProcess r = RunBatchProcess({WriteList(lines), QStringLiteral("-o"), out, QStringLiteral("--jobs"), QStringLiteral("3")});
+    const BatchProcess r = RunBatchProcess(
+        {WriteList(lines), QStringLiteral("-o"), out, QStringLiteral("--jobs"), QStringLiteral("3")});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
     EXPECT_EQ(r.out.count(QStringLiteral("ok: ")), 6);
     EXPECT_TRUE(r.out.contains(QStringLiteral("6 rows: 6 ok, 0 failed")));
@@ -46,7 +47,8 @@ TEST_F(BatchCliTest, ParallelPagesWriteEveryRow) {
 TEST_F(BatchCliTest, FailedRowsGiveExitStatusOneAndReasons) {
     const QString list = WriteList({server.Url(QStringLiteral("/red")) + QStringLiteral(";a"),
                                     server.Url(QStringLiteral("/blue")) + QStringLiteral(";b")});
-    const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")});
+    const BatchProcess r = RunBatchProcess(
+        {list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.count(QStringLiteral("failed: ")), 2) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains(QStringLiteral("'x1' ist kein gültiger Integerwert"))) << qPrintable(r.out);
@@ -63,14 +65,18 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
     QFile blocker(dir.path() + QStringLiteral("/file"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     const Case cases[] = {
-        {{dir.path() + QStringLiteral("/none.csv"), QStringLiteral("-o"), dir.path()}, 1,
+        {{dir.path() + QStringLiteral("/none.csv"), QStringLiteral("-o"), dir.path()},
+         1,
          QStringLiteral("Datei %1/none.csv kann nicht geöffnet werden.").arg(dir.path())},
-        {{list, QStringLiteral("-o"), dir.path() + QStringLiteral("/file/sub")}, 1,
+        {{list, QStringLiteral("-o"), dir.path() + QStringLiteral("/file/sub")},
+         1,
          QStringLiteral("cannot be made")},
         {{list}, 2, QStringLiteral("-o FOLDER")},
-        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--jobs"), QStringLiteral("0")}, 2,
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--jobs"), QStringLiteral("0")},
+         2,
          QStringLiteral("--jobs")},
-        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--resolution"), QStringLiteral("640x480")}, 2,
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--resolution"), QStringLiteral("640x480")},
+         2,
          QStringLiteral("unknown resolution")},
     };
     for (const Case& c : cases) {
@@ -89,7 +95,8 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
 TEST_F(BatchCliTest, HelpAndVersion) {
     const BatchProcess help = RunBatchProcess({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink"})
+    for (const char* option :
+         {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
     const BatchProcess version = RunBatchProcess({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);

@@ -1,10 +1,10 @@
 // bildoro-batch run as a separate program, as a user runs it: its exit status, standard output and error.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
-#include <gtest/gtest.h>
 
 struct BatchProcess {
     int exitCode = -1;
@@ -37,7 +37,8 @@ inline BatchProcess RunBatchProcess(const QStringList& args,
     if (!input.isEmpty()) p.write(input);
     p.closeWriteChannel();
     if (!p.waitForFinished(timeoutMs)) {
-        ADD_FAILURE() << "bildoro-batch did not end within " << timeoutMs << " ms: " << qPrintable(args.join(u' '));
+        ADD_FAILURE() << "bildoro-batch did not end within " << timeoutMs
+                      << " ms: " << qPrintable(args.join(u' '));
         p.kill();
         p.waitForFinished();
     }

@@ -1,16 +1,17 @@
 // The window's batch run end to end, with the real Chromium and pages served on 127.0.0.1: files on disk,
 // status texts, gauge, messages, the wait bound, and the same bytes as bildoro-batch.
 #include "Unit1.h"
+#include "Unit2.h"
 #include "batch_process.h"
 #include "fake_dialogs.h"
-#include "test_pages.h"
 #include "gauge.h"
 #include "jpeg_image.h"
 #include "local_http_server.h"
 #include "picture_samples.h"
 #include "preview_image.h"
-#include "Unit2.h"
+#include "test_pages.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -21,10 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
-
 
 QSize PictureSize(const QString& file) {
     TJpegImage jpeg;
@@ -32,10 +31,12 @@ QSize PictureSize(const QString& file) {
     return {jpeg.Width(), jpeg.Height()};
 }
 
-QStringList Files(const QString& folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+QStringList Files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
 
 class BatchRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server.AddRoute(QStringLiteral("/red"), ColourPage("#ff0000"));
         server.AddRoute(QStringLiteral("/green"), ColourPage("#00ff00"));
@@ -142,9 +143,11 @@ TEST_F(BatchRunTest, WidthThatIsNoNumberLeavesFullCapturesAndListsFailures) {
     EXPECT_EQ(PictureSize(Out("b")), QSize(1024, 768));
     ASSERT_EQ(dialogs.notices.size(), 1);
     const QString message = dialogs.notices[0];
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
+    EXPECT_TRUE(
+        message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n2 von 2 Einträgen fehlgeschlagen:")))
         << qPrintable(message);
-    EXPECT_TRUE(message.contains(server.Url(QStringLiteral("/red")) + QStringLiteral(" – 'abc' ist kein gültiger Integerwert")))
+    EXPECT_TRUE(message.contains(server.Url(QStringLiteral("/red")) +
+                                 QStringLiteral(" – 'abc' ist kein gültiger Integerwert")))
         << qPrintable(message);
     EXPECT_TRUE(form.ImagePreview1->Bitmap().IsEmpty()) << "the preview does not change";
     EXPECT_TRUE(dialogs.errors.isEmpty()) << "a row's failure raises no error box";
@@ -161,7 +164,8 @@ TEST_F(BatchRunTest, MissingOutputFolderWritesNothing) {
 }
 
 TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
-    form.SetPageTimeoutMs(5000);  // long enough for the browser to start and commit the page on a loaded machine
+    form.SetPageTimeoutMs(
+        5000);  // long enough for the browser to start and commit the page on a loaded machine
     Add(QStringLiteral("/slow"), QStringLiteral("slow"));
     Add(QStringLiteral("/green"), QStringLiteral("next"));
     Run();
@@ -197,12 +201,13 @@ TEST_F(BatchRunTest, WindowAndCommandLineWriteTheSameBytes) {
     const QString list = cliOut.path() + QStringLiteral("/list.csv");
     QFile f(list);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write((server.Url(QStringLiteral("/red")) + QStringLiteral(";r\r\n") + server.Url(QStringLiteral("/blue")) +
-             QStringLiteral(";b\r\n")).toUtf8());
+    f.write((server.Url(QStringLiteral("/red")) + QStringLiteral(";r\r\n") +
+             server.Url(QStringLiteral("/blue")) + QStringLiteral(";b\r\n"))
+                .toUtf8());
     f.close();
-    const BatchProcess cli = RunBatchProcess({list, QStringLiteral("-o"), cliOut.path() + QStringLiteral("/pics"),
-                                              QStringLiteral("--resolution"), QStringLiteral("800x600"),
-                                              QStringLiteral("--width"), QStringLiteral("200")});
+    const BatchProcess cli = RunBatchProcess(
+        {list, QStringLiteral("-o"), cliOut.path() + QStringLiteral("/pics"), QStringLiteral("--resolution"),
+         QStringLiteral("800x600"), QStringLiteral("--width"), QStringLiteral("200")});
     EXPECT_EQ(cli.exitCode, 0) << qPrintable(cli.err);
     for (const char* name : {"r", "b"}) {
         QFile a(Out(QString::fromLatin1(name)));

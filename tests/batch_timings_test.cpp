@@ -3,11 +3,11 @@
 #include "batch_process.h"
 #include "local_http_server.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,11 +15,12 @@ BatchProcess RunBatch(const QString& list, const QString& folder, bool timings) 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("BILDORO_BATCH_TIMINGS"));
     if (timings) env.insert(QStringLiteral("BILDORO_BATCH_TIMINGS"), QStringLiteral("1"));
-    return RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
+    return RunBatchProcess(
+        {list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
 }
 
 class BatchTimingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server.AddRoute(QStringLiteral("/fast"), "<!doctype html><body style='background:red'></body>");
         server.AddRoute(QStringLiteral("/slow"), "<!doctype html><body style='background:blue'></body>",
@@ -29,7 +30,8 @@ protected:
         QFile f(list);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         for (const char* p : {"fast", "slow", "other"})
-            f.write((server.Url(QStringLiteral("/") + QLatin1String(p)) + u';' + QLatin1String(p) + QStringLiteral("\r\n"))
+            f.write((server.Url(QStringLiteral("/") + QLatin1String(p)) + u';' + QLatin1String(p) +
+                     QStringLiteral("\r\n"))
                         .toUtf8());
     }
 
@@ -41,15 +43,16 @@ protected:
 TEST_F(BatchTimingsTest, OneLinePerRowWithItsStages) {
     const BatchProcess r = RunBatch(list, dir.path() + QStringLiteral("/out"), true);
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
-    const QRegularExpression line(QStringLiteral(
-        R"(^timing: (\S+) load ([\d.]+) ms, queued ([\d.]+) ms, capture ([\d.]+) ms, reduce ([\d.]+) ms$)"),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral(
+            R"(^timing: (\S+) load ([\d.]+) ms, queued ([\d.]+) ms, capture ([\d.]+) ms, reduce ([\d.]+) ms$)"),
+        QRegularExpression::MultilineOption);
     QHash<QString, QList<double>> stages;
     for (auto it = line.globalMatch(r.err); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         EXPECT_FALSE(stages.contains(m.captured(1))) << "twice: " << qPrintable(m.captured(1));
-        stages.insert(m.captured(1), {m.captured(2).toDouble(), m.captured(3).toDouble(), m.captured(4).toDouble(),
-                                      m.captured(5).toDouble()});
+        stages.insert(m.captured(1), {m.captured(2).toDouble(), m.captured(3).toDouble(),
+                                      m.captured(4).toDouble(), m.captured(5).toDouble()});
     }
     ASSERT_EQ(stages.size(), 3) << qPrintable(r.err);
     for (const char* p : {"fast", "slow", "other"}) {

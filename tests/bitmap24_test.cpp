@@ -80,8 +80,10 @@ TEST(Bitmap24, OpaqueRgb32PicturesConvertAsQtConvertsThem) {
     for (int width : {1, 2, 3, 5, 1023}) {
         QImage image(width, 3, QImage::Format_RGB32);
         for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb((x * 37 + y) & 255, (x * 11) & 255, (y * 91 + x) & 255));
-        EXPECT_EQ(TBitmap24::FromQImage(image), TBitmap24::FromQImage(image.convertToFormat(QImage::Format_BGR888)))
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, qRgb((x * 37 + y) & 255, (x * 11) & 255, (y * 91 + x) & 255));
+        EXPECT_EQ(TBitmap24::FromQImage(image),
+                  TBitmap24::FromQImage(image.convertToFormat(QImage::Format_BGR888)))
             << width;
     }
 }

@@ -8,16 +8,16 @@
 #include <functional>
 
 class TFakeDialogs : public TDialogs {
-public:
-    QStringList notices;    // texts of ShowNotice, in order
-    QStringList questions;  // texts of AskYesNo, in order
-    QStringList errors;     // texts of the error box as shown (full stop rule applied)
-    QStringList fileFilters;  // filter of each open or save dialog
-    QStringList suffixes;     // default suffix of each save dialog
-    std::deque<bool> answers;           // AskYesNo answers; No when empty
-    std::deque<QString> directories;    // ChooseDirectory answers; cancel when empty
-    std::deque<QString> fileNames;      // open/save dialog answers; cancel when empty
-    QStringList directoryStarts;        // start folder of each ChooseDirectory
+  public:
+    QStringList notices;              // texts of ShowNotice, in order
+    QStringList questions;            // texts of AskYesNo, in order
+    QStringList errors;               // texts of the error box as shown (full stop rule applied)
+    QStringList fileFilters;          // filter of each open or save dialog
+    QStringList suffixes;             // default suffix of each save dialog
+    std::deque<bool> answers;         // AskYesNo answers; No when empty
+    std::deque<QString> directories;  // ChooseDirectory answers; cancel when empty
+    std::deque<QString> fileNames;    // open/save dialog answers; cancel when empty
+    QStringList directoryStarts;      // start folder of each ChooseDirectory
     // Called inside ShowNotice, while the message would be on screen (to look at the window at that moment).
     std::function<void(const QString&)> onNotice;
 
@@ -47,7 +47,7 @@ public:
         return Take(fileNames);
     }
 
-private:
+  private:
     static QString Take(std::deque<QString>& q) {
         if (q.empty()) return {};
         QString s = q.front();
@@ -57,4 +57,6 @@ private:
 };
 
 #include "settings_rules.h"
-inline void TFakeDialogs::ShowErrorBox(const QString& message) { errors << ErrorBoxText(message); }
+inline void TFakeDialogs::ShowErrorBox(const QString& message) {
+    errors << ErrorBoxText(message);
+}

@@ -1,9 +1,10 @@
 // Faults injected into whole batch runs with the real Chromium and pages served on 127.0.0.1, in the window
-// and in bildoro-batch: the browser killed while a page loads, as its capture starts, during a capture, between
-// rows and at random moments; renderers killed; a page that crashes; pages that never complete; the output
-// folder removed in the middle of the run; a file size limit. After each run: it ended with the completion
-// message (window) or its exit status and summary (CLI); every row is a finished thumbnail or reported failed;
-// no ".$$$" file and no half-written picture is left; no browser process and no profile folder survives.
+// and in bildoro-batch: the browser killed while a page loads, as its capture starts, during a capture,
+// between rows and at random moments; renderers killed; a page that crashes; pages that never complete; the
+// output folder removed in the middle of the run; a file size limit. After each run: it ended with the
+// completion message (window) or its exit status and summary (CLI); every row is a finished thumbnail or
+// reported failed; no ".$$$" file and no half-written picture is left; no browser process and no profile
+// folder survives.
 #include "Unit1.h"
 #include "fake_dialogs.h"
 #include "jpeg_image.h"
@@ -12,6 +13,7 @@
 #include "picture_samples.h"
 #include "test_pages.h"
 
+#include <sys/resource.h>
 #include <QBuffer>
 #include <QEventLoop>
 #include <QImage>
@@ -28,7 +30,6 @@
 #include <functional>
 #include <map>
 #include <random>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -56,16 +57,17 @@ void AddCorpus(LocalHttpServer& s) {
                Page("<div style='display:grid;grid-template-columns:repeat(4,1fr);gap:8px'>" +
                     QByteArray("<div style='background:#345;height:90px'></div>").repeated(16) + "</div>"));
     // The document arrives after 1.5 s: a fault injected meanwhile hits the loading stage.
-    s.AddRoute(QStringLiteral("/slow"), Page("<p>langsam</p>", "<style>body{background:#804000}</style>"), "text/html",
-               1500);
-    // Repaints a blurred picture all the time, so that a capture waits for an expensive frame; tells the server
-    // when its load event fires (the capture follows at once).
-    s.AddRoute(QStringLiteral("/heavy"),
-               Page(QByteArray("<div class=b></div>").repeated(12) +
-                        "<script>onload=function(){fetch('/beacon'+location.search)}</script>",
-                    "<style>.b{width:300px;height:200px;display:inline-block;background:linear-gradient(#f00,#00f);"
-                    "filter:blur(18px);animation:s 0.3s infinite alternate}"
-                    "@keyframes s{to{transform:rotate(20deg) scale(1.2)}}</style>"));
+    s.AddRoute(QStringLiteral("/slow"), Page("<p>langsam</p>", "<style>body{background:#804000}</style>"),
+               "text/html", 1500);
+    // Repaints a blurred picture all the time, so that a capture waits for an expensive frame; tells the
+    // server when its load event fires (the capture follows at once).
+    s.AddRoute(
+        QStringLiteral("/heavy"),
+        Page(QByteArray("<div class=b></div>").repeated(12) +
+                 "<script>onload=function(){fetch('/beacon'+location.search)}</script>",
+             "<style>.b{width:300px;height:200px;display:inline-block;background:linear-gradient(#f00,#00f);"
+             "filter:blur(18px);animation:s 0.3s infinite alternate}"
+             "@keyframes s{to{transform:rotate(20deg) scale(1.2)}}</style>"));
     s.AddRoute(QStringLiteral("/beacon"), "ok", "text/plain");
     // Never complete: an image that never comes, and a document that never comes.
     s.AddNeverAnswering(QStringLiteral("/never.png"));
@@ -81,10 +83,13 @@ QStringList PlainRows() {
     return rows;
 }
 
-QString PictureName(int row) { return QStringLiteral("r%1").arg(row, 2, 10, QLatin1Char('0')); }
+QString PictureName(int row) {
+    return QStringLiteral("r%1").arg(row, 2, 10, QLatin1Char('0'));
+}
 
-
-bool IsThumbnail(const QString& file) { return DecodedSize(file) == QSize(320, 240); }
+bool IsThumbnail(const QString& file) {
+    return DecodedSize(file) == QSize(320, 240);
+}
 
 // Files of a folder that must not be there after a run: ".$$$" files and pictures that do not decode.
 QStringList BadFiles(const QString& folder) {
@@ -99,11 +104,13 @@ QStringList BadFiles(const QString& folder) {
     return bad;
 }
 
-void KillBrowsers() { EXPECT_GT(KillAll(BrowserProcesses()), 0) << "no browser to kill"; }
+void KillBrowsers() {
+    EXPECT_GT(KillAll(BrowserProcesses()), 0) << "no browser to kill";
+}
 
 // Kills from another thread: during a capture the program runs no event loop, so a timer of ours would wait.
 class Killer {
-public:
+  public:
     ~Killer() { Join(); }
     void After(int ms, std::function<void()> what) {
         Join();
@@ -116,7 +123,7 @@ public:
         if (m_thread.joinable()) m_thread.join();
     }
 
-private:
+  private:
     std::thread m_thread;
 };
 
@@ -124,7 +131,7 @@ private:
 // The window
 
 class WindowFaults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AddCorpus(server);
         ASSERT_TRUE(out.isValid());
@@ -151,7 +158,8 @@ protected:
     QString Out(int row) const { return out.path() + u'/' + PictureName(row) + QStringLiteral(".jpg"); }
 
     // Runs the list, then checks what every run must leave: one completion message, no error box, every row a
-    // thumbnail or counted failed, no bad file, and no browser but the window's own. Returns the failed count.
+    // thumbnail or counted failed, no bad file, and no browser but the window's own. Returns the failed
+    // count.
     int RunAndCheck() {
         QTest::mouseClick(form->sBitBtn3, Qt::LeftButton);
         return Check();
@@ -165,15 +173,16 @@ protected:
         EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen"))) << qPrintable(message);
         int failed = 0;
         const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("\n\n(\\d+) von (\\d+) Einträgen fehlgeschlagen:")).match(message);
+            QRegularExpression(QStringLiteral("\n\n(\\d+) von (\\d+) Einträgen fehlgeschlagen:"))
+                .match(message);
         if (m.hasMatch()) {
             failed = m.captured(1).toInt();
             EXPECT_EQ(m.captured(2).toInt(), form->RowCount());
         }
         int thumbnails = removedThumbnails;
         for (int i = 0; i < form->RowCount(); ++i) thumbnails += IsThumbnail(Out(i));
-        EXPECT_GE(thumbnails + failed, form->RowCount())
-            << "rows neither finished nor reported failed\n" << qPrintable(message);
+        EXPECT_GE(thumbnails + failed, form->RowCount()) << "rows neither finished nor reported failed\n"
+                                                         << qPrintable(message);
         EXPECT_EQ(BadFiles(out.path()), QStringList());
         // Browsers killed during the run are gone; only the window's current one may remain.
         const QString left = WaitUntilNothingLeft(10000, 1);
@@ -251,7 +260,8 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) 
     AddRows(rows);
     int renderersKilled = 0;
     QObject::connect(form->WB1, &TBrowserHost::BeforeNavigate2, form.get(), [&](const QString& url) {
-        if (url == Url(4)) QTimer::singleShot(400, form.get(), [&] { renderersKilled += KillAll(RendererProcesses()); });
+        if (url == Url(4))
+            QTimer::singleShot(400, form.get(), [&] { renderersKilled += KillAll(RendererProcesses()); });
     });
     QObject::connect(form->WB1, &TBrowserHost::DocumentComplete, form.get(), [&](const QString& url) {
         if (url == Url(20)) renderersKilled += KillAll(RendererProcesses());
@@ -264,7 +274,8 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) 
     // screenshot call failing at once), not after its 20 s bound.
     const qsizetype row20 = message.indexOf(u'\n' + Url(20) + QStringLiteral(" – "));
     const QString line20 = row20 >= 0 ? message.mid(row20).section(u'\n', 1, 1) : QString();
-    EXPECT_TRUE(line20.contains(QStringLiteral("crashed")) || line20.contains(QStringLiteral("captureScreenshot failed")))
+    EXPECT_TRUE(line20.contains(QStringLiteral("crashed")) ||
+                line20.contains(QStringLiteral("captureScreenshot failed")))
         << qPrintable(message);
     // A page opened right after the kill may land in the dying renderer and crash too; later rows are whole.
     for (int i : {7, 13, 21, 29}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
@@ -327,7 +338,7 @@ TEST_F(WindowFaults, FileSizeLimitFailsTheCaptureWritesCleanly) {
 
 // One run of bildoro-batch with hooks: on every result line and every 10 ms while it runs.
 class CliRun {
-public:
+  public:
     struct Row {
         int lines = 0;
         bool ok = false;
@@ -411,10 +422,12 @@ public:
                 const QString name = PictureName(i) + QStringLiteral(".jpg");
                 const bool here = IsThumbnail(folder + u'/' + name);
                 const bool moved = !movedFolder.isEmpty() && IsThumbnail(movedFolder + u'/' + name);
-                EXPECT_TRUE(here || moved) << "reported ok without a thumbnail: " << qPrintable(it->second.line);
+                EXPECT_TRUE(here || moved)
+                    << "reported ok without a thumbnail: " << qPrintable(it->second.line);
             } else {
-                EXPECT_TRUE(it->second.line.contains(QStringLiteral("): ")) ||
-                            QRegularExpression(QStringLiteral(": .+ \\(\\w+\\)$")).match(it->second.line).hasMatch())
+                EXPECT_TRUE(
+                    it->second.line.contains(QStringLiteral("): ")) ||
+                    QRegularExpression(QStringLiteral(": .+ \\(\\w+\\)$")).match(it->second.line).hasMatch())
                     << "a failed row says why: " << qPrintable(it->second.line);
             }
         }
@@ -435,13 +448,14 @@ public:
         return it == rows.end() ? QString() : it->second.line;
     }
 
-private:
+  private:
     void Take(const QString& line) {
         stdOut += line + u'\n';
         const bool ok = line.startsWith(QStringLiteral("ok: "));
         if (ok || line.startsWith(QStringLiteral("failed: "))) {
             (ok ? okLines : failedLines)++;
-            const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("/r(\\d\\d)\\.jpg")).match(line);
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("/r(\\d\\d)\\.jpg")).match(line);
             if (!m.hasMatch()) return;
             Row& row = rows[m.captured(1).toInt()];
             ++row.lines;
@@ -459,7 +473,7 @@ private:
 };
 
 class CliFaults : public ::testing::Test {
-public:
+  public:
     void SetUp() override {
         AddCorpus(server);
         ASSERT_TRUE(dir.isValid());
@@ -478,12 +492,19 @@ public:
     }
 
     QStringList Args(const QString& list, const QStringList& more = {}) const {
-        return QStringList{list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2"),
-                           QStringLiteral("--timeout"), QStringLiteral("4")} +
+        return QStringList{list,
+                           QStringLiteral("-o"),
+                           folder,
+                           QStringLiteral("--jobs"),
+                           QStringLiteral("2"),
+                           QStringLiteral("--timeout"),
+                           QStringLiteral("4")} +
                more;
     }
 
-    bool Requested(const QString& pathWithQuery) const { return !server.RequestsFor(pathWithQuery).isEmpty(); }
+    bool Requested(const QString& pathWithQuery) const {
+        return !server.RequestsFor(pathWithQuery).isEmpty();
+    }
 
     LocalHttpServer server;
     QTemporaryDir dir;
@@ -576,15 +597,20 @@ void PagesThatNeverComplete(CliFaults& t, const QString& jobs) {
     run.ExpectSound(rows.size(), t.folder);
     for (int i : {1, 6}) {
         EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
-        EXPECT_TRUE(run.RowLine(i).contains(QStringLiteral("not complete after 2 s"))) << qPrintable(run.RowLine(i));
+        EXPECT_TRUE(run.RowLine(i).contains(QStringLiteral("not complete after 2 s")))
+            << qPrintable(run.RowLine(i));
     }
     for (int i : {0, 3, 9}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
 }
 
-TEST_F(CliFaults, PagesThatNeverCompleteEndAfterTheBound) { PagesThatNeverComplete(*this, QStringLiteral("1")); }
+TEST_F(CliFaults, PagesThatNeverCompleteEndAfterTheBound) {
+    PagesThatNeverComplete(*this, QStringLiteral("1"));
+}
 
 // Two pages at once, while one page's document never arrives: the other page's rows are not touched by it.
-TEST_F(CliFaults, PagesThatNeverCompleteBesideAnotherPage) { PagesThatNeverComplete(*this, QStringLiteral("2")); }
+TEST_F(CliFaults, PagesThatNeverCompleteBesideAnotherPage) {
+    PagesThatNeverComplete(*this, QStringLiteral("2"));
+}
 
 // A browser that stops answering altogether (stopped, not dead) is ended and replaced by a new one.
 TEST_F(CliFaults, BrowserThatStopsAnsweringIsReplaced) {

@@ -1,6 +1,6 @@
-// Hostile pages of the web in whole batch runs, in bildoro-batch (one page and three at once) and in the window:
-// each hostile row ends, ok or failed with its reason; the normal row of the same site right after it is ok
-// and shows its own colour; nothing is left behind (browser processes, profile folders, ".$$$" files).
+// Hostile pages of the web in whole batch runs, in bildoro-batch (one page and three at once) and in the
+// window: each hostile row ends, ok or failed with its reason; the normal row of the same site right after it
+// is ok and shows its own colour; nothing is left behind (browser processes, profile folders, ".$$$" files).
 #include "Unit1.h"
 #include "batch_process.h"
 #include "fake_dialogs.h"
@@ -32,7 +32,7 @@ struct Row {
 };
 
 class HostilePages : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         hostile = AddHostilePages(server);
@@ -44,9 +44,13 @@ protected:
             const QColor colour = RowColour(i);
             const QString path = QStringLiteral("/n%1").arg(i);
             server.AddRoute(path, ColourPage(colour.name().toLatin1()));
-            rows.append({server.Url(pages[i].path), QStringLiteral("h%1").arg(i, 2, 10, QLatin1Char('0')), true, {},
+            rows.append({server.Url(pages[i].path),
+                         QStringLiteral("h%1").arg(i, 2, 10, QLatin1Char('0')),
+                         true,
+                         {},
                          pages[i].what});
-            rows.append({server.Url(path), QStringLiteral("n%1").arg(i, 2, 10, QLatin1Char('0')), false, colour, ""});
+            rows.append(
+                {server.Url(path), QStringLiteral("n%1").arg(i, 2, 10, QLatin1Char('0')), false, colour, ""});
         }
         return rows;
     }
@@ -62,7 +66,8 @@ protected:
                 << qPrintable(row.url) << " shows " << qPrintable(CentreColour(file).name()) << " instead of "
                 << qPrintable(row.colour.name());
         }
-        EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden), QStringList());
+        EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden),
+                  QStringList());
     }
 
     LocalHttpServer server;
@@ -81,15 +86,18 @@ TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
     for (const char* jobs : {"1", "3"}) {
         SCOPED_TRACE(std::string("--jobs ") + jobs);
         const QString folder = dir.path() + QStringLiteral("/out") + QLatin1String(jobs);
-        const BatchProcess r = RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"),
-                                                QStringLiteral("4"), QStringLiteral("--jobs"), QLatin1String(jobs)},
-                                               QProcessEnvironment::systemEnvironment(), {}, 400000);
+        const BatchProcess r =
+            RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"),
+                             QStringLiteral("4"), QStringLiteral("--jobs"), QLatin1String(jobs)},
+                            QProcessEnvironment::systemEnvironment(), {}, 400000);
         EXPECT_FALSE(r.crashed) << qPrintable(r.err);
         for (const Row& row : rows) {
             const QString line = r.LineFor(row.picture);
             if (row.hostile)
                 EXPECT_TRUE(line.startsWith(QStringLiteral("ok: ")) ||
-                            QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$")).match(line).hasMatch())
+                            QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$"))
+                                .match(line)
+                                .hasMatch())
                     << row.what << ": " << qPrintable(line);
             else
                 EXPECT_TRUE(line.startsWith(QStringLiteral("ok: "))) << qPrintable(line);
@@ -98,7 +106,8 @@ TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
         for (const char* path : {"/h/never-doc", "/h/download", "/h/204", "/h/redirect0"}) {
             const QString pattern = QStringLiteral("failed: %1 -> .*\\(Laden\\)")
                                         .arg(QRegularExpression::escape(server.Url(QLatin1String(path))));
-            EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n" << qPrintable(r.out);
+            EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n"
+                                                                             << qPrintable(r.out);
         }
         ExpectNormalRowsAndNothingLeft(rows, folder);
         const QString left = WaitUntilNothingLeft(10000);
@@ -129,9 +138,11 @@ TEST_F(HostilePages, WindowRunsAShorterList) {
     const QString message = dialogs.notices[0];
     EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n"))) << qPrintable(message);
     for (const Row& row : rows)
-        if (!row.hostile) EXPECT_FALSE(message.contains(row.url + QStringLiteral(" – "))) << qPrintable(message);
+        if (!row.hostile)
+            EXPECT_FALSE(message.contains(row.url + QStringLiteral(" – "))) << qPrintable(message);
     // The navigations that fail say so with the browser's reason, as bildoro-batch does.
-    EXPECT_TRUE(message.contains(server.Url(QStringLiteral("/h/never-doc")) + QStringLiteral(" – Keine Antwort")))
+    EXPECT_TRUE(
+        message.contains(server.Url(QStringLiteral("/h/never-doc")) + QStringLiteral(" – Keine Antwort")))
         << qPrintable(message);
     ExpectNormalRowsAndNothingLeft(rows, dir.path());
     const QString left = WaitUntilNothingLeft(10000);

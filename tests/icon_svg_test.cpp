@@ -1,11 +1,11 @@
 // The hand-written packaging/bildoro.svg against the icon the program paints: same shapes, colours, places.
 #include "icons.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QXmlStreamReader>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -51,12 +51,16 @@ QImage PaintSvgRects(const QString& path, QString& error) {
             return {};
         }
         const QString stroke = text("stroke");
-        if (stroke.isEmpty() || stroke == u"none") p.setPen(Qt::NoPen);
-        else p.setPen(QPen(QColor(stroke), has("stroke-width") ? num("stroke-width") : 1));
+        if (stroke.isEmpty() || stroke == u"none")
+            p.setPen(Qt::NoPen);
+        else
+            p.setPen(QPen(QColor(stroke), has("stroke-width") ? num("stroke-width") : 1));
         p.setBrush(QColor(text("fill")));
         const QRectF r(num("x"), num("y"), num("width"), num("height"));
-        if (has("rx")) p.drawRoundedRect(r, num("rx"), has("ry") ? num("ry") : num("rx"));
-        else p.drawRect(r);
+        if (has("rx"))
+            p.drawRoundedRect(r, num("rx"), has("ry") ? num("ry") : num("rx"));
+        else
+            p.drawRect(r);
     }
     if (xml.hasError()) error = xml.errorString();
     return image;

@@ -6,6 +6,8 @@
 
 #include "chromium_process.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace leftovers {
 
@@ -24,11 +24,13 @@ inline QTemporaryDir*& PrivateTmpSlot() {
 }
 
 // The private TMPDIR of this test program.
-inline QString PrivateTmp() { return PrivateTmpSlot()->path(); }
+inline QString PrivateTmp() {
+    return PrivateTmpSlot()->path();
+}
 
 inline QStringList ProfileFolders() {
-    return QDir(PrivateTmp()).entryList({TChromiumProcess::ProfilePrefix() + QLatin1Char('*')},
-                                        QDir::Dirs | QDir::Hidden);
+    return QDir(PrivateTmp())
+        .entryList({TChromiumProcess::ProfilePrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
 }
 
 inline QByteArray ReadProcFile(qint64 pid, const char* name) {
@@ -42,7 +44,8 @@ struct ProcessInfo {
     QByteArray cmdline;  // arguments separated by spaces
 };
 
-// Every process other than this one whose command line names the private TMPDIR or whose environment carries it.
+// Every process other than this one whose command line names the private TMPDIR or whose environment carries
+// it.
 inline QList<ProcessInfo> LeftoverProcesses() {
     const QByteArray dir = QFile::encodeName(PrivateTmp());
     const QByteArray env = "TMPDIR=" + dir;
@@ -102,10 +105,9 @@ inline QString WaitUntilNothingLeft(int ms, int allowedBrowsers = 0) {
     clock.start();
     for (;;) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const bool done = allowedBrowsers == 0
-                              ? LeftoverProcesses().isEmpty() && ProfileFolders().isEmpty()
-                              : BrowserProcesses().size() <= allowedBrowsers &&
-                                    ProfileFolders().size() <= allowedBrowsers;
+        const bool done = allowedBrowsers == 0 ? LeftoverProcesses().isEmpty() && ProfileFolders().isEmpty()
+                                               : BrowserProcesses().size() <= allowedBrowsers &&
+                                                     ProfileFolders().size() <= allowedBrowsers;
         if (done) return {};
         if (clock.elapsed() > ms) return Describe();
         QThread::msleep(50);
@@ -114,7 +116,7 @@ inline QString WaitUntilNothingLeft(int ms, int allowedBrowsers = 0) {
 
 // Gives the test program its private TMPDIR, and checks at the end that nothing is left in it.
 class PrivateTmpEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         PrivateTmpSlot() = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/bildoro-faults-XXXXXX"));
         ASSERT_TRUE(PrivateTmpSlot()->isValid());
@@ -132,7 +134,7 @@ public:
         PrivateTmpSlot() = nullptr;
     }
 
-private:
+  private:
     QByteArray m_old;
 };
 

@@ -80,7 +80,8 @@ class ServerThread : public QThread {
             QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
                                 ReasonPhrase(route.status) + "\r\nContent-Type: " + route.contentType +
                                 "\r\nContent-Length: " + QByteArray::number(route.body.size()) +
-                                "\r\nCache-Control: no-store\r\nConnection: close\r\n" + route.headerLines + "\r\n";
+                                "\r\nCache-Control: no-store\r\nConnection: close\r\n" + route.headerLines +
+                                "\r\n";
             if (request.method != "HEAD") answer += route.body;
             QPointer<QTcpSocket> guard(socket);
             QTimer::singleShot(route.delayMs, socket, [guard, answer] {

@@ -5,6 +5,7 @@
 #include "preview_image.h"
 #include "updown.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractItemDelegate>
 #include <QAction>
 #include <QCheckBox>
@@ -18,12 +19,11 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 namespace {
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form.show();
         QApplication::setActiveWindow(&form);
@@ -332,8 +332,8 @@ TEST_F(MainWindowTest, UrlEditsInPlaceButPictureNameDoesNot) {
     EXPECT_EQ(form.Row(0).picture, QStringLiteral("a"));
     EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("1"));
     // The picture name column offers no editor.
-    EXPECT_EQ(form.sListView1->itemDelegate()->createEditor(form.sListView1->viewport(), QStyleOptionViewItem(),
-                                                            form.sListView1->model()->index(0, 1)),
+    EXPECT_EQ(form.sListView1->itemDelegate()->createEditor(
+                  form.sListView1->viewport(), QStyleOptionViewItem(), form.sListView1->model()->index(0, 1)),
               nullptr);
 }
 

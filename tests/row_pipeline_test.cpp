@@ -6,15 +6,16 @@
 TEST(OutputPicturePath, JoinsFolderAndPictureAsTheyStand) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/out", "news", "/out/news.jpg"},
-        {"/out/", "news", "/out//news.jpg"},           // a trailing "/" is kept
-        {"/out", "", "/out/.jpg"},                     // an empty picture name
-        {"/out", "sub/x", "/out/sub/x.jpg"},           // a "/" in the name reaches into a subfolder
+        {"/out/", "news", "/out//news.jpg"},  // a trailing "/" is kept
+        {"/out", "", "/out/.jpg"},            // an empty picture name
+        {"/out", "sub/x", "/out/sub/x.jpg"},  // a "/" in the name reaches into a subfolder
         {"/out", "news.home", "/out/news.home.jpg"},
-        {" /out ", " a ", " /out / a .jpg"},           // nothing trimmed
+        {" /out ", " a ", " /out / a .jpg"},  // nothing trimmed
         {"/Bilder/Größe", "Übersicht", "/Bilder/Größe/Übersicht.jpg"},
     };
     for (const auto& [folder, picture, path] : cases)
-        EXPECT_EQ(OutputPicturePath(QString::fromUtf8(folder), QString::fromUtf8(picture)), QString::fromUtf8(path));
+        EXPECT_EQ(OutputPicturePath(QString::fromUtf8(folder), QString::fromUtf8(picture)),
+                  QString::fromUtf8(path));
 }
 
 TEST(RowResult, KeepsTheFirstFailure) {

@@ -1,8 +1,8 @@
 // Test entry for tests without windows.
 #include "test_support.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     UsePrivateRuntimeDir();

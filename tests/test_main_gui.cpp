@@ -2,12 +2,12 @@
 // folder, and a loud failure when no font can draw the program's texts (Qt would draw empty boxes).
 #include "test_support.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <cstdio>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     UsePrivateRuntimeDir();

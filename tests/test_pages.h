@@ -12,7 +12,8 @@
 #include <QStringList>
 
 inline QByteArray Page(const QByteArray& body, const QByteArray& head = {}) {
-    return "<!doctype html><html><head><meta charset='utf-8'>" + head + "</head><body>" + body + "</body></html>";
+    return "<!doctype html><html><head><meta charset='utf-8'>" + head + "</head><body>" + body +
+           "</body></html>";
 }
 
 // A page of one colour edge to edge, with a little text that does not reach the centre.
@@ -45,11 +46,13 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
                Page("<p>x</p><script>onload=()=>setTimeout(()=>{for(;;){}},0)</script>"));
     s.AddRoute(QStringLiteral("/h/alerts"), Page("<script>for(;;)alert('x')</script>"));
     s.AddRoute(QStringLiteral("/h/confirms"), Page("<script>for(;;){confirm('x');prompt('y')}</script>"));
-    s.AddRoute(QStringLiteral("/h/beforeunload"),
-               Page("<p>x</p><script>onbeforeunload=e=>{e.preventDefault();return e.returnValue='x'}</script>"));
+    s.AddRoute(
+        QStringLiteral("/h/beforeunload"),
+        Page("<p>x</p><script>onbeforeunload=e=>{e.preventDefault();return e.returnValue='x'}</script>"));
     s.AddRoute(QStringLiteral("/h/refresh"), Page("<p>x</p>", "<meta http-equiv=refresh content=0>"));
     s.AddRoute(QStringLiteral("/h/reload"), Page("<script>onload=()=>location.reload()</script>"));
-    s.AddRoute(QStringLiteral("/h/popups"), Page("<script>for(let i=0;i<200;i++)window.open('about:blank#'+i)</script>"));
+    s.AddRoute(QStringLiteral("/h/popups"),
+               Page("<script>for(let i=0;i<200;i++)window.open('about:blank#'+i)</script>"));
     s.AddRoute(QStringLiteral("/h/download"), QByteArray(100000, 'x'), "application/octet-stream");
     s.SetHeaders(QStringLiteral("/h/download"), "Content-Disposition: attachment; filename=x.bin\r\n");
     s.AddNeverAnswering(QStringLiteral("/h/never-doc"));
@@ -57,7 +60,8 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
     s.AddRoute(QStringLiteral("/h/last-image"), Page("<p>x</p><img src='/h/never.png'>"));
     for (int i = 0; i < 30; ++i) {
         s.AddRoute(QStringLiteral("/h/redirect%1").arg(i), {}, "text/html", 0, 302);
-        s.SetHeaders(QStringLiteral("/h/redirect%1").arg(i), "Location: /h/redirect" + QByteArray::number(i + 1) + "\r\n");
+        s.SetHeaders(QStringLiteral("/h/redirect%1").arg(i),
+                     "Location: /h/redirect" + QByteArray::number(i + 1) + "\r\n");
     }
     s.AddRoute(QStringLiteral("/h/204"), {}, "text/html", 0, 204);
     s.AddRoute(QStringLiteral("/h/500"), ColourPage("#400040"), "text/html", 0, 500);

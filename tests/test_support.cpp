@@ -1,9 +1,9 @@
 // Helpers shared by the tests.
 #include "test_support.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 void UsePrivateRuntimeDir() {
     static char dir[] = "/tmp/bildoro-test-runtime-XXXXXX";
