@@ -30,6 +30,13 @@ QString OutputPicturePath(const QString& folder, const QString& picture) {
     return folder + u'/' + picture + QStringLiteral(".jpg");
 }
 
+QString RefusedAddressReason(const QString& url) {
+    if (url.trimmed().startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive))
+        return QStringLiteral(
+            "Adresse mit Schema javascript: wird nicht geladen (sie lädt keine eigene Seite)");
+    return {};
+}
+
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     RowResult result;
     QElapsedTimer clock;

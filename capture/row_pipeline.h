@@ -33,6 +33,10 @@ struct RowResult {
 // Output picture path: the folder text, "/", the picture name, ".jpg", joined as they stand.
 QString OutputPicturePath(const QString& folder, const QString& picture);
 
+// Why a row's address is not given to the browser, or an empty text. A "javascript:" address loads no page of
+// its own: it would run in the document the view still shows, an earlier row's.
+QString RefusedAddressReason(const QString& url);
+
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;
 

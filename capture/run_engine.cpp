@@ -88,6 +88,12 @@ void TRunEngine::StartNext(Slot* s) {
             continue;
         }
         if (Stopping()) break;
+        if (const QString refused = RefusedAddressReason(s->url); !refused.isEmpty()) {
+            RowResult r;
+            r.Fail(RowStage::Load, refused);
+            m_client->EndRow(s->row, s->url, r);
+            continue;
+        }
         // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and
         // the row is reported once, here.
         s->loading = false;

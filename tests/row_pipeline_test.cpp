@@ -1,5 +1,7 @@
-// The per-row pipeline's pure parts: the output path rule and the first failure kept.
+// The per-row pipeline's pure parts: the output path rule, the first failure kept, the addresses refused, and
+// the capture sizes of the resolution choices.
 #include "row_pipeline.h"
+#include "capture_size.h"
 
 #include <gtest/gtest.h>
 
@@ -27,4 +29,25 @@ TEST(RowResult, KeepsTheFirstFailure) {
     EXPECT_EQ(r.stage, RowStage::Capture);
     EXPECT_EQ(r.reason, QStringLiteral("a"));
     EXPECT_EQ(RowStageName(RowStage::Reduce), QStringLiteral("Verkleinerung"));
+}
+
+TEST(RefusedAddressReason, OnlyAddressesWithoutAPageOfTheirOwn) {
+    for (const char* url : {"javascript:alert(1)", " JavaScript:void(0)", "JAVASCRIPT:x"})
+        EXPECT_FALSE(RefusedAddressReason(QString::fromLatin1(url)).isEmpty()) << url;
+    for (const char* url :
+         {"http://x/javascript:", "https://a.b/", "file:///tmp/a.html", "about:blank", "", "x"})
+        EXPECT_TRUE(RefusedAddressReason(QString::fromLatin1(url)).isEmpty()) << url;
+}
+
+TEST(CaptureSize, OneTableForEntriesAndTexts) {
+    EXPECT_EQ(ResolutionOfEntry(0), QSize(1280, 990));  // named 1280 x 1024, the view's height in the window
+    EXPECT_EQ(ResolutionOfEntry(1), QSize(1024, 768));
+    EXPECT_EQ(ResolutionOfEntry(2), QSize(800, 600));
+    EXPECT_FALSE(ResolutionOfEntry(-1));
+    EXPECT_FALSE(ResolutionOfEntry(3));
+    EXPECT_EQ(ResolutionOfText(QStringLiteral("1280x1024")), QSize(1280, 990));
+    EXPECT_EQ(ResolutionOfText(QStringLiteral(" 1024 X 768")), QSize(1024, 768));
+    EXPECT_EQ(ResolutionOfText(QStringLiteral("800x600")), QSize(800, 600));
+    for (const char* t : {"", "1280x990", "640x480", "800x600x1", "800*600"})
+        EXPECT_FALSE(ResolutionOfText(QString::fromLatin1(t))) << t;
 }

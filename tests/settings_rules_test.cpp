@@ -52,14 +52,6 @@ TEST(NotAnIntegerMessage, QuotesTheText) {
               QStringLiteral("'abc' ist kein gültiger Integerwert."));
 }
 
-TEST(ResolutionOfEntry, MapsTheThreeEntries) {
-    EXPECT_EQ(ResolutionOfEntry(0), QSize(1280, 990));
-    EXPECT_EQ(ResolutionOfEntry(1), QSize(1024, 768));
-    EXPECT_EQ(ResolutionOfEntry(2), QSize(800, 600));
-    EXPECT_FALSE(ResolutionOfEntry(-1));
-    EXPECT_FALSE(ResolutionOfEntry(3));
-}
-
 TEST(GaugePercent, TruncatesAndHandlesZeroMaximum) {
     const std::tuple<int, int, int> cases[] = {
         {0, 0, 0},   {0, 4, 0},  {1, 4, 25}, {2, 4, 50},        {3, 4, 75},
