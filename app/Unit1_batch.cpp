@@ -108,6 +108,11 @@ void TForm1::sBitBtn3Click() {
         m_dialogs->ShowNotice(QStringLiteral("Keine Einträge vorhanden"));
         return;
     }
+    // An empty folder text would put the pictures into the file system's root.
+    if (const QString why = RefusedOutputFolderReason(sDirectoryEdit1->text()); !why.isEmpty()) {
+        m_dialogs->ShowNotice(why);
+        return;
+    }
     m_abortRun = false;
     std::vector<FailedRow> failures;
     const int n = RowCount();

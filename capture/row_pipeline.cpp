@@ -30,15 +30,76 @@ QString OutputPicturePath(const QString& folder, const QString& picture) {
     return folder + u'/' + picture + QStringLiteral(".jpg");
 }
 
+namespace {
+
+bool IsAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+}  // namespace
+
+QString AddressScheme(const QString& url) {
+    // As the browser reads an address: spaces and control characters around it are dropped, and tabs and line
+    // breaks anywhere in it, so "java<tab>script:" is "javascript:".
+    QString text;
+    for (QChar c : url)
+        if (c != u'\t' && c != u'\n' && c != u'\r') text += c;
+    qsizetype from = 0, to = text.size();
+    while (from < to && text[from].unicode() <= 0x20) ++from;
+    while (to > from && text[to - 1].unicode() <= 0x20) --to;
+    text = text.mid(from, to - from);
+    // A scheme is a letter, then letters, digits, "+", "-" or ".", up to the first ":".
+    const qsizetype colon = text.indexOf(u':');
+    if (colon <= 0 || !IsAsciiLetter(text[0].unicode())) return {};
+    for (qsizetype i = 1; i < colon; ++i) {
+        const char16_t c = text[i].unicode();
+        if (!IsAsciiLetter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.') return {};
+    }
+    return text.left(colon).toLower();
+}
+
 QString RefusedAddressReason(const QString& url) {
-    if (url.trimmed().startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive))
-        return QStringLiteral(
-            "Adresse mit Schema javascript: wird nicht geladen (sie lädt keine eigene Seite)");
+    const QString scheme = AddressScheme(url);
+    if (scheme == u"http" || scheme == u"https" || scheme == u"file" || scheme == u"data") return {};
+    if (scheme == u"about" && url.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0)
+        return {};
+    if (scheme.isEmpty())
+        return QStringLiteral("Adresse ohne Schema wird nicht geladen (nur http:, https: und file:)");
+    return QStringLiteral("Adresse mit Schema %1: wird nicht geladen (nur http:, https: und file:)")
+        .arg(scheme);
+}
+
+QString RefusedPictureNameReason(const QString& picture) {
+    for (QChar c : picture)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("Der Bildname enthält Steuerzeichen (%1)")
+                .arg(c.unicode() == 0 ? QStringLiteral("NUL")
+                                      : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')));
+    if (picture.startsWith(u'/'))
+        return QStringLiteral("Der Bildname \"%1\" beginnt mit \"/\" und führt aus dem Ausgabeordner hinaus")
+            .arg(picture);
+    if (picture.split(u'/').contains(QStringLiteral("..")))
+        return QStringLiteral("Der Bildname \"%1\" führt mit \"..\" aus dem Ausgabeordner hinaus")
+            .arg(picture);
+    return {};
+}
+
+QString RefusedOutputFolderReason(const QString& folder) {
+    if (folder.isEmpty()) return QStringLiteral("Kein Speicherort angegeben");
     return {};
 }
 
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     RowResult result;
+    // Nothing is written, and nothing of an earlier run touched, for a folder or name that cannot be used.
+    if (const QString why = RefusedOutputFolderReason(settings.outputFolder()); !why.isEmpty()) {
+        result.Fail(RowStage::Check, why);
+        return result;
+    }
+    if (const QString why = RefusedPictureNameReason(settings.pictureName()); !why.isEmpty()) {
+        result.Fail(RowStage::Check, why);
+        return result;
+    }
     QElapsedTimer clock;
     clock.start();
     try {

@@ -33,9 +33,24 @@ struct RowResult {
 // Output picture path: the folder text, "/", the picture name, ".jpg", joined as they stand.
 QString OutputPicturePath(const QString& folder, const QString& picture);
 
-// Why a row's address is not given to the browser, or an empty text. A "javascript:" address loads no page of
-// its own: it would run in the document the view still shows, an earlier row's.
+// The scheme of an address in lower case ("http"), read as the browser reads it; empty when it has none.
+QString AddressScheme(const QString& url);
+
+// Why a row's address is not given to the browser, or an empty text. Loaded are http:, https:, file: and
+// data: pages (a data: page is a document of its own with an origin of its own: it can read no local file and
+// no earlier row's document), and about:blank. Everything else is refused: javascript: would run in the
+// document an earlier row left in the view, the browser's own pages (chrome:, devtools:, view-source:, ...)
+// reach into the browser, and blob: or filesystem: addresses name what another page made.
 QString RefusedAddressReason(const QString& url);
+
+// Why a picture name cannot be used, or an empty text: every picture stays beneath the output folder. A name
+// may name a subfolder ("shots/news"); a ".." part, a leading "/", and NUL or other control characters are
+// refused.
+QString RefusedPictureNameReason(const QString& picture);
+
+// Why an output folder text cannot be used, or an empty text: an empty text would put the pictures into the
+// file system's root.
+QString RefusedOutputFolderReason(const QString& folder);
 
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;

@@ -94,6 +94,16 @@ void TRunEngine::StartNext(Slot* s) {
             m_client->EndRow(s->row, s->url, r);
             continue;
         }
+        // A row that could write nothing is not loaded (the capture checks again with the settings of then).
+        const RowSettings settings = m_client->SettingsOf(s->row);
+        QString unusable = RefusedOutputFolderReason(settings.outputFolder());
+        if (unusable.isEmpty()) unusable = RefusedPictureNameReason(settings.pictureName());
+        if (!unusable.isEmpty()) {
+            RowResult r;
+            r.Fail(RowStage::Check, unusable);
+            m_client->EndRow(s->row, s->url, r);
+            continue;
+        }
         // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and
         // the row is reported once, here.
         s->loading = false;

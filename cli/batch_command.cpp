@@ -125,6 +125,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         std::fprintf(err, "bildoro-batch: Keine Einträge vorhanden (%s)\n", qPrintable(options.listFile));
         return 1;
     }
+    if (const QString why = RefusedOutputFolderReason(options.outputFolder); !why.isEmpty()) {
+        std::fprintf(err, "bildoro-batch: %s (an empty folder would mean the file system's root)\n",
+                     why.toUtf8().constData());
+        return 1;
+    }
     if (!QDir().mkpath(options.outputFolder)) {
         std::fprintf(err, "bildoro-batch: the output folder \"%s\" cannot be made\n",
                      options.outputFolder.toUtf8().constData());

@@ -181,13 +181,20 @@ TEST_F(BadInputWindow, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
 TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     struct Case {
         QString picture;
-        QString why;  // in the reason; empty: the row succeeds
+        QString why;    // in the reason; empty: the row succeeds
+        QString names;  // what the reason names; empty: the picture's path
     };
     const QList<Case> cases = {
         {QStringLiteral("fehlt/unter/bild"), QStringLiteral("No such file or directory")},
         {kLongName, QStringLiteral("File name too long")},
         {QString(), QString()},  // the file ".jpg", as the path rule gives
         {QStringLiteral("Grüße & ; Leerzeichen"), QString()},
+        // Names that would lead out of the output folder write nothing anywhere.
+        {QStringLiteral("../draussen"), QStringLiteral("aus dem Ausgabeordner hinaus"),
+         QStringLiteral("../draussen")},
+        {out.path() + QStringLiteral("/absolut"), QStringLiteral("beginnt mit"), QStringLiteral("/absolut")},
+        {QStringLiteral("steuer\x1bzeichen"), QStringLiteral("Steuerzeichen (\\x1b)"),
+         QStringLiteral("Bildname")},
     };
     // Each row loads its own page, so the message tells the rows apart by URL.
     for (int i = 0; i < cases.size(); ++i)
@@ -200,11 +207,20 @@ TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
             EXPECT_TRUE(reason.isNull()) << qPrintable(message);
             EXPECT_EQ(DecodedSize(Out(cases[i].picture)), QSize(320, 240));
         } else {
-            EXPECT_TRUE(reason.contains(Out(cases[i].picture))) << "names the file: " << qPrintable(reason);
+            EXPECT_TRUE(reason.contains(cases[i].names.isEmpty() ? Out(cases[i].picture) : cases[i].names))
+                << "names the file: " << qPrintable(reason);
             EXPECT_TRUE(reason.contains(cases[i].why)) << "says why: " << qPrintable(reason);
         }
     }
     EXPECT_FALSE(QFileInfo::exists(out.path() + QStringLiteral("/fehlt")));
+    EXPECT_FALSE(QFileInfo::exists(out.path() + QStringLiteral("/../draussen.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(out.path() + QStringLiteral("/absolut.jpg")));
+    EXPECT_EQ(QDir(out.path()).entryList({QStringLiteral("steuer*")}, QDir::Files), QStringList());
+    // An empty folder text starts no run: it would put the pictures into the file system's root.
+    form->sDirectoryEdit1->clear();
+    dialogs.notices.clear();
+    QTest::mouseClick(form->sBitBtn3, Qt::LeftButton);
+    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Kein Speicherort angegeben")});
 }
 
 TEST_F(BadInputWindow, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
@@ -315,12 +331,22 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
         WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("fehlt/unter/bild")},
                    {server.Url(QStringLiteral("/red")), kLongName},
                    {server.Url(QStringLiteral("/blue")), QString()},
-                   {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
+                   {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")},
+                   {server.Url(QStringLiteral("/blue")), QStringLiteral("../draussen")},
+                   {server.Url(QStringLiteral("/blue")), QStringLiteral("a/../../draussen")},
+                   {server.Url(QStringLiteral("/blue")), dir.path() + QStringLiteral("/absolut")}});
     const BatchProcess r =
         RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("4 rows: 2 ok, 2 failed"))) << qPrintable(r.out + r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("7 rows: 2 ok, 5 failed"))) << qPrintable(r.out + r.err);
+    for (const QString& name : {QStringLiteral("../draussen"), QStringLiteral("a/../../draussen")})
+        EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("aus dem Ausgabeordner hinaus (Prüfung)")))
+            << qPrintable(r.out);
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/draussen.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/absolut.jpg")));
+    EXPECT_EQ(RunBatchProcess({list, QStringLiteral("-o"), QString()}).exitCode, 1)
+        << "an empty folder is refused";
     const QString missing = r.LineFor(QStringLiteral("fehlt/unter/bild"));
     EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) &&
                 missing.contains(QStringLiteral("No such file or directory")))

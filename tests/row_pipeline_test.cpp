@@ -31,12 +31,45 @@ TEST(RowResult, KeepsTheFirstFailure) {
     EXPECT_EQ(RowStageName(RowStage::Reduce), QStringLiteral("Verkleinerung"));
 }
 
-TEST(RefusedAddressReason, OnlyAddressesWithoutAPageOfTheirOwn) {
-    for (const char* url : {"javascript:alert(1)", " JavaScript:void(0)", "JAVASCRIPT:x"})
-        EXPECT_FALSE(RefusedAddressReason(QString::fromLatin1(url)).isEmpty()) << url;
-    for (const char* url :
-         {"http://x/javascript:", "https://a.b/", "file:///tmp/a.html", "about:blank", "", "x"})
-        EXPECT_TRUE(RefusedAddressReason(QString::fromLatin1(url)).isEmpty()) << url;
+TEST(RefusedAddressReason, LoadsWebFileAndDataPagesRefusesTheRest) {
+    const std::pair<const char*, const char*> cases[] = {
+        // address, scheme named in the reason (empty: loaded)
+        {"http://a.b/", ""},
+        {"HTTPS://a.b/x?y#z", ""},
+        {"file:///tmp/a.html", ""},
+        {"data:text/html,<p>x", ""},
+        {"about:blank", ""},
+        {" About:Blank ", ""},
+        {"javascript:alert(1)", "javascript"},
+        {" JavaScript:void(0)", "javascript"},
+        {"java\tscript:alert(1)", "javascript"},  // the browser drops tabs and line breaks
+        {"\x01javascript:x", "javascript"},       // and control characters in front
+        {"chrome://crash", "chrome"},
+        {"chrome-untrusted://x", "chrome-untrusted"},
+        {"devtools://devtools/x", "devtools"},
+        {"view-source:http://a.b/", "view-source"},
+        {"chrome-extension://x/y", "chrome-extension"},
+        {"filesystem:http://a.b/x", "filesystem"},
+        {"blob:http://a.b/1", "blob"},
+        {"about:srcdoc", "about"},
+        {"ftp://a.b/", "ftp"},
+        {"htp://127.0.0.1/x", "htp"},
+        {"www.example.org", "-"},  // no scheme at all
+        {"", "-"},
+        {"1http://a.b/", "-"},
+    };
+    for (const auto& [url, scheme] : cases) {
+        const QString reason = RefusedAddressReason(QString::fromLatin1(url));
+        if (!*scheme)
+            EXPECT_TRUE(reason.isEmpty()) << url << ": " << qPrintable(reason);
+        else if (*scheme == '-')
+            EXPECT_TRUE(reason.startsWith(QStringLiteral("Adresse ohne Schema")))
+                << url << ": " << qPrintable(reason);
+        else
+            EXPECT_TRUE(
+                reason.startsWith(QStringLiteral("Adresse mit Schema %1: ").arg(QLatin1String(scheme))))
+                << url << ": " << qPrintable(reason);
+    }
 }
 
 TEST(CaptureSize, OneTableForEntriesAndTexts) {
