@@ -149,6 +149,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                      chromium.toUtf8().constData());
         return 1;
     }
+    if (geteuid() == 0)
+        std::fprintf(err,
+                     "bildoro-batch: running as root, so Chromium runs without its sandbox: a hostile page "
+                     "that breaks into the browser has the rights of root. Run as a normal user to keep "
+                     "the sandbox.\n");
     const size_t total = rows.size();
     const int failed = RunRows(options, std::move(rows), out, err);
     std::fprintf(out, "%zu rows: %zu ok, %d failed\n", total, total - size_t(failed), failed);
