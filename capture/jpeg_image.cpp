@@ -1,6 +1,8 @@
 // TJpegImage over libjpeg's IJG interface. Everything that touches libjpeg lives in this file.
 #include "jpeg_image.h"
 
+#include "safe_files.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 #include <QFile>
@@ -340,18 +342,7 @@ QByteArray Encode(const TBitmap24& bitmap, const EncodeSettings& settings) {
 }
 
 QByteArray ReadWholeFile(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot open \"" + fileName.toStdString() +
-                                 "\": " + file.errorString().toStdString());
-    if (file.size() > kMaxFileBytes)
-        throw std::runtime_error("Cannot read \"" + fileName.toStdString() +
-                                 "\": the file is too large for a picture");
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error("Cannot read \"" + fileName.toStdString() +
-                                 "\": " + file.errorString().toStdString());
-    return data;
+    return ReadRegularFile(fileName, kMaxFileBytes);
 }
 
 }  // namespace
@@ -422,30 +413,7 @@ QByteArray TJpegImage::SaveToData() const {
 }
 
 void TJpegImage::SaveToFile(const QString& fileName) const {
-    const QByteArray data = SaveToData();
-    const QByteArray path = QFile::encodeName(fileName);
-    const std::string name = fileName.toStdString();
-    // Plain system calls, so that the reason of a failed write is the system's (QFile reports a short
-    // write as an unknown error).
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw std::runtime_error("Cannot create \"" + name + "\": " + std::strerror(errno));
-    const char* next = data.constData();
-    size_t left = static_cast<size_t>(data.size());
-    int error = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, next, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            break;
-        }
-        next += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0) return;
-    // A picture that could not be written whole is removed: a half-written JPEG looks like a picture but
-    // is none (a full disk, a file size limit).
-    ::unlink(path.constData());
-    throw std::runtime_error("Cannot write \"" + name + "\": " + std::strerror(error));
+    // Compressed first, then written to a fresh file renamed into place: what is planted at the name (a
+    // link, a FIFO) is replaced, never written through, and a failed write leaves no partial picture.
+    WriteFileReplacing(fileName, SaveToData());
 }

@@ -3,6 +3,7 @@
 
 #include "browser_host.h"
 #include "int_text.h"
+#include "safe_files.h"
 #include "thumbnail.h"
 
 #include <QElapsedTimer>
@@ -89,14 +90,18 @@ QString RefusedOutputFolderReason(const QString& folder) {
     return {};
 }
 
+QString UnusablePictureReason(const QString& folder, const QString& picture) {
+    QString why = RefusedOutputFolderReason(folder);
+    if (why.isEmpty()) why = RefusedPictureNameReason(picture);
+    if (why.isEmpty()) why = PictureFolderEscapeReason(folder, picture);
+    return why;
+}
+
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     RowResult result;
     // Nothing is written, and nothing of an earlier run touched, for a folder or name that cannot be used.
-    if (const QString why = RefusedOutputFolderReason(settings.outputFolder()); !why.isEmpty()) {
-        result.Fail(RowStage::Check, why);
-        return result;
-    }
-    if (const QString why = RefusedPictureNameReason(settings.pictureName()); !why.isEmpty()) {
+    if (const QString why = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
+        !why.isEmpty()) {
         result.Fail(RowStage::Check, why);
         return result;
     }

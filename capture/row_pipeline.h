@@ -52,6 +52,10 @@ QString RefusedPictureNameReason(const QString& picture);
 // file system's root.
 QString RefusedOutputFolderReason(const QString& folder);
 
+// The first of the three reasons above, and of a subfolder of the picture that leads out of the folder
+// through a symbolic link; an empty text when the picture can be written.
+QString UnusablePictureReason(const QString& folder, const QString& picture);
+
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;
 

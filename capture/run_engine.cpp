@@ -96,9 +96,8 @@ void TRunEngine::StartNext(Slot* s) {
         }
         // A row that could write nothing is not loaded (the capture checks again with the settings of then).
         const RowSettings settings = m_client->SettingsOf(s->row);
-        QString unusable = RefusedOutputFolderReason(settings.outputFolder());
-        if (unusable.isEmpty()) unusable = RefusedPictureNameReason(settings.pictureName());
-        if (!unusable.isEmpty()) {
+        if (const QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
+            !unusable.isEmpty()) {
             RowResult r;
             r.Fail(RowStage::Check, unusable);
             m_client->EndRow(s->row, s->url, r);

@@ -11,6 +11,8 @@
 #include "picture_samples.h"
 #include "test_pages.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -406,6 +408,64 @@ TEST_F(BadInputCli, BrowserThatCannotStartGivesAClearMessage) {
         const QString left = WaitUntilNothingLeft(10000);
         EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
     }
+}
+
+// What others may plant in the output folder: each row's picture replaces it or fails with a reason; nothing
+// outside the folder is created, changed or deleted, no FIFO is waited on, and --shrink reads regular files
+// only.
+TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString outside = dir.path() + QStringLiteral("/outside");
+    ASSERT_TRUE(QDir().mkpath(outside));
+    WriteBytes(outside + QStringLiteral("/secret.txt"), "geheim");
+    ASSERT_EQ(::symlink(qPrintable(outside + QStringLiteral("/secret.txt")),
+                        qPrintable(Out(QStringLiteral("link")))),
+              0);
+    ASSERT_EQ(::mkfifo(qPrintable(Out(QStringLiteral("fifo"))), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(Out(QStringLiteral("ordner"))));
+    ASSERT_EQ(::symlink(qPrintable(outside), qPrintable(folder + QStringLiteral("/sub"))), 0);
+    WriteBytes(folder + QStringLiteral("/alt.$$$"), "nicht von uns");
+    struct Case {
+        QString picture;
+        QString failure;  // in the row's line; empty: ok, a thumbnail in place of what was there
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("link"), {}},
+        {QStringLiteral("fifo"), {}},
+        {QStringLiteral("ordner"), QStringLiteral("Is a directory")},
+        {QStringLiteral("sub/x"), QStringLiteral("symbolische Verknüpfung")},
+        {QStringLiteral("alt"), {}},
+    };
+    QList<QPair<QString, QString>> rows;
+    for (const Case& c : cases) rows.append({server.Url(QStringLiteral("/red")), c.picture});
+    const BatchProcess r = RunBatchProcess({WriteList(rows), QStringLiteral("-o"), folder},
+                                           QProcessEnvironment::systemEnvironment(), {}, 120000);
+    for (const Case& c : cases) {
+        const QString line = r.LineFor(c.picture);
+        if (c.failure.isEmpty()) {
+            EXPECT_TRUE(line.startsWith(QStringLiteral("ok: "))) << qPrintable(line);
+            EXPECT_TRUE(QFileInfo(Out(c.picture)).isFile() && !QFileInfo(Out(c.picture)).isSymLink())
+                << qPrintable(c.picture);
+            EXPECT_EQ(DecodedSize(Out(c.picture)), QSize(320, 240)) << qPrintable(c.picture);
+        } else {
+            EXPECT_TRUE(line.startsWith(QStringLiteral("failed: ")) && line.contains(c.failure))
+                << qPrintable(line);
+        }
+    }
+    EXPECT_EQ(ReadBytes(outside + QStringLiteral("/secret.txt")), "geheim");
+    EXPECT_EQ(QDir(outside).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("secret.txt")});
+    EXPECT_EQ(ReadBytes(folder + QStringLiteral("/alt.$$$")), "nicht von uns")
+        << "a .$$$ the run did not make stays";
+    // --shrink: a FIFO and a link to an endless device fail at once with a reason.
+    ASSERT_EQ(::mkfifo(qPrintable(dir.path() + QStringLiteral("/p.jpg")), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", qPrintable(dir.path() + QStringLiteral("/z.jpg"))), 0);
+    const BatchProcess shrink =
+        RunBatchProcess({QStringLiteral("--shrink"), QStringLiteral("100"),
+                         dir.path() + QStringLiteral("/p.jpg"), dir.path() + QStringLiteral("/z.jpg")},
+                        QProcessEnvironment::systemEnvironment(), {}, 20000);
+    EXPECT_EQ(shrink.exitCode, 1);
+    EXPECT_EQ(shrink.out.count(QStringLiteral("failed: ")), 2) << qPrintable(shrink.out);
+    EXPECT_TRUE(shrink.out.contains(QStringLiteral("not a regular file"))) << qPrintable(shrink.out);
 }
 
 TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {

@@ -158,7 +158,7 @@ TEST_F(ShrinkFiles, CaptureWaitsUnderTheTemporaryNameWhileWriting) {
     EXPECT_EQ(Files(), QStringList{QStringLiteral("news.home.jpg")});
 }
 
-TEST_F(ShrinkFiles, TakenTemporaryNameIsOverwrittenDirectlyAndRemovedAfter) {
+TEST_F(ShrinkFiles, TakenTemporaryNameIsOverwrittenDirectlyAndLeftAsItWas) {
     const QString path = Path(QStringLiteral("seite.jpg"));
     WriteCapture(path, 640, 480);
     WriteBytes(Path(QStringLiteral("seite.$$$")), QByteArray("stale"));
@@ -170,7 +170,9 @@ TEST_F(ShrinkFiles, TakenTemporaryNameIsOverwrittenDirectlyAndRemovedAfter) {
         });
     EXPECT_TRUE(sawStale) << "the rename must not replace the file of the temporary name";
     EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced);
-    EXPECT_EQ(Files(), QStringList{QStringLiteral("seite.jpg")});
+    // The file of the temporary name was not made by the reduction: it stays.
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("seite.$$$"), QStringLiteral("seite.jpg")}));
+    EXPECT_EQ(ReadBytes(Path(QStringLiteral("seite.$$$"))), "stale");
     EXPECT_EQ(DecodeFile(path).Width(), 320);
 }
 
@@ -234,10 +236,12 @@ TEST_F(ShrinkFiles, RealWriteFailureKeepsTheCaptureUnderItsName) {
 
 TEST_F(ShrinkFiles, RealWriteFailureWithTakenTemporaryNameLeavesNoPartialFile) {
     const QString path = Path(QStringLiteral("voll.jpg"));
-    WriteCapture(path, 1024, 768);
+    const QByteArray capture = WriteCapture(path, 1024, 768);
     WriteBytes(Path(QStringLiteral("voll.$$$")), QByteArray("stale"));
     EXPECT_EQ(ShrinkWithFileSizeLimit(path, 320, 4096), 0);
-    EXPECT_EQ(Files(), QStringList{QStringLiteral("voll.$$$")});
+    // The thumbnail goes to a fresh file first, so the capture under its name is never cut short.
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("voll.$$$"), QStringLiteral("voll.jpg")}));
+    EXPECT_EQ(ReadBytes(path), capture);
     EXPECT_EQ(ReadBytes(Path(QStringLiteral("voll.$$$"))), "stale");
 }
 

@@ -2,6 +2,9 @@
 #include "picture_loader.h"
 
 #include "jpeg_image.h"
+#include "safe_files.h"
+
+#include <QBuffer>
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,8 +18,20 @@ std::runtime_error Failure(const QString& path, const QString& reason) {
         QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
 }
 
+// The biggest picture file the viewer reads.
+constexpr qint64 kMaxPictureFileBytes = qint64(256) << 20;
+
 QImage ReadWithQt(const QString& path, const char* format) {
-    QImageReader reader(path, format);
+    // Only a regular file is read, so that a FIFO or a device in the folder fails at once.
+    QByteArray data;
+    try {
+        data = ReadRegularFile(path, kMaxPictureFileBytes);
+    } catch (const std::exception& e) {
+        throw Failure(path, QString::fromUtf8(e.what()));
+    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);  // the extension decides, as for every other picture
     QImage image = reader.read();
     if (image.isNull()) throw Failure(path, reader.errorString());

@@ -1,0 +1,162 @@
+// File steps that follow nothing planted in a folder.
+#include "safe_files.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+std::string Quoted(const QString& name) {
+    return "\"" + name.toStdString() + "\"";
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+  private:
+    int m_fd;
+};
+
+}  // namespace
+
+QByteArray ReadRegularFile(const QString& fileName, qint64 maxBytes) {
+    const QByteArray path = QFile::encodeName(fileName);
+    // Without blocking: opening a FIFO for reading would wait for a writer.
+    Fd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw std::runtime_error("Cannot open " + Quoted(fileName) + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw std::runtime_error("Cannot read " + Quoted(fileName) + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw std::runtime_error(
+            "Cannot read " + Quoted(fileName) +
+            (S_ISDIR(st.st_mode) ? ": file to open is a directory" : ": not a regular file"));
+    if (st.st_size > maxBytes)
+        throw std::runtime_error("Cannot read " + Quoted(fileName) + ": the file is too large for a picture");
+    QByteArray data;
+    data.resize(qsizetype(st.st_size));
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd.get(), data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw std::runtime_error("Cannot read " + Quoted(fileName) + ": " + std::strerror(errno));
+        if (n == 0) break;  // it shrank meanwhile
+        done += n;
+    }
+    data.truncate(done);
+    return data;
+}
+
+void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
+    const QByteArray path = QFile::encodeName(fileName);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? path.left(slash + 1) : QByteArray();
+    const QByteArray name = path.mid(slash + 1);
+    const std::string shown = Quoted(fileName);
+    if (name.isEmpty()) throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(EISDIR));
+    // A fresh file of our own beside the target: nothing planted can be under its name.
+    QByteArray temporary;
+    Fd fd(-1);
+    for (int attempt = 0; attempt < 100 && fd.get() < 0; ++attempt) {
+        temporary = folder + '.' + name.left(200) + '.' +
+                    QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+        fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd.get() < 0 && errno != EEXIST)
+            throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(errno));
+    }
+    if (fd.get() < 0) throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(EEXIST));
+    const char* next = data.constData();
+    size_t left = size_t(data.size());
+    int error = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd.get(), next, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            break;
+        }
+        next += n;
+        left -= size_t(n);
+    }
+    if (::close(fd.release()) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        // A picture that could not be written whole never takes the name: a half-written JPEG looks like a
+        // picture but is none (a full disk, a file size limit).
+        ::unlink(temporary.constData());
+        throw std::runtime_error("Cannot write " + shown + ": " + std::strerror(error));
+    }
+    if (::rename(temporary.constData(), path.constData()) != 0) {
+        const int why = errno;
+        ::unlink(temporary.constData());
+        throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(why));
+    }
+}
+
+QString PictureFolderEscapeReason(const QString& folder, const QString& picture) {
+    const qsizetype slash = picture.lastIndexOf(u'/');
+    if (slash < 0) return {};  // the picture itself is replaced by a rename, never followed
+    Fd base(::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (base.get() < 0) return {};
+    const QByteArray sub = QFile::encodeName(picture.left(slash));
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, base.get(), sub.constData(), &how, sizeof how);
+    if (fd >= 0) {
+        ::close(int(fd));
+        return {};
+    }
+    if (errno == EXDEV)
+        return QStringLiteral(
+                   "Der Bildname \"%1\" führt über eine symbolische Verknüpfung aus dem Ausgabeordner hinaus")
+            .arg(picture);
+    if (errno != ENOSYS) return {};
+    // Kernels before 5.6: each subfolder looked at in turn, none may be a symbolic link.
+    Fd at(::dup(base.get()));
+    for (const QByteArray& part : sub.split('/')) {
+        if (part.isEmpty() || part == ".") continue;
+        const int next = ::openat(at.get(), part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            if (errno == ELOOP || errno == ENOTDIR) {
+                struct stat st {};
+                if (::fstatat(at.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISLNK(st.st_mode))
+                    return QStringLiteral(
+                               "Der Bildname \"%1\" führt über eine symbolische Verknüpfung aus dem "
+                               "Ausgabeordner hinaus")
+                        .arg(picture);
+            }
+            return {};
+        }
+        at.reset(next);
+    }
+    return {};
+}
