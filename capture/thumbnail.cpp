@@ -162,7 +162,8 @@ ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const Sav
         throw std::runtime_error(std::string(error.what()) + outcome);
     }
     if (written) {
-        // Only the capture moved aside here is removed: a file of that name that was there before is not ours.
+        // Only the capture moved aside here is removed: a file of that name that was there before is not
+        // ours.
         if (moved) RemoveFileSilently(temporary);
         result.outcome = ShrinkResult::Outcome::Reduced;
         result.width = thumbnail.Width();
