@@ -5,6 +5,8 @@
 
 #include <QLabel>
 
+#include <unistd.h>
+
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About"));
@@ -56,7 +58,13 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
             "• Chromium (als eigenständiges Programm gestartet) – BSD-3-Clause-Lizenz und die Lizenzen "
             "seiner "
             "Bestandteile")
-            .arg(QString::fromLatin1(qVersion())));
+            .arg(QString::fromLatin1(qVersion())) +
+        // Chromium refuses its sandbox to root; whoever runs the program so should know what it means.
+        (geteuid() == 0
+             ? QStringLiteral("\n\nAls root läuft Chromium ohne seine Sandbox: eine feindliche Seite, die in "
+                              "den Browser einbricht, hätte die Rechte von root. Als normaler Benutzer "
+                              "gestartet, behält Chromium seine Sandbox.")
+             : QString()));
 }
 
 void TAboutForm::ShowModalOver(QWidget* owner) {
