@@ -315,12 +315,19 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
         WriteList({{server.Url(QStringLiteral("/red")), QStringLiteral("fehlt/unter/bild")},
                    {server.Url(QStringLiteral("/red")), kLongName},
                    {server.Url(QStringLiteral("/blue")), QString()},
-                   {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")}});
+                   {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")},
+                   {server.Url(QStringLiteral("/blue?\x1b[31m")), QStringLiteral("Bild\x1b[2J\x07")}});
     const BatchProcess r =
         RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("4 rows: 2 ok, 2 failed"))) << qPrintable(r.out + r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("5 rows: 3 ok, 2 failed"))) << qPrintable(r.out + r.err);
+    // Control characters reach the terminal escaped; the file keeps its real name.
+    EXPECT_TRUE(
+        r.LineFor(QStringLiteral("Bild\\x1b[2J\\x07")).contains(QStringLiteral("/blue?\\x1b[31m -> ")))
+        << qPrintable(r.out);
+    EXPECT_FALSE(r.out.contains(QChar(0x1b)) || r.out.contains(QChar(0x07)));
+    EXPECT_EQ(DecodedSize(Out(QStringLiteral("Bild\x1b[2J\x07"))), QSize(320, 240));
     const QString missing = r.LineFor(QStringLiteral("fehlt/unter/bild"));
     EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) &&
                 missing.contains(QStringLiteral("No such file or directory")))

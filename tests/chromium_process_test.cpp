@@ -2,6 +2,7 @@
 // (processes or profile folder), whether it quits, is killed, or this program is killed.
 #include "chromium_process.h"
 #include "browser_error.h"
+#include "profile_folders.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -38,6 +39,11 @@ class PrivateTmpDir : public ::testing::Environment {
     }
     void TearDown() override {
         EXPECT_TRUE(ProfileFolders().isEmpty()) << qPrintable(ProfileFolders().join(' '));
+        // Nothing else either (a killed browser's scratch files), but the lock file of the sweep.
+        QStringList left =
+            QDir(g_tmp->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        left.removeIf([](const QString& name) { return name.endsWith(QStringLiteral(".lock")); });
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(' '));
         qputenv("TMPDIR", m_old);
         delete g_tmp;
     }
@@ -229,6 +235,50 @@ TEST(ChromiumStart, ProgramThatCannotRunIsReportedWithTheReason) {
     }
 }
 
+// ---- Profile folders left by a program killed outright are removed at the next start ----
+
+TEST(ChromiumStart, RemovesStaleProfileFoldersOfOursAndNothingElse) {
+    const QString prefix = g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix();
+    QTemporaryDir outside;
+    QFile(outside.filePath(QStringLiteral("keep"))).open(QIODevice::WriteOnly);
+    const QByteArray self = QByteArray::number(getpid());
+    struct Case {
+        const char* name;
+        QByteArray marker;  // owner marker's text; null: none
+        bool removed;
+    };
+    // This process with a start time it never had: an owner gone, its process id reused.
+    const Case cases[] = {{"stale", self + " 1\n", true},
+                          {"live", QByteArray(), false},  // marked below by this process
+                          {"unmarked", QByteArray(), false},
+                          {"garbage", "not a marker", false}};
+    for (const Case& c : cases) {
+        const QString folder = prefix + QLatin1String(c.name);
+        ASSERT_TRUE(QDir().mkdir(folder));
+        QFile marker(folder + QStringLiteral("/owner"));
+        if (!c.marker.isNull()) ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write(c.marker) > 0);
+        // A link inside a stale folder goes, what it points to stays.
+        QFile::link(outside.path(), folder + QStringLiteral("/link"));
+    }
+    ASSERT_TRUE(AddProfileOwner(prefix + QStringLiteral("live"), getpid()));
+    // A link with our prefix to a folder that looks stale is neither followed nor removed.
+    QFile outsideMarker(outside.filePath(QStringLiteral("owner")));
+    ASSERT_TRUE(outsideMarker.open(QIODevice::WriteOnly) && outsideMarker.write(cases[0].marker) > 0);
+    outsideMarker.close();
+    ASSERT_TRUE(QFile::link(outside.path(), prefix + QStringLiteral("planted-link")));
+
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    process.Start(FakeBrowser(dir, "exec cat <&3 >/dev/null"));
+    for (const Case& c : cases)
+        EXPECT_EQ(QFileInfo::exists(prefix + QLatin1String(c.name)), !c.removed) << c.name;
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("planted-link")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outside.filePath(QStringLiteral("keep"))));
+    process.Shutdown();
+    for (const Case& c : cases) QDir(prefix + QLatin1String(c.name)).removeRecursively();
+    QFile::remove(prefix + QStringLiteral("planted-link"));
+}
+
 // ---- The real browser leaves nothing behind ----
 
 TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
@@ -241,6 +291,18 @@ TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
     ASSERT_EQ(stat(QFile::encodeName(profile).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(profile.startsWith(g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix()));
+    // The files Chromium keeps outside its profile land inside the private folder too.
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    const QList<QByteArray> env = environ.readAll().split('\0');
+    for (const char* name : {"HOME", "TMPDIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const auto set = std::find_if(env.begin(), env.end(), [&](const QByteArray& e) {
+            return e.startsWith(QByteArray(name) + '=');
+        });
+        ASSERT_NE(set, env.end()) << name;
+        EXPECT_TRUE(set->startsWith(QByteArray(name) + '=' + QFile::encodeName(profile) + '/'))
+            << set->constData();
+    }
     process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
     Listener got(process);
     WaitFor(

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 
 namespace leftovers {
@@ -59,7 +60,11 @@ inline QList<ProcessInfo> LeftoverProcesses() {
         if (cmd.isEmpty()) continue;  // kernel threads and zombies
         const QList<QByteArray> environment = ReadProcFile(pid, "environ").split('\0');
         cmd.replace('\0', ' ');
-        if (cmd.contains(dir) || environment.contains(env)) found.push_back({pid, cmd.trimmed()});
+        // A browser's TMPDIR lies inside its profile folder, beneath the private TMPDIR.
+        const bool inTmp = std::any_of(environment.begin(), environment.end(), [&](const QByteArray& e) {
+            return e == env || e.startsWith(env + '/');
+        });
+        if (cmd.contains(dir) || inTmp) found.push_back({pid, cmd.trimmed()});
     }
     return found;
 }
