@@ -440,6 +440,7 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     child.waitForFinished(5000);
     EXPECT_TRUE(WaitFor([&] { return GroupGone(pid); }, 15000)) << "Chromium survived the program";
     EXPECT_TRUE(WaitFor([&] { return !QFileInfo::exists(profile); }, 15000)) << "profile folder left";
+    QDir(QFileInfo(profile).path()).removeRecursively();  // the killed child's own TMPDIR
 }
 
 }  // namespace
