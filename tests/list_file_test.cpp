@@ -47,12 +47,8 @@ const QByteArray kLong5000 = QByteArray(5000, 'x');
 
 // `text` as UTF-16 after its byte-order mark, followed by `tail` as it stands.
 QByteArray Utf16(QStringView text, bool bigEndian, const QByteArray& tail = {}) {
-    QByteArray bytes = bigEndian ? "\xfe\xff" : "\xff\xfe";
-    for (QChar c : text) {
-        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xff);
-        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-    }
-    return bytes + tail;
+    QStringEncoder encode(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+    return (bigEndian ? "\xfe\xff" : "\xff\xfe") + QByteArray(encode(text)) + tail;
 }
 
 INSTANTIATE_TEST_SUITE_P(
