@@ -3,6 +3,7 @@
 
 #include "browser_error.h"
 #include "process_guardian.h"
+#include "profile_folders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,13 +13,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
+#include <utility>
 
 extern char** environ;
 
@@ -81,12 +85,26 @@ void TChromiumProcess::Start(const QString& executable) {
         throw TBrowserError(
             QStringLiteral("Cannot start Chromium: \"%1\" is not an executable file").arg(executable));
 
+    // Folders of browsers whose program and guardian were killed outright are removed before a new one.
+    RemoveStaleProfileFolders(ProfileParent(), ProfilePrefix());
     QByteArray templ =
         QFile::encodeName(ProfileParent() + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
     if (!mkdtemp(templ.data()))  // mkdtemp makes it with mode 0700
         throw TBrowserError(QStringLiteral("Cannot create the browser's profile folder in %1: %2")
                                 .arg(ProfileParent(), ErrnoText(errno)));
     m_profileDir = QFile::decodeName(templ);
+    QString unprepared;
+    if (!AddProfileOwner(m_profileDir, getpid(), &unprepared))
+        unprepared = QStringLiteral("its owner marker cannot be written: ") + unprepared;
+    for (const char* sub : {"/home", "/tmp"})
+        if (unprepared.isEmpty() && mkdir((templ + sub).constData(), 0700) != 0)
+            unprepared =
+                QStringLiteral("%1 cannot be made: %2").arg(QLatin1String(sub + 1), ErrnoText(errno));
+    if (!unprepared.isEmpty()) {
+        QDir(m_profileDir).removeRecursively();
+        throw TBrowserError(QStringLiteral("Cannot prepare the browser's profile folder %1: %2")
+                                .arg(std::exchange(m_profileDir, QString()), unprepared));
+    }
 
     LaunchPlan plan;
     plan.executable = QFile::encodeName(exe.absoluteFilePath()).toStdString();
@@ -97,13 +115,22 @@ void TChromiumProcess::Start(const QString& executable) {
     plan.argv.push_back(nullptr);
     plan.profileDir = templ.toStdString();
     plan.keepStderr = qEnvironmentVariableIsSet("BILDORO_CHROMIUM_STDERR");
-    // Chromium keeps its crash-report database and some caches under the user's config and cache folders,
-    // whatever its profile: pointed into the private folder, they go with it and the home stays untouched.
+    // Chromium keeps files outside its profile whatever its switches: the certificate store under HOME, the
+    // crash-report database and caches under the config and cache folders, scratch files (left behind when
+    // it is killed) under TMPDIR. Pointed into the private folder, they go with it; the user's home and
+    // temporary folder stay untouched. Prepared here: after fork there is no allocating.
+    const std::string root = templ.toStdString();
+    const std::pair<std::string, std::string> moved[] = {{"HOME=", root + "/home"},
+                                                         {"XDG_DATA_HOME=", root + "/xdg-data"},
+                                                         {"XDG_CONFIG_HOME=", root + "/xdg-config"},
+                                                         {"XDG_CACHE_HOME=", root + "/xdg-cache"},
+                                                         {"TMPDIR=", root + "/tmp"}};
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "XDG_CACHE_HOME=", 15) != 0)
+        if (std::none_of(std::begin(moved), std::end(moved), [e](const auto& m) {
+                return std::strncmp(*e, m.first.c_str(), m.first.size()) == 0;
+            }))
             plan.env.emplace_back(*e);
-    plan.env.push_back("XDG_CONFIG_HOME=" + templ.toStdString() + "/xdg-config");
-    plan.env.push_back("XDG_CACHE_HOME=" + templ.toStdString() + "/xdg-cache");
+    for (const auto& [name, value] : moved) plan.env.push_back(name + value);
     for (std::string& e : plan.env) plan.envp.push_back(e.data());
     plan.envp.push_back(nullptr);
 
@@ -135,6 +162,8 @@ void TChromiumProcess::Start(const QString& executable) {
 
     m_guardianPid = guardian;
     m_guardianReaped = false;
+    // The guardian removes the folder itself once the browser is gone; until then a sweep leaves it alone.
+    AddProfileOwner(m_profileDir, guardian);
     CloseFd(commandPipe[0]);
     CloseFd(eventPipe[1]);
     CloseFd(statusPipe[1]);

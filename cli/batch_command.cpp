@@ -6,6 +6,7 @@
 #include "list_file.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
+#include "terminal_text.h"
 
 #include <unistd.h>
 #include <QDir>
@@ -44,23 +45,24 @@ class CliRun : public TRunClient {
     void EndRow(int index, const QString& url, const RowResult& r) override {
         ++m_done;
         const WebsiteEntry& row = m_rows[index];
-        const QByteArray path = OutputPicturePath(m_options.outputFolder, row.picture).toUtf8();
+        const QByteArray path = TerminalText(OutputPicturePath(m_options.outputFolder, row.picture));
         ClearProgress();
         if (m_timings && (r.ok || r.stage != RowStage::Load))
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
-                         url.toUtf8().constData(), m_engine.LastTimings().loadMs,
+                         TerminalText(url).constData(), m_engine.LastTimings().loadMs,
                          m_engine.LastTimings().queuedMs, r.captureMs, r.reduceMs);
         if (r.ok) {
             std::fprintf(
-                m_out, "ok: %s -> %s%s\n", url.toUtf8().constData(), path.constData(),
+                m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), path.constData(),
                 r.timedOut
                     ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
                                      .arg(m_options.timeoutSeconds))
                     : "");
         } else {
             ++m_failed;
-            std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", url.toUtf8().constData(), path.constData(),
-                         r.reason.toUtf8().constData(), RowStageName(r.stage).toUtf8().constData());
+            std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
+                         path.constData(), TerminalText(r.reason).constData(),
+                         RowStageName(r.stage).toUtf8().constData());
         }
         std::fflush(m_out);
         ShowProgress();
@@ -118,11 +120,12 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     try {
         rows = ReadListFile(options.listFile);
     } catch (const std::exception& e) {
-        std::fprintf(err, "bildoro-batch: %s\n", e.what());
+        std::fprintf(err, "bildoro-batch: %s\n", TerminalText(QString::fromUtf8(e.what())).constData());
         return 1;
     }
     if (rows.empty()) {
-        std::fprintf(err, "bildoro-batch: Keine Einträge vorhanden (%s)\n", qPrintable(options.listFile));
+        std::fprintf(err, "bildoro-batch: Keine Einträge vorhanden (%s)\n",
+                     TerminalText(options.listFile).constData());
         return 1;
     }
     if (const QString why = RefusedOutputFolderReason(options.outputFolder); !why.isEmpty()) {
@@ -132,7 +135,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     }
     if (!QDir().mkpath(options.outputFolder)) {
         std::fprintf(err, "bildoro-batch: the output folder \"%s\" cannot be made\n",
-                     options.outputFolder.toUtf8().constData());
+                     TerminalText(options.outputFolder).constData());
         return 1;
     }
     const QString chromium = TChromiumProcess::FindExecutable();
@@ -146,7 +149,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable()) {
         std::fprintf(err,
                      "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
-                     chromium.toUtf8().constData());
+                     TerminalText(chromium).constData());
         return 1;
     }
     if (geteuid() == 0)

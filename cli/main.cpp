@@ -1,6 +1,7 @@
 // bildoro-batch: the batch run without windows.
 #include "capture_size.h"
 #include "commands.h"
+#include "terminal_text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,7 +11,8 @@
 namespace {
 
 int Usage(const QString& message) {
-    std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n", qPrintable(message));
+    std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n",
+                 TerminalText(message).constData());
     return 2;
 }
 

@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "int_text.h"
+#include "terminal_text.h"
 #include "thumbnail.h"
 
 #include <QFileInfo>
@@ -11,7 +12,8 @@
 int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err) {
     const std::optional<int> width = StrToInt32(widthText);
     if (!width) {
-        std::fprintf(err, "bildoro-batch: --shrink: %s\n", qPrintable(NotAnIntegerMessage(widthText)));
+        std::fprintf(err, "bildoro-batch: --shrink: %s\n",
+                     TerminalText(NotAnIntegerMessage(widthText)).constData());
         return 2;
     }
     if (*width < 1) {
@@ -22,7 +24,7 @@ int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FIL
 
     int failed = 0;
     for (const QString& file : files) {
-        const QByteArray shown = file.toLocal8Bit();
+        const QByteArray shown = TerminalText(file);
         // The reduction splits folder and name at the last "/", so a bare name needs its folder spelled out.
         const QString path = QFileInfo(file).absoluteFilePath();
         std::string failure;
@@ -53,7 +55,8 @@ int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FIL
         }
         if (!failure.empty()) {
             ++failed;
-            std::fprintf(out, "%s: failed: %s\n", shown.constData(), failure.c_str());
+            std::fprintf(out, "%s: failed: %s\n", shown.constData(),
+                         TerminalText(QString::fromUtf8(failure)).constData());
         }
         std::fflush(out);
     }

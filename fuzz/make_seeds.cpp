@@ -1,5 +1,6 @@
 // Writes the seed corpora of the fuzzers: small valid list files and JPEGs, and the edge cases the tests
-// know (line breaks of every kind, NUL bytes, Windows-1252 text, long lines; truncated and odd-sized JPEGs).
+// know (line breaks of every kind, NUL bytes, Windows-1252 and UTF-16 text, long lines; truncated and
+// odd-sized JPEGs).
 //   fuzz_make_seeds FOLDER   ->   FOLDER/list/*, FOLDER/jpeg/*.jpg, FOLDER/jpeg-source.ppm (for cjpeg)
 #include "bitmap24.h"
 #include "jpeg_image.h"
@@ -85,6 +86,19 @@ void WriteListSeeds(const QString& dir) {
         {"many-fields", "a;b;c;;d;\r\n;;;\r\n"},
         {"long-line", longLine + "\r\n"},
         {"split-pair", splitPair + "\r\n"},
+        // UTF-16 with its mark, "a;1" CR LF, then: a lone high surrogate and a last odd byte (little endian);
+        // a surrogate pair (big endian).
+        {"utf16le", QByteArray("\xFF\xFE"
+                               "a\0;\0"
+                               "1\0\r\0\n\0"
+                               "\x00\xD8"
+                               "b",
+                               15)},
+        {"utf16be", QByteArray("\xFE\xFF"
+                               "\0a\0;\0"
+                               "1\0\r\0\n"
+                               "\xD8\x3D\xDE\x00",
+                               16)},
     };
     for (const auto& seed : seeds) Write(dir + u'/' + QLatin1String(seed.name), seed.bytes);
 }

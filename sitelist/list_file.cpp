@@ -37,8 +37,43 @@ QString DisplayPath(const QString& path) {
         QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(DisplayPath(path), reason));
 }
 
+// True when the text starts with a UTF-16 byte-order mark: FF FE (little endian) or FE FF (big endian).
+bool HasUtf16Mark(QByteArrayView bytes) {
+    return bytes.size() >= 2 && ((uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) ||
+                                 (uchar(bytes[0]) == 0xFE && uchar(bytes[1]) == 0xFF));
+}
+
+// UTF-16 text after its byte-order mark, up to the first NUL character. What is no character becomes
+// U+FFFD: a surrogate without its partner, and a last byte without its pair (a file cut off).
+QString DecodeUtf16(QByteArrayView bytes) {
+    const bool bigEndian = uchar(bytes[0]) == 0xFE;
+    QString text;
+    text.reserve(bytes.size() / 2);
+    qsizetype at = 2;
+    for (; at + 1 < bytes.size(); at += 2) {
+        const uchar first = uchar(bytes[at]), second = uchar(bytes[at + 1]);
+        const char16_t unit = bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+        if (unit == 0) break;
+        text += QChar(unit);
+    }
+    if (at + 1 == bytes.size()) text += QChar::ReplacementCharacter;
+    QChar* p = text.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (p[i].isHighSurrogate() && i + 1 < text.size() && p[i + 1].isLowSurrogate())
+            ++i;
+        else if (p[i].isSurrogate())
+            p[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+// Without a UTF-16 mark the text ends at the first NUL byte and is UTF-8 (an initial byte-order mark is
+// dropped), or Windows-1252 when it is not valid UTF-8.
 QString DecodeListText(QByteArrayView bytes) {
-    // Stateless: a sequence cut off at the end is an error too. An initial byte-order mark is dropped.
+    if (HasUtf16Mark(bytes)) return DecodeUtf16(bytes);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0) bytes = bytes.first(nul);
+    // Stateless: a sequence cut off at the end is an error too.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8(bytes);
     if (!utf8.hasError()) return text;
@@ -57,16 +92,21 @@ QString LimitLine(QStringView line) {
     return line.first(units).toString();
 }
 
-// Reads up to the first NUL byte or the end, failing beyond the size limit. The device is open.
+// Reads up to the first NUL byte (in UTF-16 text: to the end) or the end, failing beyond the size limit.
+// The device is open.
 QByteArray ReadText(QFile& file, const QString& path) {
     QByteArray bytes;
     if (!file.isSequential() && file.size() > 0) bytes.reserve(std::min(file.size(), kListFileMaxBytes + 1));
     char chunk[kReadChunk];
+    bool utf16 = false;
     for (;;) {
         const qint64 got = file.read(chunk, kReadChunk);
         if (got < 0) ThrowCannotOpen(path, file.errorString());
         if (got == 0) break;
-        const void* nul = std::memchr(chunk, '\0', static_cast<size_t>(got));
+        const void* nul = utf16 ? nullptr : std::memchr(chunk, '\0', static_cast<size_t>(got));
+        // The mark's two bytes are no NUL, so by the first NUL both have been read.
+        if (nul) utf16 = HasUtf16Mark(bytes.left(2) + QByteArray(chunk, std::min<qint64>(got, 2)));
+        if (utf16) nul = nullptr;
         const qint64 useful = nul ? static_cast<const char*>(nul) - chunk : got;
         if (bytes.size() + useful > kListFileMaxBytes) ThrowTooLarge();
         bytes.append(chunk, useful);
@@ -94,8 +134,7 @@ std::optional<QString> WriteAll(QFileDevice& file, const QByteArray& bytes) {
 }  // namespace
 
 QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
-    const qsizetype nul = bytes.indexOf('\0');
-    const QString text = DecodeListText(nul < 0 ? bytes : bytes.first(nul));
+    const QString text = DecodeListText(bytes);
     QStringList lines;
     const auto add = [&lines](QStringView line) {
         if (lines.size() == kListFileMaxLines) ThrowTooLarge();

@@ -2,8 +2,11 @@
 //
 // Written: UTF-8 without byte-order mark, every line (the last one too) ended by CR LF.
 // Read: lines end at CR LF, a lone CR or a lone LF; a final line break adds no line; a 0-byte file has no
-// lines; a NUL byte ends the readable text; each line keeps at most its first 4096 characters; the text is
-// UTF-8 (an initial byte-order mark is dropped), or Windows-1252 when it is not valid UTF-8.
+// lines; each line keeps at most its first 4096 characters. A file that starts with a UTF-16 byte-order mark
+// (FF FE little endian, FE FF big endian: Windows "Unicode" text) is UTF-16 up to its first NUL character; a
+// surrogate without its partner and a last odd byte each become U+FFFD. Any other file's text ends at its
+// first NUL byte and is UTF-8 (an initial byte-order mark is dropped), or Windows-1252 when it is not valid
+// UTF-8.
 #pragma once
 
 #include "list_file_error.h"
@@ -15,9 +18,9 @@
 #include <QStringList>
 #include <vector>
 
-// Largest readable text in bytes (up to the first NUL byte) and most lines. They protect memory: 32 MiB of
-// text are about half a million ordinary rows, and a file of nothing but line breaks stops at 2^20 rows.
-// Beyond either, reading fails with "Text überschreitet Memo-Kapazität".
+// Largest readable text in bytes (up to the first NUL byte; UTF-16 text: the whole file) and most lines. They
+// protect memory: 32 MiB of text are about half a million ordinary rows, and a file of nothing but line
+// breaks stops at 2^20 rows. Beyond either, reading fails with "Text überschreitet Memo-Kapazität".
 inline constexpr qint64 kListFileMaxBytes = 32 * 1024 * 1024;
 inline constexpr qsizetype kListFileMaxLines = 1024 * 1024;
 // Characters (Unicode code points) kept of each line; the rest of a longer line is dropped.

@@ -336,12 +336,13 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
                    {server.Url(QStringLiteral("/blue")), QStringLiteral("Grüße & Leerzeichen")},
                    {server.Url(QStringLiteral("/blue")), QStringLiteral("../draussen")},
                    {server.Url(QStringLiteral("/blue")), QStringLiteral("a/../../draussen")},
-                   {server.Url(QStringLiteral("/blue")), dir.path() + QStringLiteral("/absolut")}});
+                   {server.Url(QStringLiteral("/blue")), dir.path() + QStringLiteral("/absolut")},
+                   {server.Url(QStringLiteral("/blue?\x1b[31m")), QStringLiteral("Bild\x1b[2J\x07")}});
     const BatchProcess r =
         RunBatchProcess({list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("7 rows: 2 ok, 5 failed"))) << qPrintable(r.out + r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("8 rows: 2 ok, 6 failed"))) << qPrintable(r.out + r.err);
     for (const QString& name : {QStringLiteral("../draussen"), QStringLiteral("a/../../draussen")})
         EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("aus dem Ausgabeordner hinaus (Prüfung)")))
             << qPrintable(r.out);
@@ -349,6 +350,13 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/absolut.jpg")));
     EXPECT_EQ(RunBatchProcess({list, QStringLiteral("-o"), QString()}).exitCode, 1)
         << "an empty folder is refused";
+    // Control characters reach the terminal escaped; a picture name with them writes nothing.
+    const QString control = r.LineFor(QStringLiteral("Bild\\x1b[2J\\x07"));
+    EXPECT_TRUE(control.contains(QStringLiteral("/blue?\\x1b[31m -> ")) &&
+                control.contains(QStringLiteral("Steuerzeichen")))
+        << qPrintable(r.out);
+    EXPECT_FALSE(r.out.contains(QChar(0x1b)) || r.out.contains(QChar(0x07)));
+    EXPECT_FALSE(QFileInfo::exists(Out(QStringLiteral("Bild\x1b[2J\x07"))));
     const QString missing = r.LineFor(QStringLiteral("fehlt/unter/bild"));
     EXPECT_TRUE(missing.startsWith(QStringLiteral("failed: ")) &&
                 missing.contains(QStringLiteral("No such file or directory")))

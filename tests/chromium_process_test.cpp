@@ -2,6 +2,7 @@
 // (processes or profile folder), whether it quits, is killed, or this program is killed.
 #include "chromium_process.h"
 #include "browser_error.h"
+#include "profile_folders.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -38,6 +39,9 @@ class PrivateTmpDir : public ::testing::Environment {
     }
     void TearDown() override {
         EXPECT_TRUE(ProfileFolders().isEmpty()) << qPrintable(ProfileFolders().join(' '));
+        // Nor anything else (a killed browser's scratch files); the sweep's hidden lock file may stay.
+        const QStringList left = QDir(g_tmp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(' '));
         qputenv("TMPDIR", m_old);
         delete g_tmp;
     }
@@ -229,6 +233,50 @@ TEST(ChromiumStart, ProgramThatCannotRunIsReportedWithTheReason) {
     }
 }
 
+// ---- Profile folders left by a program killed outright are removed at the next start ----
+
+TEST(ChromiumStart, RemovesStaleProfileFoldersOfOursAndNothingElse) {
+    const QString prefix = g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix();
+    QTemporaryDir outside;
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    const QByteArray self = QByteArray::number(getpid());
+    struct Case {
+        const char* name;
+        QByteArray marker;  // owner marker's text; null: none
+        bool removed;
+    };
+    // This process with a start time it never had: an owner gone, its process id reused.
+    const Case cases[] = {{"stale", self + " 1\n", true},
+                          {"live", QByteArray(), false},  // marked below by this process
+                          {"unmarked", QByteArray(), false},
+                          {"garbage", "not a marker", false}};
+    for (const Case& c : cases) {
+        const QString folder = prefix + QLatin1String(c.name);
+        ASSERT_TRUE(QDir().mkdir(folder));
+        if (!c.marker.isNull()) ASSERT_TRUE(write(folder + QStringLiteral("/owner"), c.marker));
+        // A link inside a stale folder goes, what it points to stays.
+        QFile::link(outside.path(), folder + QStringLiteral("/link"));
+    }
+    ASSERT_TRUE(AddProfileOwner(prefix + QStringLiteral("live"), getpid()));
+    // A link with our prefix to a folder that looks stale is neither followed nor removed.
+    ASSERT_TRUE(write(outside.filePath(QStringLiteral("owner")), cases[0].marker));
+    ASSERT_TRUE(QFile::link(outside.path(), prefix + QStringLiteral("planted-link")));
+
+    QTemporaryDir dir;
+    TChromiumProcess process;
+    process.Start(FakeBrowser(dir, "exec cat <&3 >/dev/null"));
+    for (const Case& c : cases)
+        EXPECT_EQ(QFileInfo::exists(prefix + QLatin1String(c.name)), !c.removed) << c.name;
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("planted-link")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outside.filePath(QStringLiteral("owner"))));
+    process.Shutdown();
+    for (const Case& c : cases) QDir(prefix + QLatin1String(c.name)).removeRecursively();
+    QFile::remove(prefix + QStringLiteral("planted-link"));
+}
+
 // ---- The real browser leaves nothing behind ----
 
 TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
@@ -241,6 +289,12 @@ TEST(ChromiumLifetime, ShutdownEndsEveryProcessAndRemovesTheProfile) {
     ASSERT_EQ(stat(QFile::encodeName(profile).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(profile.startsWith(g_tmp->path() + QLatin1Char('/') + TChromiumProcess::ProfilePrefix()));
+    // The files Chromium keeps outside its profile land inside the private folder too.
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    const QByteArray env = '\0' + environ.readAll();
+    for (const char* name : {"HOME", "TMPDIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        EXPECT_TRUE(env.contains('\0' + QByteArray(name) + '=' + QFile::encodeName(profile) + '/')) << name;
     process.SendMessage(R"({"id":1,"method":"Browser.getVersion"})");
     Listener got(process);
     WaitFor(
@@ -378,6 +432,7 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     child.waitForFinished(5000);
     EXPECT_TRUE(WaitFor([&] { return GroupGone(pid); }, 15000)) << "Chromium survived the program";
     EXPECT_TRUE(WaitFor([&] { return !QFileInfo::exists(profile); }, 15000)) << "profile folder left";
+    QDir(QFileInfo(profile).path()).removeRecursively();  // the killed child's own TMPDIR
 }
 
 }  // namespace

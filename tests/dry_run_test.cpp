@@ -43,15 +43,19 @@ class DryRun : public ::testing::Test {
 };
 
 TEST_F(DryRun, PrintsUrlPictureAndPathJoinedAsTheyStand) {
-    const QString list =
-        Write("http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n");
+    const QString list = Write(
+        "http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n"
+        "http://e.de/\x1b[2J\\;p\tic\x7f\x1b[0m\x07\r\n");
     EXPECT_EQ(Run(list, "/out/"), 0);
-    EXPECT_EQ(m_out,
-              u"http://a.de\ta\t/out//a.jpg\n"
-              "http://b.de\tb\t/out//b.jpg\n"
-              "http://bare.de\t\t/out//.jpg\n"
-              "\t\t/out//.jpg\n"
-              "http://mü.de\tBär\t/out//Bär.jpg\n"_qs);
+    // Control characters are escaped, a backslash stays as it is.
+    EXPECT_EQ(
+        m_out,
+        u"http://a.de\ta\t/out//a.jpg\n"
+        "http://b.de\tb\t/out//b.jpg\n"
+        "http://bare.de\t\t/out//.jpg\n"
+        "\t\t/out//.jpg\n"
+        "http://mü.de\tBär\t/out//Bär.jpg\n"
+        "http://e.de/\\x1b[2J\\\tp\\x09ic\\x7f\\x1b[0m\\x07\t/out//p\\x09ic\\x7f\\x1b[0m\\x07.jpg\n"_qs);
     EXPECT_TRUE(m_err.isEmpty());
 }
 

@@ -44,8 +44,8 @@ struct ProcessInfo {
     QByteArray cmdline;  // arguments separated by spaces
 };
 
-// Every process other than this one whose command line names the private TMPDIR or whose environment carries
-// it.
+// Every process other than this one whose command line names the private TMPDIR or whose TMPDIR is it or lies
+// beneath it.
 inline QList<ProcessInfo> LeftoverProcesses() {
     const QByteArray dir = QFile::encodeName(PrivateTmp());
     const QByteArray env = "TMPDIR=" + dir;
@@ -57,9 +57,12 @@ inline QList<ProcessInfo> LeftoverProcesses() {
         if (!isPid || pid == getpid()) continue;
         QByteArray cmd = ReadProcFile(pid, "cmdline");
         if (cmd.isEmpty()) continue;  // kernel threads and zombies
-        const QList<QByteArray> environment = ReadProcFile(pid, "environ").split('\0');
+        // Each entry ends with a NUL; a browser's TMPDIR lies beneath the private TMPDIR, in its profile.
+        const QByteArray environment = '\0' + ReadProcFile(pid, "environ");
         cmd.replace('\0', ' ');
-        if (cmd.contains(dir) || environment.contains(env)) found.push_back({pid, cmd.trimmed()});
+        if (cmd.contains(dir) || environment.contains('\0' + env + '\0') ||
+            environment.contains('\0' + env + '/'))
+            found.push_back({pid, cmd.trimmed()});
     }
     return found;
 }

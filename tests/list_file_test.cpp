@@ -37,9 +37,19 @@ class LinesFromBytes : public ::testing::TestWithParam<LinesCase> {};
 
 TEST_P(LinesFromBytes, SplitsAsTheImportReads) {
     EXPECT_EQ(ListFileLinesFromBytes(GetParam().bytes), GetParam().lines);
+    // The same from a file, read as the import reads it.
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath("list.csv"), GetParam().bytes);
+    EXPECT_EQ(ReadListFileLines(dir.filePath("list.csv")), GetParam().lines);
 }
 
 const QByteArray kLong5000 = QByteArray(5000, 'x');
+
+// `text` as UTF-16 after its byte-order mark, followed by `tail` as it stands.
+QByteArray Utf16(QStringView text, bool bigEndian, const QByteArray& tail = {}) {
+    QStringEncoder encode(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+    return (bigEndian ? "\xfe\xff" : "\xff\xfe") + QByteArray(encode(text)) + tail;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Breaks, LinesFromBytes,
@@ -65,7 +75,21 @@ INSTANTIATE_TEST_SUITE_P(
         // A multi-byte sequence cut off at the end is not UTF-8: the file is read as Windows-1252.
         LinesCase{"CutUtf8SequenceAtEnd", "a;\xc3", {u"a;Ã"_qs}},
         LinesCase{"Line5000", kLong5000 + "\r\nb;2\r\n", {QString(4096, u'x'), "b;2"}},
-        LinesCase{"Line4096Kept", QByteArray(4096, 'y'), {QString(4096, u'y')}}),
+        LinesCase{"Line4096Kept", QByteArray(4096, 'y'), {QString(4096, u'y')}},
+        // Without a UTF-16 mark, UTF-8 text still ends at the first NUL byte.
+        LinesCase{"Utf8ThenNul", QByteArray("B\xc3\xa4r\0\xff\xfe", 7), {u"Bär"_qs}},
+        LinesCase{"Utf16LittleEndian",
+                  Utf16(u"http://müller.de;Bär\r\nb;2\r\n", false),
+                  {u"http://müller.de;Bär"_qs, "b;2"}},
+        LinesCase{"Utf16BigEndian", Utf16(u"a;€\nb;\U0001F600", true), {u"a;€"_qs, u"b;\U0001F600"_qs}},
+        LinesCase{"Utf16OnlyTheMark", Utf16(u"", false), {}},
+        LinesCase{
+            "Utf16NulCharacterEndsTheText", Utf16(u"a;1\r\n", false, QByteArray("\0\0b\0", 4)), {"a;1"}},
+        // What is no character becomes U+FFFD: a cut-off last byte, surrogates without their partner.
+        LinesCase{"Utf16OddByteCount", Utf16(u"a;1", false, "x"), {u"a;1\uFFFD"_qs}},
+        LinesCase{"Utf16UnpairedSurrogates",
+                  Utf16(u"a", true, QByteArray("\xd8\x3d\0b\xde\x00", 6)),
+                  {u"a\uFFFDb\uFFFD"_qs}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LinesFromBytes, LongLineCountsCharactersNotBytes) {
