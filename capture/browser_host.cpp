@@ -425,9 +425,11 @@ QByteArray TBrowserHost::CaptureViewPng() {
         shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
     } catch (const TBrowserError&) {
         // A page that replaces its document meanwhile (a refresh without end) loses the request with the old
-        // document: stopped, it is asked once more.
+        // document, and a script that never lets go keeps the page from drawing: stopped, and its script
+        // ended, it is asked once more.
         if (m_sessionId.isEmpty() || !client->IsAlive()) throw;
         Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+        Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
         shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
         m_pageFaulted = faultedBefore;
     }

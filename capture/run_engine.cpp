@@ -210,7 +210,10 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     const double queuedMs = s->clock.nsecsElapsed() / 1e6;
     RowResult r;
     const RowSettings settings = m_client->SettingsOf(s->row);
-    if (!s->host->EnsureAnswering(kAnswerBoundMs)) {
+    // A page that did not complete in time may be held by a script that never lets go: it is looked at before
+    // its capture. A page that completed is captured at once (a script that takes hold after its load event
+    // is ended by the capture's second attempt).
+    if (s->timedOut && !s->host->EnsureAnswering(kAnswerBoundMs)) {
         // The page crashed or its browser died meanwhile, or a script of the page never lets go.
         r.Fail(RowStage::Capture,
                !s->host->FailureText().isEmpty()
