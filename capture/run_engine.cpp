@@ -4,6 +4,7 @@
 #include "browser_host.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -11,6 +12,8 @@ namespace {
 // How long a page may keep its script running before its capture; then the script is ended, and the page gets
 // as long again to answer.
 constexpr int kAnswerBoundMs = 2500;
+// The least extra time the first navigation of a fresh page gets for an answer.
+constexpr int kFreshPageGraceMs = 10000;
 
 }  // namespace
 
@@ -152,10 +155,10 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         return;
     }
     if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() && !s->extended) {
-        // The first page of a fresh page (or browser) also waits for its processes to start: it gets the
-        // bound once more before it counts as not answering.
+        // The first page of a fresh page (or browser) also waits for its processes to start, which takes
+        // seconds on a busy machine: it gets more time before it counts as not answering.
         s->extended = true;
-        s->bound.start(m_pageTimeoutMs);
+        s->bound.start(std::max(m_pageTimeoutMs, kFreshPageGraceMs));
         return;
     }
     if (timedOut && !s->host->NavigationAnswered()) {
