@@ -3,11 +3,7 @@
 
 #include "safe_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -341,10 +337,6 @@ QByteArray Encode(const TBitmap24& bitmap, const EncodeSettings& settings) {
     return out;
 }
 
-QByteArray ReadWholeFile(const QString& fileName) {
-    return ReadRegularFile(fileName, kMaxFileBytes);
-}
-
 }  // namespace
 
 TJpegImage::TJpegImage() : Quantize236(g_lowColorDisplay) {}
@@ -367,7 +359,7 @@ void TJpegImage::Assign(const TBitmap24& bitmap) {
 }
 
 void TJpegImage::LoadFromFile(const QString& fileName) {
-    Load(ReadWholeFile(fileName), fileName);
+    Load(ReadRegularFile(fileName, kMaxFileBytes), fileName);
 }
 
 void TJpegImage::LoadFromData(const QByteArray& data) {

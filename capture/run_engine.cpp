@@ -22,6 +22,7 @@ struct TRunEngine::Slot {
     QTimer bound;  // the page's time to complete
     int row = -1;
     QString url;
+    RowSettings settings;  // each read at the moment of use
     bool loading = false;
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
@@ -98,7 +99,8 @@ void TRunEngine::StartNext(Slot* s) {
             continue;
         }
         // A row that could write nothing is not loaded (the capture checks again with the settings of then).
-        const RowSettings settings = m_client->SettingsOf(s->row);
+        s->settings = m_client->SettingsOf(s->row);
+        const RowSettings& settings = s->settings;
         if (const QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
             !unusable.isEmpty()) {
             RowResult r;
@@ -212,7 +214,7 @@ void TRunEngine::CaptureReady() {
 RowResult TRunEngine::CaptureRow(Slot* s) {
     const double queuedMs = s->clock.nsecsElapsed() / 1e6;
     RowResult r;
-    const RowSettings settings = m_client->SettingsOf(s->row);
+    const RowSettings& settings = s->settings;
     // A page that did not complete in time may be held by a script that never lets go: it is looked at before
     // its capture. A page that completed is captured at once (a script that takes hold after its load event
     // is ended by the capture's second attempt).
