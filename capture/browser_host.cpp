@@ -22,6 +22,8 @@ constexpr int kCaptureAttemptMs = 8000;
 constexpr int kSetupBoundMs = 10000;
 // How long a browser that is asked whether it still works may take to answer.
 constexpr int kBrowserCheckMs = 3000;
+// How often a fresh page that crashed while it was being set up is opened again, before its row fails.
+constexpr int kReopenLimit = 3;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
 constexpr int kStatusTimeoutMs = 2000;
 
@@ -165,8 +167,9 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     const int token = m_setupToken;
     auto check = [this, token, topLevel](const QString& method) {
         return [this, token, topLevel, method](const QJsonObject&, const QString& error) {
-            if (topLevel && token == m_setupToken && !error.isEmpty())
-                Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error));
+            if (!topLevel || token != m_setupToken || error.isEmpty() || ReopenCrashedFreshPage(error))
+                return;
+            Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error));
         };
     };
     auto send = [&](const QString& method, const QJsonObject& params) {
@@ -200,7 +203,7 @@ void TBrowserHost::SendViewport() {
     const int token = m_setupToken;
     Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId,
          [this, token, size](const QJsonObject&, const QString& error) {
-             if (token != m_setupToken || error.isEmpty()) return;
+             if (token != m_setupToken || error.isEmpty() || ReopenCrashedFreshPage(error)) return;
              Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
                       .arg(size.width())
                       .arg(size.height())
@@ -213,10 +216,12 @@ void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     m_nav.sent = true;
     const int generation = m_generation;
+    const QString session = m_sessionId;
     Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
-         [this, generation](const QJsonObject& result, const QString& error) {
-             if (generation != m_generation) return;
+         [this, generation, session](const QJsonObject& result, const QString& error) {
+             if (generation != m_generation || session != m_sessionId) return;
              if (!error.isEmpty()) {
+                 if (ReopenCrashedFreshPage(error)) return;
                  Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error));
                  return;
              }
@@ -300,6 +305,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             m_client->RemoveSessionHandler(detached);
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
+        if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
         const QString url = m_nav.url;
         DropPage(true);
         Fail(QStringLiteral("The page crashed in Chromium while showing \"%1\"").arg(url));
@@ -376,6 +382,25 @@ void TBrowserHost::ReplacePage() {
         return;
     }
     DropPage(true);
+}
+
+// A fresh page can land in a renderer that is dying (one that crashed or was killed a moment ago); it then
+// crashes before the row's document arrives. That is no fault of the row: the page is opened again, after a
+// pause that lets the browser clear the dead renderer away.
+bool TBrowserHost::ReopenCrashedFreshPage(const QString& error) {
+    if (!error.contains(QLatin1String("Target crashed")) || !m_nav.freshPage || m_nav.navigateAnswered ||
+        !m_nav.error.isEmpty() || m_nav.reopened >= kReopenLimit)
+        return false;
+    ++m_nav.reopened;
+    m_nav.sent = false;
+    m_nav.loadedLoaders.clear();
+    DropPage(true);
+    m_setupRunning = true;  // a capture or a next Navigate waits for the page instead of opening another one
+    const int token = m_setupToken;
+    QTimer::singleShot(200 * m_nav.reopened, this, [this, token] {
+        if (token == m_setupToken && m_state != 0) StartPageSetup();
+    });
+    return true;
 }
 
 void TBrowserHost::DropPage(bool closeTarget) {

@@ -112,6 +112,7 @@ class TBrowserHost : public QObject {
     void SetState(int state);
     void Fail(const QString& message);
     void DropPage(bool closeTarget);
+    bool ReopenCrashedFreshPage(const QString& error);
     void BrowserDied(const QString& reason);
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
@@ -136,7 +137,8 @@ class TBrowserHost : public QObject {
         QString url;
         bool sent = false;
         bool freshPage = false;
-        QString error;  // what ReadyState() raises
+        int reopened = 0;  // fresh pages that crashed before the row's document arrived and were opened again
+        QString error;     // what ReadyState() raises
         bool navigateAnswered = false;
         QString expectedLoader;
         QSet<QString> loadedLoaders;  // loads seen before Page.navigate answered
