@@ -43,43 +43,6 @@ bool HasUtf16Mark(QByteArrayView bytes) {
                                  (uchar(bytes[0]) == 0xFE && uchar(bytes[1]) == 0xFF));
 }
 
-// UTF-16 text after its byte-order mark, up to the first NUL character. What is no character becomes
-// U+FFFD: a surrogate without its partner, and a last byte without its pair (a file cut off).
-QString DecodeUtf16(QByteArrayView bytes) {
-    const bool bigEndian = uchar(bytes[0]) == 0xFE;
-    QString text;
-    text.reserve(bytes.size() / 2);
-    qsizetype at = 2;
-    for (; at + 1 < bytes.size(); at += 2) {
-        const uchar first = uchar(bytes[at]), second = uchar(bytes[at + 1]);
-        const char16_t unit = bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
-        if (unit == 0) break;
-        text += QChar(unit);
-    }
-    if (at + 1 == bytes.size()) text += QChar::ReplacementCharacter;
-    QChar* p = text.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (p[i].isHighSurrogate() && i + 1 < text.size() && p[i + 1].isLowSurrogate())
-            ++i;
-        else if (p[i].isSurrogate())
-            p[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
-// Without a UTF-16 mark the text ends at the first NUL byte and is UTF-8 (an initial byte-order mark is
-// dropped), or Windows-1252 when it is not valid UTF-8.
-QString DecodeListText(QByteArrayView bytes) {
-    if (HasUtf16Mark(bytes)) return DecodeUtf16(bytes);
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0) bytes = bytes.first(nul);
-    // Stateless: a sequence cut off at the end is an error too.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    return DecodeWindows1252(bytes);
-}
-
 // The first kListFileMaxLineLength code points of the line; a surrogate pair is never cut in half.
 QString LimitLine(QStringView line) {
     if (line.size() <= kListFileMaxLineLength) return line.toString();
@@ -90,29 +53,6 @@ QString LimitLine(QStringView line) {
         units += pair ? 2 : 1;
     }
     return line.first(units).toString();
-}
-
-// Reads up to the first NUL byte (in UTF-16 text: to the end) or the end, failing beyond the size limit.
-// The device is open.
-QByteArray ReadText(QFile& file, const QString& path) {
-    QByteArray bytes;
-    if (!file.isSequential() && file.size() > 0) bytes.reserve(std::min(file.size(), kListFileMaxBytes + 1));
-    char chunk[kReadChunk];
-    bool utf16 = false;
-    for (;;) {
-        const qint64 got = file.read(chunk, kReadChunk);
-        if (got < 0) ThrowCannotOpen(path, file.errorString());
-        if (got == 0) break;
-        const void* nul = utf16 ? nullptr : std::memchr(chunk, '\0', static_cast<size_t>(got));
-        // The mark's two bytes are no NUL, so by the first NUL both have been read.
-        if (nul) utf16 = HasUtf16Mark(bytes.left(2) + QByteArray(chunk, std::min<qint64>(got, 2)));
-        if (utf16) nul = nullptr;
-        const qint64 useful = nul ? static_cast<const char*>(nul) - chunk : got;
-        if (bytes.size() + useful > kListFileMaxBytes) ThrowTooLarge();
-        bytes.append(chunk, useful);
-        if (nul) break;
-    }
-    return bytes;
 }
 
 // Writes every byte straight to the open file's descriptor. Qt's buffered writing loses the system's
@@ -133,40 +73,204 @@ std::optional<QString> WriteAll(QFileDevice& file, const QByteArray& bytes) {
 
 }  // namespace
 
-QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
-    const QString text = DecodeListText(bytes);
-    QStringList lines;
-    const auto add = [&lines](QStringView line) {
-        if (lines.size() == kListFileMaxLines) ThrowTooLarge();
-        lines << LimitLine(line);
-    };
-    const QChar* p = text.constData();
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (p[i] != u'\r' && p[i] != u'\n') continue;
-        add(QStringView(p + start, i - start));
-        if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n') ++i;
-        start = i + 1;
+TListFileReader::TListFileReader(const QString& path, qint64 chunkBytes)
+    : m_path(path), m_file(std::make_unique<QFile>()), m_chunk(std::max<qint64>(1, chunkBytes)) {
+    bool opened = false;
+    if (path == QLatin1String(kStandardInputPath)) {
+        opened = m_file->open(stdin, QIODevice::ReadOnly);
+    } else {
+        // Qt refuses a folder with its own words; the user gets the system's.
+        if (QFileInfo(path).isDir()) ThrowCannotOpen(path, QString::fromLocal8Bit(std::strerror(EISDIR)));
+        m_file->setFileName(path);
+        opened = m_file->open(QIODevice::ReadOnly);
     }
-    // The last line counts only when it has characters: a final line break starts no further line.
-    if (start < n) add(QStringView(p + start, n - start));
+    if (!opened) ThrowCannotOpen(path, m_file->errorString());
+}
+
+TListFileReader::TListFileReader(QByteArrayView bytes, qint64 chunkBytes)
+    : m_bytes(bytes), m_chunk(std::max<qint64>(1, chunkBytes)) {}
+
+TListFileReader::~TListFileReader() = default;
+
+std::optional<QString> TListFileReader::NextLine() {
+    for (;;) {
+        const QChar* p = m_text.constData();
+        const qsizetype n = m_text.size();
+        qsizetype i = m_textAt;
+        if (m_skipLf && i < n) {
+            m_skipLf = false;
+            if (p[i] == u'\n') m_textAt = ++i;
+        }
+        while (i < n && p[i] != u'\r' && p[i] != u'\n') ++i;
+        // The line's characters up to here, as far as the length limit can still use them.
+        if (!m_lineTooLong) {
+            const qsizetype room = 2 * kListFileMaxLineLength + 1 - m_line.size();
+            m_line += QStringView(p + m_textAt, std::min(i - m_textAt, room));
+            m_lineTooLong = i - m_textAt > room;
+        }
+        if (i < n) {
+            m_skipLf = p[i] == u'\r';
+            m_textAt = i + 1;
+            QString line = LimitLine(m_line);
+            m_line.clear();
+            m_lineTooLong = false;
+            return line;
+        }
+        m_text.clear();
+        m_textAt = 0;
+        if (!Fill()) {
+            // The last line counts only when it has characters: a final line break starts no further line.
+            if (m_line.isEmpty()) return std::nullopt;
+            QString line = LimitLine(m_line);
+            m_line.clear();
+            return line;
+        }
+    }
+}
+
+// Reads and decodes the next piece into m_text; false once nothing more comes.
+bool TListFileReader::Fill() {
+    while (!m_inputEnded) {
+        QByteArray chunk;
+        if (m_file) {
+            chunk.resize(m_chunk);
+            const qint64 got = m_file->read(chunk.data(), m_chunk);
+            if (got < 0) ThrowCannotOpen(m_path, m_file->errorString());
+            chunk.truncate(got);
+        } else {
+            const qint64 take = std::min(m_chunk, m_bytes.size() - m_bytesAt);
+            chunk = m_bytes.sliced(m_bytesAt, take).toByteArray();
+            m_bytesAt += take;
+        }
+        m_inputEnded = chunk.isEmpty();
+        const bool utf16 = m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be;
+        if (!utf16 && m_encoding != Encoding::Undecided) {
+            // Text without a UTF-16 mark ends at its first NUL byte; nothing after it is read.
+            if (const qsizetype nul = chunk.indexOf('\0'); nul >= 0) {
+                chunk.truncate(nul);
+                m_inputEnded = m_textEnded = true;
+            }
+            m_textBytes += chunk.size();
+            Decode(chunk, m_inputEnded);
+        } else if (utf16) {
+            m_textBytes += chunk.size();  // UTF-16 text counts to the end of the file
+            if (!m_textEnded) Decode(chunk, m_inputEnded);
+        } else {
+            m_undecided += chunk;
+            const bool markKnown = m_undecided.size() >= 2 || m_inputEnded;
+            if (markKnown && HasUtf16Mark(m_undecided)) {
+                m_encoding = uchar(m_undecided[0]) == 0xFE ? Encoding::Utf16Be : Encoding::Utf16Le;
+                m_textBytes += m_undecided.size();
+                const QByteArray text = m_undecided.sliced(2);
+                m_undecided.clear();
+                Decode(text, m_inputEnded);
+            } else if (markKnown) {
+                if (const qsizetype nul = m_undecided.indexOf('\0'); nul >= 0) {
+                    m_undecided.truncate(nul);
+                    m_inputEnded = m_textEnded = true;
+                }
+                if (m_inputEnded || m_undecided.size() > kListFileMaxBytes) Decide(m_inputEnded);
+            }
+        }
+        if (!m_text.isEmpty()) return true;
+    }
+    return false;
+}
+
+// UTF-8, or Windows-1252 when the text read so far is not valid UTF-8 (when the input has ended, a sequence
+// cut off at its end is invalid too).
+void TListFileReader::Decide(bool inputEnded) {
+    m_utf8 =
+        std::make_unique<QStringDecoder>(QStringDecoder::Utf8, inputEnded ? QStringConverter::Flag::Stateless
+                                                                          : QStringConverter::Flag::Default);
+    QString text = (*m_utf8)(m_undecided);
+    m_encoding = m_utf8->hasError() ? Encoding::Windows1252 : Encoding::Utf8;
+    m_textBytes += m_undecided.size();
+    if (m_encoding == Encoding::Utf8)
+        m_text += text;
+    else
+        m_text += DecodeWindows1252(m_undecided);
+    m_undecided.clear();
+}
+
+void TListFileReader::Decode(QByteArrayView bytes, bool last) {
+    switch (m_encoding) {
+        case Encoding::Utf8:
+            if (!m_utf8) m_utf8 = std::make_unique<QStringDecoder>(QStringDecoder::Utf8);
+            m_text += (*m_utf8)(bytes);
+            break;
+        case Encoding::Windows1252:
+            m_text += DecodeWindows1252(bytes);
+            break;
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be:
+            DecodeUtf16(bytes, last);
+            break;
+        case Encoding::Undecided:
+            break;
+    }
+}
+
+// UTF-16 up to the first NUL character. What is no character becomes U+FFFD: a surrogate without its
+// partner, and a last byte without its pair (a file cut off).
+void TListFileReader::DecodeUtf16(QByteArrayView bytes, bool last) {
+    const bool bigEndian = m_encoding == Encoding::Utf16Be;
+    auto put = [this](char16_t unit) {
+        const QChar c(unit);
+        if (!m_highSurrogate.isNull()) {
+            m_text += c.isLowSurrogate() ? m_highSurrogate : QChar(QChar::ReplacementCharacter);
+            if (c.isLowSurrogate()) {
+                m_text += c;
+                m_highSurrogate = QChar();
+                return;
+            }
+            m_highSurrogate = QChar();
+        }
+        if (c.isHighSurrogate())
+            m_highSurrogate = c;
+        else
+            m_text += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+    };
+    for (qsizetype at = 0; at < bytes.size() && !m_textEnded; ++at) {
+        if (m_oddByte < 0) {
+            m_oddByte = uchar(bytes[at]);
+            continue;
+        }
+        const uchar first = uchar(m_oddByte), second = uchar(bytes[at]);
+        m_oddByte = -1;
+        const char16_t unit = bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+        if (unit == 0) {
+            m_textEnded = true;
+            break;
+        }
+        put(unit);
+    }
+    if (!last && !m_textEnded) return;
+    if (!m_highSurrogate.isNull()) m_text += QChar::ReplacementCharacter;
+    m_highSurrogate = QChar();
+    if (last && !m_textEnded && m_oddByte >= 0) m_text += QChar::ReplacementCharacter;
+    m_oddByte = -1;
+}
+
+QStringList ListFileLinesFromBytes(QByteArrayView bytes) {
+    TListFileReader reader(bytes, std::max<qsizetype>(bytes.size(), 1));
+    QStringList lines;
+    while (std::optional<QString> line = reader.NextLine()) {
+        if (lines.size() == kListFileMaxLines) ThrowTooLarge();
+        lines << *line;
+    }
     return lines;
 }
 
 QStringList ReadListFileLines(const QString& path) {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String(kStandardInputPath)) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else {
-        // Qt refuses a folder with its own words; the user gets the system's.
-        if (QFileInfo(path).isDir()) ThrowCannotOpen(path, QString::fromLocal8Bit(std::strerror(EISDIR)));
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
+    TListFileReader reader(path, kReadChunk);
+    QStringList lines;
+    while (std::optional<QString> line = reader.NextLine()) {
+        if (reader.TextBytes() > kListFileMaxBytes || lines.size() == kListFileMaxLines) ThrowTooLarge();
+        lines << *line;
     }
-    if (!opened) ThrowCannotOpen(path, file.errorString());
-    return ListFileLinesFromBytes(ReadText(file, path));
+    if (reader.TextBytes() > kListFileMaxBytes) ThrowTooLarge();
+    return lines;
 }
 
 WebsiteEntry EntryFromListFileLine(const QString& line) {

@@ -16,7 +16,12 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <optional>
 #include <vector>
+
+class QFile;
+class QStringDecoder;
 
 // Largest readable text in bytes (up to the first NUL byte; UTF-16 text: the whole file) and most lines. They
 // protect memory: 32 MiB of text are about half a million ordinary rows, and a file of nothing but line
@@ -27,6 +32,55 @@ inline constexpr qsizetype kListFileMaxLines = 1024 * 1024;
 inline constexpr int kListFileMaxLineLength = 4096;
 // The path that names standard input.
 inline constexpr char kStandardInputPath[] = "-";
+
+// Reads list-file text line by line by the rules above, holding only what the current line needs: lists of
+// any size. The choice between UTF-8 and Windows-1252 is made on the text up to kListFileMaxBytes (the whole
+// text of any list the window can import); in a longer text, a later byte that is no UTF-8 becomes U+FFFD.
+class TListFileReader {
+  public:
+    // Reads the file at `path` ("-": standard input). Throws ListFileError "Datei %s kann nicht geöffnet
+    // werden. %s" (absolute path, system reason) when it cannot be opened.
+    explicit TListFileReader(const QString& path, qint64 chunkBytes = 64 * 1024);
+    // Reads `bytes` (not copied: they must outlive the reader).
+    explicit TListFileReader(QByteArrayView bytes, qint64 chunkBytes = 64 * 1024);
+    ~TListFileReader();
+    TListFileReader(const TListFileReader&) = delete;
+    TListFileReader& operator=(const TListFileReader&) = delete;
+
+    // The next line, or std::nullopt after the last. Throws ListFileError "Datei %s kann nicht geöffnet
+    // werden. %s" when reading fails.
+    std::optional<QString> NextLine();
+    // Bytes of text read so far: up to the first NUL byte, in UTF-16 text all of them.
+    qint64 TextBytes() const { return m_textBytes; }
+
+  private:
+    enum class Encoding { Undecided, Utf16Le, Utf16Be, Utf8, Windows1252 };
+    bool Fill();
+    void Decide(bool inputEnded);
+    void Decode(QByteArrayView bytes, bool last);
+    void DecodeUtf16(QByteArrayView bytes, bool last);
+
+    QString m_path;
+    std::unique_ptr<QFile> m_file;
+    QByteArrayView m_bytes;
+    qint64 m_bytesAt = 0;
+    qint64 m_chunk;
+    bool m_inputEnded = false;
+    bool m_textEnded = false;  // a NUL ended the text: what follows does not count
+    qint64 m_textBytes = 0;
+    Encoding m_encoding = Encoding::Undecided;
+    QByteArray m_undecided;  // text read before its encoding was chosen
+    std::unique_ptr<QStringDecoder> m_utf8;
+    int m_oddByte = -1;     // UTF-16: the first byte of a unit whose second has not come yet
+    QChar m_highSurrogate;  // UTF-16: a high surrogate waiting for its partner
+    QString m_text;         // decoded, not yet split
+    qsizetype m_textAt = 0;
+    QString
+        m_line;  // the current line's start (at most kListFileMaxLineLength code points and one more unit)
+    bool m_lineTooLong = false;
+    bool m_lineStarted = false;
+    bool m_skipLf = false;  // a CR ended the last line: a LF right after it belongs to that break
+};
 
 // The lines of list-file text, decoded and split by the rules above. Throws ListFileError
 // "Text überschreitet Memo-Kapazität" beyond kListFileMaxLines lines (the byte limit is checked while

@@ -41,6 +41,14 @@ TEST_P(LinesFromBytes, SplitsAsTheImportReads) {
     QTemporaryDir dir;
     WriteBytes(dir.filePath("list.csv"), GetParam().bytes);
     EXPECT_EQ(ReadListFileLines(dir.filePath("list.csv")), GetParam().lines);
+    // And read as a stream in small pieces, as the command line reads lists of any size: a break, a
+    // character or a byte-order mark cut between two pieces changes nothing.
+    for (qint64 chunk : {1, 2, 3, 7}) {
+        TListFileReader reader(dir.filePath("list.csv"), chunk);
+        QStringList lines;
+        while (std::optional<QString> line = reader.NextLine()) lines << *line;
+        EXPECT_EQ(lines, GetParam().lines) << "pieces of " << chunk << " bytes";
+    }
 }
 
 const QByteArray kLong5000 = QByteArray(5000, 'x');
