@@ -66,9 +66,10 @@ void TBrowserHost::SetState(int state) {
     Q_EMIT ReadyStateChanged();
 }
 
-void TBrowserHost::Fail(const QString& message) {
+void TBrowserHost::Fail(const QString& message, bool passes) {
     if (!m_nav.error.isEmpty()) return;
     m_nav.error = message;
+    m_nav.errorPasses = passes;
     Q_EMIT ReadyStateChanged();
 }
 
@@ -169,7 +170,7 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
         return [this, token, topLevel, method](const QJsonObject&, const QString& error) {
             if (!topLevel || token != m_setupToken || error.isEmpty() || ReopenCrashedFreshPage(error))
                 return;
-            Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error));
+            Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error), false);
         };
     };
     auto send = [&](const QString& method, const QJsonObject& params) {
@@ -207,7 +208,8 @@ void TBrowserHost::SendViewport() {
              Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
                       .arg(size.width())
                       .arg(size.height())
-                      .arg(error));
+                      .arg(error),
+                  false);
          });
     m_viewport = size;
 }
@@ -222,7 +224,7 @@ void TBrowserHost::SendNavigate() {
              if (generation != m_generation || session != m_sessionId) return;
              if (!error.isEmpty()) {
                  if (ReopenCrashedFreshPage(error)) return;
-                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error));
+                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error), false);
                  return;
              }
              m_nav.navigateAnswered = true;
@@ -316,9 +318,10 @@ void TBrowserHost::BeginFinish() {
     if (m_nav.finishing || m_state == 4) return;
     m_nav.finishing = true;
     const int generation = m_generation;
-    auto finish = [this, generation](int status) {
+    auto finish = [this, generation](int status, const QString& title) {
         if (generation != m_generation || m_state == 4 || !m_nav.error.isEmpty()) return;
         m_nav.httpStatus = status;
+        m_nav.title = title.left(1000);
         m_nav.finishing = false;
         m_state = 4;
         Q_EMIT DocumentComplete(m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl);
@@ -326,12 +329,15 @@ void TBrowserHost::BeginFinish() {
     };
     Post(QStringLiteral("Runtime.evaluate"),
          {{QStringLiteral("expression"),
-           QStringLiteral("(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0")},
+           QStringLiteral("[(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0, "
+                          "String(document.title)]")},
           {QStringLiteral("returnByValue"), true}},
          m_sessionId, [finish](const QJsonObject& result, const QString&) {
-             finish(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt());
+             const QJsonArray value =
+                 result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
+             finish(value.at(0).toInt(), value.at(1).toString());
          });
-    QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0); });
+    QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
 }
 
 void TBrowserHost::StopLoading() {

@@ -70,6 +70,13 @@ class TBrowserHost : public QObject {
     int LastHttpStatus() const { return m_nav.httpStatus; }
     // The failure that ReadyState() raises, or empty.
     QString FailureText() const { return m_nav.error; }
+    // True when that failure may pass if the row is tried again: the browser or the page died, or could not
+    // be opened. False for what the browser refused (an address it cannot load).
+    bool FailurePasses() const { return m_nav.errorPasses; }
+    // The address of the top document now shown (after redirects and page-made moves), and its title once
+    // the page is complete (at most 1000 characters); empty before.
+    QString FinalUrl() const { return m_nav.topUrl; }
+    QString LastTitle() const { return m_nav.title; }
 
     // Draws the view's current visible content (the view's size at this moment, device scale 1) into a
     // srcW x srcH bitmap, stretches it without smoothing to dstW x dstH when that differs, and writes it to
@@ -110,7 +117,7 @@ class TBrowserHost : public QObject {
     void HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params);
     void BeginFinish();
     void SetState(int state);
-    void Fail(const QString& message);
+    void Fail(const QString& message, bool passes = true);
     void DropPage(bool closeTarget);
     bool ReopenCrashedFreshPage(const QString& error);
     void BrowserDied(const QString& reason);
@@ -139,6 +146,7 @@ class TBrowserHost : public QObject {
         bool freshPage = false;
         int reopened = 0;  // fresh pages that crashed before the row's document arrived and were opened again
         QString error;     // what ReadyState() raises
+        bool errorPasses = true;  // FailurePasses()
         bool navigateAnswered = false;
         QString expectedLoader;
         QSet<QString> loadedLoaders;  // loads seen before Page.navigate answered
@@ -146,6 +154,7 @@ class TBrowserHost : public QObject {
         QString navError;
         int httpStatus = 0;
         QString topUrl;
+        QString title;
     };
     Navigation m_nav;
     int m_state = 0;

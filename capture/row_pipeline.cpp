@@ -7,6 +7,7 @@
 #include "thumbnail.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <exception>
 
 QString RowStageName(RowStage stage) {
@@ -131,7 +132,12 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     }
     clock.start();
     try {
-        ShrinkJpegToWidth(OutputPicturePath(settings.outputFolder(), settings.pictureName()), *width);
+        const QString path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
+        const ShrinkResult shrunk = ShrinkJpegToWidth(path, *width);
+        result.width = shrunk.width;
+        result.height = shrunk.height;
+        result.blank = shrunk.blank;
+        result.bytes = QFileInfo(path).size();
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
     }

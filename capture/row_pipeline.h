@@ -21,6 +21,15 @@ struct RowResult {
     bool timedOut = false;  // the page was not complete within the bound and was captured as far as it got
     double captureMs = 0;   // wall time of the capture to the file, in milliseconds
     double reduceMs = 0;    // wall time of the reduction to the thumbnail width, in milliseconds
+    double loadMs = 0;      // wall time from the navigation to complete (or to the end of the bound)
+    bool passing = false;   // failed for a reason that may pass when the row is tried again
+    int httpStatus = 0;     // of the top document; 0 when none came
+    QString finalUrl;       // the top document's address when it was captured (after redirects)
+    QString title;          // the top document's title
+    qint64 bytes = 0;       // size of the picture file written
+    int width = 0;          // size of the picture in that file
+    int height = 0;
+    bool blank = false;  // the picture shows one colour only: nothing was drawn
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;

@@ -15,6 +15,19 @@ constexpr int kAnswerBoundMs = 2500;
 // The least extra time the first navigation of a fresh page gets for an answer.
 constexpr int kFreshPageGraceMs = 10000;
 
+// Network failures that may pass: the server or the way to it was not there for the moment.
+bool NetworkErrorPasses(const QString& error) {
+    static const QStringList passing = {
+        QStringLiteral("net::ERR_CONNECTION_REFUSED"),    QStringLiteral("net::ERR_CONNECTION_RESET"),
+        QStringLiteral("net::ERR_CONNECTION_CLOSED"),     QStringLiteral("net::ERR_CONNECTION_TIMED_OUT"),
+        QStringLiteral("net::ERR_CONNECTION_FAILED"),     QStringLiteral("net::ERR_TIMED_OUT"),
+        QStringLiteral("net::ERR_NAME_NOT_RESOLVED"),     QStringLiteral("net::ERR_NAME_RESOLUTION_FAILED"),
+        QStringLiteral("net::ERR_EMPTY_RESPONSE"),        QStringLiteral("net::ERR_NETWORK_CHANGED"),
+        QStringLiteral("net::ERR_INTERNET_DISCONNECTED"), QStringLiteral("net::ERR_ADDRESS_UNREACHABLE"),
+        QStringLiteral("net::ERR_NETWORK_IO_SUSPENDED")};
+    return passing.contains(error);
+}
+
 }  // namespace
 
 struct TRunEngine::Slot {
@@ -76,7 +89,7 @@ void TRunEngine::Stop() {
 }
 
 void TRunEngine::StartNext(Slot* s) {
-    while (!Stopping() && m_next < m_rowCount) {
+    while (!Stopping() && m_next < m_rowCount && m_client->HasRow(m_next)) {
         s->row = m_next++;
         s->url.clear();
         s->timedOut = false;
@@ -135,17 +148,19 @@ void TRunEngine::StartNext(Slot* s) {
 void TRunEngine::CheckLoaded(Slot* s) {
     if (!s->loading) return;
     if (!s->host->FailureText().isEmpty()) {
-        FinishLoadFailed(s, s->host->FailureText());
+        FinishLoadFailed(s, s->host->FailureText(), s->host->FailurePasses());
         return;
     }
     if (s->host->ReadyState() == 4) LoadEnded(s, false);
 }
 
-void TRunEngine::FinishLoadFailed(Slot* s, const QString& reason) {
+void TRunEngine::FinishLoadFailed(Slot* s, const QString& reason, bool passing) {
     s->loading = false;
     s->bound.stop();
     RowResult r;
     r.Fail(RowStage::Load, reason);
+    r.passing = passing;
+    r.loadMs = s->clock.nsecsElapsed() / 1e6;
     Finish(s, r);
 }
 
@@ -173,6 +188,8 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         r.Fail(RowStage::Load, QStringLiteral("Keine Antwort von \"%1\" innerhalb von %2 s")
                                    .arg(s->url)
                                    .arg(m_pageTimeoutMs / 1000.0));
+        r.passing = true;
+        r.loadMs = s->clock.nsecsElapsed() / 1e6;
         Finish(s, r);
         return;
     }
@@ -186,6 +203,20 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         // The browser showed its own error page, or nothing new: no picture of this row exists.
         RowResult r;
         r.Fail(RowStage::Load, s->host->LastNavigationError());
+        r.passing = NetworkErrorPasses(s->host->LastNavigationError());
+        r.loadMs = s->loadMs;
+        Finish(s, r);
+        return;
+    }
+    if (const int status = s->host->LastHttpStatus(); m_serverBusyFails && status >= 502 && status <= 504) {
+        RowResult r;
+        r.Fail(
+            RowStage::Load,
+            QStringLiteral("Der Server antwortete mit HTTP %1 (vorübergehend nicht verfügbar)").arg(status));
+        r.passing = true;
+        r.httpStatus = status;
+        r.finalUrl = s->host->FinalUrl();
+        r.loadMs = s->loadMs;
         Finish(s, r);
         return;
     }
@@ -229,7 +260,14 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
         if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())
             r.Fail(RowStage::Check, QStringLiteral("Das Bild fehlt nach der Verarbeitung"));
     }
+    // A capture that failed because the page or its browser died may succeed another time.
+    r.passing = !r.ok && r.stage == RowStage::Capture && !s->host->FailureText().isEmpty() &&
+                s->host->FailurePasses();
     r.timedOut = s->timedOut;
+    r.loadMs = s->loadMs;
+    r.httpStatus = s->host->LastHttpStatus();
+    r.finalUrl = s->host->FinalUrl();
+    r.title = s->host->LastTitle();
     m_lastTimings = {s->loadMs, queuedMs};
     return r;
 }

@@ -19,6 +19,12 @@ class TBrowserHost;
 class TRunClient {
   public:
     virtual ~TRunClient() = default;
+    // Whether row `row` exists; asked before its BeginRow, for rows below the count given to Run. A front end
+    // that reads its rows as they come says false at their end.
+    virtual bool HasRow(int row) {
+        (void)row;
+        return true;
+    }
     // Row `row` is about to load: returns its URL, read now (the window writes its status texts here). May
     // throw; the row then fails at the load stage with that reason.
     virtual QString BeginRow(int row) = 0;
@@ -44,6 +50,9 @@ class TRunEngine : public QObject {
     void Run(int rowCount, TRunClient& client);
     // Ends the run soon: no row begins any more, and Run returns once no capture is under way.
     void Stop();
+    // When set, a page whose server answered 502, 503 or 504 (busy or down for now) fails its row without a
+    // capture, as a failure that may pass; otherwise such a page is captured like any other.
+    void SetServerBusyFails(bool fails) { m_serverBusyFails = fails; }
 
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.
@@ -58,7 +67,7 @@ class TRunEngine : public QObject {
     void StartNext(Slot* slot);
     void CheckLoaded(Slot* slot);
     void LoadEnded(Slot* slot, bool timedOut);
-    void FinishLoadFailed(Slot* slot, const QString& reason);
+    void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
     void CaptureReady();
     RowResult CaptureRow(Slot* slot);
     void Finish(Slot* slot, const RowResult& result);
@@ -72,6 +81,7 @@ class TRunEngine : public QObject {
     int m_active = 0;  // slots with a row under way
     bool m_stopped = false;
     bool m_capturing = false;
+    bool m_serverBusyFails = false;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
     Timings m_lastTimings;
     QEventLoop* m_loop = nullptr;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -119,6 +120,18 @@ ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width) {
     return ShrinkJpegToWidthWith(fileName, width, SaveJpegBitmap);
 }
 
+bool IsOneColour(const TBitmap24& picture) {
+    if (picture.IsEmpty()) return true;
+    constexpr int kNoise = 6;
+    const uint8_t* first = picture.ScanLine(0);
+    for (int y = 0; y < picture.Height(); ++y) {
+        const uint8_t* p = picture.ScanLine(y);
+        for (int i = 0; i < 3 * picture.Width(); ++i)
+            if (std::abs(int(p[i]) - int(first[i % 3])) > kNoise) return false;
+    }
+    return true;
+}
+
 ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save) {
     ShrinkResult result;
     const QString folder = FolderOf(fileName), name = FileNameOf(fileName);
@@ -168,6 +181,7 @@ ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const Sav
         result.outcome = ShrinkResult::Outcome::Reduced;
         result.width = thumbnail.Width();
         result.height = thumbnail.Height();
+        result.blank = IsOneColour(thumbnail);
     } else {
         RenameWithoutReplacing(temporary, fileName);
         result.outcome = ShrinkResult::Outcome::FolderNotMade;

@@ -32,6 +32,10 @@ QString TemporaryNameFor(const QString& fullName);
 // Renames a file only when nothing has the new name yet; never replaces a file. True when renamed.
 bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept;
 
+// True when every pixel is within a few steps of the first in each channel (JPEG noise aside): a page that
+// drew nothing.
+bool IsOneColour(const TBitmap24& picture);
+
 // What ShrinkJpegToWidth did; callers in the batch run may ignore it.
 struct ShrinkResult {
     enum class Outcome {
@@ -43,6 +47,7 @@ struct ShrinkResult {
     Outcome outcome = Outcome::NotRead;
     int width = 0;  // size of the picture in the file afterwards (0 x 0 when not read)
     int height = 0;
+    bool blank = false;  // Reduced: the thumbnail shows one colour only
     std::string reason;  // NotRead: why, in the JPEG reader's own words
 };
 

@@ -4,26 +4,44 @@
 #include "browser_host.h"
 #include "chromium_process.h"
 #include "list_file.h"
+#include "list_rows.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
+#include "run_report.h"
 #include "terminal_text.h"
 
 #include <unistd.h>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
+#include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// The command line's side of a run: rows from the list file, one result line per row, a progress line on a
-// terminal.
+// One row under way: where it stands in the list, and how often it has been tried.
+struct PendingRow {
+    qint64 index = 0;
+    WebsiteEntry entry;
+    int attempts = 0;
+};
+
+// The command line's side of a run: rows from the list as they come (or, in a later round, the rows to try
+// again), one result line per row, a report line per row, a progress line on a terminal.
 class CliRun : public TRunClient {
   public:
-    CliRun(const BatchOptions& options, std::vector<WebsiteEntry> rows, const TRunEngine& engine, FILE* out,
-           FILE* err)
+    CliRun(const BatchOptions& options, TListRows& list, const TDoneRows& done, TRunReport* report,
+           const TRunEngine& engine, FILE* out, FILE* err)
         : m_options(options),
-          m_rows(std::move(rows)),
+          m_list(list),
+          m_done(done),
+          m_report(report),
           m_engine(engine),
           m_out(out),
           m_err(err),
@@ -32,46 +50,119 @@ class CliRun : public TRunClient {
 
     ~CliRun() override { ClearProgress(); }
 
+    int Ok() const { return m_ok; }
     int Failed() const { return m_failed; }
+    int Skipped() const { return m_skipped; }
+    QString ReadError() const { return m_readError; }
+    // Rows that end failed, in list order (filled as rows end).
+    std::vector<PendingRow>& FailedRows() { return m_failedRows; }
+    // Rows to try again after this round.
+    std::vector<PendingRow> TakeRetries() { return std::exchange(m_retries, {}); }
 
-    QString BeginRow(int row) override { return m_rows[row].url; }
+    // The next round takes these rows instead of the list's.
+    void StartRound(std::vector<PendingRow> rows) {
+        m_round = std::move(rows);
+        m_roundAt = 0;
+        m_fromList = false;
+        m_pending.clear();
+    }
 
-    RowSettings SettingsOf(int row) override {
+    bool HasRow(int run) override {
+        std::optional<PendingRow> next = m_fromList ? NextFromList() : NextFromRound();
+        if (!next) return false;
+        m_pending[run] = std::move(*next);
+        return true;
+    }
+
+    QString BeginRow(int run) override { return m_pending.at(run).entry.url; }
+
+    RowSettings SettingsOf(int run) override {
         const BatchOptions& o = m_options;
-        const QString picture = m_rows[row].picture;
+        const QString picture = m_pending.at(run).entry.picture;
         return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; }};
     }
 
-    void EndRow(int index, const QString& url, const RowResult& r) override {
-        ++m_done;
-        const WebsiteEntry& row = m_rows[index];
-        const QByteArray path = TerminalText(OutputPicturePath(m_options.outputFolder, row.picture));
+    void EndRow(int run, const QString& url, const RowResult& r) override {
+        PendingRow row = std::move(m_pending.at(run));
+        m_pending.erase(run);
+        ++row.attempts;
+        const QString path = OutputPicturePath(m_options.outputFolder, row.entry.picture);
         ClearProgress();
         if (m_timings && (r.ok || r.stage != RowStage::Load))
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
                          TerminalText(url).constData(), m_engine.LastTimings().loadMs,
                          m_engine.LastTimings().queuedMs, r.captureMs, r.reduceMs);
-        if (r.ok) {
-            std::fprintf(
-                m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), path.constData(),
-                r.timedOut
-                    ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
-                                     .arg(m_options.timeoutSeconds))
-                    : "");
+        if (!r.ok && r.passing && row.attempts <= m_options.retries) {
+            std::fprintf(m_out, "again later: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
+                         TerminalText(path).constData(), TerminalText(r.reason).constData(),
+                         StageWord(r.stage).toUtf8().constData());
+            m_retries.push_back(std::move(row));
         } else {
-            ++m_failed;
-            std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
-                         path.constData(), TerminalText(r.reason).constData(),
-                         RowStageName(r.stage).toUtf8().constData());
+            if (r.ok) {
+                ++m_ok;
+                std::fprintf(
+                    m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), TerminalText(path).constData(),
+                    r.timedOut
+                        ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
+                                         .arg(m_options.timeoutSeconds))
+                        : "");
+            } else {
+                ++m_failed;
+                std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
+                             TerminalText(path).constData(), TerminalText(r.reason).constData(),
+                             StageWord(r.stage).toUtf8().constData());
+            }
+            Report({row.index, row.entry.url, row.entry.picture, path,
+                    r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r});
+            if (!r.ok) m_failedRows.push_back(std::move(row));
         }
         std::fflush(m_out);
         ShowProgress();
     }
 
   private:
+    std::optional<PendingRow> NextFromList() {
+        try {
+            while (std::optional<ListRow> next = m_list.Next()) {
+                const QString path = OutputPicturePath(m_options.outputFolder, next->entry.picture);
+                if (!m_done.Contains(next->index, next->entry.url, path))
+                    return PendingRow{next->index, std::move(next->entry), 0};
+                // Done by an earlier run of this report: not loaded again.
+                ++m_skipped;
+                ClearProgress();
+                std::fprintf(m_out, "skipped: %s -> %s (done before)\n",
+                             TerminalText(next->entry.url).constData(), TerminalText(path).constData());
+                Report({next->index, next->entry.url, next->entry.picture, path, ReportRow::Status::Skipped,
+                        0, nullptr});
+                ShowProgress();
+            }
+        } catch (const ListFileError& e) {
+            m_readError = e.Message();
+        }
+        return std::nullopt;
+    }
+
+    std::optional<PendingRow> NextFromRound() {
+        if (m_roundAt >= m_round.size()) return std::nullopt;
+        return std::move(m_round[m_roundAt++]);
+    }
+
+    void Report(const ReportRow& row) {
+        if (!m_report) return;
+        try {
+            m_report->Write(row);
+        } catch (const std::exception& e) {
+            // The run goes on; the report's loss is said once.
+            if (!m_reportFailed)
+                std::fprintf(m_err, "bildoro-batch: %s\n",
+                             TerminalText(QString::fromUtf8(e.what())).constData());
+            m_reportFailed = true;
+        }
+    }
+
     void ShowProgress() {
         if (!m_tty) return;
-        std::fprintf(m_err, "\r[%d/%zu] %d failed", m_done, m_rows.size(), m_failed);
+        std::fprintf(m_err, "\r[%d done] %d failed", m_ok + m_failed + m_skipped, m_failed);
         std::fflush(m_err);
         m_progressShown = true;
     }
@@ -84,81 +175,122 @@ class CliRun : public TRunClient {
     }
 
     const BatchOptions& m_options;
-    std::vector<WebsiteEntry> m_rows;
+    TListRows& m_list;
+    const TDoneRows& m_done;
+    TRunReport* m_report;
     const TRunEngine& m_engine;
     FILE* m_out;
     FILE* m_err;
     bool m_tty;
     bool m_timings;  // BILDORO_BATCH_TIMINGS set: one line per row on the error stream with its stage times
     bool m_progressShown = false;
-    int m_done = 0;
+    bool m_reportFailed = false;
+    bool m_fromList = true;
+    std::map<int, PendingRow> m_pending;  // by the engine's row number; only the rows under way
+    std::vector<PendingRow> m_round;
+    size_t m_roundAt = 0;
+    std::vector<PendingRow> m_retries;
+    std::vector<PendingRow> m_failedRows;
+    QString m_readError;
+    int m_ok = 0;
     int m_failed = 0;
+    int m_skipped = 0;
 };
 
-// Runs every row through `jobs` pages of one browser; returns the number of failed rows.
-int RunRows(const BatchOptions& options, std::vector<WebsiteEntry> rows, FILE* out, FILE* err) {
-    const int count = int(rows.size());
-    const int jobs = std::max(1, std::min(options.jobs, count));
-    std::vector<std::unique_ptr<TBrowserHost>> hosts;
-    std::vector<TBrowserHost*> slots;
-    for (int i = 0; i < jobs; ++i) {
-        hosts.push_back(std::make_unique<TBrowserHost>());
-        hosts.back()->SetWidth(options.captureWidth);
-        hosts.back()->SetHeight(options.captureHeight);
-        slots.push_back(hosts.back().get());
-    }
-    TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
-    CliRun run(options, std::move(rows), engine, out, err);
-    engine.Run(count, run);
-    return run.Failed();
+// Waits `ms` with the event loop running (the browser's messages keep coming).
+void Pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace
 
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
-    std::vector<WebsiteEntry> rows;
+    auto cannotStart = [err](const QString& why) {
+        std::fprintf(err, "bildoro-batch: %s\n", TerminalText(why).constData());
+        return kExitCannotStart;
+    };
+    std::optional<TListRows> list;
     try {
-        rows = ReadListFile(options.listFile);
+        list.emplace(options.listFile, options.shard, options.shards);
     } catch (const std::exception& e) {
-        std::fprintf(err, "bildoro-batch: %s\n", TerminalText(QString::fromUtf8(e.what())).constData());
-        return 1;
+        return cannotStart(QString::fromUtf8(e.what()));
     }
-    if (rows.empty()) {
-        std::fprintf(err, "bildoro-batch: Keine Einträge vorhanden (%s)\n",
-                     TerminalText(options.listFile).constData());
-        return 1;
-    }
-    if (const QString why = RefusedOutputFolderReason(options.outputFolder); !why.isEmpty()) {
-        std::fprintf(err, "bildoro-batch: %s (an empty folder would mean the file system's root)\n",
-                     why.toUtf8().constData());
-        return 1;
-    }
-    if (!QDir().mkpath(options.outputFolder)) {
-        std::fprintf(err, "bildoro-batch: the output folder \"%s\" cannot be made\n",
-                     TerminalText(options.outputFolder).constData());
-        return 1;
-    }
+    if (const QString why = RefusedOutputFolderReason(options.outputFolder); !why.isEmpty())
+        return cannotStart(why + QStringLiteral(" (an empty folder would mean the file system's root)"));
+    if (!QDir().mkpath(options.outputFolder))
+        return cannotStart(
+            QStringLiteral("the output folder \"%1\" cannot be made").arg(options.outputFolder));
     const QString chromium = TChromiumProcess::FindExecutable();
-    if (chromium.isEmpty()) {
-        std::fprintf(
-            err,
-            "bildoro-batch: no Chromium found (looked for chromium, chromium-browser and google-chrome on "
-            "PATH; set BILDORO_CHROMIUM to use another)\n");
-        return 1;
-    }
-    if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable()) {
-        std::fprintf(err,
-                     "bildoro-batch: Chromium \"%s\" (from BILDORO_CHROMIUM) is not an executable program\n",
-                     TerminalText(chromium).constData());
-        return 1;
+    if (chromium.isEmpty())
+        return cannotStart(QStringLiteral(
+            "no Chromium found (looked for chromium, chromium-browser and google-chrome on PATH; set "
+            "BILDORO_CHROMIUM to use another)"));
+    if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable())
+        return cannotStart(
+            QStringLiteral("Chromium \"%1\" (from BILDORO_CHROMIUM) is not an executable program")
+                .arg(chromium));
+    TDoneRows done;
+    std::unique_ptr<TRunReport> report;
+    try {
+        if (options.resume) done = TDoneRows::FromReport(options.reportFile);
+        if (!options.reportFile.isEmpty())
+            report = std::make_unique<TRunReport>(options.reportFile, options.resume);
+    } catch (const std::exception& e) {
+        return cannotStart(QString::fromUtf8(e.what()));
     }
     if (geteuid() == 0)
         std::fprintf(err,
                      "bildoro-batch: running as root, so Chromium runs without its sandbox: a hostile page "
                      "that breaks into the browser has the rights of root. Run as a normal user to keep "
                      "the sandbox.\n");
-    const size_t total = rows.size();
-    const int failed = RunRows(options, std::move(rows), out, err);
-    std::fprintf(out, "%zu rows: %zu ok, %d failed\n", total, total - size_t(failed), failed);
-    return failed == 0 ? 0 : 1;
+
+    std::vector<std::unique_ptr<TBrowserHost>> hosts;
+    std::vector<TBrowserHost*> slots;
+    for (int i = 0; i < options.jobs; ++i) {
+        hosts.push_back(std::make_unique<TBrowserHost>());
+        hosts.back()->SetWidth(options.captureWidth);
+        hosts.back()->SetHeight(options.captureHeight);
+        slots.push_back(hosts.back().get());
+    }
+    TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
+    engine.SetServerBusyFails(true);
+    CliRun run(options, *list, done, report.get(), engine, out, err);
+    engine.Run(std::numeric_limits<int>::max(), run);
+    // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
+    // each round.
+    for (int round = 1; round <= options.retries; ++round) {
+        std::vector<PendingRow> again = run.TakeRetries();
+        if (again.empty()) break;
+        const int pauseMs = std::min(60000, 1000 << (round - 1));
+        std::fprintf(err, "bildoro-batch: trying %zu rows again in %d s\n", again.size(), pauseMs / 1000);
+        Pause(pauseMs);
+        run.StartRound(std::move(again));
+        engine.Run(std::numeric_limits<int>::max(), run);
+    }
+    if (!options.failedListFile.isEmpty()) {
+        std::vector<PendingRow>& failed = run.FailedRows();
+        std::sort(failed.begin(), failed.end(),
+                  [](const PendingRow& a, const PendingRow& b) { return a.index < b.index; });
+        std::vector<WebsiteEntry> rows;
+        for (const PendingRow& row : failed) rows.push_back(row.entry);
+        try {
+            WriteListFile(options.failedListFile, rows);
+        } catch (const ListFileError& e) {
+            std::fprintf(err, "bildoro-batch: %s\n", TerminalText(e.Message()).constData());
+            return kExitRowsFailed;
+        }
+    }
+    const int total = run.Ok() + run.Failed() + run.Skipped();
+    if (total == 0 && options.shards == 1 && run.ReadError().isEmpty())
+        return cannotStart(QStringLiteral("the list has no rows"));
+    std::fprintf(out, "%d rows: %d ok, %d failed", total, run.Ok(), run.Failed());
+    if (run.Skipped() > 0) std::fprintf(out, ", %d skipped", run.Skipped());
+    std::fprintf(out, "\n");
+    if (!run.ReadError().isEmpty()) {
+        std::fprintf(err, "bildoro-batch: %s\n", TerminalText(run.ReadError()).constData());
+        return kExitRowsFailed;
+    }
+    return run.Failed() == 0 ? kExitOk : kExitRowsFailed;
 }

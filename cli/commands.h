@@ -13,13 +13,23 @@ struct BatchOptions {
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;
     int jobs = 1;
+    QString reportFile;      // --report: JSON Lines, one object per row as it ends
+    bool resume = false;     // --resume: rows the report records as done are skipped
+    int retries = 1;         // --retry: further attempts for a row that failed for a passing reason
+    QString failedListFile;  // --failed-list: the failed rows, as a list file
+    int shard = 1;           // --shard K/N: the rows i with i mod N == K - 1
+    int shards = 1;
 };
+
+// Exit statuses of bildoro-batch.
+enum ExitStatus { kExitOk = 0, kExitRowsFailed = 1, kExitUsage = 2, kExitCannotStart = 3 };
 
 // bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
 
 // bildoro-batch --dry-run LIST -o FOLDER: prints each row and the path it would write; starts no browser.
-int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err);
+int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err, int shard = 1,
+              int shards = 1);
 
 // bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place.
 int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err);

@@ -13,7 +13,7 @@ namespace {
 int Usage(const QString& message) {
     std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n",
                  TerminalText(message).constData());
-    return 2;
+    return kExitUsage;
 }
 
 }  // namespace
@@ -53,7 +53,24 @@ int main(int argc, char** argv) {
     const QCommandLineOption shrinkOpt(
         QStringLiteral("shrink"), QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
         QStringLiteral("WIDTH"));
-    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt});
+    const QCommandLineOption reportOpt(QStringLiteral("report"),
+                                       QStringLiteral("Write one JSON line per row as it ends to FILE."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption resumeOpt(
+        QStringLiteral("resume"),
+        QStringLiteral("Skip the rows that the --report file already records as done; append to it."));
+    const QCommandLineOption retryOpt(
+        QStringLiteral("retry"),
+        QStringLiteral("Try a row that failed for a passing reason up to N more times (0-10, default 1)."),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption failedListOpt(
+        QStringLiteral("failed-list"), QStringLiteral("Write the rows that failed to FILE, as a list file."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption shardOpt(
+        QStringLiteral("shard"), QStringLiteral("Take only the rows i with i mod N = K - 1 (K from 1 to N)."),
+        QStringLiteral("K/N"));
+    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt,
+                       retryOpt, failedListOpt, shardOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -73,9 +90,20 @@ int main(int argc, char** argv) {
     }
     if (args.size() != 1) return Usage(QStringLiteral("expected exactly one list file"));
     if (!parser.isSet(outOpt)) return Usage(QStringLiteral("the output folder (-o FOLDER) is missing"));
-    if (parser.isSet(dryOpt)) return RunDryRun(args[0], parser.value(outOpt), stdout, stderr);
-
     BatchOptions options;
+    if (parser.isSet(shardOpt)) {
+        const QStringList parts = parser.value(shardOpt).split(u'/');
+        bool okK = false, okN = false;
+        if (parts.size() == 2) {
+            options.shard = parts[0].toInt(&okK);
+            options.shards = parts[1].toInt(&okN);
+        }
+        if (!okK || !okN || options.shards < 1 || options.shard < 1 || options.shard > options.shards)
+            return Usage(QStringLiteral("--shard needs K/N with 1 <= K <= N, e.g. 2/8"));
+    }
+    if (parser.isSet(dryOpt))
+        return RunDryRun(args[0], parser.value(outOpt), stdout, stderr, options.shard, options.shards);
+
     options.listFile = args[0];
     options.outputFolder = parser.value(outOpt);
     options.widthText = parser.value(widthOpt);
@@ -89,5 +117,13 @@ int main(int argc, char** argv) {
     options.jobs = parser.value(jobsOpt).toInt(&ok);
     if (!ok || options.jobs < 1 || options.jobs > 8)
         return Usage(QStringLiteral("--jobs needs a number from 1 to 8"));
+    options.retries = parser.value(retryOpt).toInt(&ok);
+    if (!ok || options.retries < 0 || options.retries > 10)
+        return Usage(QStringLiteral("--retry needs a number from 0 to 10"));
+    options.reportFile = parser.value(reportOpt);
+    options.resume = parser.isSet(resumeOpt);
+    if (options.resume && options.reportFile.isEmpty())
+        return Usage(QStringLiteral("--resume needs --report FILE (the report of the run to go on with)"));
+    options.failedListFile = parser.value(failedListOpt);
     return RunBatch(options, stdout, stderr);
 }

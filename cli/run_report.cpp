@@ -1,0 +1,137 @@
+// The report of a long run: JSON Lines written as rows end, read again by a resumed run.
+#include "run_report.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void ThrowReport(const QString& what, const QFile& file) {
+    throw std::runtime_error(QStringLiteral("the report \"%1\" %2: %3")
+                                 .arg(file.fileName(), what, file.errorString())
+                                 .toStdString());
+}
+
+QString StatusWord(ReportRow::Status status) {
+    switch (status) {
+        case ReportRow::Status::Ok:
+            return QStringLiteral("ok");
+        case ReportRow::Status::Failed:
+            return QStringLiteral("failed");
+        case ReportRow::Status::Skipped:
+            return QStringLiteral("skipped");
+    }
+    return {};
+}
+
+QJsonValue Milliseconds(double ms) {
+    return std::round(ms * 10) / 10;
+}
+
+}  // namespace
+
+QString StageWord(RowStage stage) {
+    switch (stage) {
+        case RowStage::Load:
+            return QStringLiteral("load");
+        case RowStage::Capture:
+            return QStringLiteral("capture");
+        case RowStage::Width:
+            return QStringLiteral("width");
+        case RowStage::Reduce:
+            return QStringLiteral("reduce");
+        case RowStage::Preview:
+            return QStringLiteral("preview");
+        case RowStage::Check:
+            return QStringLiteral("check");
+    }
+    return {};
+}
+
+uint32_t TDoneRows::Key(const QString& url, const QString& path) {
+    const QByteArray hash =
+        QCryptographicHash::hash((url + QChar(0) + path).toUtf8(), QCryptographicHash::Sha1).left(4);
+    const uint32_t key = uint32_t(uchar(hash[0])) << 24 | uint32_t(uchar(hash[1])) << 16 |
+                         uint32_t(uchar(hash[2])) << 8 | uint32_t(uchar(hash[3]));
+    return key | 1;  // never 0, which means "not done"
+}
+
+bool TDoneRows::Contains(qint64 row, const QString& url, const QString& path) const {
+    return row >= 0 && row < qint64(m_keys.size()) && m_keys[size_t(row)] == Key(url, path);
+}
+
+void TDoneRows::Add(qint64 row, const QString& url, const QString& path) {
+    if (row < 0) return;
+    if (row >= qint64(m_keys.size())) m_keys.resize(size_t(row) + 1, 0);
+    m_keys[size_t(row)] = Key(url, path);
+}
+
+TDoneRows TDoneRows::FromReport(const QString& path) {
+    TDoneRows done;
+    QFile file(path);
+    if (!file.exists()) return done;
+    if (!file.open(QIODevice::ReadOnly)) ThrowReport(QStringLiteral("cannot be read"), file);
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        if (!line.endsWith('\n')) break;  // cut off by a kill: the row runs again
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.value(QStringLiteral("status")).toString() != QLatin1String("ok")) continue;
+        const QJsonValue row = o.value(QStringLiteral("row"));
+        if (!row.isDouble()) continue;
+        done.Add(qint64(row.toDouble()), o.value(QStringLiteral("url")).toString(),
+                 o.value(QStringLiteral("path")).toString());
+    }
+    if (file.error() != QFileDevice::NoError) ThrowReport(QStringLiteral("cannot be read"), file);
+    return done;
+}
+
+TRunReport::TRunReport(const QString& path, bool append) : m_file(path) {
+    if (!m_file.open(append ? QIODevice::ReadWrite | QIODevice::Append
+                            : QIODevice::WriteOnly | QIODevice::Truncate))
+        ThrowReport(QStringLiteral("cannot be written"), m_file);
+    if (append && m_file.size() > 0 && m_file.seek(m_file.size() - 1)) {
+        // A line cut off by a kill is closed, so that the next one starts on a line of its own.
+        char last = '\n';
+        m_file.getChar(&last);
+        if (last != '\n' && (m_file.write("\n", 1) != 1 || !m_file.flush()))
+            ThrowReport(QStringLiteral("cannot be written"), m_file);
+    }
+}
+
+void TRunReport::Write(const ReportRow& row) {
+    QJsonObject o{
+        {QStringLiteral("row"), double(row.row)},           {QStringLiteral("url"), row.url},
+        {QStringLiteral("picture"), row.picture},           {QStringLiteral("path"), row.path},
+        {QStringLiteral("status"), StatusWord(row.status)}, {QStringLiteral("attempts"), row.attempts},
+        {QStringLiteral("consent"), QJsonValue::Null}};
+    const RowResult* r = row.result;
+    if (r) {
+        if (!r->ok) {
+            o.insert(QStringLiteral("reason"), r->reason);
+            o.insert(QStringLiteral("stage"), StageWord(r->stage));
+        }
+        o.insert(QStringLiteral("timed_out"), r->timedOut);
+        o.insert(QStringLiteral("blank"), r->ok ? QJsonValue(r->blank) : QJsonValue::Null);
+        o.insert(QStringLiteral("http_status"),
+                 r->httpStatus > 0 ? QJsonValue(r->httpStatus) : QJsonValue::Null);
+        o.insert(QStringLiteral("final_url"),
+                 r->finalUrl.isEmpty() ? QJsonValue::Null : QJsonValue(r->finalUrl));
+        o.insert(QStringLiteral("title"),
+                 r->httpStatus > 0 || !r->title.isEmpty() ? QJsonValue(r->title) : QJsonValue::Null);
+        o.insert(QStringLiteral("load_ms"), Milliseconds(r->loadMs));
+        o.insert(QStringLiteral("capture_ms"), Milliseconds(r->captureMs));
+        o.insert(QStringLiteral("reduce_ms"), Milliseconds(r->reduceMs));
+        const bool picture = r->ok && r->width > 0;
+        o.insert(QStringLiteral("bytes"), picture ? QJsonValue(double(r->bytes)) : QJsonValue::Null);
+        o.insert(QStringLiteral("width"), picture ? QJsonValue(r->width) : QJsonValue::Null);
+        o.insert(QStringLiteral("height"), picture ? QJsonValue(r->height) : QJsonValue::Null);
+    }
+    const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    if (m_file.write(line) != line.size() || !m_file.flush())
+        ThrowReport(QStringLiteral("cannot be written"), m_file);
+}

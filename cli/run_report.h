@@ -1,0 +1,56 @@
+// The report of a long run: one JSON object per row as it ends (JSON Lines), and what a resumed run reads of
+// an earlier report.
+#pragma once
+
+#include "row_pipeline.h"
+
+#include <QFile>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The rows that a report records as done ("ok"), each with the URL and output path it was done for. Holds
+// four bytes per row of the list, not the rows' texts: reports of millions of rows fit.
+class TDoneRows {
+  public:
+    // Reads the report at `path`; a missing file records nothing. Lines that are no complete JSON object (a
+    // line cut off when a run was killed) are passed over. Throws std::runtime_error when the file exists
+    // but cannot be read.
+    static TDoneRows FromReport(const QString& path);
+
+    // True when row `row` was done for this URL and path.
+    bool Contains(qint64 row, const QString& url, const QString& path) const;
+    void Add(qint64 row, const QString& url, const QString& path);
+
+  private:
+    static uint32_t Key(const QString& url, const QString& path);
+    std::vector<uint32_t> m_keys;  // by row; 0: not done
+};
+
+// What one report line says of a row.
+struct ReportRow {
+    qint64 row = 0;  // index in the whole list, from 0
+    QString url;
+    QString picture;
+    QString path;
+    enum class Status { Ok, Failed, Skipped } status = Status::Ok;
+    int attempts = 0;
+    const RowResult* result = nullptr;  // null for a skipped row
+};
+
+// English name of a stage, as the report and the command line's result lines give it.
+QString StageWord(RowStage stage);
+
+// Appends report lines to a file, each written through to the file at once.
+class TRunReport {
+  public:
+    // Opens `path`: appended to when `append` (a line cut off at its end is closed first), otherwise
+    // emptied. Throws std::runtime_error when it cannot be opened.
+    TRunReport(const QString& path, bool append);
+    // Writes the line of `row`. Throws std::runtime_error when the write fails (disk full).
+    void Write(const ReportRow& row);
+
+  private:
+    QFile m_file;
+};
