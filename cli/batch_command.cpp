@@ -37,12 +37,13 @@ struct PendingRow {
 class CliRun : public TRunClient {
   public:
     CliRun(const BatchOptions& options, TListRows& list, const TDoneRows& done, TRunReport* report,
-           const TRunEngine& engine, FILE* out, FILE* err)
+           QFile* failedList, const TRunEngine& engine, FILE* out, FILE* err)
         : m_options(options),
           m_list(list),
           m_done(done),
           m_report(report),
           m_engine(engine),
+          m_failedList(failedList),
           m_out(out),
           m_err(err),
           m_tty(isatty(fileno(err))),
@@ -54,8 +55,6 @@ class CliRun : public TRunClient {
     int Failed() const { return m_failed; }
     int Skipped() const { return m_skipped; }
     QString ReadError() const { return m_readError; }
-    // Rows that end failed, in list order (filled as rows end).
-    std::vector<PendingRow>& FailedRows() { return m_failedRows; }
     // Rows to try again after this round.
     std::vector<PendingRow> TakeRetries() { return std::exchange(m_retries, {}); }
 
@@ -114,7 +113,7 @@ class CliRun : public TRunClient {
             }
             Report({row.index, row.entry.url, row.entry.picture, path,
                     r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r});
-            if (!r.ok) m_failedRows.push_back(std::move(row));
+            if (!r.ok) WriteFailed(row.entry);
         }
         std::fflush(m_out);
         ShowProgress();
@@ -160,6 +159,17 @@ class CliRun : public TRunClient {
         }
     }
 
+    // The failed row's line goes to the failed list at once, so that a run that is killed leaves it too.
+    void WriteFailed(const WebsiteEntry& entry) {
+        if (!m_failedList) return;
+        const QByteArray line = ListFileBytes({ListFileLine(entry)});
+        if (m_failedList->write(line) == line.size() && m_failedList->flush()) return;
+        std::fprintf(m_err, "bildoro-batch: the failed list \"%s\" cannot be written: %s\n",
+                     TerminalText(m_failedList->fileName()).constData(),
+                     TerminalText(m_failedList->errorString()).constData());
+        m_failedList = nullptr;
+    }
+
     void ShowProgress() {
         if (!m_tty) return;
         std::fprintf(m_err, "\r[%d done] %d failed", m_ok + m_failed + m_skipped, m_failed);
@@ -179,6 +189,7 @@ class CliRun : public TRunClient {
     const TDoneRows& m_done;
     TRunReport* m_report;
     const TRunEngine& m_engine;
+    QFile* m_failedList;  // null without --failed-list, or once writing it failed
     FILE* m_out;
     FILE* m_err;
     bool m_tty;
@@ -190,7 +201,6 @@ class CliRun : public TRunClient {
     std::vector<PendingRow> m_round;
     size_t m_roundAt = 0;
     std::vector<PendingRow> m_retries;
-    std::vector<PendingRow> m_failedRows;
     QString m_readError;
     int m_ok = 0;
     int m_failed = 0;
@@ -240,6 +250,13 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     } catch (const std::exception& e) {
         return cannotStart(QString::fromUtf8(e.what()));
     }
+    std::unique_ptr<QFile> failedList;
+    if (!options.failedListFile.isEmpty()) {
+        failedList = std::make_unique<QFile>(options.failedListFile);
+        if (!failedList->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return cannotStart(QStringLiteral("the failed list \"%1\" cannot be written: %2")
+                                   .arg(options.failedListFile, failedList->errorString()));
+    }
     if (geteuid() == 0)
         std::fprintf(err,
                      "bildoro-batch: running as root, so Chromium runs without its sandbox: a hostile page "
@@ -256,7 +273,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     }
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
     engine.SetServerBusyFails(true);
-    CliRun run(options, *list, done, report.get(), engine, out, err);
+    CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
     // each round.
@@ -268,19 +285,6 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         Pause(pauseMs);
         run.StartRound(std::move(again));
         engine.Run(std::numeric_limits<int>::max(), run);
-    }
-    if (!options.failedListFile.isEmpty()) {
-        std::vector<PendingRow>& failed = run.FailedRows();
-        std::sort(failed.begin(), failed.end(),
-                  [](const PendingRow& a, const PendingRow& b) { return a.index < b.index; });
-        std::vector<WebsiteEntry> rows;
-        for (const PendingRow& row : failed) rows.push_back(row.entry);
-        try {
-            WriteListFile(options.failedListFile, rows);
-        } catch (const ListFileError& e) {
-            std::fprintf(err, "bildoro-batch: %s\n", TerminalText(e.Message()).constData());
-            return kExitRowsFailed;
-        }
     }
     const int total = run.Ok() + run.Failed() + run.Skipped();
     if (total == 0 && options.shards == 1 && run.ReadError().isEmpty())

@@ -305,10 +305,10 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
         const char* failure;  // in the result line; empty: ok
     };
     const Case cases[] = {
-        {"", QSize(1024, 768), "'' ist kein gültiger Integerwert (Breite)"},
-        {"99999999999", QSize(1024, 768), "ist kein gültiger Integerwert (Breite)"},
-        {"0", QSize(1024, 768), "at least 1 (Verkleinerung)"},
-        {"-5", QSize(1024, 768), "at least 1 (Verkleinerung)"},
+        {"", QSize(1024, 768), "'' ist kein gültiger Integerwert (width)"},
+        {"99999999999", QSize(1024, 768), "ist kein gültiger Integerwert (width)"},
+        {"0", QSize(1024, 768), "at least 1 (reduce)"},
+        {"-5", QSize(1024, 768), "at least 1 (reduce)"},
         {"1", QSize(1, 1), ""},
         {"5000", QSize(1024, 768), ""},
     };
@@ -345,7 +345,7 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.contains(QStringLiteral("8 rows: 2 ok, 6 failed"))) << qPrintable(r.out + r.err);
     for (const QString& name : {QStringLiteral("../draussen"), QStringLiteral("a/../../draussen")})
-        EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("aus dem Ausgabeordner hinaus (Prüfung)")))
+        EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("aus dem Ausgabeordner hinaus (check)")))
             << qPrintable(r.out);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/draussen.jpg")));
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/absolut.jpg")));
@@ -419,14 +419,15 @@ TEST_F(BadInputCli, BrowserThatCannotStartGivesAClearMessage) {
         const BatchProcess r = RunBatchProcess(
             {list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("2")}, env);
         EXPECT_FALSE(r.crashed);
-        EXPECT_EQ(r.exitCode, 1);
-        // Either refused before any row (on standard error), or every row failed saying why.
+        // Either refused before any row (on standard error, status 3), or every row failed saying why.
         if (r.out.contains(QStringLiteral("2 rows: ")) || r.out.contains(QStringLiteral("failed: "))) {
+            EXPECT_EQ(r.exitCode, 1);
             EXPECT_TRUE(r.out.contains(QStringLiteral("2 rows: 0 ok, 2 failed"))) << qPrintable(r.out);
             for (const char* picture : {"a", "b"})
                 EXPECT_TRUE(r.LineFor(QString::fromLatin1(picture)).contains(b.mentions))
                     << qPrintable(r.out);
         } else {
+            EXPECT_EQ(r.exitCode, 3);
             EXPECT_TRUE(r.err.contains(b.mentions)) << qPrintable(r.err);
         }
         EXPECT_FALSE(QFileInfo::exists(Out(QStringLiteral("a"))));
@@ -507,10 +508,10 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         QString message;
     };
     const QList<Case> cases = {
-        {{dir.path(), QStringLiteral("-o"), folder}, 1, QStringLiteral("kann nicht geöffnet werden")},
-        {{garbage, QStringLiteral("-o"), folder}, 1, QStringLiteral("Keine Einträge vorhanden")},
-        {{list, QStringLiteral("-o"), QString()}, 1, QStringLiteral("Kein Speicherort angegeben")},
-        {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 1, QStringLiteral("cannot be made")},
+        {{dir.path(), QStringLiteral("-o"), folder}, 3, QStringLiteral("kann nicht geöffnet werden")},
+        {{garbage, QStringLiteral("-o"), folder}, 3, QStringLiteral("the list has no rows")},
+        {{list, QStringLiteral("-o"), QString()}, 3, QStringLiteral("Kein Speicherort angegeben")},
+        {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 3, QStringLiteral("cannot be made")},
         {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")},
          2,
          QStringLiteral("--timeout")},
@@ -534,9 +535,8 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
     const BatchProcess stdinList =
         RunBatchProcess({QStringLiteral("-"), QStringLiteral("-o"), folder},
                         QProcessEnvironment::systemEnvironment(), QByteArray("\0\r\n", 3));
-    EXPECT_EQ(stdinList.exitCode, 1);
-    EXPECT_TRUE(stdinList.err.contains(QStringLiteral("Keine Einträge vorhanden")))
-        << qPrintable(stdinList.err);
+    EXPECT_EQ(stdinList.exitCode, 3);
+    EXPECT_TRUE(stdinList.err.contains(QStringLiteral("the list has no rows"))) << qPrintable(stdinList.err);
 }
 
 }  // namespace

@@ -6,10 +6,25 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcessEnvironment>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
 
 namespace {
+
+// A port on this machine where nothing listens.
+quint16 UnusedPort() {
+    static const quint16 port = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return probe.serverPort();
+    }();
+    return port;
+}
 
 class BatchCliTest : public ::testing::Test {
   protected:
@@ -66,10 +81,10 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     const Case cases[] = {
         {{dir.path() + QStringLiteral("/none.csv"), QStringLiteral("-o"), dir.path()},
-         1,
+         3,
          QStringLiteral("Datei %1/none.csv kann nicht geöffnet werden.").arg(dir.path())},
         {{list, QStringLiteral("-o"), dir.path() + QStringLiteral("/file/sub")},
-         1,
+         3,
          QStringLiteral("cannot be made")},
         {{list}, 2, QStringLiteral("-o FOLDER")},
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--jobs"), QStringLiteral("0")},
@@ -78,6 +93,16 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--resolution"), QStringLiteral("640x480")},
          2,
          QStringLiteral("unknown resolution")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--resume")}, 2, QStringLiteral("--report")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--shard"), QStringLiteral("3/2")},
+         2,
+         QStringLiteral("--shard")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--shard"), QStringLiteral("0/2")},
+         2,
+         QStringLiteral("--shard")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--retry"), QStringLiteral("-1")},
+         2,
+         QStringLiteral("--retry")},
     };
     for (const Case& c : cases) {
         const BatchProcess r = RunBatchProcess(c.args);
@@ -87,9 +112,130 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BILDORO_CHROMIUM"), QStringLiteral("/no/such/chromium"));
     const BatchProcess noBrowser = RunBatchProcess({list, QStringLiteral("-o"), dir.path()}, env);
-    EXPECT_EQ(noBrowser.exitCode, 1);
+    EXPECT_EQ(noBrowser.exitCode, 3);
     EXPECT_TRUE(noBrowser.err.contains(QStringLiteral("/no/such/chromium"))) << qPrintable(noBrowser.err);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/a.jpg")));
+}
+
+// The report's lines, each parsed; a line that is no JSON object fails the test, or is counted in `broken`.
+QList<QJsonObject> ReportLines(const QString& path, int* broken = nullptr) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(path);
+    QList<QJsonObject> lines;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.isEmpty()) continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (doc.isObject())
+            lines << doc.object();
+        else if (broken)
+            ++*broken;
+        else
+            ADD_FAILURE() << "not a JSON object: " << line.constData();
+    }
+    return lines;
+}
+
+QJsonObject LineOfRow(const QList<QJsonObject>& lines, int row, const QString& status = {}) {
+    for (const QJsonObject& o : lines)
+        if (o.value("row").toInt(-1) == row && (status.isEmpty() || o.value("status").toString() == status))
+            return o;
+    return {};
+}
+
+TEST_F(BatchCliTest, ReportRetriesAndFailedList) {
+    server.AddRoute(QStringLiteral("/titled"),
+                    Page("x", "<title>Red \xc3\xa4</title><style>body{background:red}</style>"));
+    server.AddRoute(QStringLiteral("/flaky"), ColourPage("green"));
+    server.SetBusyFirst(QStringLiteral("/flaky"), 1);
+    const QString list = WriteList({server.Url(QStringLiteral("/titled")) + QStringLiteral(";good"),
+                                    server.Url(QStringLiteral("/flaky")) + QStringLiteral(";flaky"),
+                                    QStringLiteral("javascript:void(0);refused"),
+                                    QStringLiteral("http://127.0.0.1:%1/;down").arg(UnusedPort())});
+    const QString report = dir.filePath(QStringLiteral("report.jsonl"));
+    const QString failed = dir.filePath(QStringLiteral("failed.csv"));
+    const BatchProcess r = RunBatchProcess(
+        {list, QStringLiteral("-o"), dir.filePath(QStringLiteral("out")), QStringLiteral("--report"), report,
+         QStringLiteral("--failed-list"), failed, QStringLiteral("--jobs"), QStringLiteral("2")});
+    EXPECT_EQ(r.exitCode, 1) << qPrintable(r.out + r.err);
+    const QList<QJsonObject> lines = ReportLines(report);
+    ASSERT_EQ(lines.size(), 4) << qPrintable(r.out);
+    const QJsonObject good = LineOfRow(lines, 0), flaky = LineOfRow(lines, 1);
+    const QJsonObject refused = LineOfRow(lines, 2), down = LineOfRow(lines, 3);
+    EXPECT_EQ(good.value("status").toString(), "ok");
+    EXPECT_EQ(good.value("width").toInt(), 320);
+    EXPECT_EQ(good.value("height").toInt(), 240);
+    EXPECT_EQ(good.value("bytes").toInteger(),
+              QFileInfo(dir.filePath(QStringLiteral("out/good.jpg"))).size());
+    EXPECT_EQ(good.value("http_status").toInt(), 200);
+    EXPECT_EQ(good.value("title").toString(), QStringLiteral("Red ä"));
+    EXPECT_TRUE(good.value("consent").isNull());
+    // Busy once, then there: ok on the second attempt, after the other rows.
+    EXPECT_EQ(flaky.value("status").toString(), "ok") << qPrintable(r.out);
+    EXPECT_EQ(flaky.value("attempts").toInt(), 2);
+    EXPECT_EQ(server.RequestsFor(QStringLiteral("/flaky")).size(), 2);
+    // A refused address does not pass: tried once. A server that is not there may: tried twice.
+    EXPECT_EQ(refused.value("status").toString(), "failed");
+    EXPECT_EQ(refused.value("attempts").toInt(), 1);
+    EXPECT_EQ(refused.value("stage").toString(), "load");
+    EXPECT_EQ(down.value("attempts").toInt(), 2);
+    EXPECT_EQ(down.value("reason").toString(), "net::ERR_CONNECTION_REFUSED");
+    QFile f(failed);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QStringLiteral("javascript:void(0);refused\r\nhttp://127.0.0.1:%1/;down\r\n")
+                               .arg(UnusedPort())
+                               .toUtf8());
+}
+
+TEST_F(BatchCliTest, KilledRunResumesWithEveryRowDoneOnce) {
+    QStringList rows;
+    for (int i = 0; i < 12; ++i) {
+        server.AddRoute(QStringLiteral("/slow%1").arg(i), ColourPage("blue"), "text/html", 250);
+        rows << server.Url(QStringLiteral("/slow%1").arg(i)) + QStringLiteral(";p%1").arg(i);
+    }
+    const QString list = WriteList(rows), report = dir.filePath(QStringLiteral("report.jsonl"));
+    const QStringList args = {list, QStringLiteral("-o"), dir.filePath(QStringLiteral("out")),
+                              QStringLiteral("--report"), report};
+    QProcess first;
+    first.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
+    ASSERT_TRUE(first.waitForStarted());
+    for (int waited = 0; waited < 60000 && QFile(report).size() < 1200; waited += 20) QThread::msleep(20);
+    first.kill();  // SIGKILL: the report may end in a cut-off line
+    first.waitForFinished();
+    const BatchProcess again = RunBatchProcess(args + QStringList{QStringLiteral("--resume")});
+    EXPECT_EQ(again.exitCode, 0) << qPrintable(again.out + again.err);
+    int broken = 0;
+    const QList<QJsonObject> after = ReportLines(report, &broken);
+    EXPECT_LE(broken, 1) << "only the line the kill cut off";
+    for (int i = 0; i < 12; ++i) {
+        int ok = 0;
+        for (const QJsonObject& o : after) ok += o.value("row").toInt(-1) == i && o.value("status") == "ok";
+        EXPECT_EQ(ok, 1) << "row " << i;
+        // A row done before the kill is skipped, not loaded again.
+        if (!LineOfRow(after, i, QStringLiteral("skipped")).isEmpty()) {
+            EXPECT_EQ(server.RequestsFor(QStringLiteral("/slow%1").arg(i)).size(), 1) << "row " << i;
+        }
+    }
+    EXPECT_GT(again.out.count(QStringLiteral("skipped: ")), 0);
+    EXPECT_LT(again.out.count(QStringLiteral("skipped: ")), 12);
+}
+
+TEST_F(BatchCliTest, ShardsCoverEveryRowOnce) {
+    QStringList rows;
+    for (int i = 0; i < 10; ++i) rows << QStringLiteral("http://x/%1;n%1").arg(i);
+    const QString list = WriteList(rows);
+    QStringList seen;
+    for (int k = 1; k <= 3; ++k) {
+        const BatchProcess r =
+            RunBatchProcess({list, QStringLiteral("-o"), dir.path(), QStringLiteral("--dry-run"),
+                             QStringLiteral("--shard"), QStringLiteral("%1/3").arg(k)});
+        EXPECT_EQ(r.exitCode, 0);
+        for (const QString& line : r.out.split(u'\n', Qt::SkipEmptyParts)) seen << line.section(u'\t', 1, 1);
+    }
+    std::sort(seen.begin(), seen.end(),
+              [](const QString& a, const QString& b) { return a.mid(1).toInt() < b.mid(1).toInt(); });
+    QStringList all;
+    for (int i = 0; i < 10; ++i) all << QStringLiteral("n%1").arg(i);
+    EXPECT_EQ(seen, all);
 }
 
 TEST_F(BatchCliTest, HelpAndVersion) {

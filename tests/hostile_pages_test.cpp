@@ -104,7 +104,7 @@ TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
         }
         // Navigations that bring no page fail at the load stage with the browser's reason.
         for (const char* path : {"/h/never-doc", "/h/download", "/h/204", "/h/redirect0"}) {
-            const QString pattern = QStringLiteral("failed: %1 -> .*\\(Laden\\)")
+            const QString pattern = QStringLiteral("failed: %1 -> .*\\(load\\)")
                                         .arg(QRegularExpression::escape(server.Url(QLatin1String(path))));
             EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n"
                                                                              << qPrintable(r.out);

@@ -27,6 +27,8 @@ QByteArray ReasonPhrase(int status) {
             return "Not Found";
         case 500:
             return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
         default:
             return "Status";
     }
@@ -130,17 +132,27 @@ void LocalHttpServer::SetHeaders(const QString& path, const QByteArray& headerLi
     m_routes[path.toUtf8()].headerLines = headerLines;
 }
 
+void LocalHttpServer::SetBusyFirst(const QString& path, int answers) {
+    QMutexLocker lock(&m_mutex);
+    m_routes[path.toUtf8()].busyFirst = answers;
+}
+
 void LocalHttpServer::AddNeverAnswering(const QString& path) {
     QMutexLocker lock(&m_mutex);
     m_routes.insert(path.toUtf8(), Route{{}, {}, 0, 0, true, {}});
 }
 
-bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) const {
+bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) {
     QMutexLocker lock(&m_mutex);
-    auto it = m_routes.constFind(path);
-    if (it == m_routes.constEnd()) it = m_routes.constFind(path.left(path.indexOf('?')));
-    if (it == m_routes.constEnd()) return false;
+    auto it = m_routes.find(path);
+    if (it == m_routes.end()) it = m_routes.find(path.left(path.indexOf('?')));
+    if (it == m_routes.end()) return false;
     *route = it.value();
+    if (it->busyFirst > 0) {
+        --it->busyFirst;
+        route->status = 503;
+        route->body = "<html><body>busy</body></html>";
+    }
     return true;
 }
 

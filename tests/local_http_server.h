@@ -39,6 +39,8 @@ class LocalHttpServer {
                   int status = 200);
     // Extra header lines for the answers of an existing route ("Location: /next\r\n").
     void SetHeaders(const QString& path, const QByteArray& headerLines);
+    // The next `answers` requests for an existing route get 503 Service Unavailable (a server busy for now).
+    void SetBusyFirst(const QString& path, int answers);
     // Requests for path are read and recorded but never answered; the connection stays open.
     void AddNeverAnswering(const QString& path);
 
@@ -53,9 +55,10 @@ class LocalHttpServer {
         int status = 200;
         bool neverAnswer = false;
         QByteArray headerLines;
+        int busyFirst = 0;
     };
     // Used by the server thread.
-    bool FindRoute(const QByteArray& path, Route* route) const;
+    bool FindRoute(const QByteArray& path, Route* route);
     void Record(const Request& request);
 
   private:
