@@ -128,23 +128,87 @@ std::optional<QString> TListFileReader::NextLine() {
     }
 }
 
+// The next piece of the input: first what is kept to be read again, then the file's or the bytes' next.
+QByteArray TListFileReader::ReadChunk() {
+    if (m_replayAt < m_replay.size()) {
+        const qsizetype take = std::min<qsizetype>(m_chunk, m_replay.size() - m_replayAt);
+        QByteArray chunk = m_replay.sliced(m_replayAt, take);
+        m_replayAt += take;
+        if (m_replayAt == m_replay.size()) m_replay = QByteArray(), m_replayAt = 0;
+        return chunk;
+    }
+    if (m_file) {
+        QByteArray chunk(m_chunk, Qt::Uninitialized);
+        const qint64 got = m_file->read(chunk.data(), m_chunk);
+        if (got < 0) ThrowCannotOpen(m_path, m_file->errorString());
+        chunk.truncate(got);
+        return chunk;
+    }
+    const qint64 take = std::min(m_chunk, m_bytes.size() - m_bytesAt);
+    QByteArray chunk = m_bytes.sliced(m_bytesAt, take).toByteArray();
+    m_bytesAt += take;
+    return chunk;
+}
+
+// Once the encoding is chosen, the text is read again from its start: a file or the bytes from their
+// beginning, standard input from what was kept of it.
+void TListFileReader::Rewind() {
+    if (m_file && m_file->isSequential()) {
+        m_replay = std::move(m_undecided);
+        m_replayAt = 0;
+    } else if (m_file) {
+        if (!m_file->seek(0)) ThrowCannotOpen(m_path, m_file->errorString());
+    } else {
+        m_bytesAt = 0;
+    }
+    m_undecided = QByteArray();
+    m_inputEnded = m_textEnded = false;
+    m_textBytes = 0;
+    m_markLeft = m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be ? 2 : 0;
+}
+
 // Reads and decodes the next piece into m_text; false once nothing more comes.
 bool TListFileReader::Fill() {
     while (!m_inputEnded) {
-        QByteArray chunk;
-        if (m_file) {
-            chunk.resize(m_chunk);
-            const qint64 got = m_file->read(chunk.data(), m_chunk);
-            if (got < 0) ThrowCannotOpen(m_path, m_file->errorString());
-            chunk.truncate(got);
-        } else {
-            const qint64 take = std::min(m_chunk, m_bytes.size() - m_bytesAt);
-            chunk = m_bytes.sliced(m_bytesAt, take).toByteArray();
-            m_bytesAt += take;
-        }
+        QByteArray chunk = ReadChunk();
         m_inputEnded = chunk.isEmpty();
         const bool utf16 = m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be;
-        if (!utf16 && m_encoding != Encoding::Undecided) {
+        if (m_encoding == Encoding::Undecided) {
+            // The first two bytes tell UTF-16; other text is checked as UTF-8 while it is read, up to its
+            // first NUL byte, its end, or the limit; then it is read again in the encoding chosen.
+            if (m_file && m_file->isSequential()) m_undecided += chunk;
+            QByteArrayView rest = chunk;
+            if (m_head.size() < 2) {
+                const qsizetype take = std::min<qsizetype>(2 - m_head.size(), rest.size());
+                m_head += rest.first(take);
+                if (m_head.size() < 2 && !m_inputEnded) {
+                    m_carry += rest.toByteArray();  // checked as UTF-8 with what follows
+                    continue;
+                }
+            }
+            if (HasUtf16Mark(m_head)) {
+                m_encoding = uchar(m_head[0]) == 0xFE ? Encoding::Utf16Be : Encoding::Utf16Le;
+                Rewind();
+                continue;
+            }
+            if (const qsizetype nul = rest.indexOf('\0'); nul >= 0) {
+                rest = rest.first(nul);
+                m_inputEnded = true;
+            }
+            m_checked += rest.size();
+            const bool utf8 = CheckUtf8(rest, m_inputEnded);
+            if (!utf8 || m_inputEnded || m_checked > kListFileMaxBytes) {
+                m_encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1252;
+                Rewind();
+            }
+            continue;
+        }
+        if (utf16) {
+            m_textBytes += chunk.size();  // UTF-16 text counts to the end of the file
+            const qsizetype mark = std::min<qsizetype>(m_markLeft, chunk.size());
+            m_markLeft -= int(mark);
+            if (!m_textEnded) Decode(QByteArrayView(chunk).sliced(mark), m_inputEnded);
+        } else {
             // Text without a UTF-16 mark ends at its first NUL byte; nothing after it is read.
             if (const qsizetype nul = chunk.indexOf('\0'); nul >= 0) {
                 chunk.truncate(nul);
@@ -152,53 +216,47 @@ bool TListFileReader::Fill() {
             }
             m_textBytes += chunk.size();
             Decode(chunk, m_inputEnded);
-        } else if (utf16) {
-            m_textBytes += chunk.size();  // UTF-16 text counts to the end of the file
-            if (!m_textEnded) Decode(chunk, m_inputEnded);
-        } else {
-            m_undecided += chunk;
-            const bool markKnown = m_undecided.size() >= 2 || m_inputEnded;
-            if (markKnown && HasUtf16Mark(m_undecided)) {
-                m_encoding = uchar(m_undecided[0]) == 0xFE ? Encoding::Utf16Be : Encoding::Utf16Le;
-                m_textBytes += m_undecided.size();
-                const QByteArray text = m_undecided.sliced(2);
-                m_undecided.clear();
-                Decode(text, m_inputEnded);
-            } else if (markKnown) {
-                if (const qsizetype nul = m_undecided.indexOf('\0'); nul >= 0) {
-                    m_undecided.truncate(nul);
-                    m_inputEnded = m_textEnded = true;
-                }
-                if (m_inputEnded || m_undecided.size() > kListFileMaxBytes) Decide(m_inputEnded);
-            }
         }
         if (!m_text.isEmpty()) return true;
     }
     return false;
 }
 
-// UTF-8, or Windows-1252 when the text read so far is not valid UTF-8 (when the input has ended, a sequence
-// cut off at its end is invalid too).
-void TListFileReader::Decide(bool inputEnded) {
-    m_utf8 =
-        std::make_unique<QStringDecoder>(QStringDecoder::Utf8, inputEnded ? QStringConverter::Flag::Stateless
-                                                                          : QStringConverter::Flag::Default);
-    QString text = (*m_utf8)(m_undecided);
-    m_encoding = m_utf8->hasError() ? Encoding::Windows1252 : Encoding::Utf8;
-    m_textBytes += m_undecided.size();
-    if (m_encoding == Encoding::Utf8)
-        m_text += text;
-    else
-        m_text += DecodeWindows1252(m_undecided);
-    m_undecided.clear();
+// Whether the text read so far is valid UTF-8, checked piece by piece: a sequence cut off at the end of a
+// piece is checked with the next one, or, at the end of the text, counts as invalid.
+bool TListFileReader::CheckUtf8(QByteArrayView piece, bool last) {
+    const QByteArray text = m_carry + piece.toByteArray();
+    qsizetype cut = text.size();
+    if (!last) {
+        for (qsizetype back = 1; back <= 3 && back <= text.size(); ++back) {
+            const uchar b = uchar(text[text.size() - back]);
+            if ((b & 0xC0) == 0x80) continue;  // a continuation byte: its sequence starts further back
+            const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+            if (length > back) cut = text.size() - back;
+            break;
+        }
+    }
+    m_carry = text.sliced(cut);
+    QStringDecoder check(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = check(QByteArrayView(text).first(cut));
+    return !check.hasError();
 }
 
 void TListFileReader::Decode(QByteArrayView bytes, bool last) {
     switch (m_encoding) {
-        case Encoding::Utf8:
-            if (!m_utf8) m_utf8 = std::make_unique<QStringDecoder>(QStringDecoder::Utf8);
+        case Encoding::Utf8: {
+            // The byte-order mark is dropped here, not by the decoder, which misses one that comes in pieces.
+            if (!m_utf8)
+                m_utf8 = std::make_unique<QStringDecoder>(QStringDecoder::Utf8,
+                                                          QStringConverter::Flag::ConvertInitialBom);
+            const qsizetype before = m_text.size();
             m_text += (*m_utf8)(bytes);
+            if (!m_firstCharSeen && m_text.size() > before) {
+                m_firstCharSeen = true;
+                if (m_text.at(before) == QChar(0xFEFF)) m_text.remove(before, 1);
+            }
             break;
+        }
         case Encoding::Windows1252:
             m_text += DecodeWindows1252(bytes);
             break;

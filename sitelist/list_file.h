@@ -55,8 +55,10 @@ class TListFileReader {
 
   private:
     enum class Encoding { Undecided, Utf16Le, Utf16Be, Utf8, Windows1252 };
+    QByteArray ReadChunk();
+    void Rewind();
     bool Fill();
-    void Decide(bool inputEnded);
+    bool CheckUtf8(QByteArrayView piece, bool last);
     void Decode(QByteArrayView bytes, bool last);
     void DecodeUtf16(QByteArrayView bytes, bool last);
 
@@ -69,11 +71,18 @@ class TListFileReader {
     bool m_textEnded = false;  // a NUL ended the text: what follows does not count
     qint64 m_textBytes = 0;
     Encoding m_encoding = Encoding::Undecided;
-    QByteArray m_undecided;  // text read before its encoding was chosen
+    QByteArray m_head;       // the first two bytes, for the UTF-16 mark
+    qint64 m_checked = 0;    // bytes checked as UTF-8 before the encoding was chosen
+    QByteArray m_carry;      // the start of a UTF-8 sequence cut off at the end of the piece checked last
+    QByteArray m_undecided;  // standard input read before the encoding was chosen, read again after
+    QByteArray m_replay;
+    qsizetype m_replayAt = 0;
+    int m_markLeft = 0;  // bytes of the UTF-16 mark not yet passed over
     std::unique_ptr<QStringDecoder> m_utf8;
-    int m_oddByte = -1;     // UTF-16: the first byte of a unit whose second has not come yet
-    QChar m_highSurrogate;  // UTF-16: a high surrogate waiting for its partner
-    QString m_text;         // decoded, not yet split
+    bool m_firstCharSeen = false;  // UTF-8: whether an initial byte-order mark can still come
+    int m_oddByte = -1;            // UTF-16: the first byte of a unit whose second has not come yet
+    QChar m_highSurrogate;         // UTF-16: a high surrogate waiting for its partner
+    QString m_text;                // decoded, not yet split
     qsizetype m_textAt = 0;
     QString
         m_line;  // the current line's start (at most kListFileMaxLineLength code points and one more unit)
