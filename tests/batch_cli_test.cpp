@@ -241,8 +241,8 @@ TEST_F(BatchCliTest, ShardsCoverEveryRowOnce) {
 TEST_F(BatchCliTest, HelpAndVersion) {
     const BatchProcess help = RunBatchProcess({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option :
-         {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink"})
+    for (const char* option : {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run",
+                               "--shrink", "--report", "--resume", "--retry", "--failed-list", "--shard"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
     const BatchProcess version = RunBatchProcess({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
