@@ -1,5 +1,6 @@
 // The main window Form1: layout, settings, website list commands and the error barrier.
 #include "Unit1.h"
+#include "texts.h"
 
 #include "about.h"
 #include "dialogs.h"
@@ -8,6 +9,7 @@
 #include "preview_image.h"
 #include "run_engine.h"
 #include "settings_rules.h"
+#include "texts.h"
 #include "updown.h"
 
 #include <QAction>
@@ -88,6 +90,7 @@ class UrlOnlyDelegate : public QStyledItemDelegate {
 }  // namespace
 
 TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
+    UseGermanTexts();  // the texts shared with bildoro-batch, in the window's language
     if (!dialogs) {
         m_ownDialogs = std::make_unique<TQtDialogs>(this);
         dialogs = m_ownDialogs.get();

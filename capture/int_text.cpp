@@ -1,6 +1,7 @@
 // Whole numbers typed by the user.
 #include "int_text.h"
 
+#include <QCoreApplication>
 #include <limits>
 
 std::optional<int> StrToInt32(const QString& text) {
@@ -27,5 +28,5 @@ std::optional<int> StrToInt32(const QString& text) {
 }
 
 QString NotAnIntegerMessage(const QString& text) {
-    return QStringLiteral("'%1' ist kein gültiger Integerwert").arg(text);
+    return QCoreApplication::translate("bildoro", "'%1' is not a valid integer").arg(text);
 }

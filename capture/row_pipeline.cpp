@@ -6,24 +6,43 @@
 #include "safe_files.h"
 #include "thumbnail.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <exception>
 
+QString RowStageKey(RowStage stage) {
+    switch (stage) {
+        case RowStage::Load:
+            return QStringLiteral("load");
+        case RowStage::Capture:
+            return QStringLiteral("capture");
+        case RowStage::Width:
+            return QStringLiteral("width");
+        case RowStage::Reduce:
+            return QStringLiteral("reduce");
+        case RowStage::Preview:
+            return QStringLiteral("preview");
+        case RowStage::Check:
+            return QStringLiteral("check");
+    }
+    return {};
+}
+
 QString RowStageName(RowStage stage) {
     switch (stage) {
         case RowStage::Load:
-            return QStringLiteral("Laden");
+            return QCoreApplication::translate("bildoro", "load");
         case RowStage::Capture:
-            return QStringLiteral("Aufnahme");
+            return QCoreApplication::translate("bildoro", "capture");
         case RowStage::Width:
-            return QStringLiteral("Breite");
+            return QCoreApplication::translate("bildoro", "width");
         case RowStage::Reduce:
-            return QStringLiteral("Verkleinerung");
+            return QCoreApplication::translate("bildoro", "reduce");
         case RowStage::Preview:
-            return QStringLiteral("Vorschau");
+            return QCoreApplication::translate("bildoro", "preview");
         case RowStage::Check:
-            return QStringLiteral("Prüfung");
+            return QCoreApplication::translate("bildoro", "check");
     }
     return {};
 }
@@ -66,28 +85,32 @@ QString RefusedAddressReason(const QString& url) {
     if (scheme == u"about" && url.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0)
         return {};
     if (scheme.isEmpty())
-        return QStringLiteral("Adresse ohne Schema wird nicht geladen (nur http:, https: und file:)");
-    return QStringLiteral("Adresse mit Schema %1: wird nicht geladen (nur http:, https: und file:)")
+        return QCoreApplication::translate(
+            "bildoro", "An address without a scheme is not loaded (only http:, https: and file:)");
+    return QCoreApplication::translate(
+               "bildoro", "An address with the scheme %1: is not loaded (only http:, https: and file:)")
         .arg(scheme);
 }
 
 QString RefusedPictureNameReason(const QString& picture) {
     for (QChar c : picture)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return QStringLiteral("Der Bildname enthält Steuerzeichen (%1)")
+            return QCoreApplication::translate("bildoro", "The picture name contains control characters (%1)")
                 .arg(c.unicode() == 0 ? QStringLiteral("NUL")
                                       : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')));
     if (picture.startsWith(u'/'))
-        return QStringLiteral("Der Bildname \"%1\" beginnt mit \"/\" und führt aus dem Ausgabeordner hinaus")
+        return QCoreApplication::translate(
+                   "bildoro", "The picture name \"%1\" starts with \"/\" and leads out of the output folder")
             .arg(picture);
     if (picture.split(u'/').contains(QStringLiteral("..")))
-        return QStringLiteral("Der Bildname \"%1\" führt mit \"..\" aus dem Ausgabeordner hinaus")
+        return QCoreApplication::translate(
+                   "bildoro", "The picture name \"%1\" leads out of the output folder with \"..\"")
             .arg(picture);
     return {};
 }
 
 QString RefusedOutputFolderReason(const QString& folder) {
-    if (folder.isEmpty()) return QStringLiteral("Kein Speicherort angegeben");
+    if (folder.isEmpty()) return QCoreApplication::translate("bildoro", "No output folder given");
     return {};
 }
 
@@ -113,8 +136,8 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
         const int h = host.Height();
         const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
         if (!host.CaptureToJpeg(capturePath, h, w, h, w)) {
-            QString why =
-                QStringLiteral("Die Seite konnte nicht als \"%1\" gespeichert werden").arg(capturePath);
+            QString why = QCoreApplication::translate("bildoro", "The page could not be saved as \"%1\"")
+                              .arg(capturePath);
             const QString cause =
                 !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
             if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;

@@ -9,8 +9,10 @@ class TBrowserHost;
 
 enum class RowStage { Load, Capture, Width, Reduce, Preview, Check };
 
-// Short German name of a stage, for reports ("Laden", "Aufnahme", ...).
+// Name of a stage in the texts' language ("load", in German "Laden"), and its key for files read by programs
+// ("load", "capture", "width", "reduce", "preview", "check"), the same in every language.
 QString RowStageName(RowStage stage);
+QString RowStageKey(RowStage stage);
 
 // The outcome of one row. The first failure is kept; later steps may still run (the capture of an old
 // file is reduced and shown, as a browser left on an earlier page would be).

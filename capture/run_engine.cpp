@@ -3,6 +3,7 @@
 
 #include "browser_host.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <exception>
@@ -185,7 +186,7 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         s->host->StopLoading();
         s->host->ReplacePage();
         RowResult r;
-        r.Fail(RowStage::Load, QStringLiteral("Keine Antwort von \"%1\" innerhalb von %2 s")
+        r.Fail(RowStage::Load, QCoreApplication::translate("bildoro", "No answer from \"%1\" within %2 s")
                                    .arg(s->url)
                                    .arg(m_pageTimeoutMs / 1000.0));
         r.passing = true;
@@ -210,9 +211,9 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     }
     if (const int status = s->host->LastHttpStatus(); m_serverBusyFails && status >= 502 && status <= 504) {
         RowResult r;
-        r.Fail(
-            RowStage::Load,
-            QStringLiteral("Der Server antwortete mit HTTP %1 (vorübergehend nicht verfügbar)").arg(status));
+        r.Fail(RowStage::Load,
+               QCoreApplication::translate("bildoro", "The server answered HTTP %1 (unavailable for now)")
+                   .arg(status));
         r.passing = true;
         r.httpStatus = status;
         r.finalUrl = s->host->FinalUrl();
@@ -254,11 +255,13 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
         r.Fail(RowStage::Capture,
                !s->host->FailureText().isEmpty()
                    ? s->host->FailureText()
-                   : QStringLiteral("Die Seite antwortet nicht (ein Skript der Seite läuft ohne Ende)"));
+                   : QCoreApplication::translate(
+                         "bildoro", "The page does not answer (a script of the page runs without end)"));
     } else {
         r = CaptureAndReduce(*s->host, settings);
         if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())
-            r.Fail(RowStage::Check, QStringLiteral("Das Bild fehlt nach der Verarbeitung"));
+            r.Fail(RowStage::Check,
+                   QCoreApplication::translate("bildoro", "The picture is missing after processing"));
     }
     // A capture that failed because the page or its browser died may succeed another time.
     r.passing = !r.ok && r.stage == RowStage::Capture && !s->host->FailureText().isEmpty() &&

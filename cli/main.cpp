@@ -2,6 +2,7 @@
 #include "capture_size.h"
 #include "commands.h"
 #include "terminal_text.h"
+#include "texts.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bildoro-batch"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BILDORO_FILE_VERSION));
+    if (MessagesLocaleIsGerman()) UseGermanTexts();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

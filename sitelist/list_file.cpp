@@ -5,6 +5,7 @@
 #include "windows1252.h"
 
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -19,22 +20,23 @@ namespace {
 constexpr qint64 kReadChunk = 64 * 1024;
 
 QString DisplayPath(const QString& path) {
-    if (path == QLatin1String(kStandardInputPath)) return QStringLiteral("(Standardeingabe)");
+    if (path == QLatin1String(kStandardInputPath))
+        return QCoreApplication::translate("bildoro", "(standard input)");
     return QFileInfo(path).absoluteFilePath();
 }
 
 [[noreturn]] void ThrowCannotOpen(const QString& path, const QString& reason) {
-    throw ListFileError(
-        QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(DisplayPath(path), reason));
+    throw ListFileError(QCoreApplication::translate("bildoro", "File %1 cannot be opened. %2")
+                            .arg(DisplayPath(path), reason));
 }
 
 [[noreturn]] void ThrowTooLarge() {
-    throw ListFileError(QStringLiteral("Text überschreitet Memo-Kapazität"));
+    throw ListFileError(QCoreApplication::translate("bildoro", "Text exceeds the list's capacity"));
 }
 
 [[noreturn]] void ThrowCannotCreate(const QString& path, const QString& reason) {
-    throw ListFileError(
-        QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(DisplayPath(path), reason));
+    throw ListFileError(QCoreApplication::translate("bildoro", "File \"%1\" cannot be created. %2")
+                            .arg(DisplayPath(path), reason));
 }
 
 // True when the text starts with a UTF-16 byte-order mark: FF FE (little endian) or FE FF (big endian).

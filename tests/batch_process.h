@@ -27,7 +27,11 @@ inline BatchProcess RunBatchProcess(const QStringList& args,
                                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
                                     const QByteArray& input = {}, int timeoutMs = 180000) {
     QProcess p;
-    p.setProcessEnvironment(env);
+    // English messages unless a test asks for another language.
+    QProcessEnvironment environment = env;
+    if (!environment.contains(QStringLiteral("LC_ALL")))
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(environment);
     p.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
     BatchProcess r;
     if (!p.waitForStarted(10000)) {

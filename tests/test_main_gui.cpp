@@ -1,6 +1,7 @@
 // Test entry for widget tests: offscreen platform unless a display is asked for, a private runtime
 // folder, and a loud failure when no font can draw the program's texts (Qt would draw empty boxes).
 #include "test_support.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
                      "No usable font: widget texts would render as boxes. Install fonts-dejavu-core.\n");
         return 1;
     }
+    UseGermanTexts();  // the window's language, also for what the tests call beside it
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,11 @@
+// The language of the texts that the window and bildoro-batch share (row reasons, list file messages, stage
+// names): English as written in the code, German from the translation built into the program. The window
+// always speaks German; bildoro-batch speaks German when the user's locale for messages is German.
+#pragma once
+
+// Installs the German texts for this process; later calls do nothing. False when they cannot be loaded.
+bool UseGermanTexts();
+
+// True when the locale for messages is German: LC_ALL, else LC_MESSAGES, else LANG decides (unset or "C":
+// not German), and LANGUAGE, when set, names the language of a locale other than "C".
+bool MessagesLocaleIsGerman();
