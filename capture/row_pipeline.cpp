@@ -4,7 +4,6 @@
 #include "browser_host.h"
 #include "int_text.h"
 #include "safe_files.h"
-#include "thumbnail.h"
 
 #include <QElapsedTimer>
 #include <exception>
@@ -131,7 +130,8 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     }
     clock.start();
     try {
-        ShrinkJpegToWidth(OutputPicturePath(settings.outputFolder(), settings.pictureName()), *width);
+        const ThumbnailFilter filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
+        ShrinkJpegToWidth(OutputPicturePath(settings.outputFolder(), settings.pictureName()), *width, filter);
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
     }

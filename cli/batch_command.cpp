@@ -39,7 +39,8 @@ class CliRun : public TRunClient {
     RowSettings SettingsOf(int row) override {
         const BatchOptions& o = m_options;
         const QString picture = m_rows[row].picture;
-        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; }};
+        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; },
+                [&o] { return o.filter; }};
     }
 
     void EndRow(int index, const QString& url, const RowResult& r) override {

@@ -1,6 +1,8 @@
 // The modes of bildoro-batch. Each returns the process exit status (0 only when everything succeeded).
 #pragma once
 
+#include "thumbnail.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -13,6 +15,7 @@ struct BatchOptions {
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;
     int jobs = 1;
+    ThumbnailFilter filter = ThumbnailFilter::Exact;  // --filter
 };
 
 // bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
@@ -21,5 +24,6 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
 // bildoro-batch --dry-run LIST -o FOLDER: prints each row and the path it would write; starts no browser.
 int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err);
 
-// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place.
-int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err);
+// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place with `filter`.
+int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, FILE* out,
+              FILE* err);
