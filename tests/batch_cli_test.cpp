@@ -78,6 +78,9 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--resolution"), QStringLiteral("640x480")},
          2,
          QStringLiteral("unknown resolution")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--filter"), QStringLiteral("Smooth")},
+         2,
+         QStringLiteral("unknown filter 'Smooth' (exact or smooth)")},
     };
     for (const Case& c : cases) {
         const BatchProcess r = RunBatchProcess(c.args);
@@ -96,7 +99,7 @@ TEST_F(BatchCliTest, HelpAndVersion) {
     const BatchProcess help = RunBatchProcess({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option :
-         {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink"})
+         {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink", "--filter"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
     const BatchProcess version = RunBatchProcess({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
