@@ -6,6 +6,7 @@
 # reduction times, and a side-by-side picture of one text page (exact | smooth | Lanczos).
 #   filter_bench.py --batch build/cli/bildoro-batch --bench build/bench/filter_bench
 #                   [--report FILE] [--picture FILE.png] [--page text03] [--width 320] [--rounds 7]
+#                   [--resolution 1024x768]
 import argparse
 import os
 import re
@@ -23,9 +24,10 @@ def log(*a):
     print(*a, file=sys.stderr, flush=True)
 
 
-def batch(program, listfile, out, width, filt):
+def batch(program, listfile, out, width, filt, resolution):
     """One run over the list; returns (names of pictures that came out ok, median reduction ms)."""
-    p = subprocess.run([program, listfile, "-o", out, "--width", str(width), "--jobs", "2", "--filter", filt],
+    p = subprocess.run([program, listfile, "-o", out, "--width", str(width), "--jobs", "2", "--filter", filt,
+                        "--resolution", resolution],
                        capture_output=True, text=True, env=dict(os.environ, BILDORO_BATCH_TIMINGS="1"))
     ok = [os.path.splitext(os.path.basename(l.rsplit(" -> ", 1)[1].split(" (")[0]))[0]
           for l in p.stdout.splitlines() if l.startswith("ok: ")]
@@ -41,6 +43,7 @@ def main():
     ap.add_argument("--picture", help="where to write the side-by-side PNG (e.g. docs/thumbnail-filters.png)")
     ap.add_argument("--page", default="text03")
     ap.add_argument("--width", type=int, default=320)
+    ap.add_argument("--resolution", default="1024x768")
     ap.add_argument("--rounds", type=int, default=7)
     ap.add_argument("--convert", default="/usr/bin/convert")
     a = ap.parse_args()
@@ -70,7 +73,7 @@ def main():
 
         # Full-size captures: a width beyond every capture leaves each file as captured (quality 90).
         captures = os.path.join(work, "captures")
-        ok, _ = batch(a.batch, listfile, captures, 100000, "exact")
+        ok, _ = batch(a.batch, listfile, captures, 100000, "exact", a.resolution)
         for name in os.listdir(captures):
             if os.path.splitext(name)[0] not in ok:
                 os.remove(os.path.join(captures, name))  # a page that did not load says nothing about a filter
@@ -88,7 +91,7 @@ def main():
         runs = {}
         for filt in ("exact", "smooth"):
             out = os.path.join(work, "run-" + filt)
-            runs[filt] = batch(a.batch, listfile, out, a.width, filt)
+            runs[filt] = batch(a.batch, listfile, out, a.width, filt, a.resolution)
 
         if a.picture:
             page = os.path.join(captures, a.page + ".jpg")
@@ -104,8 +107,8 @@ def main():
                                   ["-tile", "3x1", "-geometry", "+6+6", "-depth", "8", "-strip", a.picture])
 
         report = ["# Thumbnail filters against ImageMagick's Lanczos", "",
-                  "%s, `bildoro-batch` %s; the 1-minute load before the run: %s" % (
-                      time.strftime("%Y-%m-%d %H:%M"), a.batch, open("/proc/loadavg").read().split()[0]), "",
+                  "%s, captures of %s; the 1-minute load after the run: %s" % (
+                      time.strftime("%Y-%m-%d %H:%M"), a.resolution, open("/proc/loadavg").read().split()[0]), "",
                   table.strip(), "",
                   "Batch runs over the corpus (`--jobs 2`), median reduction per row (`BILDORO_BATCH_TIMINGS`):", "",
                   "| --filter | rows ok | median reduce ms |", "|---|---|---|"]
