@@ -148,6 +148,12 @@ void TForm1::BuildMenu() {
     connect(Exportieren1, &QAction::triggered, this, [this] { Guarded([this] { sSpeedButton2Click(); }); });
     connect(Import1, &QAction::triggered, this, [this] { Guarded([this] { Import1Click(); }); });
     connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
+
+    // A setting like the fields of the panel: each row's reduction reads it when it runs.
+    GlattVerkleinern1 = new QAction(QStringLiteral("Glatt verkleinern"), datei);
+    GlattVerkleinern1->setCheckable(true);
+    datei->insertAction(Beenden1, GlattVerkleinern1);
+    datei->insertSeparator(Beenden1);
 }
 
 void TForm1::BuildSettings() {

@@ -91,6 +91,7 @@ class TForm1 : public QMainWindow {
     QAction* Exportieren1;
     QAction* Import1;
     QAction* About1;
+    QAction* GlattVerkleinern1;  // "Datei" -> "Glatt verkleinern": smooth thumbnails, off at start
     TAboutForm* AboutForm;
     TForm2* Form2 = nullptr;  // the gallery window, created by the program entry
 

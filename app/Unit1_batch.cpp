@@ -74,7 +74,11 @@ class WindowRun : public TRunClient {
     RowSettings SettingsOf(int i) override {
         TForm1& f = m_form;
         return {[&f] { return f.sDirectoryEdit1->text(); }, [&f, i] { return f.Row(i).picture; },
-                [&f] { return f.edbreit->text(); }};
+                [&f] { return f.edbreit->text(); },
+                [&f] {
+                    return f.GlattVerkleinern1->isChecked() ? ThumbnailFilter::Smooth
+                                                            : ThumbnailFilter::Exact;
+                }};
     }
 
     void EndRow(int i, const QString& url, const RowResult& r) override {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -186,7 +187,10 @@ int64_t DecodingBytes(const jpeg_decompress_struct& info, bool quantize) {
     return bytes;
 }
 
-TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what) {
+// Decodes into `bitmap`, or, when `rgb32` is given, into 32-bit pixels for Qt's image routines (0xffRRGGBB);
+// a picture that needs converting on the way (CMYK, quantised) always goes into `bitmap`.
+void Decode(const QByteArray& data, bool quantize, int scaleDenominator, const std::string& what,
+            TBitmap24& bitmap, QImage* rgb32) {
     Decompressor dec(what);
     ReadHeader(dec, data);
     jpeg_decompress_struct& info = dec.info;
@@ -202,10 +206,10 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
         info.desired_number_of_colors = 236;
         form = RowForm::Palette;
     } else {
-        info.out_color_space = JCS_EXT_BGR;
+        info.out_color_space = rgb32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
     }
     info.scale_num = 1;
-    info.scale_denom = 1;
+    info.scale_denom = static_cast<unsigned>(scaleDenominator);
     info.dct_method = JDCT_ISLOW;
     info.do_block_smoothing = TRUE;
     info.do_fancy_upsampling = TRUE;
@@ -220,13 +224,22 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
     info.progress = &progress;
     dec.Run([&] { jpeg_start_decompress(&info); });
 
-    // Every row is written by the decoder (or the decode fails and the bitmap is dropped).
-    TBitmap24 bitmap =
-        TBitmap24::ForOverwrite(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
-    if (bitmap.IsEmpty()) return bitmap;
-    uint8_t* const base = bitmap.ScanLine(0);
-    const std::ptrdiff_t stride = bitmap.BytesPerLine();
-    const int outWidth = bitmap.Width();
+    // Every row is written by the decoder (or the decode fails and the picture is dropped).
+    const int outWidth = static_cast<int>(info.output_width),
+              outHeight = static_cast<int>(info.output_height);
+    uint8_t* base = nullptr;
+    std::ptrdiff_t stride = 0;
+    if (info.out_color_space == JCS_EXT_BGRX) {
+        *rgb32 = QImage(outWidth, outHeight, QImage::Format_RGB32);
+        if (rgb32->isNull()) throw std::bad_alloc();
+        base = rgb32->bits();
+        stride = rgb32->bytesPerLine();
+    } else {
+        bitmap = TBitmap24::ForOverwrite(outWidth, outHeight);
+        if (bitmap.IsEmpty()) return;
+        base = bitmap.ScanLine(0);
+        stride = bitmap.BytesPerLine();
+    }
     constexpr int kBatch = 16;
     const size_t scratchStride = static_cast<size_t>(outWidth) * info.output_components;
     std::vector<uint8_t> scratch(form == RowForm::Bgr ? 0 : scratchStride * kBatch);
@@ -247,7 +260,6 @@ TBitmap24 Decode(const QByteArray& data, bool quantize, const std::string& what)
         }
         jpeg_finish_decompress(&info);
     });
-    return bitmap;
 }
 
 // Compressed output appended to a QByteArray in 64 KiB steps.
@@ -396,7 +408,19 @@ int TJpegImage::Height() const {
 TBitmap24 TJpegImage::ToBitmap() const {
     if (!m_hasData) return m_bitmap;
     if (m_data.isEmpty()) return TBitmap24();
-    return Decode(m_data, Quantize236, Describe(m_source));
+    TBitmap24 bitmap;
+    Decode(m_data, Quantize236, static_cast<int>(Scale), Describe(m_source), bitmap, nullptr);
+    return bitmap;
+}
+
+QImage TJpegImage::ToRgb32Image() const {
+    if (!m_hasData) return m_bitmap.ToQImage().convertToFormat(QImage::Format_RGB32);
+    if (m_data.isEmpty()) return QImage();
+    TBitmap24 bitmap;
+    QImage image;
+    Decode(m_data, Quantize236, static_cast<int>(Scale), Describe(m_source), bitmap, &image);
+    if (image.isNull() && !bitmap.IsEmpty()) image = bitmap.ToQImage().convertToFormat(QImage::Format_RGB32);
+    return image;
 }
 
 QByteArray TJpegImage::SaveToData() const {

@@ -29,6 +29,10 @@ class TJpegImage {
     // Reading: quantise the decoded colours to 236 (for displays of 8 bits per pixel or fewer). The pixels
     // still come out as TBitmap24, holding only palette colours. Initialised from LowColorDisplay().
     bool Quantize236 = false;
+    // Reading: the size the decoder makes, through libjpeg's scaled inverse transform (each 8 x 8 block
+    // becomes 4 x 4, 2 x 2 or 1 x 1 pixels; sides rounded up). Width() and Height() stay the file's size.
+    enum class TJpegScale { FullSize = 1, Half = 2, Quarter = 4, Eighth = 8 };
+    TJpegScale Scale = TJpegScale::FullSize;
 
     // Start-up setting of the program: whether the screen has 8 bits per pixel or fewer. New objects take it
     // as their Quantize236 default. Set once before any picture is read.
@@ -49,9 +53,12 @@ class TJpegImage {
     int Height() const;
     bool IsEmpty() const { return Width() == 0 || Height() == 0; }
 
-    // The picture as a 24-bit bitmap: decodes the held JPEG data in full (warnings about corrupt or truncated
-    // data count as failures and throw EJpegError), or returns the assigned bitmap.
+    // The picture as a 24-bit bitmap: decodes the held JPEG data in full at Scale (warnings about corrupt or
+    // truncated data count as failures and throw EJpegError), or returns the assigned bitmap.
     TBitmap24 ToBitmap() const;
+    // The same picture as 32-bit pixels (QImage::Format_RGB32), for Qt's image routines; decoded straight
+    // into that form, which saves a conversion. A null QImage when empty; throws like ToBitmap.
+    QImage ToRgb32Image() const;
 
     // The JPEG stream: the data as read, or the assigned bitmap compressed with the current settings.
     // An empty picture gives empty data. Throws EJpegError on encoder failure.

@@ -4,7 +4,6 @@
 #include "browser_host.h"
 #include "int_text.h"
 #include "safe_files.h"
-#include "thumbnail.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -156,7 +155,8 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
     clock.start();
     try {
         const QString path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
-        const ShrinkResult shrunk = ShrinkJpegToWidth(path, *width);
+        const ThumbnailFilter filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
+        const ShrinkResult shrunk = ShrinkJpegToWidth(path, *width, filter);
         result.width = shrunk.width;
         result.height = shrunk.height;
         result.blank = shrunk.blank;

@@ -2,6 +2,8 @@
 // complete (bounded), capture the view to folder/picture.jpg, reduce that file to the thumbnail width.
 #pragma once
 
+#include "thumbnail.h"
+
 #include <QString>
 #include <functional>
 
@@ -75,6 +77,7 @@ struct RowSettings {
     std::function<QString()> outputFolder;
     std::function<QString()> pictureName;
     std::function<QString()> widthText;
+    std::function<ThumbnailFilter()> filter;  // read when the row is reduced; Exact when not given
 };
 
 // The steps after the wait: capture the view at its current size to the output path, convert the width

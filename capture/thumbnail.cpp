@@ -1,13 +1,15 @@
-// The in-place reduction of a capture: decode, bilinear resampling, the ".$$$" file steps, encode.
+// The in-place reduction of a capture: decode, resampling (exact or smooth), the ".$$$" file steps, encode.
 #include "thumbnail.h"
 
 #include "jpeg_image.h"
 #include "mul_div.h"
+#include "smooth_resampler.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <QSize>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -52,15 +54,27 @@ void Keep(std::string& where, const char* text) noexcept {
     }
 }
 
-}  // namespace
+// A capture as read for its reduction: its size in the file, and its pixels in the form the filter takes
+// (the smooth filter's decoded at SmoothDecodeScale).
+struct DecodedCapture {
+    QSize fileSize;
+    TBitmap24 bitmap;  // Exact
+    QImage rgb32;      // Smooth
+};
 
-bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName,
-                    std::string* why) noexcept {
+bool ReadCapture(DecodedCapture& capture, const QString& path, std::string* why, ThumbnailFilter filter,
+                 int width) noexcept {
     // An empty file name leaves the folder, which the reader refuses like any other file it cannot read.
     try {
         TJpegImage jpeg;
-        jpeg.LoadFromFile(folder + fileName);
-        bitmap = jpeg.ToBitmap();
+        jpeg.LoadFromFile(path);
+        capture.fileSize = QSize(jpeg.Width(), jpeg.Height());
+        if (filter == ThumbnailFilter::Smooth) {
+            jpeg.Scale = static_cast<TJpegImage::TJpegScale>(SmoothDecodeScale(jpeg.Width(), width));
+            capture.rgb32 = jpeg.ToRgb32Image();
+        } else {
+            capture.bitmap = jpeg.ToBitmap();
+        }
         return true;
     } catch (const std::exception& error) {
         if (why) Keep(*why, error.what());
@@ -68,6 +82,16 @@ bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fil
         if (why) Keep(*why, "cannot be read");
     }
     return false;
+}
+
+}  // namespace
+
+bool LoadJpegBitmap(TBitmap24& bitmap, const QString& folder, const QString& fileName,
+                    std::string* why) noexcept {
+    DecodedCapture capture;
+    if (!ReadCapture(capture, folder + fileName, why, ThumbnailFilter::Exact, 0)) return false;
+    bitmap = std::move(capture.bitmap);
+    return true;
 }
 
 bool SaveJpegBitmap(const TBitmap24& bitmap, const QString& folder, const QString& fileName, int quality) {
@@ -116,8 +140,10 @@ bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept {
     return std::rename(source.constData(), target.constData()) == 0;
 }
 
-ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width) {
-    return ShrinkJpegToWidthWith(fileName, width, SaveJpegBitmap);
+std::optional<ThumbnailFilter> ThumbnailFilterOfText(const QString& text) {
+    if (text == u"exact") return ThumbnailFilter::Exact;
+    if (text == u"smooth") return ThumbnailFilter::Smooth;
+    return std::nullopt;
 }
 
 bool IsOneColour(const TBitmap24& picture) {
@@ -132,14 +158,28 @@ bool IsOneColour(const TBitmap24& picture) {
     return true;
 }
 
-ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save) {
+int SmoothDecodeScale(int fileWidth, int width) {
+    if (width < 1) return 1;
+    // Halving once more leaves fileWidth / (2 x denominator) pixels, which must stay >= 1.5 x width.
+    int denominator = 1;
+    while (denominator < 8 && int64_t(fileWidth) >= int64_t(width) * 3 * denominator) denominator *= 2;
+    return denominator;
+}
+
+ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width, ThumbnailFilter filter) {
+    return ShrinkJpegToWidthWith(fileName, width, SaveJpegBitmap, filter);
+}
+
+ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save,
+                                   ThumbnailFilter filter) {
     ShrinkResult result;
     const QString folder = FolderOf(fileName), name = FileNameOf(fileName);
-    TBitmap24 source;
-    if (!LoadJpegBitmap(source, folder, name, &result.reason)) return result;
-    result.width = source.Width();
-    result.height = source.Height();
-    if (width >= source.Width()) {
+    DecodedCapture source;
+    if (!ReadCapture(source, folder + name, &result.reason, filter, width)) return result;
+    const QSize size = source.fileSize;
+    result.width = size.width();
+    result.height = size.height();
+    if (width >= size.width()) {
         result.outcome = ShrinkResult::Outcome::NotWider;
         return result;
     }
@@ -148,9 +188,14 @@ ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const Sav
                                     std::to_string(width) +
                                     " pixels: the thumbnail width must be at least 1");
 
-    // A very wide, low picture may round to no rows at all; it still gets one.
-    TBitmap24 thumbnail(width, std::max(1, MulDiv(width, source.Height(), source.Width())));
-    ScaleBitmapBilinear(source, thumbnail);  // before any rename, so a failure leaves the capture as it was
+    // A very wide, low picture may round to no rows at all; it still gets one. The size comes from the file,
+    // so a scaled decode gives the same thumbnail size as a full one.
+    TBitmap24 thumbnail(width, std::max(1, MulDiv(width, size.height(), size.width())));
+    // Before any rename, so a failure leaves the capture as it was.
+    if (filter == ThumbnailFilter::Smooth)
+        ScaleImageSmooth(source.rgb32, thumbnail);
+    else
+        ScaleBitmapBilinear(source.bitmap, thumbnail);
 
     const QString temporary = TemporaryNameFor(fileName);
     const bool moved = RenameWithoutReplacing(fileName, temporary);

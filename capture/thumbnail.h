@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Decodes folder + fileName (joined as they stand) into `bitmap`. True when decoded; false for an empty file
@@ -36,6 +37,19 @@ bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept;
 // drew nothing.
 bool IsOneColour(const TBitmap24& picture);
 
+// How a capture is reduced. Exact is the program's own bilinear resampler, byte for byte (the default
+// everywhere); Smooth is the anti-aliased reduction (ScaleBitmapSmooth), for legible text on thumbnails.
+enum class ThumbnailFilter { Exact, Smooth };
+
+// The filter named "exact" or "smooth" (as written on the command line); nothing for any other text.
+std::optional<ThumbnailFilter> ThumbnailFilterOfText(const QString& text);
+
+// The smooth filter's decoder scale denominator (1, 2, 4 or 8) for reducing a picture `fileWidth` pixels
+// wide to `width`: the largest that leaves the decoded picture at least one and a half times as wide as the
+// thumbnail, so the decoder's scaled transform does the bulk of the work (and most of the time goes) while
+// the filter still has pixels to average.
+int SmoothDecodeScale(int fileWidth, int width);
+
 // What ShrinkJpegToWidth did; callers in the batch run may ignore it.
 struct ShrinkResult {
     enum class Outcome {
@@ -51,14 +65,17 @@ struct ShrinkResult {
     std::string reason;  // NotRead: why, in the JPEG reader's own words
 };
 
-// Reduces the JPEG file `fileName` in place to `width` pixels (height in proportion, by MulDiv, at least 1),
-// written at quality 75. While the thumbnail is written the capture waits under TemporaryNameFor(fileName)
-// and is deleted afterwards. Nothing happens when the file cannot be read or is not wider than `width`.
-// Throws std::invalid_argument for a width below 1 (file untouched), and std::runtime_error when writing the
-// thumbnail fails: the partial file is then removed and the capture has its own name back.
-ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width);
+// Reduces the JPEG file `fileName` in place to `width` pixels (height in proportion, by MulDiv, at least 1)
+// with `filter`, written at quality 75; both filters give the same size and take the same file steps. While
+// the thumbnail is written the capture waits under TemporaryNameFor(fileName) and is deleted afterwards.
+// Nothing happens when the file cannot be read or is not wider than `width`. Throws std::invalid_argument for
+// a width below 1 (file untouched), and std::runtime_error when writing the thumbnail fails: the partial file
+// is then removed and the capture has its own name back.
+ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width,
+                               ThumbnailFilter filter = ThumbnailFilter::Exact);
 
 // The writing step of ShrinkJpegToWidth, replaceable so the recovery paths can be exercised.
 using SaveJpegStep =
     std::function<bool(const TBitmap24&, const QString& folder, const QString& name, int quality)>;
-ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save);
+ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save,
+                                   ThumbnailFilter filter = ThumbnailFilter::Exact);

@@ -78,7 +78,8 @@ class CliRun : public TRunClient {
     RowSettings SettingsOf(int run) override {
         const BatchOptions& o = m_options;
         const QString picture = m_pending.at(run).entry.picture;
-        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; }};
+        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; },
+                [&o] { return o.filter; }};
     }
 
     void EndRow(int run, const QString& url, const RowResult& r) override {

@@ -1,6 +1,8 @@
 // The modes of bildoro-batch. Each returns the process exit status (0 only when everything succeeded).
 #pragma once
 
+#include "thumbnail.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -19,6 +21,7 @@ struct BatchOptions {
     QString failedListFile;  // --failed-list: the failed rows, as a list file
     int shard = 1;           // --shard K/N: the rows i with i mod N == K - 1
     int shards = 1;
+    ThumbnailFilter filter = ThumbnailFilter::Exact;  // --filter
 };
 
 // Exit statuses of bildoro-batch.
@@ -31,5 +34,6 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
 int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err, int shard = 1,
               int shards = 1);
 
-// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place.
-int RunShrink(const QString& widthText, const QStringList& files, FILE* out, FILE* err);
+// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place with `filter`.
+int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, FILE* out,
+              FILE* err);

@@ -71,8 +71,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption shardOpt(
         QStringLiteral("shard"), QStringLiteral("Take only the rows i with i mod N = K - 1 (K from 1 to N)."),
         QStringLiteral("K/N"));
+    const QCommandLineOption filterOpt(
+        QStringLiteral("filter"),
+        QStringLiteral("How pictures are reduced: exact (default; the program's own bilinear resampler, byte "
+                       "for byte as always) or smooth (anti-aliased: text stays legible on thumbnails)."),
+        QStringLiteral("exact|smooth"), QStringLiteral("exact"));
     parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt,
-                       retryOpt, failedListOpt, shardOpt});
+                       retryOpt, failedListOpt, shardOpt, filterOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -85,10 +90,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const std::optional<ThumbnailFilter> filter = ThumbnailFilterOfText(parser.value(filterOpt));
+    if (!filter)
+        return Usage(QStringLiteral("unknown filter '%1' (exact or smooth)").arg(parser.value(filterOpt)));
     const QStringList args = parser.positionalArguments();
     if (parser.isSet(shrinkOpt)) {
         if (args.isEmpty()) return Usage(QStringLiteral("--shrink needs at least one file"));
-        return RunShrink(parser.value(shrinkOpt), args, stdout, stderr);
+        return RunShrink(parser.value(shrinkOpt), args, *filter, stdout, stderr);
     }
     if (args.size() != 1) return Usage(QStringLiteral("expected exactly one list file"));
     if (!parser.isSet(outOpt)) return Usage(QStringLiteral("the output folder (-o FOLDER) is missing"));
@@ -109,6 +117,7 @@ int main(int argc, char** argv) {
     options.listFile = args[0];
     options.outputFolder = parser.value(outOpt);
     options.widthText = parser.value(widthOpt);
+    options.filter = *filter;
     const std::optional<QSize> size = ResolutionOfText(parser.value(resOpt));
     if (!size) return Usage(QStringLiteral("unknown resolution '%1'").arg(parser.value(resOpt)));
     options.captureWidth = size->width();

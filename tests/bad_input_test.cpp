@@ -305,8 +305,8 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
         const char* failure;  // in the result line; empty: ok
     };
     const Case cases[] = {
-        {"", QSize(1024, 768), "'' ist kein gültiger Integerwert (width)"},
-        {"99999999999", QSize(1024, 768), "ist kein gültiger Integerwert (width)"},
+        {"", QSize(1024, 768), "'' is not a valid integer (width)"},
+        {"99999999999", QSize(1024, 768), "is not a valid integer (width)"},
         {"0", QSize(1024, 768), "at least 1 (reduce)"},
         {"-5", QSize(1024, 768), "at least 1 (reduce)"},
         {"1", QSize(1, 1), ""},
@@ -345,14 +345,14 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.contains(QStringLiteral("8 rows: 2 ok, 6 failed"))) << qPrintable(r.out + r.err);
     for (const QString& name : {QStringLiteral("../draussen"), QStringLiteral("a/../../draussen")})
-        EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("aus dem Ausgabeordner hinaus (check)")))
+        EXPECT_TRUE(r.LineFor(name).contains(QStringLiteral("leads out of the output folder (check)")))
             << qPrintable(r.out);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/draussen.jpg")));
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/absolut.jpg")));
     // Control characters reach the terminal escaped; a picture name with them writes nothing.
     const QString control = r.LineFor(QStringLiteral("Bild\\x1b[2J\\x07"));
     EXPECT_TRUE(control.contains(QStringLiteral("/blue?\\x1b[31m -> ")) &&
-                control.contains(QStringLiteral("Steuerzeichen")))
+                control.contains(QStringLiteral("control characters")))
         << qPrintable(r.out);
     EXPECT_FALSE(r.out.contains(QChar(0x1b)) || r.out.contains(QChar(0x07)));
     EXPECT_FALSE(QFileInfo::exists(Out(QStringLiteral("Bild\x1b[2J\x07"))));
@@ -393,7 +393,7 @@ TEST_F(BadInputCli, UrlsThatAreNotUrlsEndTheirRowsAndTheRunGoesOn) {
             << "a local file reached a server: " << request.path.constData();
     // The three scripts, the four browser addresses, and of the bad addresses the empty one, "nonsense" and
     // "javascript:alert(1)".
-    EXPECT_EQ(r.out.count(QStringLiteral("wird nicht geladen")), 10) << qPrintable(r.out);
+    EXPECT_EQ(r.out.count(QStringLiteral("is not loaded")), 10) << qPrintable(r.out);
     for (int i = 0; i < kBadUrls.size(); ++i) {
         const QString line = r.LineFor(QStringLiteral("u%1").arg(i));
         SCOPED_TRACE(line.toStdString());
@@ -508,9 +508,9 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         QString message;
     };
     const QList<Case> cases = {
-        {{dir.path(), QStringLiteral("-o"), folder}, 3, QStringLiteral("kann nicht geöffnet werden")},
+        {{dir.path(), QStringLiteral("-o"), folder}, 3, QStringLiteral("cannot be opened")},
         {{garbage, QStringLiteral("-o"), folder}, 3, QStringLiteral("the list has no rows")},
-        {{list, QStringLiteral("-o"), QString()}, 3, QStringLiteral("Kein Speicherort angegeben")},
+        {{list, QStringLiteral("-o"), QString()}, 3, QStringLiteral("No output folder given")},
         {{list, QStringLiteral("-o"), list + QStringLiteral("/sub")}, 3, QStringLiteral("cannot be made")},
         {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("0")},
          2,

@@ -66,8 +66,15 @@ TEST_F(BatchCliTest, FailedRowsGiveExitStatusOneAndReasons) {
         {list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.count(QStringLiteral("failed: ")), 2) << qPrintable(r.out);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("'x1' ist kein gültiger Integerwert"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("'x1' is not a valid integer (width)"))) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains(QStringLiteral("2 rows: 0 ok, 2 failed")));
+    // In a German locale the reasons are German, as in the window.
+    QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+    german.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    const BatchProcess de = RunBatchProcess(
+        {list, QStringLiteral("-o"), dir.path(), QStringLiteral("--width"), QStringLiteral("x1")}, german);
+    EXPECT_TRUE(de.out.contains(QStringLiteral("'x1' ist kein gültiger Integerwert (Breite)")))
+        << qPrintable(de.out);
 }
 
 TEST_F(BatchCliTest, ClearMessagesForBadInput) {
@@ -82,7 +89,7 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
     const Case cases[] = {
         {{dir.path() + QStringLiteral("/none.csv"), QStringLiteral("-o"), dir.path()},
          3,
-         QStringLiteral("Datei %1/none.csv kann nicht geöffnet werden.").arg(dir.path())},
+         QStringLiteral("File %1/none.csv cannot be opened.").arg(dir.path())},
         {{list, QStringLiteral("-o"), dir.path() + QStringLiteral("/file/sub")},
          3,
          QStringLiteral("cannot be made")},
@@ -103,6 +110,9 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--retry"), QStringLiteral("-1")},
          2,
          QStringLiteral("--retry")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--filter"), QStringLiteral("Smooth")},
+         2,
+         QStringLiteral("unknown filter 'Smooth' (exact or smooth)")},
     };
     for (const Case& c : cases) {
         const BatchProcess r = RunBatchProcess(c.args);
@@ -241,8 +251,9 @@ TEST_F(BatchCliTest, ShardsCoverEveryRowOnce) {
 TEST_F(BatchCliTest, HelpAndVersion) {
     const BatchProcess help = RunBatchProcess({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run",
-                               "--shrink", "--report", "--resume", "--retry", "--failed-list", "--shard"})
+    for (const char* option :
+         {"--output", "--resolution", "--width", "--timeout", "--jobs", "--dry-run", "--shrink", "--report",
+          "--resume", "--retry", "--failed-list", "--shard", "--filter"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
     const BatchProcess version = RunBatchProcess({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);

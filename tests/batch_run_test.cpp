@@ -219,6 +219,25 @@ TEST_F(BatchRunTest, WindowAndCommandLineWriteTheSameBytes) {
     EXPECT_EQ(PictureSize(Out("r")), QSize(200, 150));
 }
 
+// "Glatt verkleinern" is off at start and read when each row is reduced: turned on while the second row
+// loads, it reduces that row smoothly and leaves the first one exact.
+TEST_F(BatchRunTest, SmoothItemIsReadWhenEachRowIsReduced) {
+    server.AddRoute(QStringLiteral("/stripes1"), StripesPage());
+    server.AddRoute(QStringLiteral("/stripes2"), StripesPage());
+    EXPECT_FALSE(form.GlattVerkleinern1->isChecked());
+    Add(QStringLiteral("/stripes1"), QStringLiteral("exact"));
+    Add(QStringLiteral("/stripes2"), QStringLiteral("smooth"));
+    QObject::connect(form.WB1, &TBrowserHost::BeforeNavigate2, [this](const QString& url) {
+        if (url.endsWith(u"/stripes2")) form.GlattVerkleinern1->setChecked(true);
+    });
+    Run();
+    TJpegImage exact, smooth;
+    exact.LoadFromFile(Out("exact"));
+    smooth.LoadFromFile(Out("smooth"));
+    EXPECT_GT(GreySpread(exact.ToBitmap(), 100), 64);
+    EXPECT_LT(GreySpread(smooth.ToBitmap(), 100), 40);
+}
+
 TEST_F(BatchRunTest, GalleryOpensOnTheOutputFolderAfterTheMessage) {
     TForm2 gallery;
     form.Form2 = &gallery;

@@ -68,9 +68,7 @@ TEST_F(DryRun, UnreadableListFailsWithTheMessage) {
     const QString missing = m_dir.filePath("nope.csv");
     EXPECT_EQ(Run(missing, "out"), 3);
     EXPECT_TRUE(m_out.isEmpty());
-    EXPECT_EQ(
-        m_err,
-        u"bildoro-batch: Datei %1 kann nicht geöffnet werden. No such file or directory\n"_qs.arg(missing));
+    EXPECT_EQ(m_err, u"bildoro-batch: File %1 cannot be opened. No such file or directory\n"_qs.arg(missing));
 }
 
 // The real program reading the list from standard input.

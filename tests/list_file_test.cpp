@@ -235,7 +235,7 @@ TEST_F(ListFileOnDisk, FailedWriteLeavesTheExistingFileAsItWas) {
     }
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(message, "Datei \"" + path.toStdString() + "\" kann nicht erstellt werden. File too large");
+    EXPECT_EQ(message, "File \"" + path.toStdString() + "\" cannot be created. File too large");
     EXPECT_EQ(ReadBytes(path), QByteArray("old;list\r\n"));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"keep.csv"}));
 }
@@ -246,7 +246,7 @@ TEST_F(ListFileOnDisk, WritingToAFullDeviceFails) {
         WriteListFile("/dev/full", {{"u", "p"}});
         FAIL() << "no error";
     } catch (const ListFileError& e) {
-        EXPECT_STREQ(e.what(), "Datei \"/dev/full\" kann nicht erstellt werden. No space left on device");
+        EXPECT_STREQ(e.what(), "File \"/dev/full\" cannot be created. No space left on device");
     }
     EXPECT_FALSE(QFileInfo("/dev/full").isFile());  // still the device
 }
@@ -277,15 +277,14 @@ TEST_P(ListFileFailure, NamesTheFullPathAndTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, ListFileFailure,
-    ::testing::Values(
-        FailureCase{"ReadMissingFile", false, "nope.csv",
-                    "Datei %1 kann nicht geöffnet werden. No such file or directory"},
-        FailureCase{"ReadMissingFolder", false, "no/such.csv",
-                    "Datei %1 kann nicht geöffnet werden. No such file or directory"},
-        FailureCase{"ReadFolder", false, "", "Datei %1 kann nicht geöffnet werden. Is a directory"},
-        FailureCase{"WriteMissingFolder", true, "no/such.csv",
-                    "Datei \"%1\" kann nicht erstellt werden. No such file or directory"},
-        FailureCase{"WriteFolder", true, "", "Datei \"%1\" kann nicht erstellt werden. Is a directory"}),
+    ::testing::Values(FailureCase{"ReadMissingFile", false, "nope.csv",
+                                  "File %1 cannot be opened. No such file or directory"},
+                      FailureCase{"ReadMissingFolder", false, "no/such.csv",
+                                  "File %1 cannot be opened. No such file or directory"},
+                      FailureCase{"ReadFolder", false, "", "File %1 cannot be opened. Is a directory"},
+                      FailureCase{"WriteMissingFolder", true, "no/such.csv",
+                                  "File \"%1\" cannot be created. No such file or directory"},
+                      FailureCase{"WriteFolder", true, "", "File \"%1\" cannot be created. Is a directory"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ListFileOnDisk, RelativePathIsReportedInFull) {
@@ -295,7 +294,7 @@ TEST_F(ListFileOnDisk, RelativePathIsReportedInFull) {
         ReadListFileLines("gone.csv");
         ADD_FAILURE() << "no error";
     } catch (const ListFileError& e) {
-        EXPECT_EQ(e.Message(), u"Datei %1 kann nicht geöffnet werden. No such file or directory"_qs.arg(
+        EXPECT_EQ(e.Message(), u"File %1 cannot be opened. No such file or directory"_qs.arg(
                                    QDir(m_dir.path()).canonicalPath() + "/gone.csv"));
     }
     QDir::setCurrent(saved);
@@ -318,7 +317,7 @@ TEST_F(ListFileOnDisk, OneByteOverTheLimitFails) {
         ReadListFileLines(path);
         FAIL() << "no error";
     } catch (const ListFileError& e) {
-        EXPECT_EQ(e.Message(), u"Text überschreitet Memo-Kapazität"_qs);
+        EXPECT_EQ(e.Message(), u"Text exceeds the list's capacity"_qs);
     }
 }
 
@@ -330,7 +329,7 @@ TEST(LinesFromBytes, MostLinesAreReadAndOneMoreFails) {
             ListFileLinesFromBytes(more);
             ADD_FAILURE() << "no error";
         } catch (const ListFileError& e) {
-            EXPECT_EQ(e.Message(), u"Text überschreitet Memo-Kapazität"_qs);
+            EXPECT_EQ(e.Message(), u"Text exceeds the list's capacity"_qs);
         }
     }
 }

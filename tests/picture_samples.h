@@ -11,7 +11,9 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 
 // A smooth picture with different values in each channel, so swapped channels or shifted rows show.
@@ -102,4 +104,13 @@ inline int MaxDifference(const TBitmap24& a, const TBitmap24& b) {
             worst = std::max(worst, d < 0 ? -d : d);
         }
     return worst;
+}
+
+// How far the first byte of the pixels of one row strays from mid-grey, 8 pixels away from the edges: small
+// when fine black and white stripes were averaged, large when a reduction kept or skipped them.
+inline int GreySpread(const TBitmap24& picture, int row) {
+    int most = 0;
+    for (int x = 8; x < picture.Width() - 8; ++x)
+        most = std::max(most, std::abs(picture.ScanLine(row)[3 * x] - 128));
+    return most;
 }

@@ -28,7 +28,7 @@ TEST(RowResult, KeepsTheFirstFailure) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.stage, RowStage::Capture);
     EXPECT_EQ(r.reason, QStringLiteral("a"));
-    EXPECT_EQ(RowStageName(RowStage::Reduce), QStringLiteral("Verkleinerung"));
+    EXPECT_EQ(RowStageName(RowStage::Reduce), QStringLiteral("reduce"));
 }
 
 TEST(RefusedAddressReason, LoadsWebFileAndDataPagesRefusesTheRest) {

@@ -16,6 +16,9 @@ struct BatchRun {
 
 BatchRun Batch(const QStringList& args, const QString& workingDir = QString()) {
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));  // English messages
+    process.setProcessEnvironment(env);
     if (!workingDir.isEmpty()) process.setWorkingDirectory(workingDir);
     process.start(QStringLiteral(BILDORO_BINARY_DIR "/cli/bildoro-batch"), args);
     BatchRun run;
@@ -85,9 +88,9 @@ TEST_F(ShrinkCli, BadWidthsAreRefusedBeforeAnyFileIsTouched) {
         const char* width;
         const char* message;
     };
-    for (const Case c : {Case{"abc", "'abc' ist kein gültiger Integerwert"}, Case{"3.5", "kein gültiger"},
-                         Case{"99999999999", "kein gültiger"}, Case{"0", "at least 1"},
-                         Case{"-20", "at least 1"}, Case{"", "kein gültiger"}}) {
+    for (const Case c : {Case{"abc", "'abc' is not a valid integer"}, Case{"3.5", "not a valid"},
+                         Case{"99999999999", "not a valid"}, Case{"0", "at least 1"},
+                         Case{"-20", "at least 1"}, Case{"", "not a valid"}}) {
         const BatchRun run = Batch({QStringLiteral("--shrink=") + QString::fromUtf8(c.width), path});
         EXPECT_EQ(run.exitCode, 2) << c.width;
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message)))

@@ -21,6 +21,13 @@ inline QByteArray ColourPage(const QByteArray& colour) {
     return Page("<p style='color:white'>x</p>", "<style>body{margin:0;background:" + colour + "}</style>");
 }
 
+// One-pixel black and white stripes edge to edge: what a reduction either averages or breaks up.
+inline QByteArray StripesPage() {
+    return Page("",
+                "<style>html,body{margin:0;height:100%;background:repeating-linear-gradient(90deg,#000 0 1px,"
+                "#fff 1px 2px)}</style>");
+}
+
 inline QByteArray PngOf(QColor colour, QSize size = QSize(64, 48)) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -78,19 +79,44 @@ TEST_F(ShrinkFiles, ReducedFileIsOurResamplerEncodedAtQuality75) {
     EXPECT_EQ(thumbnail.Height(), 248);
 }
 
-TEST_F(ShrinkFiles, HeightsFollowMulDiv) {
+TEST_F(ShrinkFiles, HeightsFollowMulDivWithEitherFilter) {
     struct Case {
         int W, H, width, h;
     };
-    for (const Case c : {Case{1280, 990, 320, 248}, Case{800, 600, 10, 8}, Case{1024, 768, 200, 150},
-                         Case{1024, 768, 320, 240}, Case{2000, 3, 100, 1}, Case{1000, 1, 10, 1}}) {
-        const QString path = Path(QStringLiteral("h.jpg"));
-        WriteCapture(path, c.W, c.H);
-        const ShrinkResult result = ShrinkJpegToWidth(path, c.width);
-        EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced) << c.W << " x " << c.H;
-        const TBitmap24 thumbnail = DecodeFile(path);
-        EXPECT_EQ(thumbnail.Width(), c.width);
-        EXPECT_EQ(thumbnail.Height(), c.h) << c.W << " x " << c.H << " at " << c.width;
+    for (const ThumbnailFilter filter : {ThumbnailFilter::Exact, ThumbnailFilter::Smooth})
+        for (const Case c : {Case{1280, 990, 320, 248}, Case{800, 600, 10, 8}, Case{1024, 768, 200, 150},
+                             Case{1024, 768, 320, 240}, Case{2000, 3, 100, 1}, Case{1000, 1, 10, 1}}) {
+            const QString path = Path(QStringLiteral("h.jpg"));
+            WriteCapture(path, c.W, c.H);
+            const ShrinkResult result = ShrinkJpegToWidth(path, c.width, filter);
+            EXPECT_EQ(result.outcome, ShrinkResult::Outcome::Reduced) << c.W << " x " << c.H;
+            const TBitmap24 thumbnail = DecodeFile(path);
+            EXPECT_EQ(thumbnail.Width(), c.width);
+            EXPECT_EQ(thumbnail.Height(), c.h) << c.W << " x " << c.H << " at " << c.width;
+        }
+}
+
+// One-pixel stripes reduced to 320: the exact resampler reads two of every 2.5 or 3.2 columns and keeps
+// stripes of black and white; the smooth filter averages them into greys, as a reduction that keeps text
+// legible must (from 800 by the filter alone, from 1024 with the decoder's scaled transform before it).
+TEST_F(ShrinkFiles, SmoothFilterAveragesWhatTheExactOneSkips) {
+    for (const int W : {800, 1024}) {
+        TBitmap24 stripes(W, 600);
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < W; ++x) std::memset(stripes.ScanLine(y) + 3 * x, x % 2 ? 255 : 0, 3);
+        int spread[2] = {};
+        for (const ThumbnailFilter filter : {ThumbnailFilter::Exact, ThumbnailFilter::Smooth}) {
+            const QString path = Path(QStringLiteral("streifen.jpg"));
+            TJpegImage jpeg;
+            jpeg.CompressionQuality = 100;
+            jpeg.Assign(stripes);
+            jpeg.SaveToFile(path);
+            ShrinkJpegToWidth(path, 320, filter);
+            EXPECT_EQ(Files(), QStringList{QStringLiteral("streifen.jpg")});  // the same file steps
+            spread[int(filter)] = GreySpread(DecodeFile(path), 100);
+        }
+        EXPECT_GT(spread[int(ThumbnailFilter::Exact)], 64) << W;
+        EXPECT_LT(spread[int(ThumbnailFilter::Smooth)], 40) << W;
     }
 }
 
