@@ -103,7 +103,7 @@ QString RefusedPictureNameReason(const QString& picture) {
             .arg(picture);
     if (picture.split(u'/').contains(QStringLiteral("..")))
         return QCoreApplication::translate(
-                   "bildoro", "The picture name \"%1\" leads out of the output folder with \"..\"")
+                   "bildoro", "The picture name \"%1\" uses \"..\" and leads out of the output folder")
             .arg(picture);
     return {};
 }

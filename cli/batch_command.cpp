@@ -95,7 +95,7 @@ class CliRun : public TRunClient {
         if (!r.ok && r.passing && row.attempts <= m_options.retries) {
             std::fprintf(m_out, "again later: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
                          TerminalText(path).constData(), TerminalText(r.reason).constData(),
-                         StageWord(r.stage).toUtf8().constData());
+                         RowStageName(r.stage).toUtf8().constData());
             m_retries.push_back(std::move(row));
         } else {
             if (r.ok) {
@@ -110,7 +110,7 @@ class CliRun : public TRunClient {
                 ++m_failed;
                 std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
                              TerminalText(path).constData(), TerminalText(r.reason).constData(),
-                             StageWord(r.stage).toUtf8().constData());
+                             RowStageName(r.stage).toUtf8().constData());
             }
             Report({row.index, row.entry.url, row.entry.picture, path,
                     r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r});

@@ -35,24 +35,6 @@ QJsonValue Milliseconds(double ms) {
 
 }  // namespace
 
-QString StageWord(RowStage stage) {
-    switch (stage) {
-        case RowStage::Load:
-            return QStringLiteral("load");
-        case RowStage::Capture:
-            return QStringLiteral("capture");
-        case RowStage::Width:
-            return QStringLiteral("width");
-        case RowStage::Reduce:
-            return QStringLiteral("reduce");
-        case RowStage::Preview:
-            return QStringLiteral("preview");
-        case RowStage::Check:
-            return QStringLiteral("check");
-    }
-    return {};
-}
-
 uint32_t TDoneRows::Key(const QString& url, const QString& path) {
     const QByteArray hash =
         QCryptographicHash::hash((url + QChar(0) + path).toUtf8(), QCryptographicHash::Sha1).left(4);
@@ -113,7 +95,7 @@ void TRunReport::Write(const ReportRow& row) {
     if (r) {
         if (!r->ok) {
             o.insert(QStringLiteral("reason"), r->reason);
-            o.insert(QStringLiteral("stage"), StageWord(r->stage));
+            o.insert(QStringLiteral("stage"), RowStageKey(r->stage));
         }
         o.insert(QStringLiteral("timed_out"), r->timedOut);
         o.insert(QStringLiteral("blank"), r->ok ? QJsonValue(r->blank) : QJsonValue::Null);

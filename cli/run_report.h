@@ -39,9 +39,6 @@ struct ReportRow {
     const RowResult* result = nullptr;  // null for a skipped row
 };
 
-// English name of a stage, as the report and the command line's result lines give it.
-QString StageWord(RowStage stage);
-
 // Appends report lines to a file, each written through to the file at once.
 class TRunReport {
   public:

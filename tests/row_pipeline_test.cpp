@@ -57,11 +57,11 @@ TEST(RefusedAddressReason, LoadsWebFileAndDataPagesRefusesTheRest) {
         if (!*scheme)
             EXPECT_TRUE(reason.isEmpty()) << url << ": " << qPrintable(reason);
         else if (*scheme == '-')
-            EXPECT_TRUE(reason.startsWith(QStringLiteral("Adresse ohne Schema")))
+            EXPECT_TRUE(reason.startsWith(QStringLiteral("An address without a scheme")))
                 << url << ": " << qPrintable(reason);
         else
-            EXPECT_TRUE(
-                reason.startsWith(QStringLiteral("Adresse mit Schema %1: ").arg(QLatin1String(scheme))))
+            EXPECT_TRUE(reason.startsWith(
+                QStringLiteral("An address with the scheme %1: ").arg(QLatin1String(scheme))))
                 << url << ": " << qPrintable(reason);
     }
 }

@@ -1,5 +1,6 @@
 // The exact rules behind the main window's settings: height, integer text, gauge, titles, error text.
 #include "settings_rules.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,7 @@ TEST(StrToInt32, AcceptsOnlyPlainDecimalIntegers) {
 }
 
 TEST(NotAnIntegerMessage, QuotesTheText) {
+    UseGermanTexts();  // the text of the window's error box
     EXPECT_EQ(NotAnIntegerMessage(QString()), QStringLiteral("'' ist kein gültiger Integerwert"));
     EXPECT_EQ(ErrorBoxText(NotAnIntegerMessage(QStringLiteral("abc"))),
               QStringLiteral("'abc' ist kein gültiger Integerwert."));

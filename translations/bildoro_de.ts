@@ -47,7 +47,7 @@
         <translation>Der Bildname "%1" beginnt mit "/" und führt aus dem Ausgabeordner hinaus</translation>
     </message>
     <message>
-        <source>The picture name "%1" leads out of the output folder with ".."</source>
+        <source>The picture name "%1" uses ".." and leads out of the output folder</source>
         <translation>Der Bildname "%1" führt mit ".." aus dem Ausgabeordner hinaus</translation>
     </message>
     <message>
