@@ -11,6 +11,7 @@
 #include "terminal_text.h"
 
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -102,10 +103,11 @@ class CliRun : public TRunClient {
                 ++m_ok;
                 std::fprintf(
                     m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), TerminalText(path).constData(),
-                    r.timedOut
-                        ? qPrintable(QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
-                                         .arg(m_options.timeoutSeconds))
-                        : "");
+                    r.timedOut ? qPrintable(QCoreApplication::translate(
+                                                "bildoro-batch",
+                                                " (not complete after %1 s; captured as far as loaded)")
+                                                .arg(m_options.timeoutSeconds))
+                               : "");
             } else {
                 ++m_failed;
                 std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
@@ -130,8 +132,9 @@ class CliRun : public TRunClient {
                 // Done by an earlier run of this report: not loaded again.
                 ++m_skipped;
                 ClearProgress();
-                std::fprintf(m_out, "skipped: %s -> %s (done before)\n",
-                             TerminalText(next->entry.url).constData(), TerminalText(path).constData());
+                std::fprintf(m_out, "skipped: %s -> %s %s\n", TerminalText(next->entry.url).constData(),
+                             TerminalText(path).constData(),
+                             qPrintable(QCoreApplication::translate("bildoro-batch", "(done before)")));
                 Report({next->index, next->entry.url, next->entry.picture, path, ReportRow::Status::Skipped,
                         0, nullptr});
                 ShowProgress();
@@ -165,15 +168,20 @@ class CliRun : public TRunClient {
         if (!m_failedList) return;
         const QByteArray line = ListFileBytes({ListFileLine(entry)});
         if (m_failedList->write(line) == line.size() && m_failedList->flush()) return;
-        std::fprintf(m_err, "bildoro-batch: the failed list \"%s\" cannot be written: %s\n",
-                     TerminalText(m_failedList->fileName()).constData(),
-                     TerminalText(m_failedList->errorString()).constData());
+        std::fprintf(m_err, "bildoro-batch: %s\n",
+                     TerminalText(QCoreApplication::translate("bildoro-batch",
+                                                              "the failed list \"%1\" cannot be written: %2")
+                                      .arg(m_failedList->fileName(), m_failedList->errorString()))
+                         .constData());
         m_failedList = nullptr;
     }
 
     void ShowProgress() {
         if (!m_tty) return;
-        std::fprintf(m_err, "\r[%d done] %d failed", m_ok + m_failed + m_skipped, m_failed);
+        std::fprintf(m_err, "\r%s",
+                     qPrintable(QCoreApplication::translate("bildoro-batch", "[%1 done] %2 failed")
+                                    .arg(m_ok + m_failed + m_skipped)
+                                    .arg(m_failed)));
         std::fflush(m_err);
         m_progressShown = true;
     }
@@ -229,18 +237,23 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         return cannotStart(QString::fromUtf8(e.what()));
     }
     if (const QString why = RefusedOutputFolderReason(options.outputFolder); !why.isEmpty())
-        return cannotStart(why + QStringLiteral(" (an empty folder would mean the file system's root)"));
+        return cannotStart(why +
+                           QCoreApplication::translate(
+                               "bildoro-batch", " (an empty folder would mean the file system's root)"));
     if (!QDir().mkpath(options.outputFolder))
         return cannotStart(
-            QStringLiteral("the output folder \"%1\" cannot be made").arg(options.outputFolder));
+            QCoreApplication::translate("bildoro-batch", "the output folder \"%1\" cannot be made")
+                .arg(options.outputFolder));
     const QString chromium = TChromiumProcess::FindExecutable();
     if (chromium.isEmpty())
-        return cannotStart(QStringLiteral(
+        return cannotStart(QCoreApplication::translate(
+            "bildoro-batch",
             "no Chromium found (looked for chromium, chromium-browser and google-chrome on PATH; set "
             "BILDORO_CHROMIUM to use another)"));
     if (!QFileInfo(chromium).isFile() || !QFileInfo(chromium).isExecutable())
         return cannotStart(
-            QStringLiteral("Chromium \"%1\" (from BILDORO_CHROMIUM) is not an executable program")
+            QCoreApplication::translate(
+                "bildoro-batch", "Chromium \"%1\" (from BILDORO_CHROMIUM) is not an executable program")
                 .arg(chromium));
     TDoneRows done;
     std::unique_ptr<TRunReport> report;
@@ -255,14 +268,17 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     if (!options.failedListFile.isEmpty()) {
         failedList = std::make_unique<QFile>(options.failedListFile);
         if (!failedList->open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return cannotStart(QStringLiteral("the failed list \"%1\" cannot be written: %2")
-                                   .arg(options.failedListFile, failedList->errorString()));
+            return cannotStart(
+                QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
+                    .arg(options.failedListFile, failedList->errorString()));
     }
     if (geteuid() == 0)
-        std::fprintf(err,
-                     "bildoro-batch: running as root, so Chromium runs without its sandbox: a hostile page "
-                     "that breaks into the browser has the rights of root. Run as a normal user to keep "
-                     "the sandbox.\n");
+        std::fprintf(
+            err, "bildoro-batch: %s\n",
+            qPrintable(QCoreApplication::translate(
+                "bildoro-batch",
+                "running as root, so Chromium runs without its sandbox: a hostile page that breaks "
+                "into the browser has the rights of root. Run as a normal user to keep the sandbox.")));
 
     std::vector<std::unique_ptr<TBrowserHost>> hosts;
     std::vector<TBrowserHost*> slots;
@@ -282,17 +298,24 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         std::vector<PendingRow> again = run.TakeRetries();
         if (again.empty()) break;
         const int pauseMs = std::min(60000, 1000 << (round - 1));
-        std::fprintf(err, "bildoro-batch: trying %zu rows again in %d s\n", again.size(), pauseMs / 1000);
+        std::fprintf(err, "bildoro-batch: %s\n",
+                     qPrintable(QCoreApplication::translate("bildoro-batch", "trying %1 rows again in %2 s")
+                                    .arg(again.size())
+                                    .arg(pauseMs / 1000)));
         Pause(pauseMs);
         run.StartRound(std::move(again));
         engine.Run(std::numeric_limits<int>::max(), run);
     }
     const int total = run.Ok() + run.Failed() + run.Skipped();
     if (total == 0 && options.shards == 1 && run.ReadError().isEmpty())
-        return cannotStart(QStringLiteral("the list has no rows"));
-    std::fprintf(out, "%d rows: %d ok, %d failed", total, run.Ok(), run.Failed());
-    if (run.Skipped() > 0) std::fprintf(out, ", %d skipped", run.Skipped());
-    std::fprintf(out, "\n");
+        return cannotStart(QCoreApplication::translate("bildoro-batch", "the list has no rows"));
+    QString summary = QCoreApplication::translate("bildoro-batch", "%1 rows: %2 ok, %3 failed")
+                          .arg(total)
+                          .arg(run.Ok())
+                          .arg(run.Failed());
+    if (run.Skipped() > 0)
+        summary += QCoreApplication::translate("bildoro-batch", ", %1 skipped").arg(run.Skipped());
+    std::fprintf(out, "%s\n", qPrintable(summary));
     if (!run.ReadError().isEmpty()) {
         std::fprintf(err, "bildoro-batch: %s\n", TerminalText(run.ReadError()).constData());
         return kExitRowsFailed;

@@ -12,8 +12,8 @@
 namespace {
 
 int Usage(const QString& message) {
-    std::fprintf(stderr, "bildoro-batch: %s\nTry 'bildoro-batch --help'.\n",
-                 TerminalText(message).constData());
+    std::fprintf(stderr, "bildoro-batch: %s\n%s\n", TerminalText(message).constData(),
+                 qPrintable(QCoreApplication::translate("bildoro-batch", "Try 'bildoro-batch --help'.")));
     return kExitUsage;
 }
 
@@ -30,51 +30,71 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Turns a list of web pages into thumbnail pictures in one batch.\n"
-                       "LIST is a list file (one 'URL;picture name' per line) or - for standard input."));
+        QCoreApplication::translate("bildoro-batch",
+                                    "Turns a list of web pages into thumbnail pictures in one batch.\n"
+                                    "LIST is a list file (one 'URL;picture name' per line) or - for standard "
+                                    "input."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("LIST"), QStringLiteral("The list file."));
-    const QCommandLineOption outOpt({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Output folder for the pictures."),
-                                    QStringLiteral("FOLDER"));
-    const QCommandLineOption resOpt(QStringLiteral("resolution"),
-                                    QStringLiteral("Capture size: 1280x1024, 1024x768 (default) or 800x600."),
-                                    QStringLiteral("WxH"), QStringLiteral("1024x768"));
-    const QCommandLineOption widthOpt(QStringLiteral("width"),
-                                      QStringLiteral("Thumbnail width (default 320)."),
-                                      QStringLiteral("PIXELS"), QStringLiteral("320"));
-    const QCommandLineOption timeoutOpt(QStringLiteral("timeout"),
-                                        QStringLiteral("Longest wait for a page in seconds (default 30)."),
-                                        QStringLiteral("SECONDS"), QStringLiteral("30"));
-    const QCommandLineOption jobsOpt(QStringLiteral("jobs"),
-                                     QStringLiteral("Pages loading at once (1-8, default 1)."),
-                                     QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption dryOpt(QStringLiteral("dry-run"),
-                                    QStringLiteral("Only print each row and the file it would write."));
+    parser.addPositionalArgument(QStringLiteral("LIST"),
+                                 QCoreApplication::translate("bildoro-batch", "The list file."));
+    const QCommandLineOption outOpt(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QCoreApplication::translate("bildoro-batch", "Output folder for the pictures."),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption resOpt(
+        QStringLiteral("resolution"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Capture size: 1280x1024, 1024x768 (default) or 800x600."),
+        QStringLiteral("WxH"), QStringLiteral("1024x768"));
+    const QCommandLineOption widthOpt(
+        QStringLiteral("width"),
+        QCoreApplication::translate("bildoro-batch", "Thumbnail width (default 320)."),
+        QStringLiteral("PIXELS"), QStringLiteral("320"));
+    const QCommandLineOption timeoutOpt(
+        QStringLiteral("timeout"),
+        QCoreApplication::translate("bildoro-batch", "Longest wait for a page in seconds (default 30)."),
+        QStringLiteral("SECONDS"), QStringLiteral("30"));
+    const QCommandLineOption jobsOpt(
+        QStringLiteral("jobs"),
+        QCoreApplication::translate("bildoro-batch", "Pages loading at once (1-8, default 1)."),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dryOpt(
+        QStringLiteral("dry-run"),
+        QCoreApplication::translate("bildoro-batch", "Only print each row and the file it would write."));
     const QCommandLineOption shrinkOpt(
-        QStringLiteral("shrink"), QStringLiteral("Reduce the given JPEG files in place to WIDTH pixels."),
+        QStringLiteral("shrink"),
+        QCoreApplication::translate("bildoro-batch", "Reduce the given JPEG files in place to WIDTH pixels."),
         QStringLiteral("WIDTH"));
-    const QCommandLineOption reportOpt(QStringLiteral("report"),
-                                       QStringLiteral("Write one JSON line per row as it ends to FILE."),
-                                       QStringLiteral("FILE"));
+    const QCommandLineOption reportOpt(
+        QStringLiteral("report"),
+        QCoreApplication::translate("bildoro-batch", "Write one JSON line per row as it ends to FILE."),
+        QStringLiteral("FILE"));
     const QCommandLineOption resumeOpt(
         QStringLiteral("resume"),
-        QStringLiteral("Skip the rows that the --report file already records as done; append to it."));
+        QCoreApplication::translate(
+            "bildoro-batch", "Skip the rows that the --report file already records as done; append to it."));
     const QCommandLineOption retryOpt(
         QStringLiteral("retry"),
-        QStringLiteral("Try a row that failed for a passing reason up to N more times (0-10, default 1)."),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "Try a row that failed for a passing reason up to N more times (0-10, default 1)."),
         QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption failedListOpt(
-        QStringLiteral("failed-list"), QStringLiteral("Write the rows that failed to FILE, as a list file."),
+        QStringLiteral("failed-list"),
+        QCoreApplication::translate("bildoro-batch", "Write the rows that failed to FILE, as a list file."),
         QStringLiteral("FILE"));
     const QCommandLineOption shardOpt(
-        QStringLiteral("shard"), QStringLiteral("Take only the rows i with i mod N = K - 1 (K from 1 to N)."),
+        QStringLiteral("shard"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Take only the rows i with i mod N = K - 1 (K from 1 to N)."),
         QStringLiteral("K/N"));
     const QCommandLineOption filterOpt(
         QStringLiteral("filter"),
-        QStringLiteral("How pictures are reduced: exact (default; the program's own bilinear resampler, byte "
-                       "for byte as always) or smooth (anti-aliased: text stays legible on thumbnails)."),
+        QCoreApplication::translate("bildoro-batch",
+                                    "How pictures are reduced: exact (default; the program's own bilinear "
+                                    "resampler, byte for byte as always) or smooth (anti-aliased: text stays "
+                                    "legible on thumbnails)."),
         QStringLiteral("exact|smooth"), QStringLiteral("exact"));
     parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt,
                        retryOpt, failedListOpt, shardOpt, filterOpt});
@@ -92,14 +112,19 @@ int main(int argc, char** argv) {
 
     const std::optional<ThumbnailFilter> filter = ThumbnailFilterOfText(parser.value(filterOpt));
     if (!filter)
-        return Usage(QStringLiteral("unknown filter '%1' (exact or smooth)").arg(parser.value(filterOpt)));
+        return Usage(QCoreApplication::translate("bildoro-batch", "unknown filter '%1' (exact or smooth)")
+                         .arg(parser.value(filterOpt)));
     const QStringList args = parser.positionalArguments();
     if (parser.isSet(shrinkOpt)) {
-        if (args.isEmpty()) return Usage(QStringLiteral("--shrink needs at least one file"));
+        if (args.isEmpty())
+            return Usage(QCoreApplication::translate("bildoro-batch", "--shrink needs at least one file"));
         return RunShrink(parser.value(shrinkOpt), args, *filter, stdout, stderr);
     }
-    if (args.size() != 1) return Usage(QStringLiteral("expected exactly one list file"));
-    if (!parser.isSet(outOpt)) return Usage(QStringLiteral("the output folder (-o FOLDER) is missing"));
+    if (args.size() != 1)
+        return Usage(QCoreApplication::translate("bildoro-batch", "expected exactly one list file"));
+    if (!parser.isSet(outOpt))
+        return Usage(
+            QCoreApplication::translate("bildoro-batch", "the output folder (-o FOLDER) is missing"));
     BatchOptions options;
     if (parser.isSet(shardOpt)) {
         const QStringList parts = parser.value(shardOpt).split(u'/');
@@ -109,7 +134,8 @@ int main(int argc, char** argv) {
             options.shards = parts[1].toInt(&okN);
         }
         if (!okK || !okN || options.shards < 1 || options.shard < 1 || options.shard > options.shards)
-            return Usage(QStringLiteral("--shard needs K/N with 1 <= K <= N, e.g. 2/8"));
+            return Usage(
+                QCoreApplication::translate("bildoro-batch", "--shard needs K/N with 1 <= K <= N, e.g. 2/8"));
     }
     if (parser.isSet(dryOpt))
         return RunDryRun(args[0], parser.value(outOpt), stdout, stderr, options.shard, options.shards);
@@ -119,22 +145,26 @@ int main(int argc, char** argv) {
     options.widthText = parser.value(widthOpt);
     options.filter = *filter;
     const std::optional<QSize> size = ResolutionOfText(parser.value(resOpt));
-    if (!size) return Usage(QStringLiteral("unknown resolution '%1'").arg(parser.value(resOpt)));
+    if (!size)
+        return Usage(QCoreApplication::translate("bildoro-batch", "unknown resolution '%1'")
+                         .arg(parser.value(resOpt)));
     options.captureWidth = size->width();
     options.captureHeight = size->height();
     bool ok = false;
     options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
-    if (!ok || options.timeoutSeconds <= 0) return Usage(QStringLiteral("--timeout needs a positive number"));
+    if (!ok || options.timeoutSeconds <= 0)
+        return Usage(QCoreApplication::translate("bildoro-batch", "--timeout needs a positive number"));
     options.jobs = parser.value(jobsOpt).toInt(&ok);
     if (!ok || options.jobs < 1 || options.jobs > 8)
-        return Usage(QStringLiteral("--jobs needs a number from 1 to 8"));
+        return Usage(QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to 8"));
     options.retries = parser.value(retryOpt).toInt(&ok);
     if (!ok || options.retries < 0 || options.retries > 10)
-        return Usage(QStringLiteral("--retry needs a number from 0 to 10"));
+        return Usage(QCoreApplication::translate("bildoro-batch", "--retry needs a number from 0 to 10"));
     options.reportFile = parser.value(reportOpt);
     options.resume = parser.isSet(resumeOpt);
     if (options.resume && options.reportFile.isEmpty())
-        return Usage(QStringLiteral("--resume needs --report FILE (the report of the run to go on with)"));
+        return Usage(QCoreApplication::translate(
+            "bildoro-batch", "--resume needs --report FILE (the report of the run to go on with)"));
     options.failedListFile = parser.value(failedListOpt);
     return RunBatch(options, stdout, stderr);
 }

@@ -1,6 +1,7 @@
 // The report of a long run: JSON Lines written as rows end, read again by a resumed run.
 #include "run_report.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -12,7 +13,7 @@
 namespace {
 
 [[noreturn]] void ThrowReport(const QString& what, const QFile& file) {
-    throw std::runtime_error(QStringLiteral("the report \"%1\" %2: %3")
+    throw std::runtime_error(QCoreApplication::translate("bildoro-batch", "the report \"%1\" %2: %3")
                                  .arg(file.fileName(), what, file.errorString())
                                  .toStdString());
 }
@@ -57,7 +58,8 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
     TDoneRows done;
     QFile file(path);
     if (!file.exists()) return done;
-    if (!file.open(QIODevice::ReadOnly)) ThrowReport(QStringLiteral("cannot be read"), file);
+    if (!file.open(QIODevice::ReadOnly))
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
     while (!file.atEnd()) {
         const QByteArray line = file.readLine();
         if (!line.endsWith('\n')) break;  // cut off by a kill: the row runs again
@@ -68,20 +70,21 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
         done.Add(qint64(row.toDouble()), o.value(QStringLiteral("url")).toString(),
                  o.value(QStringLiteral("path")).toString());
     }
-    if (file.error() != QFileDevice::NoError) ThrowReport(QStringLiteral("cannot be read"), file);
+    if (file.error() != QFileDevice::NoError)
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
     return done;
 }
 
 TRunReport::TRunReport(const QString& path, bool append) : m_file(path) {
     if (!m_file.open(append ? QIODevice::ReadWrite | QIODevice::Append
                             : QIODevice::WriteOnly | QIODevice::Truncate))
-        ThrowReport(QStringLiteral("cannot be written"), m_file);
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
     if (append && m_file.size() > 0 && m_file.seek(m_file.size() - 1)) {
         // A line cut off by a kill is closed, so that the next one starts on a line of its own.
         char last = '\n';
         m_file.getChar(&last);
         if (last != '\n' && (m_file.write("\n", 1) != 1 || !m_file.flush()))
-            ThrowReport(QStringLiteral("cannot be written"), m_file);
+            ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
     }
 }
 
@@ -115,5 +118,5 @@ void TRunReport::Write(const ReportRow& row) {
     }
     const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     if (m_file.write(line) != line.size() || !m_file.flush())
-        ThrowReport(QStringLiteral("cannot be written"), m_file);
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
 }

@@ -6,6 +6,7 @@
 #include "thumbnail.h"
 
 #include <malloc.h>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <exception>
 #include <string>
@@ -19,8 +20,10 @@ int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilte
         return 2;
     }
     if (*width < 1) {
-        std::fprintf(err, "bildoro-batch: --shrink: the thumbnail width must be at least 1 pixel, not %d\n",
-                     *width);
+        std::fprintf(err, "bildoro-batch: --shrink: %s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "bildoro-batch", "the thumbnail width must be at least 1 pixel, not %1")
+                                    .arg(*width)));
         return 2;
     }
 
@@ -40,22 +43,32 @@ int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilte
             const ShrinkResult result = ShrinkJpegToWidth(path, *width, filter);
             switch (result.outcome) {
                 case ShrinkResult::Outcome::Reduced:
-                    std::fprintf(out, "%s: reduced to %d x %d\n", shown.constData(), result.width,
-                                 result.height);
+                    std::fprintf(out, "%s: %s\n", shown.constData(),
+                                 qPrintable(QCoreApplication::translate("bildoro-batch", "reduced to %1 x %2")
+                                                .arg(result.width)
+                                                .arg(result.height)));
                     break;
                 case ShrinkResult::Outcome::NotWider:
                     if (result.width == 0) {
-                        failure = "the file is empty";
+                        failure =
+                            QCoreApplication::translate("bildoro-batch", "the file is empty").toStdString();
                         break;
                     }
-                    std::fprintf(out, "%s: left unchanged (%d x %d is not wider than %d)\n",
-                                 shown.constData(), result.width, result.height, *width);
+                    std::fprintf(
+                        out, "%s: %s\n", shown.constData(),
+                        qPrintable(QCoreApplication::translate(
+                                       "bildoro-batch", "left unchanged (%1 x %2 is not wider than %3)")
+                                       .arg(result.width)
+                                       .arg(result.height)
+                                       .arg(*width)));
                     break;
                 case ShrinkResult::Outcome::NotRead:
                     failure = result.reason;
                     break;
                 case ShrinkResult::Outcome::FolderNotMade:
-                    failure = "the folder could not be made; the file is unchanged";
+                    failure = QCoreApplication::translate(
+                                  "bildoro-batch", "the folder could not be made; the file is unchanged")
+                                  .toStdString();
                     break;
             }
         } catch (const std::exception& e) {

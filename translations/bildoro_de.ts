@@ -91,4 +91,197 @@
         <translation>Datei "%1" kann nicht erstellt werden. %2</translation>
     </message>
 </context>
+<context>
+    <name>bildoro-batch</name>
+    <message>
+        <source> (not complete after %1 s; captured as far as loaded)</source>
+        <translation> (nach %1 s nicht vollständig; aufgenommen, so weit geladen)</translation>
+    </message>
+    <message>
+        <source>(done before)</source>
+        <translation>(schon erledigt)</translation>
+    </message>
+    <message>
+        <source>the failed list "%1" cannot be written: %2</source>
+        <translation>die Fehlerliste "%1" kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>[%1 done] %2 failed</source>
+        <translation>[%1 erledigt] %2 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source> (an empty folder would mean the file system's root)</source>
+        <translation> (ein leerer Ordner wäre die Wurzel des Dateisystems)</translation>
+    </message>
+    <message>
+        <source>the output folder "%1" cannot be made</source>
+        <translation>der Ausgabeordner "%1" kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>no Chromium found (looked for chromium, chromium-browser and google-chrome on PATH; set BILDORO_CHROMIUM to use another)</source>
+        <translation>kein Chromium gefunden (gesucht: chromium, chromium-browser und google-chrome im PATH; BILDORO_CHROMIUM nennt ein anderes)</translation>
+    </message>
+    <message>
+        <source>Chromium "%1" (from BILDORO_CHROMIUM) is not an executable program</source>
+        <translation>Chromium "%1" (aus BILDORO_CHROMIUM) ist kein ausführbares Programm</translation>
+    </message>
+    <message>
+        <source>running as root, so Chromium runs without its sandbox: a hostile page that breaks into the browser has the rights of root. Run as a normal user to keep the sandbox.</source>
+        <translation>läuft als root, daher läuft Chromium ohne seine Sandbox: eine feindliche Seite, die in den Browser einbricht, hat die Rechte von root. Als normaler Benutzer gestartet behält Chromium seine Sandbox.</translation>
+    </message>
+    <message>
+        <source>trying %1 rows again in %2 s</source>
+        <translation>%1 Zeilen werden in %2 s erneut versucht</translation>
+    </message>
+    <message>
+        <source>the list has no rows</source>
+        <translation>die Liste hat keine Einträge</translation>
+    </message>
+    <message>
+        <source>%1 rows: %2 ok, %3 failed</source>
+        <translation>%1 Zeilen: %2 ok, %3 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>, %1 skipped</source>
+        <translation>, %1 übersprungen</translation>
+    </message>
+    <message>
+        <source>Try 'bildoro-batch --help'.</source>
+        <translation>Siehe 'bildoro-batch --help'.</translation>
+    </message>
+    <message>
+        <source>Turns a list of web pages into thumbnail pictures in one batch.
+LIST is a list file (one 'URL;picture name' per line) or - for standard input.</source>
+        <translation>Macht aus einer Liste von Webseiten Vorschaubilder in einem Durchgang.
+LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die Standardeingabe.</translation>
+    </message>
+    <message>
+        <source>The list file.</source>
+        <translation>Die Listendatei.</translation>
+    </message>
+    <message>
+        <source>Output folder for the pictures.</source>
+        <translation>Ausgabeordner für die Bilder.</translation>
+    </message>
+    <message>
+        <source>Capture size: 1280x1024, 1024x768 (default) or 800x600.</source>
+        <translation>Aufnahmegröße: 1280x1024, 1024x768 (Vorgabe) oder 800x600.</translation>
+    </message>
+    <message>
+        <source>Thumbnail width (default 320).</source>
+        <translation>Breite der Vorschaubilder (Vorgabe 320).</translation>
+    </message>
+    <message>
+        <source>Longest wait for a page in seconds (default 30).</source>
+        <translation>Längste Wartezeit für eine Seite in Sekunden (Vorgabe 30).</translation>
+    </message>
+    <message>
+        <source>Pages loading at once (1-8, default 1).</source>
+        <translation>Gleichzeitig ladende Seiten (1-8, Vorgabe 1).</translation>
+    </message>
+    <message>
+        <source>Only print each row and the file it would write.</source>
+        <translation>Nur jede Zeile und die Datei ausgeben, die sie schreiben würde.</translation>
+    </message>
+    <message>
+        <source>Reduce the given JPEG files in place to WIDTH pixels.</source>
+        <translation>Die angegebenen JPEG-Dateien an Ort und Stelle auf WIDTH Pixel verkleinern.</translation>
+    </message>
+    <message>
+        <source>Write one JSON line per row as it ends to FILE.</source>
+        <translation>Für jede beendete Zeile eine JSON-Zeile nach FILE schreiben.</translation>
+    </message>
+    <message>
+        <source>Skip the rows that the --report file already records as done; append to it.</source>
+        <translation>Zeilen überspringen, die die --report-Datei schon als erledigt führt; an sie anhängen.</translation>
+    </message>
+    <message>
+        <source>Try a row that failed for a passing reason up to N more times (0-10, default 1).</source>
+        <translation>Eine aus vorübergehendem Grund fehlgeschlagene Zeile bis zu N weitere Male versuchen (0-10, Vorgabe 1).</translation>
+    </message>
+    <message>
+        <source>Write the rows that failed to FILE, as a list file.</source>
+        <translation>Die fehlgeschlagenen Zeilen als Listendatei nach FILE schreiben.</translation>
+    </message>
+    <message>
+        <source>Take only the rows i with i mod N = K - 1 (K from 1 to N).</source>
+        <translation>Nur die Zeilen i mit i mod N = K - 1 nehmen (K von 1 bis N).</translation>
+    </message>
+    <message>
+        <source>How pictures are reduced: exact (default; the program's own bilinear resampler, byte for byte as always) or smooth (anti-aliased: text stays legible on thumbnails).</source>
+        <translation>Wie Bilder verkleinert werden: exact (Vorgabe; der eigene bilineare Resampler, Byte für Byte wie immer) oder smooth (geglättet: Text bleibt auf Vorschaubildern lesbar).</translation>
+    </message>
+    <message>
+        <source>unknown filter '%1' (exact or smooth)</source>
+        <translation>unbekannter Filter '%1' (exact oder smooth)</translation>
+    </message>
+    <message>
+        <source>--shrink needs at least one file</source>
+        <translation>--shrink braucht mindestens eine Datei</translation>
+    </message>
+    <message>
+        <source>expected exactly one list file</source>
+        <translation>genau eine Listendatei erwartet</translation>
+    </message>
+    <message>
+        <source>the output folder (-o FOLDER) is missing</source>
+        <translation>der Ausgabeordner (-o FOLDER) fehlt</translation>
+    </message>
+    <message>
+        <source>--shard needs K/N with 1 &lt;= K &lt;= N, e.g. 2/8</source>
+        <translation>--shard braucht K/N mit 1 &lt;= K &lt;= N, z. B. 2/8</translation>
+    </message>
+    <message>
+        <source>unknown resolution '%1'</source>
+        <translation>unbekannte Auflösung '%1'</translation>
+    </message>
+    <message>
+        <source>--timeout needs a positive number</source>
+        <translation>--timeout braucht eine positive Zahl</translation>
+    </message>
+    <message>
+        <source>--jobs needs a number from 1 to 8</source>
+        <translation>--jobs braucht eine Zahl von 1 bis 8</translation>
+    </message>
+    <message>
+        <source>--retry needs a number from 0 to 10</source>
+        <translation>--retry braucht eine Zahl von 0 bis 10</translation>
+    </message>
+    <message>
+        <source>--resume needs --report FILE (the report of the run to go on with)</source>
+        <translation>--resume braucht --report FILE (den Bericht des Laufs, der fortgesetzt wird)</translation>
+    </message>
+    <message>
+        <source>the report "%1" %2: %3</source>
+        <translation>der Bericht "%1" %2: %3</translation>
+    </message>
+    <message>
+        <source>cannot be read</source>
+        <translation>kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>cannot be written</source>
+        <translation>kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>the thumbnail width must be at least 1 pixel, not %1</source>
+        <translation>die Breite der Vorschaubilder muss mindestens 1 Pixel sein, nicht %1</translation>
+    </message>
+    <message>
+        <source>reduced to %1 x %2</source>
+        <translation>verkleinert auf %1 x %2</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>left unchanged (%1 x %2 is not wider than %3)</source>
+        <translation>unverändert (%1 x %2 ist nicht breiter als %3)</translation>
+    </message>
+    <message>
+        <source>the folder could not be made; the file is unchanged</source>
+        <translation>der Ordner konnte nicht angelegt werden; die Datei ist unverändert</translation>
+    </message>
+</context>
 </TS>
