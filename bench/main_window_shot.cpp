@@ -24,6 +24,7 @@ class PrintingDialogs : public TDialogs {
     QString ChooseDirectory(const QString&) override { return {}; }
     QString GetOpenFileName(const QString&) override { return {}; }
     QString GetSaveFileName(const QString&, const QString&) override { return {}; }
+    void OpenWithDesktop(const QString& path) override { std::printf("open: %s\n", qPrintable(path)); }
 };
 
 }  // namespace

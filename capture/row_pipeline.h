@@ -19,6 +19,7 @@ struct RowResult {
     RowStage stage = RowStage::Load;
     QString reason;
     bool timedOut = false;  // the page was not complete within the bound and was captured as far as it got
+    bool blank = false;     // the capture came out almost one colour (set by the capture's blank check)
     double captureMs = 0;   // wall time of the capture to the file, in milliseconds
     double reduceMs = 0;    // wall time of the reduction to the thumbnail width, in milliseconds
 

@@ -42,7 +42,9 @@ class TRunEngine : public QObject {
     // returns when each has ended (or, after Stop or the client's Stopping, when no row is under way). Runs
     // the event loop meanwhile. Captures and reductions run one at a time.
     void Run(int rowCount, TRunClient& client);
-    // Ends the run soon: no row begins any more, and Run returns once no capture is under way.
+    // Ends the run at once: no row begins any more, a page still loading is stopped and its row ends
+    // unreported, and Run returns once no capture is under way (a capture and its reduction are never cut
+    // off halfway, so no half-written file is left).
     void Stop();
 
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
