@@ -152,7 +152,10 @@ void TForm1::sBitBtn3Click() {
         SetStatusText(1, QString());
         SetRunning(false);
     }
-    if (m_abortRun) return;  // the window is closing: no message, no gallery
+    if (m_abortRun) {  // the window is closing: no message, no gallery
+        sGauge1->SetProgress(0);
+        return;
+    }
     const bool stopped = m_stopRequested && done < n;
     m_dialogs->ShowNotice(CompletionMessage(n, failures, stopped ? std::optional<int>(done) : std::nullopt));
     sGauge1->SetProgress(0);

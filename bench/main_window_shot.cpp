@@ -1,5 +1,6 @@
-// Runs the window's batch over the example pages and saves a screenshot of the main window after the run.
-// Run under a display: xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR OUT_FOLDER OUT.png
+// Runs the window's batch over the example pages and one row that fails, and saves a screenshot of the main
+// window after the run. Run under a display: xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR
+// OUT_FOLDER OUT.png
 #include "Unit1.h"
 #include "dialogs.h"
 #include "skin.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     for (const QString& page : pages.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
         form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(page),
                        QFileInfo(page).completeBaseName());
+    // One row that fails (nothing listens on port 9), to show how a failed row looks in the list.
+    form.AppendRow(QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("unerreichbar"));
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     form.sDirectoryEdit1->setText(QDir(QString::fromLocal8Bit(argv[2])).absolutePath());
     form.sBitBtn3Click();
