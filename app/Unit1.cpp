@@ -392,10 +392,12 @@ void TForm1::BuildProgressAndStatus() {
     bar->setObjectName(QStringLiteral("sStatusBar1"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(kStatusBarHeight);
-    // Panel 0 grows beyond its 100 pixels when the font needs more for the longest position text.
+    // Panel 0 grows beyond its 100 pixels when the font needs more for the longest position text; panel 1
+    // gives that room up, so that panel 2 starts where it was laid out.
     const int positionWidth =
-        bar->fontMetrics().horizontalAdvance(QStringLiteral("Bearbeite 9999 von 9999")) + kStatusPanelFrame;
-    const int widths[3] = {std::max(100, positionWidth), 300, 300};
+        std::max(100, bar->fontMetrics().horizontalAdvance(QStringLiteral("Bearbeite 9999 von 9999")) +
+                          kStatusPanelFrame);
+    const int widths[3] = {positionWidth, std::max(100, 400 - positionWidth), 300};
     for (int i = 0; i < 3; ++i) {
         sStatusPanels[i] = new QLabel(bar);
         sStatusPanels[i]->setObjectName(QStringLiteral("sStatusBar1Panel%1").arg(i));

@@ -127,14 +127,15 @@ QIcon ApplicationIcon() {
 }
 
 QIcon RowDoneIcon() {
-    return Draw(16, [](QPainter& p) {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
         p.setPen(QPen(QColor(0, 140, 40), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
     });
+    return icon;
 }
 
 QIcon RowFailedIcon() {
-    return Draw(16, [](QPainter& p) {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(200, 30, 30));
         p.drawEllipse(QRectF(1, 1, 14, 14));
@@ -142,10 +143,11 @@ QIcon RowFailedIcon() {
         p.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
         p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
     });
+    return icon;
 }
 
 QIcon RowTimedOutIcon() {
-    return Draw(16, [](QPainter& p) {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
         p.setPen(QPen(QColor(150, 90, 0), 1));
         p.setBrush(QColor(250, 190, 50));
         p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
@@ -153,12 +155,14 @@ QIcon RowTimedOutIcon() {
         p.drawLine(QPointF(8, 8), QPointF(8, 4));
         p.drawLine(QPointF(8, 8), QPointF(11, 9.5));
     });
+    return icon;
 }
 
 QIcon RowBlankIcon() {
-    return Draw(16, [](QPainter& p) {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
         p.setPen(QPen(QColor(110, 110, 110), 1));
         p.setBrush(QColor(245, 245, 245));
         p.drawRect(QRectF(2.5, 3.5, 11, 9));
     });
+    return icon;
 }

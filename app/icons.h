@@ -13,7 +13,7 @@ QIcon DeleteCheckedIcon();  // a black cross
 QIcon ChooseFolderIcon();   // a small closed folder, for the folder field's button
 QIcon ApplicationIcon();    // the program's own icon: a framed page thumbnail
 
-// The states of a run's rows in the list's URL cells.
+// The states of a run's rows in the list's URL cells; drawn once, every row shares them.
 QIcon RowDoneIcon();      // a green tick
 QIcon RowFailedIcon();    // a white cross on a red disc
 QIcon RowTimedOutIcon();  // a clock face on amber
