@@ -371,7 +371,6 @@ TEST_F(MainWindowTest, StatusPanelsAndLabelsFitTheFont) {
     const QString url = QStringLiteral("http://example.org/") + QString(300, u'a') + QStringLiteral("/end");
     form.SetStatusText(1, url);
     EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
-    EXPECT_TRUE(panel->text().startsWith(QStringLiteral("http://example")) && panel->text().endsWith(u'd'));
     EXPECT_EQ(panel->toolTip(), url);
     for (QWidget* field :
          {form.edbreit, form.ed_height, form.ed_pic, form.ed_change_pic})  // no label touches
