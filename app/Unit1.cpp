@@ -17,18 +17,24 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -37,11 +43,22 @@ namespace {
 constexpr int kClientWidth = 654;
 constexpr int kClientHeight = 591;
 constexpr int kStatusBarHeight = 19;
+// Room between a label and the field it names, and a status panel's border and padding on both sides.
+constexpr int kLabelGap = 4;
+constexpr int kStatusPanelFrame = 8;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
     label->move(x, y);
     label->adjustSize();
+    return label;
+}
+
+// A label that ends kLabelGap before its field, on the line it was laid out on: the system font is wider
+// than the original one, and the label would touch the field or run under it.
+QLabel* MakeFieldLabel(QWidget* parent, const QString& text, int x, int y, const QWidget* field) {
+    QLabel* label = MakeLabel(parent, text, x, y);
+    label->move(std::max(0, std::min(x, field->x() - kLabelGap - label->width())), y);
     return label;
 }
 
@@ -123,6 +140,8 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
     BuildPreview();
     BuildWebsiteList();
     BuildProgressAndStatus();
+    BuildKeyboard();
+    setAcceptDrops(true);
 
     AboutForm = new TAboutForm(this);
 
@@ -136,13 +155,17 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() = default;
 
 void TForm1::BuildMenu() {
-    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     Beenden1 = datei->addAction(QStringLiteral("Beenden"));
-    QMenu* importExport = menuBar()->addMenu(QStringLiteral("Import / Export"));
+    QMenu* importExport = menuBar()->addMenu(QStringLiteral("&Import / Export"));
     Exportieren1 = importExport->addAction(QStringLiteral("Exportieren"));
     Import1 = importExport->addAction(QStringLiteral("Import"));
-    QMenu* hilfe = menuBar()->addMenu(QStringLiteral("Hilfe"));
+    QMenu* hilfe = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     About1 = hilfe->addAction(QStringLiteral("About"));
+    Beenden1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Exportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Import1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    About1->setShortcut(QKeySequence(Qt::Key_F1));
 
     connect(Beenden1, &QAction::triggered, this, [this] { Guarded([this] { Beenden1Click(); }); });
     connect(Exportieren1, &QAction::triggered, this, [this] { Guarded([this] { sSpeedButton2Click(); }); });
@@ -154,6 +177,19 @@ void TForm1::BuildMenu() {
     GlattVerkleinern1->setCheckable(true);
     datei->insertAction(Beenden1, GlattVerkleinern1);
     datei->insertSeparator(Beenden1);
+    AddResultCommands(datei);
+}
+
+void TForm1::AddResultCommands(QMenu* datei) {
+    // Above "Beenden", apart from it.
+    Ordner1 = new QAction(QStringLiteral("Ausgabeordner öffnen"), this);
+    Abbrechen1 = new QAction(QStringLiteral("Verarbeitung abbrechen"), this);
+    Abbrechen1->setShortcut(QKeySequence(Qt::Key_Escape));
+    Abbrechen1->setEnabled(false);  // only while a run is going
+    datei->insertActions(Beenden1, {Ordner1, Abbrechen1});
+    datei->insertSeparator(Beenden1);
+    connect(Ordner1, &QAction::triggered, this, [this] { Guarded([this] { Ordner1Click(); }); });
+    connect(Abbrechen1, &QAction::triggered, this, [this] { Guarded([this] { Abbrechen1Click(); }); });
 }
 
 void TForm1::BuildSettings() {
@@ -163,8 +199,18 @@ void TForm1::BuildSettings() {
     sLabel1 = MakeLabel(sGroupBox1, QStringLiteral("Speicherort:"), 16, 16);
     sDirectoryEdit1 = MakeEdit(sGroupBox1, "sDirectoryEdit1", 16, 32, 225, 21);
     sDirectoryEdit1->setMaxLength(255);
-    sDirectoryEdit1Button = sDirectoryEdit1->addAction(ChooseFolderIcon(), QLineEdit::TrailingPosition);
+    // The folder button is a tool button of its own inside the field's right end, so that it is a Tab stop
+    // and shows its focus.
+    sDirectoryEdit1Button = new QAction(ChooseFolderIcon(), QString(), this);
     sDirectoryEdit1Button->setObjectName(QStringLiteral("sDirectoryEdit1Button"));
+    sDirectoryEdit1FolderButton = new QToolButton(sDirectoryEdit1);
+    sDirectoryEdit1FolderButton->setObjectName(QStringLiteral("sDirectoryEdit1FolderButton"));
+    sDirectoryEdit1FolderButton->setDefaultAction(sDirectoryEdit1Button);
+    sDirectoryEdit1FolderButton->setFocusPolicy(Qt::TabFocus);
+    sDirectoryEdit1FolderButton->setCursor(Qt::ArrowCursor);
+    sDirectoryEdit1FolderButton->setIconSize(QSize(16, 16));
+    sDirectoryEdit1FolderButton->setGeometry(225 - 21, 1, 20, 19);
+    sDirectoryEdit1->setTextMargins(0, 0, 20, 0);
     connect(sDirectoryEdit1, &QLineEdit::textChanged, this,
             [this] { Guarded([this] { sDirectoryEdit1Change(); }); });
     connect(sDirectoryEdit1Button, &QAction::triggered, this,
@@ -186,17 +232,18 @@ void TForm1::BuildSettings() {
             [this] { Guarded([this] { sComboBox1Change(); }); });
 
     sLabel3 = MakeLabel(sGroupBox1, QStringLiteral("Thumbnail - Bildgrösse:"), 16, 100);
-    sLabel4 = MakeLabel(sGroupBox1, QStringLiteral("Breite:"), 16, 120);
     edbreit = MakeEdit(sGroupBox1, "edbreit", 52, 116, 53, 21);
+    sLabel4 = MakeFieldLabel(sGroupBox1, QStringLiteral("Breite:"), 16, 120, edbreit);
     edbreit->setText(QStringLiteral("320"));
     sUpDown1 = new TUpDown(edbreit, 10, 1280, 320, sGroupBox1);
     sUpDown1->setObjectName(QStringLiteral("sUpDown1"));
     sUpDown1->move(105, 116);
     connect(edbreit, &QLineEdit::textChanged, this, [this] { Guarded([this] { edbreitChange(); }); });
 
-    sLabel6 = MakeLabel(sGroupBox1, QStringLiteral("Höhe:"), 136, 120);
     ed_height = MakeEdit(sGroupBox1, "ed_height", 168, 116, 57, 21);
+    sLabel6 = MakeFieldLabel(sGroupBox1, QStringLiteral("Höhe:"), 136, 120, ed_height);
     ed_height->setReadOnly(true);
+    ed_height->setFocusPolicy(Qt::NoFocus);  // for display only
     ed_height->setText(QStringLiteral("240"));
 
     sCheckBox1 = new QCheckBox(QStringLiteral("Nach Verarbeitung alle Bilder anzeigen"), sGroupBox1);
@@ -284,15 +331,26 @@ void TForm1::BuildWebsiteList() {
                         if (index.column() == 0) sListView1SelectItem(sListView1->itemFromIndex(index), true);
                 });
             });
-    connect(sListView1, &QTreeWidget::itemChanged, this, [this] { Guarded([this] { sListView1Change(); }); });
+    connect(sListView1, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* item, int column) { Guarded([&] { sListView1Edited(item, column); }); });
     connect(sListView1->model(), &QAbstractItemModel::rowsInserted, this,
             [this] { Guarded([this] { sListView1Change(); }); });
+    // A run's results belong to the list as it was: a changed text, a row more or less takes them away
+    // (check marks and the results themselves do not).
+    connect(sListView1->model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole))
+                    ClearRowResults();
+            });
+    connect(sListView1->model(), &QAbstractItemModel::rowsInserted, this, [this] { ClearRowResults(); });
+    connect(sListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this] { ClearRowResults(); });
 
     sGroupBox5 = MakeGroup(sGroupBox4, "sGroupBox5", QStringLiteral("Hinzufügen"), QRect(444, 16, 189, 117));
     MakeLabel(sGroupBox5, QStringLiteral("URL:"), 8, 28);
     ed_url = MakeEdit(sGroupBox5, "ed_url", 60, 24, 121, 21);
-    MakeLabel(sGroupBox5, QStringLiteral("Bildname:"), 5, 60);
     ed_pic = MakeEdit(sGroupBox5, "ed_pic", 60, 56, 121, 21);
+    MakeFieldLabel(sGroupBox5, QStringLiteral("Bildname:"), 5, 60, ed_pic);
     bt_add = new QPushButton(QStringLiteral("Hinzufügen"), sGroupBox5);
     bt_add->setObjectName(QStringLiteral("bt_add"));
     bt_add->setGeometry(44, 84, 117, 25);
@@ -301,13 +359,35 @@ void TForm1::BuildWebsiteList() {
     sGroupBox6 = MakeGroup(sGroupBox4, "sGroupBox6", QStringLiteral("Ändern"), QRect(444, 136, 189, 105));
     MakeLabel(sGroupBox6, QStringLiteral("URL:"), 8, 20);
     ed_change_url = MakeEdit(sGroupBox6, "ed_change_url", 60, 16, 121, 21);
-    MakeLabel(sGroupBox6, QStringLiteral("Bildname:"), 5, 48);
     ed_change_pic = MakeEdit(sGroupBox6, "ed_change_pic", 60, 44, 121, 21);
+    MakeFieldLabel(sGroupBox6, QStringLiteral("Bildname:"), 5, 48, ed_change_pic);
     sBitBtn2 = new QPushButton(QStringLiteral("Eintrag ändern"), sGroupBox6);
     sBitBtn2->setObjectName(QStringLiteral("sBitBtn2"));
     sBitBtn2->setGeometry(44, 72, 117, 25);
     sBitBtn2->setEnabled(false);
     connect(sBitBtn2, &QPushButton::clicked, this, [this] { Guarded([this] { sBitBtn2Click(); }); });
+}
+
+void TForm1::BuildKeyboard() {
+    // Enter in a box's fields is its button.
+    for (QLineEdit* edit : {ed_url, ed_pic})
+        connect(edit, &QLineEdit::returnPressed, this, [this] { Guarded([this] { bt_addClick(); }); });
+    for (QLineEdit* edit : {ed_change_url, ed_change_pic})
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (sBitBtn2->isEnabled()) Guarded([this] { sBitBtn2Click(); });
+        });
+    // Tab follows the layout: the settings from top to bottom, the list and its tool buttons, then the
+    // "Hinzufügen" and "Ändern" boxes.
+    const QList<QWidget*> order = {sDirectoryEdit1, sDirectoryEdit1FolderButton,
+                                   sComboBox1,      edbreit,
+                                   sCheckBox1,      sBitBtn3,
+                                   sListView1,      sSpeedButton1,
+                                   sSpeedButton2,   sSpeedButton3,
+                                   sSpeedButton4,   sSpeedButton5,
+                                   ed_url,          ed_pic,
+                                   bt_add,          ed_change_url,
+                                   ed_change_pic,   sBitBtn2};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void TForm1::BuildProgressAndStatus() {
@@ -321,7 +401,12 @@ void TForm1::BuildProgressAndStatus() {
     bar->setObjectName(QStringLiteral("sStatusBar1"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(kStatusBarHeight);
-    const int widths[3] = {100, 300, 300};
+    // Panel 0 grows beyond its 100 pixels when the font needs more for the longest position text; panel 1
+    // gives that room up, so that panel 2 starts where it was laid out.
+    const int positionWidth =
+        std::max(100, bar->fontMetrics().horizontalAdvance(QStringLiteral("Bearbeite 9999 von 9999")) +
+                          kStatusPanelFrame);
+    const int widths[3] = {positionWidth, std::max(100, 400 - positionWidth), 300};
     for (int i = 0; i < 3; ++i) {
         sStatusPanels[i] = new QLabel(bar);
         sStatusPanels[i]->setObjectName(QStringLiteral("sStatusBar1Panel%1").arg(i));
@@ -399,14 +484,83 @@ void TForm1::Beenden1Click() {
     close();
 }
 
+void TForm1::Ordner1Click() {
+    const QString folder = sDirectoryEdit1->text();
+    if (folder.isEmpty()) {
+        m_dialogs->ShowNotice(QStringLiteral("Kein Ausgabeordner gewählt"));
+        return;
+    }
+    if (!QFileInfo(folder).isDir()) {
+        m_dialogs->ShowNotice(QStringLiteral("Der Ausgabeordner \"%1\" existiert nicht").arg(folder));
+        return;
+    }
+    m_dialogs->OpenWithDesktop(QFileInfo(folder).absoluteFilePath());
+}
+
+// --- Drop -----------------------------------------------------------------------------------------------
+
+namespace {
+
+// What a drop on the window would do: import a list file, or offer a web page's address for a new row.
+struct DroppedItem {
+    QString listFile;
+    QString url;
+};
+
+DroppedItem WhatIsDropped(const QMimeData* mime) {
+    QUrl url;
+    if (mime->hasUrls() && !mime->urls().isEmpty())
+        url = mime->urls().first();
+    else if (mime->hasText())
+        url = QUrl(mime->text().trimmed().section(u'\n', 0, 0).trimmed());
+    if (url.isLocalFile()) {
+        // A list file by its name only: pictures, folders and other files dropped by mistake import nothing.
+        const QFileInfo file(url.toLocalFile());
+        const QString suffix = file.suffix().toLower();
+        if (file.isFile() && (suffix == QLatin1String("csv") || suffix == QLatin1String("txt")))
+            return {file.absoluteFilePath(), {}};
+        return {};
+    }
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+        return {{}, url.toString()};
+    return {};
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    const DroppedItem item = WhatIsDropped(event->mimeData());
+    if (!m_running && (!item.listFile.isEmpty() || !item.url.isEmpty())) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const DroppedItem item = WhatIsDropped(event->mimeData());
+    if (m_running || (item.listFile.isEmpty() && item.url.isEmpty())) return;
+    event->acceptProposedAction();
+    if (!item.listFile.isEmpty()) {
+        Guarded([&] { ImportListFile(item.listFile); });
+        return;
+    }
+    ed_url->setText(item.url);
+    ed_pic->setText(PictureNameForUrl(item.url));
+    ed_pic->setFocus();
+    ed_pic->selectAll();
+}
+
 // --- Status bar -----------------------------------------------------------------------------------------
 
 void TForm1::SetStatusText(int panel, const QString& text) {
-    sStatusPanels[panel]->setText(text);
+    QLabel* label = sStatusPanels[panel];
+    m_statusTexts[panel] = text;
+    const QString shown =
+        label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - kStatusPanelFrame);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
 }
 
 QString TForm1::StatusText(int panel) const {
-    return sStatusPanels[panel]->text();
+    return m_statusTexts[panel];
 }
 
 void TForm1::WB1BeforeNavigate2(const QString& url) {
@@ -492,6 +646,7 @@ void TForm1::sListView1SelectItem(QTreeWidgetItem* item, bool /*selected*/) {
     ed_change_url->setText(item->text(0));
     ed_change_pic->setText(item->text(1));
     m_rowUnderEdit = item;
+    m_rowUnderEditUrl = item->text(0);
     sBitBtn2->setEnabled(true);
 }
 
@@ -524,6 +679,16 @@ void TForm1::sSpeedButton5Click() {
     }
     m_dialogs->ShowNotice(QStringLiteral("Alle markierten Einträge gelöscht"));
     lb_anzahl->setText(QString::number(RowCount()));
+}
+
+void TForm1::sListView1Edited(QTreeWidgetItem* item, int column) {
+    // A URL edited in place in the row under edit is the URL that "Eintrag ändern" writes back.
+    // Only a changed URL is taken: a check mark or a result set on the row keeps what is typed in the field.
+    if (item && item == m_rowUnderEdit && column == 0 && item->text(0) != m_rowUnderEditUrl) {
+        m_rowUnderEditUrl = item->text(0);
+        ed_change_url->setText(m_rowUnderEditUrl);
+    }
+    sListView1Change();
 }
 
 void TForm1::sListView1Change() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "browser_host.h"
+#include "row_pipeline.h"
 #include "website_entry.h"
 
 #include <QMainWindow>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -37,8 +39,10 @@ struct FailedRow {
     QString reason;
 };
 
-// "Verarbeitung abgeschlossen", followed, when rows failed, by how many and the first few with reasons.
-QString CompletionMessage(int rows, const std::vector<FailedRow>& failures);
+// "Verarbeitung abgeschlossen", followed, when rows failed, by how many and the first few with reasons. A run
+// stopped after `doneBeforeStop` of its rows says "Verarbeitung abgebrochen" and how many rows were done.
+QString CompletionMessage(int rows, const std::vector<FailedRow>& failures,
+                          std::optional<int> doneBeforeStop = std::nullopt);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -52,6 +56,7 @@ class TForm1 : public QMainWindow {
     QLabel* sLabel1;
     QLineEdit* sDirectoryEdit1;
     QAction* sDirectoryEdit1Button;
+    QToolButton* sDirectoryEdit1FolderButton;  // shows sDirectoryEdit1Button at the field's right end
     QLabel* sLabel2;
     QComboBox* sComboBox1;
     QLabel* sLabel3;
@@ -85,8 +90,10 @@ class TForm1 : public QMainWindow {
     QPushButton* sBitBtn2;  // "Eintrag ändern"
     QGroupBox* sGroupBox2;  // "Fortschritt"
     TGauge* sGauge1;
-    QLabel* sStatusPanels[3];
-    QStringList Memo1;  // hidden line buffer of the list-file commands
+    QLabel* sStatusPanels[3];  // show their texts elided in the middle when too long, in full as tooltip
+    QStringList Memo1;         // hidden line buffer of the list-file commands
+    QAction* Ordner1;          // "Ausgabeordner öffnen"
+    QAction* Abbrechen1;       // "Verarbeitung abbrechen"
     QAction* Beenden1;
     QAction* Exportieren1;
     QAction* Import1;
@@ -110,9 +117,12 @@ class TForm1 : public QMainWindow {
     void sDirectoryEdit1ButtonClick();
     void About1Click();
     void Beenden1Click();
-    void sSpeedButton2Click();  // export
-    void Import1Click();        // import
-    void sBitBtn3Click();       // batch run
+    void Abbrechen1Click();                    // stops the run under way
+    void Ordner1Click();                       // opens the output folder in the desktop's file manager
+    void sSpeedButton2Click();                 // export
+    void Import1Click();                       // import
+    void ImportListFile(const QString& path);  // the import of a chosen or dropped list file
+    void sBitBtn3Click();                      // batch run
     void WB1BeforeNavigate2(const QString& url);
     void WB1DocumentComplete(const QString& url);
 
@@ -124,6 +134,10 @@ class TForm1 : public QMainWindow {
     void RemoveAllRows();
     void SetRowChecked(int index, bool checked);
     QTreeWidgetItem* RowUnderEdit() const { return m_rowUnderEdit; }
+    // The result of a run's row in its URL cell: a state icon, and the reason and picture path as tooltip.
+    void ShowRowResult(int index, const RowResult& result, const QString& picturePath);
+    // Takes every row's result away (a new run starts, or the list was edited).
+    void ClearRowResults();
 
     // --- Status bar and application title ------------------------------------------------------------
     void SetStatusText(int panel, const QString& text);
@@ -141,6 +155,8 @@ class TForm1 : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildSettings();
@@ -148,18 +164,25 @@ class TForm1 : public QMainWindow {
     void BuildWebsiteList();
     void BuildProgressAndStatus();
     void BuildMenu();
+    void BuildKeyboard();
     void DeleteRow(QTreeWidgetItem* item);
     void SetRunning(bool running);
+    void AddResultCommands(QMenu* datei);
+    void sListView1Edited(QTreeWidgetItem* item, int column);
     void ShowGallery(const QString& folder);
 
     std::unique_ptr<TDialogs> m_ownDialogs;
     TDialogs* m_dialogs;
     QTreeWidgetItem* m_rowUnderEdit = nullptr;
+    QString m_rowUnderEditUrl;    // the URL the "Ändern" field was last given from that row
     bool m_deletingRows = false;  // selection changes while rows are deleted are no selections
     QString m_chooserStart;       // folder chosen last with the folder button
     bool m_centred = false;
+    QString m_statusTexts[3];
     bool m_running = false;
-    bool m_abortRun = false;
+    bool m_abortRun = false;       // the window is closing: the run ends without message
+    bool m_stopRequested = false;  // "Verarbeitung abbrechen" was chosen
+    bool m_rowResultsShown = false;
     TRunEngine* m_engine = nullptr;  // the run under way, if any
     int m_pageTimeoutMs = 30000;
 };

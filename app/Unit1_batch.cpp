@@ -4,6 +4,7 @@
 #include "Unit2.h"
 #include "dialogs.h"
 #include "gauge.h"
+#include "icons.h"
 #include "preview_image.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
@@ -30,10 +31,20 @@ constexpr int kListedFailures = 5;
 
 }  // namespace
 
-QString CompletionMessage(int rows, const std::vector<FailedRow>& failures) {
-    QString text = QStringLiteral("Verarbeitung abgeschlossen");
-    if (failures.empty()) return text;
-    text += QStringLiteral("\n\n%1 von %2 Einträgen fehlgeschlagen:").arg(failures.size()).arg(rows);
+QString CompletionMessage(int rows, const std::vector<FailedRow>& failures,
+                          std::optional<int> doneBeforeStop) {
+    QString text;
+    if (doneBeforeStop) {
+        text = QStringLiteral("Verarbeitung abgebrochen\n\n%1 von %2 Einträgen bearbeitet")
+                   .arg(*doneBeforeStop)
+                   .arg(rows);
+        if (failures.empty()) return text;
+        text += QStringLiteral(", %1 davon fehlgeschlagen:").arg(failures.size());
+    } else {
+        text = QStringLiteral("Verarbeitung abgeschlossen");
+        if (failures.empty()) return text;
+        text += QStringLiteral("\n\n%1 von %2 Einträgen fehlgeschlagen:").arg(failures.size()).arg(rows);
+    }
     for (size_t i = 0; i < failures.size() && i < size_t(kListedFailures); ++i)
         text += QStringLiteral("\n%1 – %2").arg(failures[i].url, failures[i].reason);
     if (failures.size() > size_t(kListedFailures))
@@ -50,6 +61,9 @@ void TForm1::SetRunning(bool running) {
     for (QToolButton* b : {sSpeedButton1, sSpeedButton3, sSpeedButton4, sSpeedButton5})
         b->setEnabled(!running);
     Import1->setEnabled(!running);
+    Abbrechen1->setEnabled(running);
+    // Nothing dropped on the window lands in the list while a run reads it.
+    setAcceptDrops(!running);
     sListView1->setEditTriggers(running
                                     ? QAbstractItemView::NoEditTriggers
                                     : QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
@@ -63,6 +77,8 @@ class WindowRun : public TRunClient {
   public:
     WindowRun(TForm1& form, const bool& abort, std::vector<FailedRow>& failures)
         : m_form(form), m_abort(abort), m_failures(failures) {}
+
+    int RowsDone() const { return m_done; }
 
     QString BeginRow(int i) override {
         const QString url = m_form.Row(i).url;
@@ -83,17 +99,19 @@ class WindowRun : public TRunClient {
 
     void EndRow(int i, const QString& url, const RowResult& r) override {
         RowResult result = r;
+        ++m_done;
+        const QString path = OutputPicturePath(m_form.sDirectoryEdit1->text(), m_form.Row(i).picture);
         // A capture that failed still shows the picture of that name, as the view always did.
         if (result.ok || result.stage == RowStage::Capture) {
             try {
-                m_form.ImagePreview1->LoadPictureFile(
-                    OutputPicturePath(m_form.sDirectoryEdit1->text(), m_form.Row(i).picture));
+                m_form.ImagePreview1->LoadPictureFile(path);
                 m_form.sGauge1->SetProgress(i);
             } catch (const std::exception& e) {
                 result.Fail(RowStage::Preview, QString::fromUtf8(e.what()));
             }
         }
         if (!result.ok) m_failures.push_back({url, result.reason});
+        m_form.ShowRowResult(i, result, path);
     }
 
     bool Stopping() const override { return m_abort; }
@@ -102,6 +120,7 @@ class WindowRun : public TRunClient {
     TForm1& m_form;
     const bool& m_abort;
     std::vector<FailedRow>& m_failures;
+    int m_done = 0;
 };
 
 }  // namespace
@@ -118,8 +137,11 @@ void TForm1::sBitBtn3Click() {
         return;
     }
     m_abortRun = false;
+    m_stopRequested = false;
+    ClearRowResults();
     std::vector<FailedRow> failures;
     const int n = RowCount();
+    int done = 0;
     {
         sGauge1->SetMaxValue(n - 1);
         HourglassCursor hourglass;
@@ -129,16 +151,63 @@ void TForm1::sBitBtn3Click() {
         m_engine = &engine;
         engine.Run(n, run);
         m_engine = nullptr;
+        done = run.RowsDone();
         SetStatusText(0, QString());
         SetStatusText(1, QString());
         SetRunning(false);
     }
-    if (m_abortRun) return;  // the window is closing: no message, no gallery
-    m_dialogs->ShowNotice(CompletionMessage(n, failures));
+    if (m_abortRun) {  // the window is closing: no message, no gallery
+        sGauge1->SetProgress(0);
+        return;
+    }
+    const bool stopped = m_stopRequested && done < n;
+    m_dialogs->ShowNotice(CompletionMessage(n, failures, stopped ? std::optional<int>(done) : std::nullopt));
     sGauge1->SetProgress(0);
-    if (sCheckBox1->isChecked()) ShowGallery(sDirectoryEdit1->text());
+    // A stopped run shows no gallery: the user asked for the run to end.
+    if (!stopped && sCheckBox1->isChecked()) ShowGallery(sDirectoryEdit1->text());
+}
+
+void TForm1::Abbrechen1Click() {
+    if (!m_engine) return;
+    m_stopRequested = true;
+    m_engine->Stop();
+}
+
+void TForm1::ShowRowResult(int index, const RowResult& result, const QString& picturePath) {
+    QTreeWidgetItem* item = sListView1->topLevelItem(index);
+    if (!item) return;
+    QIcon icon;
+    QString state;
+    if (!result.ok) {
+        icon = RowFailedIcon();
+        state = QStringLiteral("Fehlgeschlagen (%1): %2").arg(RowStageName(result.stage), result.reason);
+    } else if (result.timedOut) {
+        icon = RowTimedOutIcon();
+        state = QStringLiteral("Nicht rechtzeitig vollständig geladen, aufgenommen so weit geladen");
+    } else if (result.blank) {
+        icon = RowBlankIcon();
+        state = QStringLiteral("Fertig, aber das Bild ist fast einfarbig");
+    } else {
+        icon = RowDoneIcon();
+        state = QStringLiteral("Fertig");
+    }
+    m_rowResultsShown = true;
+    item->setIcon(0, icon);
+    item->setToolTip(0, state + QStringLiteral("\nBild: ") + picturePath);
+}
+
+void TForm1::ClearRowResults() {
+    if (!m_rowResultsShown) return;
+    m_rowResultsShown = false;
+    for (int i = 0; i < RowCount(); ++i) {
+        QTreeWidgetItem* item = sListView1->topLevelItem(i);
+        item->setIcon(0, QIcon());
+        item->setToolTip(0, QString());
+    }
 }
 
 void TForm1::ShowGallery(const QString& folder) {
-    if (Form2) Form2->ShowForFolder(folder);
+    if (!Form2) return;
+    Form2->OpenPicture = [this](const QString& path) { m_dialogs->OpenWithDesktop(path); };
+    Form2->ShowForFolder(folder);
 }

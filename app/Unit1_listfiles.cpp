@@ -29,6 +29,10 @@ void TForm1::sSpeedButton2Click() {
 void TForm1::Import1Click() {
     const QString path = Dialogs().GetOpenFileName(QStringLiteral("CSV-Dateien|*.csv"));
     if (path.isEmpty()) return;
+    ImportListFile(path);
+}
+
+void TForm1::ImportListFile(const QString& path) {
     if (RowCount() > 0 && Dialogs().AskYesNo(QStringLiteral("Sollen vorhandene Datensätze gelöscht werden?")))
         RemoveAllRows();
 

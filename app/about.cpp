@@ -4,6 +4,7 @@
 #include "icons.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 #include <unistd.h>
 
@@ -46,7 +47,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     licences->setWordWrap(true);
     licences->setTextFormat(Qt::PlainText);
     licences->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    licences->setGeometry(16, 120, 485, 200);
+    licences->setGeometry(16, 120, 485, 184);
     licences->setText(
         QStringLiteral(
             "Bildoro ist freie Software unter der MIT-Lizenz.\n"
@@ -65,6 +66,13 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
                               "den Browser einbricht, hätte die Rechte von root. Als normaler Benutzer "
                               "gestartet, behält Chromium seine Sandbox.")
              : QString()));
+
+    // Enter (the default button) and Escape close the box, as its button does.
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("bt_ok"));
+    ok->setGeometry(517 - 16 - 75, 338 - 7 - 25, 75, 25);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TAboutForm::ShowModalOver(QWidget* owner) {

@@ -4,6 +4,7 @@
 #include "settings_rules.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
+#include <QUrl>
 
 namespace {
 
@@ -102,4 +104,10 @@ QString TQtDialogs::GetSaveFileName(const QString& filter, const QString& defaul
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
+}
+
+void TQtDialogs::OpenWithDesktop(const QString& path) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowNotice(QStringLiteral("\"%1\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür")
+                       .arg(path));
 }

@@ -22,6 +22,9 @@ class TDialogs {
     // Open and save dialogs for list files; empty when cancelled.
     virtual QString GetOpenFileName(const QString& filter) = 0;
     virtual QString GetSaveFileName(const QString& filter, const QString& defaultSuffix) = 0;
+    // Opens a local folder or file with the desktop's handler for it (file manager, image viewer); says so
+    // in a message when the desktop has none.
+    virtual void OpenWithDesktop(const QString& path) = 0;
 };
 
 // The real dialogs, shown modally over the given parent.
@@ -36,6 +39,7 @@ class TQtDialogs : public TDialogs {
     QString ChooseDirectory(const QString& startFolder) override;
     QString GetOpenFileName(const QString& filter) override;
     QString GetSaveFileName(const QString& filter, const QString& defaultSuffix) override;
+    void OpenWithDesktop(const QString& path) override;
 
   private:
     QWidget* m_parent;

@@ -125,3 +125,44 @@ void PaintApplicationIcon(QPainter& p, int size) {
 QIcon ApplicationIcon() {
     return Draw(64, [](QPainter& p) { PaintApplicationIcon(p, 64); });
 }
+
+QIcon RowDoneIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(QPen(QColor(0, 140, 40), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+    });
+    return icon;
+}
+
+QIcon RowFailedIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 30, 30));
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+        p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
+    });
+    return icon;
+}
+
+QIcon RowTimedOutIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(QPen(QColor(150, 90, 0), 1));
+        p.setBrush(QColor(250, 190, 50));
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        p.setPen(QPen(QColor(60, 40, 0), 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8, 8), QPointF(8, 4));
+        p.drawLine(QPointF(8, 8), QPointF(11, 9.5));
+    });
+    return icon;
+}
+
+QIcon RowBlankIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(QPen(QColor(110, 110, 110), 1));
+        p.setBrush(QColor(245, 245, 245));
+        p.drawRect(QRectF(2.5, 3.5, 11, 9));
+    });
+    return icon;
+}

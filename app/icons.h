@@ -13,6 +13,12 @@ QIcon DeleteCheckedIcon();  // a black cross
 QIcon ChooseFolderIcon();   // a small closed folder, for the folder field's button
 QIcon ApplicationIcon();    // the program's own icon: a framed page thumbnail
 
+// The states of a run's rows in the list's URL cells; drawn once, every row shares them.
+QIcon RowDoneIcon();      // a green tick
+QIcon RowFailedIcon();    // a white cross on a red disc
+QIcon RowTimedOutIcon();  // a clock face on amber
+QIcon RowBlankIcon();     // an empty grey picture frame
+
 // Paints the program's icon into the square (0, 0, size, size) of an antialiased painter; the painter's
 // state is left as it was. ApplicationIcon() and the icon files of the installed program use it.
 void PaintApplicationIcon(QPainter& painter, int size);

@@ -44,6 +44,9 @@ QHeaderView::section {
     padding: 1px 4px;
 }
 QMenuBar { background: rgb(209, 209, 209); }
+QPushButton:focus { border: 2px solid rgb(60, 120, 215); padding: 1px 7px; }
+QToolButton:focus { border-color: rgb(60, 120, 215); background: rgb(225, 232, 245); }
+QLineEdit:focus, QComboBox:focus, QTreeWidget:focus { border: 1px solid rgb(60, 120, 215); }
 QMenuBar::item:selected { background: rgb(190, 200, 220); }
 )";
 

@@ -1,5 +1,6 @@
-// Runs the window's batch over the example pages and saves a screenshot of the main window after the run.
-// Run under a display: xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR OUT_FOLDER OUT.png
+// Runs the window's batch over the example pages and one row that fails, and saves a screenshot of the main
+// window after the run. Run under a display: xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR
+// OUT_FOLDER OUT.png
 #include "Unit1.h"
 #include "dialogs.h"
 #include "skin.h"
@@ -11,6 +12,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
+#include <QTreeWidget>
 #include <cstdio>
 
 namespace {
@@ -24,6 +27,7 @@ class PrintingDialogs : public TDialogs {
     QString ChooseDirectory(const QString&) override { return {}; }
     QString GetOpenFileName(const QString&) override { return {}; }
     QString GetSaveFileName(const QString&, const QString&) override { return {}; }
+    void OpenWithDesktop(const QString& path) override { std::printf("open: %s\n", qPrintable(path)); }
 };
 
 }  // namespace
@@ -43,9 +47,17 @@ int main(int argc, char** argv) {
     for (const QString& page : pages.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
         form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(page),
                        QFileInfo(page).completeBaseName());
+    // One row that fails (a page that is not there), to show how a failed row looks in the list.
+    form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(QStringLiteral("fehlt.html")),
+                   QStringLiteral("fehlt"));
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     form.sDirectoryEdit1->setText(QDir(QString::fromLocal8Bit(argv[2])).absolutePath());
     form.sBitBtn3Click();
+    // The failed row's tooltip, as the mouse over its mark would show it.
+    QTreeWidgetItem* failed = form.sListView1->topLevelItem(form.RowCount() - 1);
+    const QRect cell = form.sListView1->visualItemRect(failed);
+    QToolTip::showText(form.sListView1->viewport()->mapToGlobal(cell.topLeft() + QPoint(60, 12)),
+                       failed->toolTip(0), form.sListView1->viewport());
     QTest::qWait(300);
     const QRect frame = form.frameGeometry();
     const QPixmap shot = form.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());

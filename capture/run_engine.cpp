@@ -74,8 +74,11 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     for (auto& s : m_slots) StartNext(s.get());
     if (m_active > 0) loop.exec();
     m_loop = nullptr;
-    // Rows cut off by a stop leave their pages as they are; their timers must not fire into the next run.
+    // A row cut off by a stop ends here: its page stops loading (nothing of it was written yet, since
+    // captures and reductions finish before a stop takes effect), and its timer must not fire into the next
+    // run.
     for (auto& s : m_slots) {
+        if (s->loading) s->host->StopLoading();
         s->bound.stop();
         s->loading = false;
         s->row = -1;

@@ -48,7 +48,9 @@ class TRunEngine : public QObject {
     // returns when each has ended (or, after Stop or the client's Stopping, when no row is under way). Runs
     // the event loop meanwhile. Captures and reductions run one at a time.
     void Run(int rowCount, TRunClient& client);
-    // Ends the run soon: no row begins any more, and Run returns once no capture is under way.
+    // Ends the run at once: no row begins any more, a page still loading is stopped and its row ends
+    // unreported, and Run returns once no capture is under way (a capture and its reduction are never cut
+    // off halfway, so no half-written file is left).
     void Stop();
     // When set, a page whose server answered 502, 503 or 504 (busy or down for now) fails its row without a
     // capture, as a failure that may pass; otherwise such a page is captured like any other.

@@ -10,3 +10,7 @@ struct WebsiteEntry {
 
     bool operator==(const WebsiteEntry&) const = default;
 };
+
+// The picture name proposed for a page: its host name in lower case without a leading "www."
+// ("https://www.Example.org/a" gives "example.org"); empty when the address names no host.
+QString PictureNameForUrl(const QString& url);

@@ -5,7 +5,9 @@
 #include "batch_process.h"
 #include "fake_dialogs.h"
 #include "gauge.h"
+#include "icons.h"
 #include "jpeg_image.h"
+#include "leftover_check.h"
 #include "local_http_server.h"
 #include "picture_samples.h"
 #include "preview_image.h"
@@ -22,8 +24,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
+
+[[maybe_unused]] ::testing::Environment* const g_tmpEnv =
+    ::testing::AddGlobalTestEnvironment(new leftovers::PrivateTmpEnvironment);
 
 QSize PictureSize(const QString& file) {
     TJpegImage jpeg;
@@ -174,6 +180,35 @@ TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
     EXPECT_EQ(PictureSize(Out("slow")), QSize(320, 240));
     EXPECT_GT(CentreColour(Out("slow")).red(), 200) << "captured as far as it got";
     EXPECT_EQ(PictureSize(Out("next")), QSize(320, 240));
+}
+
+// Esc ends the slow row at once, unwritten, and starts no other; the rows done show their results until the
+// list changes.
+TEST_F(BatchRunTest, EscapeStopsTheRunAndEachRowDoneShowsItsResult) {
+    Add(QStringLiteral("/red"), QStringLiteral("a"));
+    form.AppendRow(QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("bad"));  // a port no browser opens
+    Add(QStringLiteral("/slow"), QStringLiteral("b"));
+    Add(QStringLiteral("/green"), QStringLiteral("c"));
+    QApplication::setActiveWindow(&form);
+    QObject::connect(form.WB1, &TBrowserHost::BeforeNavigate2, [&](const QString& url) {
+        if (url.endsWith(QStringLiteral("/slow")))
+            QTimer::singleShot(300, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
+    });
+    Run();
+    EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("a.jpg")}) << "no b.jpg, no .$$$, no c.jpg";
+    EXPECT_TRUE(server.RequestsFor(QStringLiteral("/green")).isEmpty());
+    EXPECT_EQ(dialogs.notices,
+              QStringList{QStringLiteral("Verarbeitung abgebrochen\n\n2 von 4 Einträgen bearbeitet, "
+                                         "1 davon fehlgeschlagen:\nhttp://127.0.0.1:9/ – "
+                                         "net::ERR_UNSAFE_PORT")});
+    QTreeWidgetItem* row[2] = {form.sListView1->topLevelItem(0), form.sListView1->topLevelItem(1)};
+    EXPECT_EQ(row[0]->icon(0).cacheKey(), RowDoneIcon().cacheKey());
+    EXPECT_EQ(row[0]->toolTip(0), QStringLiteral("Fertig\nBild: ") + Out("a"));
+    EXPECT_EQ(row[1]->icon(0).cacheKey(), RowFailedIcon().cacheKey());
+    EXPECT_EQ(row[1]->toolTip(0),
+              QStringLiteral("Fehlgeschlagen (Laden): net::ERR_UNSAFE_PORT\nBild: ") + Out("bad"));
+    Add(QStringLiteral("/green"), QStringLiteral("more"));
+    EXPECT_TRUE(row[0]->icon(0).isNull() && row[1]->icon(0).isNull() && row[1]->toolTip(0).isEmpty());
 }
 
 TEST_F(BatchRunTest, FolderTextEndingInSlashIsUsedAsItStands) {

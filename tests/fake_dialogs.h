@@ -18,6 +18,7 @@ class TFakeDialogs : public TDialogs {
     std::deque<QString> directories;  // ChooseDirectory answers; cancel when empty
     std::deque<QString> fileNames;    // open/save dialog answers; cancel when empty
     QStringList directoryStarts;      // start folder of each ChooseDirectory
+    QStringList opened;               // paths given to the desktop's handler
     // Called inside ShowNotice, while the message would be on screen (to look at the window at that moment).
     std::function<void(const QString&)> onNotice;
 
@@ -46,6 +47,7 @@ class TFakeDialogs : public TDialogs {
         suffixes << suffix;
         return Take(fileNames);
     }
+    void OpenWithDesktop(const QString& path) override { opened << path; }
 
   private:
     static QString Take(std::deque<QString>& q) {

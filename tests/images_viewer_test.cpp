@@ -307,6 +307,8 @@ TEST(GalleryWindow, OpensModallyKeepsItsStateAndClosesByHiding) {
         WriteJpeg(folder.filePath(QString("p%1.jpg").arg(i, 2, 10, QChar('0'))), 64, 48);
     TForm2 form;
     TImagesViewer* viewer = form.ImagesViewer1;
+    QStringList opened;  // Enter opens the selected picture on the desktop
+    form.OpenPicture = [&](const QString& path) { opened << path; };
 
     bool checked = false;
     QTimer::singleShot(0, [&] {
@@ -319,9 +321,11 @@ TEST(GalleryWindow, OpensModallyKeepsItsStateAndClosesByHiding) {
         QTest::keyClick(viewer, Qt::Key_Down);
         QTest::keyClick(viewer, Qt::Key_Escape);
         EXPECT_TRUE(form.isVisible());
+        QTest::keyClick(viewer, Qt::Key_Return);
         form.close();
     });
     form.ShowForFolder(folder.path());  // returns when the window has been closed
+    EXPECT_EQ(opened, QStringList{folder.filePath("p08.jpg")});
     ASSERT_TRUE(checked);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(viewer->Count(), 30);

@@ -1,8 +1,10 @@
 // The main window driven with real mouse and key input: settings, list commands, messages, counter.
 #include "Unit1.h"
+#include "about.h"
 #include "fake_dialogs.h"
 #include "gauge.h"
 #include "preview_image.h"
+#include "skin.h"
 #include "updown.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +16,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -58,6 +63,7 @@ class MainWindowTest : public ::testing::Test {
         return urls;
     }
 
+    const bool skinned = (ApplySkin(*qApp), true);  // the program's font and style sheet
     TFakeDialogs dialogs;
     TForm1 form{&dialogs};
 };
@@ -77,8 +83,7 @@ TEST_F(MainWindowTest, StartsAsLaidOut) {
     EXPECT_EQ(form.sListView1->columnWidth(1), 160);
     EXPECT_EQ(form.sListView1->headerItem()->text(0), QStringLiteral("URL"));
     EXPECT_EQ(form.sListView1->headerItem()->text(1), QStringLiteral("Bildname"));
-    EXPECT_EQ(form.sStatusPanels[0]->width(), 100);
-    EXPECT_EQ(form.sStatusPanels[1]->width(), 300);
+    EXPECT_EQ(form.sStatusPanels[0]->width() + form.sStatusPanels[1]->width(), 400);
     EXPECT_EQ(form.sStatusPanels[2]->width(), 300);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(form.StatusText(i).isEmpty());
     EXPECT_EQ(form.sGauge1->MaxValue(), 100);
@@ -331,6 +336,8 @@ TEST_F(MainWindowTest, UrlEditsInPlaceButPictureNameDoesNot) {
     EXPECT_EQ(form.Row(0).url, QStringLiteral("http://x"));
     EXPECT_EQ(form.Row(0).picture, QStringLiteral("a"));
     EXPECT_EQ(form.lb_anzahl->text(), QStringLiteral("1"));
+    QTest::mouseClick(form.sBitBtn2, Qt::LeftButton);  // writes back the edited URL, not the old one
+    EXPECT_EQ(form.Row(0).url, QStringLiteral("http://x"));
     // The picture name column offers no editor.
     EXPECT_EQ(form.sListView1->itemDelegate()->createEditor(
                   form.sListView1->viewport(), QStyleOptionViewItem(), form.sListView1->model()->index(0, 1)),
@@ -355,6 +362,95 @@ TEST_F(MainWindowTest, GaugeClampsAndShowsPercent) {
 TEST_F(MainWindowTest, ErrorsOfCommandsReachTheErrorBox) {
     form.Guarded([] { throw std::runtime_error("Datei x kann nicht geöffnet werden"); });
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Datei x kann nicht geöffnet werden.")});
+}
+
+TEST_F(MainWindowTest, StatusPanelsAndLabelsFitTheFont) {
+    const QLabel* panel = form.sStatusPanels[1];
+    EXPECT_GE(form.sStatusPanels[0]->width(),
+              panel->fontMetrics().horizontalAdvance(QStringLiteral("Bearbeite 9999 von 9999")));
+    const QString url = QStringLiteral("http://example.org/") + QString(300, u'a') + QStringLiteral("/end");
+    form.SetStatusText(1, url);
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+    EXPECT_EQ(panel->toolTip(), url);
+    for (QWidget* field :
+         {form.edbreit, form.ed_height, form.ed_pic, form.ed_change_pic})  // no label touches
+        EXPECT_EQ(field->parentWidget()->childAt(field->x() - 2, field->y() + 10), nullptr);
+}
+
+// Enter is the box's button; Tab walks the layout and every stop shows the focus; menus and commands by key.
+TEST_F(MainWindowTest, KeyboardReachesEveryCommandAndShowsTheFocus) {
+    Type(form.ed_url, QStringLiteral("http://b"));
+    Type(form.ed_pic, QStringLiteral("b"));
+    QTest::keyClick(form.ed_url, Qt::Key_Return);
+    ClickRow(0);
+    Type(form.ed_change_pic, QStringLiteral("c"));
+    QTest::keyClick(form.ed_change_url, Qt::Key_Return);
+    EXPECT_EQ(form.Rows(), std::vector<WebsiteEntry>({{"http://b", "c"}}));
+    ClickRow(0);
+    Type(form.sDirectoryEdit1, QStringLiteral("/tmp"));  // enables the start button
+    for (const QString& name :
+         QStringLiteral("sDirectoryEdit1FolderButton sComboBox1 edbreit sCheckBox1 sBitBtn3 "
+                        "sListView1 sSpeedButton1 sSpeedButton2 sSpeedButton3 sSpeedButton4 "
+                        "sSpeedButton5 ed_url ed_pic bt_add ed_change_url ed_change_pic "
+                        "sBitBtn2 sDirectoryEdit1")
+             .split(u' ')) {
+        QWidget* next = form.findChild<QWidget*>(name);
+        const QImage before = next->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(next->hasFocus()) << qPrintable(name);
+        EXPECT_NE(next->grab().toImage(), before) << qPrintable(name) << " shows no focus";
+    }
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.fileFilters,
+              QStringList({QStringLiteral("CSV-Dateien|*.csv"), QStringLiteral("CSV-Datei|*.csv")}));
+    int closedByKey = 0;  // F1 shows the About box; Enter (its button) and Esc close it
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QTimer::singleShot(0, [&, key] {
+            QTest::keyClick(form.AboutForm, key);
+            closedByKey += !form.AboutForm->isVisible();
+            form.AboutForm->reject();  // a box left open must not hold the test
+        });
+        QTest::keyClick(&form, Qt::Key_F1);
+        QApplication::setActiveWindow(&form);
+    }
+    EXPECT_EQ(closedByKey, 2);
+    for (const char key : {'D', 'I', 'H'}) {
+        QTest::keyClick(&form, Qt::Key(key), Qt::AltModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu && menu->title().startsWith(u'&' + QChar(key))) << key;
+        menu->close();
+    }
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible());
+}
+
+// Dropped list files are imported, web addresses offered for "Hinzufügen"; the output folder opens.
+TEST_F(MainWindowTest, DropsAndTheOutputFolder) {
+    QTemporaryDir dir;
+    QFile list(dir.filePath(QStringLiteral("list.csv")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly) && list.write("http://b.de;b\r\n") && list.flush());
+    AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
+    auto drop = [&](const QUrl& url) {
+        QMimeData mime;
+        mime.setUrls({url});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(&form, &enter);
+        return enter.isAccepted() && QApplication::sendEvent(&form, &dropped);
+    };
+    EXPECT_FALSE(drop(QUrl::fromLocalFile(dir.path())));
+    EXPECT_TRUE(drop(QUrl::fromLocalFile(list.fileName())));  // "No" to the question: rows added
+    EXPECT_EQ(Urls(), QStringList({QStringLiteral("http://a"), QStringLiteral("http://b.de")}));
+    EXPECT_TRUE(drop(QUrl(QStringLiteral("https://www.Example.org/a?b=1"))));
+    EXPECT_EQ(form.ed_url->text(), QStringLiteral("https://www.example.org/a?b=1"));
+    EXPECT_EQ(form.ed_pic->text(), QStringLiteral("example.org"));
+    form.Ordner1->trigger();  // no folder yet
+    form.sDirectoryEdit1->setText(dir.path());
+    form.Ordner1->trigger();
+    EXPECT_EQ(dialogs.notices, QStringList({QStringLiteral("Einlesen beendet"),
+                                            QStringLiteral("Kein Ausgabeordner gewählt")}));
+    EXPECT_EQ(dialogs.opened, QStringList{dir.path()});
 }
 
 TEST_F(MainWindowTest, BeendenClosesTheWindow) {

@@ -2,9 +2,13 @@
 #include "Unit2.h"
 
 #include "images_viewer.h"
+#include "picture_item.h"
 
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QResizeEvent>
+#include <QUrl>
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form2"));
@@ -25,6 +29,15 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     // Assigning the mask already reloads, in the current directory; every opening reloads first.
     ImagesViewer1->SetFileMask(GalleryFileMask());
     ImagesViewer1->setFocus();
+    connect(ImagesViewer1, &TImagesViewer::ItemActivated, this, [this](int index) {
+        const TPictureItem* item = ImagesViewer1->PictureItem(index);
+        if (!item || item->FileName().isEmpty()) return;
+        const QString path = QFileInfo(item->FileName()).absoluteFilePath();
+        if (OpenPicture)
+            OpenPicture(path);
+        else
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
 }
 
 TForm2::~TForm2() = default;

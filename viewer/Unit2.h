@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class TImagesViewer;
 struct TImageViewerOptions;
@@ -15,6 +16,9 @@ class TForm2 : public QDialog {
     ~TForm2() override;
 
     TImagesViewer* ImagesViewer1;
+    // Opens a picture file in the desktop's image viewer (Enter or a double click on it); unset, the
+    // desktop's URL handler is asked directly.
+    std::function<void(const QString& path)> OpenPicture;
 
     // Opening after a batch run: Directory := folderText (reloads when it changed), reloads once more so the
     // run's new pictures appear, then shows the window modally and returns when the user has closed it.

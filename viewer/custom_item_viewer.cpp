@@ -303,6 +303,11 @@ void TCustomItemViewer::keyPressEvent(QKeyEvent* event) {
             Q_EMIT Click();
             event->accept();
             return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            if (IsValidIndex(m_selectedIndex)) Q_EMIT ItemActivated(m_selectedIndex);
+            return;
         default:
             event->ignore();
             return;
@@ -332,9 +337,11 @@ void TCustomItemViewer::mouseReleaseEvent(QMouseEvent* event) {
     m_pressedIndex = -1;
 }
 
-// The second press of a double click is an ordinary press.
+// The second press of a double click is an ordinary press; on an item it also opens that item.
 void TCustomItemViewer::mouseDoubleClickEvent(QMouseEvent* event) {
     mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && IsValidIndex(m_pressedIndex))
+        Q_EMIT ItemActivated(m_pressedIndex);
 }
 
 void TCustomItemViewer::mouseMoveEvent(QMouseEvent* event) {

@@ -83,6 +83,7 @@ class TCustomItemViewer : public QAbstractScrollArea {
 
   Q_SIGNALS:
     void Click();                       // Space pressed
+    void ItemActivated(int index);      // Enter on the selected item, or a double click on an item
     void ItemChangedNotify(int index);  // after an item's change has been handled
     void Deletion(int index);           // before a removed item is freed
     void Scrolled();                    // after the scroll bar moved the content
