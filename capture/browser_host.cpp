@@ -453,7 +453,10 @@ QByteArray TBrowserHost::CaptureViewPng() {
     QJsonObject shot;
     const bool faultedBefore = m_pageFaulted;
     try {
-        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
+        // The first picture of a fresh page may wait for the browser's drawing processes to start, which
+        // takes seconds on a busy machine.
+        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params,
+                          m_nav.freshPage ? kCaptureTimeoutMs : kCaptureAttemptMs);
     } catch (const TBrowserError&) {
         // A page that replaces its document meanwhile (a refresh without end) loses the request with the old
         // document, and a script that never lets go keeps the page from drawing: stopped, and its script

@@ -568,7 +568,8 @@ TEST_F(CliFaults, BrowserKilledAtRandomMoments) {
     run.Run(Args(list));
     run.ExpectSound(kRows, folder);
     if (kills > 0) {
-        EXPECT_GE(run.failedLines, 1);
+        // The row a kill hit fails, or fails once and is tried again after the others.
+        EXPECT_GE(run.failedLines + run.stdOut.count(QStringLiteral("again later: ")), 1);
     }
 }
 
