@@ -10,40 +10,23 @@
 #include <QFileInfo>
 #include <exception>
 
+namespace {
+
+// The stages' keys in the order of RowStage; each is also the English text that the translation turns into
+// the stage's name.
+constexpr const char* kStageKeys[] = {
+    QT_TRANSLATE_NOOP("bildoro", "load"),    QT_TRANSLATE_NOOP("bildoro", "capture"),
+    QT_TRANSLATE_NOOP("bildoro", "width"),   QT_TRANSLATE_NOOP("bildoro", "reduce"),
+    QT_TRANSLATE_NOOP("bildoro", "preview"), QT_TRANSLATE_NOOP("bildoro", "check")};
+
+}  // namespace
+
 QString RowStageKey(RowStage stage) {
-    switch (stage) {
-        case RowStage::Load:
-            return QStringLiteral("load");
-        case RowStage::Capture:
-            return QStringLiteral("capture");
-        case RowStage::Width:
-            return QStringLiteral("width");
-        case RowStage::Reduce:
-            return QStringLiteral("reduce");
-        case RowStage::Preview:
-            return QStringLiteral("preview");
-        case RowStage::Check:
-            return QStringLiteral("check");
-    }
-    return {};
+    return QString::fromLatin1(kStageKeys[static_cast<int>(stage)]);
 }
 
 QString RowStageName(RowStage stage) {
-    switch (stage) {
-        case RowStage::Load:
-            return QCoreApplication::translate("bildoro", "load");
-        case RowStage::Capture:
-            return QCoreApplication::translate("bildoro", "capture");
-        case RowStage::Width:
-            return QCoreApplication::translate("bildoro", "width");
-        case RowStage::Reduce:
-            return QCoreApplication::translate("bildoro", "reduce");
-        case RowStage::Preview:
-            return QCoreApplication::translate("bildoro", "preview");
-        case RowStage::Check:
-            return QCoreApplication::translate("bildoro", "check");
-    }
-    return {};
+    return QCoreApplication::translate("bildoro", kStageKeys[static_cast<int>(stage)]);
 }
 
 QString OutputPicturePath(const QString& folder, const QString& picture) {
