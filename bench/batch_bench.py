@@ -50,6 +50,23 @@ def write_list(path, entries):
             f.write(("%s;%s\r\n" % (url, name)).encode("utf-8"))
 
 
+def serve_corpus(work, convert):
+    """Writes the corpus into work/corpus and serves it; returns the server process and the (URL, picture
+    name) of each page."""
+    corpus = os.path.join(work, "corpus")
+    subprocess.check_call([sys.executable, os.path.join(HERE, "corpus", "make_corpus.py"), corpus],
+                          env=dict(os.environ, CONVERT=convert), stdout=subprocess.DEVNULL)
+    portfile = os.path.join(work, "port")
+    server = subprocess.Popen([sys.executable, os.path.join(HERE, "corpus", "serve.py"), corpus, portfile])
+    for _ in range(100):
+        if os.path.exists(portfile):
+            break
+        time.sleep(0.05)
+    port = int(open(portfile).read())
+    names = [l.strip() for l in open(os.path.join(corpus, "pages.txt")) if l.strip()]
+    return server, [("http://127.0.0.1:%d/%s" % (port, n), os.path.splitext(os.path.basename(n))[0]) for n in names]
+
+
 def resize(convert, src, dst):
     return subprocess.call([convert, src, "-resize", "320x", "-quality", "75", dst]) == 0
 
@@ -233,18 +250,7 @@ def main():
     work = tempfile.mkdtemp(prefix="bildoro-batchbench-")
     server = None
     try:
-        corpus = os.path.join(work, "corpus")
-        subprocess.check_call([sys.executable, os.path.join(HERE, "corpus", "make_corpus.py"), corpus],
-                              env=dict(os.environ, CONVERT=a.convert), stdout=subprocess.DEVNULL)
-        portfile = os.path.join(work, "port")
-        server = subprocess.Popen([sys.executable, os.path.join(HERE, "corpus", "serve.py"), corpus, portfile])
-        for _ in range(100):
-            if os.path.exists(portfile):
-                break
-            time.sleep(0.05)
-        port = int(open(portfile).read())
-        names = [l.strip() for l in open(os.path.join(corpus, "pages.txt")) if l.strip()]
-        entries = [("http://127.0.0.1:%d/%s" % (port, n), os.path.splitext(os.path.basename(n))[0]) for n in names]
+        server, entries = serve_corpus(work, a.convert)
         pages = len(entries)
         listfile = os.path.join(work, "list.csv")
         write_list(listfile, entries)

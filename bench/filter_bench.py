@@ -19,6 +19,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
+from batch_bench import serve_corpus, write_list  # noqa: E402  (the same corpus and list as the batch bench)
+
 
 def log(*a):
     print(*a, file=sys.stderr, flush=True)
@@ -54,22 +56,10 @@ def main():
     work = tempfile.mkdtemp(prefix="bildoro-filterbench-")
     server = None
     try:
-        corpus = os.path.join(work, "corpus")
-        subprocess.check_call([sys.executable, os.path.join(HERE, "corpus", "make_corpus.py"), corpus],
-                              env=dict(os.environ, CONVERT=a.convert), stdout=subprocess.DEVNULL)
-        portfile = os.path.join(work, "port")
-        server = subprocess.Popen([sys.executable, os.path.join(HERE, "corpus", "serve.py"), corpus, portfile])
-        for _ in range(100):
-            if os.path.exists(portfile):
-                break
-            time.sleep(0.05)
-        port = int(open(portfile).read())
-        names = [l.strip() for l in open(os.path.join(corpus, "pages.txt")) if l.strip()]
+        server, entries = serve_corpus(work, a.convert)
+        names = [name for _, name in entries]
         listfile = os.path.join(work, "list.csv")
-        with open(listfile, "wb") as f:
-            for n in names:
-                f.write(("http://127.0.0.1:%d/%s;%s\r\n" % (port, n, os.path.splitext(os.path.basename(n))[0]))
-                        .encode("utf-8"))
+        write_list(listfile, entries)
 
         # Full-size captures: a width beyond every capture leaves each file as captured (quality 90).
         captures = os.path.join(work, "captures")
