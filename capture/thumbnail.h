@@ -38,7 +38,7 @@ bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept;
 bool IsOneColour(const TBitmap24& picture);
 
 // How a capture is reduced. Exact is the program's own bilinear resampler, byte for byte (the default
-// everywhere); Smooth is the anti-aliased reduction (ScaleBitmapSmooth), for legible text on thumbnails.
+// everywhere); Smooth is the anti-aliased reduction (ScaleImageSmooth), for legible text on thumbnails.
 enum class ThumbnailFilter { Exact, Smooth };
 
 // The filter named "exact" or "smooth" (as written on the command line); nothing for any other text.

@@ -93,10 +93,14 @@ class CliRun : public TRunClient {
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
                          TerminalText(url).constData(), m_engine.LastTimings().loadMs,
                          m_engine.LastTimings().queuedMs, r.captureMs, r.reduceMs);
-        if (!r.ok && r.passing && row.attempts <= m_options.retries) {
-            std::fprintf(m_out, "again later: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
+        // A failed row's line: "again later" when it is tried once more, "failed" when it is given up.
+        auto printFailure = [&](const char* word) {
+            std::fprintf(m_out, "%s: %s -> %s: %s (%s)\n", word, TerminalText(url).constData(),
                          TerminalText(path).constData(), TerminalText(r.reason).constData(),
                          RowStageName(r.stage).toUtf8().constData());
+        };
+        if (!r.ok && r.passing && row.attempts <= m_options.retries) {
+            printFailure("again later");
             m_retries.push_back(std::move(row));
         } else {
             if (r.ok) {
@@ -110,9 +114,7 @@ class CliRun : public TRunClient {
                                : "");
             } else {
                 ++m_failed;
-                std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),
-                             TerminalText(path).constData(), TerminalText(r.reason).constData(),
-                             RowStageName(r.stage).toUtf8().constData());
+                printFailure("failed");
             }
             Report({row.index, row.entry.url, row.entry.picture, path,
                     r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r});
