@@ -5,6 +5,7 @@
 #include "browser_error.h"
 #include "devtools_client.h"
 #include "jpeg_image.h"
+#include "thumbnail.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -489,6 +490,7 @@ QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& cli
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
     m_captureError.clear();
+    m_captureBlank = false;
     try {
         if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
             throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
@@ -508,8 +510,10 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.isNull()) throw std::bad_alloc();
+        const TBitmap24 picture = TBitmap24::FromQImage(view);
+        m_captureBlank = IsOneColour(picture);
         TJpegImage jpeg;  // quality 90, baseline, colour
-        jpeg.Assign(TBitmap24::FromQImage(view));
+        jpeg.Assign(picture);
         jpeg.SaveToFile(fileName);
         return true;
     } catch (const std::bad_alloc&) {

@@ -86,6 +86,9 @@ class TBrowserHost : public QObject {
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
     // Why the latest CaptureToJpeg returned false (what failed, on what); empty after a success.
     QString LastCaptureError() const { return m_captureError; }
+    // Whether the picture of the latest successful CaptureToJpeg is almost one colour (IsOneColour): the page
+    // had drawn nothing yet.
+    bool LastCaptureBlank() const { return m_captureBlank; }
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
     // when there is no page or the browser fails.
@@ -161,5 +164,6 @@ class TBrowserHost : public QObject {
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
     QString m_captureError;
+    bool m_captureBlank = false;
     bool m_pageFaulted = false;
 };

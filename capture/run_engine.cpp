@@ -15,6 +15,9 @@ namespace {
 constexpr int kAnswerBoundMs = 2500;
 // The least extra time the first navigation of a fresh page gets for an answer.
 constexpr int kFreshPageGraceMs = 10000;
+// A page whose capture came out almost one colour is captured once more after this pause: pages that draw
+// their content by script a moment after their load event (a loading screen, a fade-in) have it by then.
+constexpr int kBlankRetakeMs = 1500;
 
 // Network failures that may pass: the server or the way to it was not there for the moment.
 bool NetworkErrorPasses(const QString& error) {
@@ -33,7 +36,9 @@ bool NetworkErrorPasses(const QString& error) {
 
 struct TRunEngine::Slot {
     TBrowserHost* host = nullptr;
-    QTimer bound;  // the page's time to complete
+    QTimer bound;   // the page's time to complete
+    QTimer retake;  // the pause before a blank capture is taken again
+    bool retaken = false;
     int row = -1;
     QString url;
     RowSettings settings;  // each read at the moment of use
@@ -52,6 +57,12 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_
         Slot* s = slot.get();
         connect(host, &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckLoaded(s); });
         connect(&s->bound, &QTimer::timeout, this, [this, s] { LoadEnded(s, true); });
+        slot->retake.setSingleShot(true);
+        connect(&s->retake, &QTimer::timeout, this, [this, s] {
+            if (s->row < 0) return;
+            m_ready.push_back(s);
+            CaptureReady();
+        });
         m_slots.push_back(std::move(slot));
     }
 }
@@ -77,6 +88,7 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     // Rows cut off by a stop leave their pages as they are; their timers must not fire into the next run.
     for (auto& s : m_slots) {
         s->bound.stop();
+        s->retake.stop();
         s->loading = false;
         s->row = -1;
     }
@@ -95,6 +107,7 @@ void TRunEngine::StartNext(Slot* s) {
         s->url.clear();
         s->timedOut = false;
         s->extended = false;
+        s->retaken = false;
         s->loadMs = 0;
         s->clock.start();
         try {
@@ -237,6 +250,11 @@ void TRunEngine::CaptureReady() {
             continue;
         }
         const RowResult r = CaptureRow(s);
+        if (r.ok && r.blank && !s->retaken && !Stopping()) {
+            s->retaken = true;
+            s->retake.start(kBlankRetakeMs);
+            continue;
+        }
         Finish(s, r);
     }
     m_capturing = false;

@@ -101,13 +101,16 @@ class CliRun : public TRunClient {
         } else {
             if (r.ok) {
                 ++m_ok;
-                std::fprintf(
-                    m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), TerminalText(path).constData(),
-                    r.timedOut ? qPrintable(QCoreApplication::translate(
-                                                "bildoro-batch",
-                                                " (not complete after %1 s; captured as far as loaded)")
-                                                .arg(m_options.timeoutSeconds))
-                               : "");
+                QString notes;
+                if (r.timedOut)
+                    notes += QCoreApplication::translate(
+                                 "bildoro-batch", " (not complete after %1 s; captured as far as loaded)")
+                                 .arg(m_options.timeoutSeconds);
+                if (r.blank)
+                    notes += QCoreApplication::translate(
+                        "bildoro-batch", " (blank: the page showed one colour only, also when taken again)");
+                std::fprintf(m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(),
+                             TerminalText(path).constData(), notes.toUtf8().constData());
             } else {
                 ++m_failed;
                 std::fprintf(m_out, "failed: %s -> %s: %s (%s)\n", TerminalText(url).constData(),

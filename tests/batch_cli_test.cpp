@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
@@ -194,6 +195,43 @@ TEST_F(BatchCliTest, ReportRetriesAndFailedList) {
     EXPECT_EQ(f.readAll(), QStringLiteral("javascript:void(0);refused\r\nhttp://127.0.0.1:%1/;down\r\n")
                                .arg(UnusedPort())
                                .toUtf8());
+}
+
+// Pages whose content comes late: each thumbnail shows `colour` at its centre; a page that stays one colour
+// is ok but marked blank.
+TEST_F(BatchCliTest, LateContentIsWaitedForAndBlankPagesMarked) {
+    struct Case {
+        const char *path, *colour;
+        bool blank;
+        QByteArray page;
+    };
+    // Half the view red, about the centre, the rest white: not one colour.
+    const QByteArray paintRed =
+        "document.body.innerHTML=\"<div style='margin-top:20vh;height:60vh;background:red'></div>\"";
+    const QList<Case> cases = {
+        {"/white-then-red", "red", false,
+         Page("", "<script>onload=()=>setTimeout(()=>{" + paintRed + "},1100)</script>")},
+        {"/white", "white", true, ColourPage("white")},
+    };
+    QStringList lines;
+    for (const Case& c : cases) {
+        server.AddRoute(QString::fromLatin1(c.path), c.page);
+        lines << server.Url(QString::fromLatin1(c.path)) + u';' + QString::fromLatin1(c.path + 1);
+    }
+    const QString report = dir.filePath(QStringLiteral("report.jsonl"));
+    const BatchProcess r =
+        RunBatchProcess({WriteList(lines), QStringLiteral("-o"), dir.path(), QStringLiteral("--report"),
+                         report, QStringLiteral("--jobs"), QStringLiteral("2")});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+    const QList<QJsonObject> reported = ReportLines(report);
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const QImage thumbnail(dir.filePath(QString::fromLatin1(c.path + 1) + QStringLiteral(".jpg")));
+        EXPECT_TRUE(NearColour(thumbnail.pixelColor(thumbnail.rect().center()), QColor(c.colour))) << c.path;
+        EXPECT_EQ(LineOfRow(reported, i).value("blank").toBool(), c.blank) << c.path;
+        EXPECT_EQ(r.LineFor(QString::fromLatin1(c.path + 1)).contains(QStringLiteral("blank")), c.blank)
+            << qPrintable(r.out);
+    }
 }
 
 TEST_F(BatchCliTest, KilledRunResumesWithEveryRowDoneOnce) {

@@ -98,6 +98,10 @@
         <translation> (nach %1 s nicht vollständig; aufgenommen, so weit geladen)</translation>
     </message>
     <message>
+        <source> (blank: the page showed one colour only, also when taken again)</source>
+        <translation> (leer: die Seite zeigte nur eine Farbe, auch beim zweiten Aufnehmen)</translation>
+    </message>
+    <message>
         <source>(done before)</source>
         <translation>(schon erledigt)</translation>
     </message>
