@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -101,6 +102,7 @@ void TBrowserHost::Navigate(const QString& url) {
     ++m_generation;
     m_nav = Navigation{};
     m_nav.url = url;
+    m_requests.clear();
     m_pageFaulted = false;
     SetState(1);
     try {
@@ -179,6 +181,9 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     };
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    // Requests under way tell when a loaded page is quiet (StartSettle); no bodies are kept for us.
+    send(QStringLiteral("Network.enable"),
+         {{QStringLiteral("maxTotalBufferSize"), 0}, {QStringLiteral("maxResourceBufferSize"), 0}});
     // Frames of other sites run as targets of their own; they wait for us until configured.
     send(QStringLiteral("Target.setAutoAttach"), {{QStringLiteral("autoAttach"), true},
                                                   {QStringLiteral("waitForDebuggerOnStart"), true},
@@ -256,6 +261,14 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (name == QLatin1String("DOMContentLoaded")) {
             if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
+    } else if (method == QLatin1String("Network.requestWillBeSent")) {
+        // Streams (server-sent events) never end by design; they do not hold a page.
+        if (Str(params, "type") != QLatin1String("EventSource"))
+            m_requests.insert(sessionId + u' ' + Str(params, "requestId"));
+    } else if (method == QLatin1String("Network.loadingFinished") ||
+               method == QLatin1String("Network.loadingFailed")) {
+        if (m_requests.remove(sessionId + u' ' + Str(params, "requestId")) && m_requests.isEmpty())
+            CheckSettle();
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
     } else if (method == QLatin1String("Page.frameNavigated")) {
@@ -306,6 +319,11 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
+            // The frame's requests end with it, unreported.
+            const QString prefix = detached + u' ';
+            const bool hadRequests = !m_requests.isEmpty();
+            m_requests.removeIf([&prefix](const QString& r) { return r.startsWith(prefix); });
+            if (hadRequests && m_requests.isEmpty()) CheckSettle();
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
@@ -339,6 +357,55 @@ void TBrowserHost::BeginFinish() {
              finish(value.at(0).toInt(), value.at(1).toString());
          });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
+}
+
+void TBrowserHost::StartSettle(int boundMs) {
+    if (!m_settleBound) {
+        m_settleBound = new QTimer(this);
+        m_settleBound->setSingleShot(true);
+        connect(m_settleBound, &QTimer::timeout, this, [this] { EndSettle(); });
+    }
+    m_settle = SettleWait{true, false, false, m_settle.token + 1};
+    m_settleBound->start(std::max(boundMs, 0));
+    CheckSettle();
+}
+
+void TBrowserHost::CheckSettle() {
+    if (!m_settle.active || m_settle.querying) return;
+    if (!m_requests.isEmpty()) {
+        m_settle.waitedForWork = true;
+        return;
+    }
+    if (m_sessionId.isEmpty() || !m_client) return EndSettle();
+    // The fonts the page asked for are ready; after requests were under way, the page also gets one frame
+    // to draw what they brought (their scripts run before it).
+    m_settle.querying = true;
+    const int token = m_settle.token;
+    const QString expression =
+        m_settle.waitedForWork
+            ? QStringLiteral(
+                  "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
+                  "setTimeout(r, 0))))")
+            : QStringLiteral("document.fonts.ready.then(() => 0)");
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
+         [this, token](const QJsonObject&, const QString&) {
+             if (token != m_settle.token) return;
+             m_settle.querying = false;
+             // Requests begun meanwhile are waited for as well.
+             if (m_requests.isEmpty())
+                 EndSettle();
+             else
+                 CheckSettle();
+         });
+}
+
+void TBrowserHost::EndSettle() {
+    if (!m_settle.active) return;
+    m_settle.active = false;
+    ++m_settle.token;
+    if (m_settleBound) m_settleBound->stop();
+    Q_EMIT Settled();
 }
 
 void TBrowserHost::StopLoading() {

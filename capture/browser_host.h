@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QTimer;
 class TDevToolsClient;
 
 // Every host of the program shares one Chromium (started on the first Navigate), each with a page in a window
@@ -50,6 +51,14 @@ class TBrowserHost : public QObject {
     // True when the latest navigation is the first of a freshly opened page (whose browser may have started
     // for it): it also waits for the page's processes to start.
     bool FirstLoadOfPage() const { return m_nav.freshPage; }
+
+    // Waits, for at most boundMs, until the page of the latest navigation is quiet: no request it started
+    // (documents, fetch and XHR, pictures, style sheets, fonts, in its frames too) is still under way, and
+    // its web fonts are ready. Returns at once; Settled() is signalled once, when the page is quiet or the
+    // bound has passed (also when the page failed meanwhile). A page quiet at the start costs one round trip.
+    void StartSettle(int boundMs);
+    // Requests of the latest navigation's pages still under way (streams that never end are not counted).
+    int RequestsInFlight() const { return int(m_requests.size()); }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
@@ -106,6 +115,8 @@ class TBrowserHost : public QObject {
     // ReadyState() may read differently now, or has started to raise a failure: lets a wait sleep in an
     // event loop instead of polling.
     void ReadyStateChanged();
+    // The wait begun by StartSettle has ended.
+    void Settled();
 
   private:
     // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
@@ -163,6 +174,18 @@ class TBrowserHost : public QObject {
     int m_state = 0;
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
+    void CheckSettle();
+    void EndSettle();
+
+    QSet<QString> m_requests;  // session + " " + request id of the requests under way
+    struct SettleWait {
+        bool active = false;
+        bool querying = false;       // the question for the fonts and the next frame is under way
+        bool waitedForWork = false;  // requests were seen under way: the page gets a frame to draw them
+        int token = 0;
+    };
+    SettleWait m_settle;
+    QTimer* m_settleBound = nullptr;
     QString m_captureError;
     bool m_captureBlank = false;
     bool m_pageFaulted = false;

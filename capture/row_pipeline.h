@@ -71,6 +71,8 @@ QString UnusablePictureReason(const QString& folder, const QString& picture);
 
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;
+// Default bound of the wait for late content after a page has completed, in milliseconds.
+constexpr int kDefaultSettleMs = 2000;
 
 // Settings the row reads at the moment of use (the window's fields may change during the wait).
 struct RowSettings {

@@ -43,6 +43,7 @@ struct TRunEngine::Slot {
     QString url;
     RowSettings settings;  // each read at the moment of use
     bool loading = false;
+    bool settling = false;  // complete, waiting for late content
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
     QElapsedTimer clock;    // from Navigate to complete, then from complete to the capture turn
@@ -57,6 +58,7 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_
         Slot* s = slot.get();
         connect(host, &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckLoaded(s); });
         connect(&s->bound, &QTimer::timeout, this, [this, s] { LoadEnded(s, true); });
+        connect(host, &TBrowserHost::Settled, this, [this, s] { SettleEnded(s); });
         slot->retake.setSingleShot(true);
         connect(&s->retake, &QTimer::timeout, this, [this, s] {
             if (s->row < 0) return;
@@ -90,6 +92,7 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
         s->bound.stop();
         s->retake.stop();
         s->loading = false;
+        s->settling = false;
         s->row = -1;
     }
     m_ready.clear();
@@ -234,6 +237,19 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         Finish(s, r);
         return;
     }
+    if (!timedOut && m_settleMs > 0) {
+        s->settling = true;
+        s->host->StartSettle(m_settleMs);
+        return;
+    }
+    m_ready.push_back(s);
+    CaptureReady();
+}
+
+void TRunEngine::SettleEnded(Slot* s) {
+    if (!s->settling) return;
+    s->settling = false;
+    if (s->row < 0) return;
     m_ready.push_back(s);
     CaptureReady();
 }

@@ -212,7 +212,18 @@ TEST_F(BatchCliTest, LateContentIsWaitedForAndBlankPagesMarked) {
         {"/white-then-red", "red", false,
          Page("", "<script>onload=()=>setTimeout(()=>{" + paintRed + "},1100)</script>")},
         {"/white", "white", true, ColourPage("white")},
+        // Content fetched at the load event, answered 600 ms later (the first picture is not blank).
+        {"/fetched-red", "red", false,
+         Page("<div style='height:10vh;background:blue'></div>",
+              "<script>onload=()=>fetch('/late-part').then(r=>r.text()).then(t=>{" + paintRed +
+                  "})</script>")},
+        // A request that never ends: captured at the settle bound, with what the page drew meanwhile.
+        {"/never-ending-fetch", "blue", false,
+         Page("<div "
+              "style='margin-top:20vh;height:60vh;background:blue'></div><script>fetch('/never')</script>")},
     };
+    server.AddRoute(QStringLiteral("/late-part"), "x", "text/plain", 600);
+    server.AddNeverAnswering(QStringLiteral("/never"));
     QStringList lines;
     for (const Case& c : cases) {
         server.AddRoute(QString::fromLatin1(c.path), c.page);
