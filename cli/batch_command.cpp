@@ -8,6 +8,7 @@
 #include "row_pipeline.h"
 #include "run_engine.h"
 #include "run_report.h"
+#include "script_fonts.h"
 #include "terminal_text.h"
 
 #include <unistd.h>
@@ -275,6 +276,14 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                 QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
                     .arg(options.failedListFile, failedList->errorString()));
     }
+    // Once per run: without these fonts, pages in those scripts come out with boxes for their text.
+    if (const QStringList fonts = MissingScriptFontPackages(); !fonts.isEmpty())
+        std::fprintf(err, "bildoro-batch: %s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "bildoro-batch",
+                                    "fonts are missing (install %1): pages in Chinese, Japanese or Korean, "
+                                    "or with emoji, may show boxes instead of text")
+                                    .arg(fonts.join(u' '))));
     if (geteuid() == 0)
         std::fprintf(
             err, "bildoro-batch: %s\n",

@@ -256,6 +256,10 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>--settle-ms braucht eine Zahl von 0 bis 60000</translation>
     </message>
     <message>
+        <source>fonts are missing (install %1): pages in Chinese, Japanese or Korean, or with emoji, may show boxes instead of text</source>
+        <translation>Schriften fehlen (%1 installieren): Seiten auf Chinesisch, Japanisch oder Koreanisch oder mit Emoji zeigen womöglich Kästchen statt Text</translation>
+    </message>
+    <message>
         <source>--retry needs a number from 0 to 10</source>
         <translation>--retry braucht eine Zahl von 0 bis 10</translation>
     </message>
