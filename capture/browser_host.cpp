@@ -7,8 +7,10 @@
 #include "jpeg_image.h"
 #include "thumbnail.h"
 
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 #include <algorithm>
@@ -28,11 +30,69 @@ constexpr int kBrowserCheckMs = 3000;
 constexpr int kReopenLimit = 3;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
 constexpr int kStatusTimeoutMs = 2000;
+// How long the consent rule library's first look through its rules may take before it counts as having
+// found nothing.
+constexpr int kConsentFirstLookMs = 100;
 
 const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
 QString Str(const QJsonObject& o, const char* key) {
     return o.value(QLatin1String(key)).toString();
+}
+
+// The name under which the consent rule library's content script reaches this host (a page function that
+// the bridge below takes away from the page at once).
+const QString kConsentBinding = QStringLiteral("__bildoroConsent");
+
+// The library's content script for every document, behind the bridge it expects: it sends its messages
+// through window.autoconsentSendMessage and is answered through window.autoconsentReceiveMessage.
+const QString& ConsentScript() {
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
+        if (!file.open(QIODevice::ReadOnly)) return QString();
+        // The page function may be put in place only after this script has begun: a message that finds
+        // none waits a moment. A first message sent while the document moves to a new process can be lost:
+        // "init" is sent again until an answer comes.
+        const QString before = QStringLiteral(
+            "(() => { let send = null, heard = false, init = null, tries = 0;\n"
+            "const post = (text) => { send = send || window.%1;\n"
+            "  if (typeof send === 'function') send(text);\n"
+            "  else setTimeout(() => post(text), 5); };\n"
+            "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
+            "  if (m && m.type === 'init') init = text;\n"
+            "  post(text); return Promise.resolve(); };\n");
+        const QString after = QStringLiteral(
+            "\nconst receive = window.autoconsentReceiveMessage;\n"
+            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); };\n"
+            "const again = () => { if (heard || !init || ++tries > 20) return; post(init); "
+            "setTimeout(again, 250); };\n"
+            "setTimeout(again, 250);\n})();");
+        return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) + after;
+    }();
+    return script;
+}
+
+// The answer to the library's "init": refuse (opt out) on every platform it knows, hide cosmetically where
+// it knows no refusal, with its compact rules. Built once: the rules are a quarter of a megabyte.
+const QByteArray& ConsentInitAnswer() {
+    static const QByteArray answer = [] {
+        QFile rules(QStringLiteral(":/consent/rules/compact-rules.json"));
+        if (!rules.open(QIODevice::ReadOnly)) return QByteArray();
+        return QByteArray(
+                   "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
+                   "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
+                   "\"detectRetries\":20,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
+                   "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
+                   "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":") +
+               rules.readAll() + "}}";
+    }();
+    return answer;
+}
+
+// States of the library in a document while it works on a dialog it found.
+bool ConsentBusy(const QString& state) {
+    return state == u"cmpDetected" || state == u"openPopupDetected" || state == u"runningOptOut" ||
+           state == u"runningOptIn";
 }
 
 }  // namespace
@@ -139,24 +199,33 @@ void TBrowserHost::StartPageSetup() {
              if (token != m_setupToken) return;
              if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
              m_targetId = Str(created, "targetId");
-             Post(
-                 QStringLiteral("Target.attachToTarget"),
-                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                     if (token != m_setupToken) return;
-                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                     m_sessionId = Str(attached, "sessionId");
-                     if (!m_client) return;
-                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                         if (token != m_setupToken) return;
-                         m_userAgent = userAgent;
-                         ConfigureSession(m_sessionId, true);
-                         m_viewport = QSize();
-                         m_setupRunning = false;
-                         if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
-                             SendNavigate();
-                     });
-                 });
+             Post(QStringLiteral("Target.attachToTarget"),
+                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                      if (token != m_setupToken) return;
+                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                      m_sessionId = Str(attached, "sessionId");
+                      if (!m_client) return;
+                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                          if (token != m_setupToken) return;
+                          m_userAgent = userAgent;
+                          ConfigureSession(m_sessionId, true);
+                          m_viewport = QSize();
+                          auto navigate = [this, token] {
+                              if (token != m_setupToken) return;
+                              m_setupRunning = false;
+                              if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
+                                  !m_nav.navigateAnswered)
+                                  SendNavigate();
+                          };
+                          // The page's first document gets the consent script only when the page has
+                          // answered after taking it: a navigation sent at once may come first.
+                          if (!m_consentHandling) return navigate();
+                          Post(QStringLiteral("Runtime.evaluate"),
+                               {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
+                               [navigate](const QJsonObject&, const QString&) { navigate(); });
+                      });
+                  });
          });
 }
 
@@ -188,6 +257,13 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     send(QStringLiteral("Target.setAutoAttach"), {{QStringLiteral("autoAttach"), true},
                                                   {QStringLiteral("waitForDebuggerOnStart"), true},
                                                   {QStringLiteral("flatten"), true}});
+    if (m_consentHandling && !ConsentScript().isEmpty()) {
+        // The library's messages arrive as calls of a page function (reported with Runtime enabled).
+        send(QStringLiteral("Runtime.enable"), {});
+        send(QStringLiteral("Runtime.addBinding"), {{QStringLiteral("name"), kConsentBinding}});
+        send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+             {{QStringLiteral("source"), ConsentScript()}});
+    }
     if (!m_userAgent.isEmpty())
         send(QStringLiteral("Network.setUserAgentOverride"),
              {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
@@ -261,6 +337,10 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (name == QLatin1String("DOMContentLoaded")) {
             if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
+    } else if (method == QLatin1String("Runtime.bindingCalled")) {
+        if (Str(params, "name") != kConsentBinding || !m_consentHandling) return;
+        const QJsonObject message = QJsonDocument::fromJson(Str(params, "payload").toUtf8()).object();
+        HandleConsentMessage(sessionId, params.value(QStringLiteral("executionContextId")).toInt(), message);
     } else if (method == QLatin1String("Network.requestWillBeSent")) {
         // Streams (server-sent events) never end by design; they do not hold a page.
         if (Str(params, "type") != QLatin1String("EventSource"))
@@ -357,6 +437,95 @@ void TBrowserHost::BeginFinish() {
              finish(value.at(0).toInt(), value.at(1).toString());
          });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
+}
+
+void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message) {
+    const QString type = Str(message, "type");
+    fprintf(stderr, "consent %s %s\n", qPrintable(type),
+            qPrintable(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)).left(300)));
+    if (type == u"init") {
+        AnswerConsent(sessionId, contextId, ConsentInitAnswer());
+    } else if (type == u"eval") {
+        // The rules' snippets run in the document that asked, as the page's own script would.
+        const QJsonValue id = message.value(QStringLiteral("id"));
+        const int generation = m_generation;
+        Post(QStringLiteral("Runtime.evaluate"),
+             {{QStringLiteral("expression"), Str(message, "code")},
+              {QStringLiteral("contextId"), contextId},
+              {QStringLiteral("returnByValue"), true},
+              {QStringLiteral("awaitPromise"), true}},
+             sessionId, [this, sessionId, contextId, id, generation](const QJsonObject& r, const QString&) {
+                 if (generation != m_generation) return;
+                 const QJsonValue value =
+                     r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+                 const QJsonObject answer{{QStringLiteral("type"), QStringLiteral("evalResp")},
+                                          {QStringLiteral("id"), id},
+                                          {QStringLiteral("result"), value.toBool()}};
+                 AnswerConsent(sessionId, contextId, QJsonDocument(answer).toJson(QJsonDocument::Compact));
+             });
+    } else if (type == u"popupFound" || (type == u"cmpDetected" && m_nav.consentPlatform.isEmpty())) {
+        m_nav.consentPlatform = Str(message, "cmp").left(200);
+    } else if (type == u"optOutResult" || type == u"autoconsentDone") {
+        // A refusal that failed still counts when the platform's rules hide the dialog cosmetically.
+        if (message.value(QStringLiteral("result")).toBool() || type == u"autoconsentDone") {
+            m_nav.consentHandled = true;
+            if (m_nav.consentPlatform.isEmpty()) m_nav.consentPlatform = Str(message, "cmp").left(200);
+        }
+    } else if (type == u"report") {
+        const QJsonObject state = message.value(QStringLiteral("state")).toObject();
+        const QString lifecycle = Str(state, "lifecycle");
+        if (m_nav.consentStates.size() < 1000 || m_nav.consentStates.contains(Str(message, "instanceId")))
+            m_nav.consentStates.insert(Str(message, "instanceId"), lifecycle);
+        // Reported before the refusal's own message: the capture may come between the two.
+        if (lifecycle == u"optOutSucceeded") m_nav.consentHandled = true;
+        if (lifecycle == u"optOutFailed" || lifecycle == u"done" || lifecycle == u"nothingDetected")
+            m_nav.consentEnded = true;
+        if (sessionId == m_sessionId && message.value(QStringLiteral("mainFrame")).toBool()) {
+            const int attempts = state.value(QStringLiteral("findCmpAttempts")).toInt();
+            // The first look through the rules takes a few milliseconds (with the snippets it has us
+            // evaluate); its finding is waited for. Finding nothing is not reported: it counts as nothing
+            // after kConsentFirstLookMs, or when the library looks a second time.
+            if (attempts >= 1 && !m_nav.consentTopStarted) {
+                m_nav.consentTopStarted = true;
+                m_nav.consentFirstLook.start();
+                const int generation = m_generation;
+                QTimer::singleShot(kConsentFirstLookMs, this, [this, generation] {
+                    if (generation == m_generation) Q_EMIT ConsentChanged();
+                });
+            }
+            if (attempts >= 2) m_nav.consentLookedTwice = true;
+        }
+    } else {
+        return;
+    }
+    Q_EMIT ConsentChanged();
+}
+
+void TBrowserHost::AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson) {
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), QStringLiteral("window.autoconsentReceiveMessage && "
+                                                        "window.autoconsentReceiveMessage(%1)")
+                                             .arg(QString::fromUtf8(messageJson))},
+          {QStringLiteral("contextId"), contextId}},
+         sessionId);
+}
+
+bool TBrowserHost::ConsentPending() const {
+    if (!m_consentHandling || m_sessionId.isEmpty() || !m_nav.error.isEmpty()) return false;
+    // Only web pages get the library (the browser gives file: pages no script of ours); nothing to wait for.
+    const QString url = (m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl).trimmed();
+    if (!url.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) &&
+        !url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive))
+        return false;
+    if (!m_nav.consentTopStarted) return true;
+    if (m_nav.consentPlatform.isEmpty() && !m_nav.consentLookedTwice &&
+        !m_nav.consentFirstLook.hasExpired(kConsentFirstLookMs))
+        return true;
+    // A platform's message comes before the report of the state it leads to.
+    if (!m_nav.consentPlatform.isEmpty() && !m_nav.consentHandled && !m_nav.consentEnded) return true;
+    for (const QString& state : m_nav.consentStates)
+        if (ConsentBusy(state)) return true;
+    return false;
 }
 
 void TBrowserHost::StartSettle(int boundMs) {

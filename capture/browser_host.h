@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
@@ -60,6 +61,19 @@ class TBrowserHost : public QObject {
     // Requests of the latest navigation's pages still under way (streams that never end are not counted).
     int RequestsInFlight() const { return int(m_requests.size()); }
 
+    // Whether consent dialogs are refused (or hidden where no refusal exists) on the pages of this host: the
+    // rule library's content script is put into every document and frame before it loads, and this host
+    // answers it. Applies to pages opened afterwards; off by default.
+    void SetConsentHandling(bool on) { m_consentHandling = on; }
+    bool ConsentHandling() const { return m_consentHandling; }
+    // True while the rule library is still starting in the top document, or handles a dialog it found
+    // (ConsentChanged() is signalled when that may have changed).
+    bool ConsentPending() const;
+    // The dialog found on the latest navigation's pages: the consent platform's name (empty when none was
+    // found), and whether it was refused or hidden.
+    QString ConsentPlatform() const { return m_nav.consentPlatform; }
+    bool ConsentHandled() const { return m_nav.consentHandled; }
+
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
     // captured).
@@ -117,6 +131,8 @@ class TBrowserHost : public QObject {
     void ReadyStateChanged();
     // The wait begun by StartSettle has ended.
     void Settled();
+    // ConsentPending() may read differently now.
+    void ConsentChanged();
 
   private:
     // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
@@ -169,14 +185,24 @@ class TBrowserHost : public QObject {
         int httpStatus = 0;
         QString topUrl;
         QString title;
+        QString consentPlatform;
+        bool consentHandled = false;
+        QHash<QString, QString> consentStates;  // the rule library's state in each document (by instance)
+        bool consentTopStarted = false;         // its detection has begun in the top document
+        bool consentLookedTwice = false;        // and found nothing the first time
+        QElapsedTimer consentFirstLook;
+        bool consentEnded = false;  // the library gave up on the dialog it found
     };
     Navigation m_nav;
     int m_state = 0;
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
+    void HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message);
+    void AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson);
     void CheckSettle();
     void EndSettle();
 
+    bool m_consentHandling = false;
     QSet<QString> m_requests;  // session + " " + request id of the requests under way
     struct SettleWait {
         bool active = false;

@@ -33,7 +33,9 @@ struct RowResult {
     qint64 bytes = 0;       // size of the picture file written
     int width = 0;          // size of the picture in that file
     int height = 0;
-    bool blank = false;  // the picture shows one colour only: nothing was drawn
+    bool blank = false;           // the picture shows one colour only: nothing was drawn
+    QString consentPlatform;      // the consent dialog's platform found on the page; empty when none
+    bool consentHandled = false;  // that dialog was refused or hidden before the capture
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;

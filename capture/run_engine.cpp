@@ -18,6 +18,10 @@ constexpr int kFreshPageGraceMs = 10000;
 // A page whose capture came out almost one colour is captured once more after this pause: pages that draw
 // their content by script a moment after their load event (a loading screen, a fade-in) have it by then.
 constexpr int kBlankRetakeMs = 1500;
+// How long a loaded page waits for the consent rule library to begin looking in its top document (a document
+// it cannot reach never begins), and how long for it to refuse or hide a dialog it found.
+constexpr int kConsentStartMs = 1000;
+constexpr int kConsentHandleMs = 5000;
 
 // Network failures that may pass: the server or the way to it was not there for the moment.
 bool NetworkErrorPasses(const QString& error) {
@@ -43,7 +47,10 @@ struct TRunEngine::Slot {
     QString url;
     RowSettings settings;  // each read at the moment of use
     bool loading = false;
-    bool settling = false;  // complete, waiting for late content
+    bool settling = false;    // complete, waiting for late content
+    bool consenting = false;  // then waiting for a consent dialog to be refused
+    bool consentExtended = false;
+    QTimer consentBound;
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
     QElapsedTimer clock;    // from Navigate to complete, then from complete to the capture turn
@@ -58,7 +65,14 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_
         Slot* s = slot.get();
         connect(host, &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckLoaded(s); });
         connect(&s->bound, &QTimer::timeout, this, [this, s] { LoadEnded(s, true); });
-        connect(host, &TBrowserHost::Settled, this, [this, s] { SettleEnded(s); });
+        connect(host, &TBrowserHost::Settled, this, [this, s] {
+            if (s->settling) SettleEnded(s);
+        });
+        connect(host, &TBrowserHost::ConsentChanged, this, [this, s] { CheckConsent(s); });
+        slot->consentBound.setSingleShot(true);
+        connect(&s->consentBound, &QTimer::timeout, this, [this, s] {
+            if (s->consenting) Ready(s);
+        });
         slot->retake.setSingleShot(true);
         connect(&s->retake, &QTimer::timeout, this, [this, s] {
             if (s->row < 0) return;
@@ -93,6 +107,8 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
         s->retake.stop();
         s->loading = false;
         s->settling = false;
+        s->consenting = false;
+        s->consentBound.stop();
         s->row = -1;
     }
     m_ready.clear();
@@ -242,13 +258,36 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         s->host->StartSettle(m_settleMs);
         return;
     }
-    m_ready.push_back(s);
-    CaptureReady();
+    SettleEnded(s);
 }
 
 void TRunEngine::SettleEnded(Slot* s) {
-    if (!s->settling) return;
     s->settling = false;
+    if (s->row < 0) return;
+    // A consent dialog is waited for only while the rule library starts or works on one it found; a page
+    // without one is not held while the library keeps looking.
+    if (!s->timedOut && s->host->ConsentPending()) {
+        s->consenting = true;
+        s->consentExtended = false;
+        s->consentBound.start(kConsentStartMs);
+        CheckConsent(s);
+        return;
+    }
+    Ready(s);
+}
+
+void TRunEngine::CheckConsent(Slot* s) {
+    if (!s->consenting) return;
+    if (!s->host->ConsentPending()) return Ready(s);
+    if (!s->consentExtended && !s->host->ConsentPlatform().isEmpty()) {
+        s->consentExtended = true;
+        s->consentBound.start(kConsentHandleMs);
+    }
+}
+
+void TRunEngine::Ready(Slot* s) {
+    s->consenting = false;
+    s->consentBound.stop();
     if (s->row < 0) return;
     m_ready.push_back(s);
     CaptureReady();
@@ -305,6 +344,8 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     r.httpStatus = s->host->LastHttpStatus();
     r.finalUrl = s->host->FinalUrl();
     r.title = s->host->LastTitle();
+    r.consentPlatform = s->host->ConsentPlatform();
+    r.consentHandled = s->host->ConsentHandled();
     m_lastTimings = {s->loadMs, queuedMs};
     return r;
 }

@@ -71,6 +71,8 @@ class TRunEngine : public QObject {
     void CheckLoaded(Slot* slot);
     void LoadEnded(Slot* slot, bool timedOut);
     void SettleEnded(Slot* slot);
+    void CheckConsent(Slot* slot);
+    void Ready(Slot* slot);
     void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
     void CaptureReady();
     RowResult CaptureRow(Slot* slot);

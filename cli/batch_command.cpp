@@ -298,6 +298,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         hosts.push_back(std::make_unique<TBrowserHost>());
         hosts.back()->SetWidth(options.captureWidth);
         hosts.back()->SetHeight(options.captureHeight);
+        hosts.back()->SetConsentHandling(!options.keepBanners);
         slots.push_back(hosts.back().get());
     }
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));

@@ -246,6 +246,48 @@ TEST_F(BatchCliTest, LateContentIsWaitedForAndBlankPagesMarked) {
     }
 }
 
+// Consent dialogs of common platforms are refused (or hidden) before the capture, and reported; with
+// --keep-banners they stay.
+TEST_F(BatchCliTest, ConsentDialogsAreRefusedUnlessKept) {
+    const QList<ConsentPlatformPage> pages = ConsentPlatformPages();
+    QStringList lines;
+    for (const ConsentPlatformPage& p : pages) {
+        server.AddRoute(p.path, p.page);
+        lines << server.Url(p.path) + u';' + p.path.mid(9);
+    }
+    lines << server.Url(QStringLiteral("/red")) + QStringLiteral(";none");
+    const QString list = WriteList(lines), report = dir.filePath(QStringLiteral("report.jsonl"));
+    for (const bool keep : {false, true}) {
+        QStringList args{list,
+                         QStringLiteral("-o"),
+                         dir.filePath(keep ? "kept" : "refused"),
+                         QStringLiteral("--report"),
+                         report,
+                         QStringLiteral("--jobs"),
+                         QStringLiteral("2")};
+        if (keep) args << QStringLiteral("--keep-banners");
+        QFile::remove(report);
+        const BatchProcess r = RunBatchProcess(args);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+        const QList<QJsonObject> reported = ReportLines(report);
+        for (int i = 0; i < pages.size(); ++i) {
+            const QImage thumbnail(dir.filePath(keep ? "kept" : "refused") + u'/' + pages[i].path.mid(9) +
+                                   ".jpg");
+            const QColor centre = thumbnail.pixelColor(thumbnail.rect().center());
+            EXPECT_TRUE(NearColour(centre, keep ? QColor(Qt::white) : QColor(0, 0xaa, 0)))
+                << qPrintable(pages[i].path) << " kept " << keep << " " << qPrintable(centre.name());
+            const QJsonValue consent = LineOfRow(reported, i).value("consent");
+            EXPECT_EQ(consent.isNull(), keep) << qPrintable(pages[i].path);
+            if (!keep) {
+                EXPECT_EQ(consent["platform"].toString().toStdString(), pages[i].platform)
+                    << qPrintable(pages[i].path);
+                EXPECT_TRUE(consent["handled"].toBool()) << qPrintable(pages[i].path);
+            }
+        }
+        EXPECT_TRUE(LineOfRow(reported, int(pages.size())).value("consent").isNull());
+    }
+}
+
 TEST_F(BatchCliTest, KilledRunResumesWithEveryRowDoneOnce) {
     QStringList rows;
     for (int i = 0; i < 12; ++i) {

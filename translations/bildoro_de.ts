@@ -184,6 +184,10 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Längste Wartezeit nach dem Laden einer Seite auf ihre noch laufenden Anfragen und ihre Webschriften, in Millisekunden (0-60000, Vorgabe 2000).</translation>
     </message>
     <message>
+        <source>Leave cookie-consent dialogs as they are (by default they are refused, or hidden, before the capture).</source>
+        <translation>Cookie-Zustimmungsdialoge so lassen, wie sie sind (sonst werden sie vor der Aufnahme abgelehnt oder ausgeblendet).</translation>
+    </message>
+    <message>
         <source>Pages loading at once (1-8, default 1).</source>
         <translation>Gleichzeitig ladende Seiten (1-8, Vorgabe 1).</translation>
     </message>
