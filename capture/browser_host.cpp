@@ -30,9 +30,6 @@ constexpr int kBrowserCheckMs = 3000;
 constexpr int kReopenLimit = 3;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
 constexpr int kStatusTimeoutMs = 2000;
-// How long the consent rule library's first look through its rules may take before it counts as having
-// found nothing.
-constexpr int kConsentFirstLookMs = 100;
 
 const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
@@ -52,9 +49,11 @@ const QString& ConsentScript() {
         if (!file.open(QIODevice::ReadOnly)) return QString();
         // The page function may be put in place only after this script has begun: a message that finds
         // none waits a moment. A first message sent while the document moves to a new process can be lost:
-        // "init" is sent again until an answer comes.
+        // "init" is sent again until an answer comes. The library begins looking when the page is idle,
+        // which a page that draws keeps it from for half a second: it begins at once here.
         const QString before = QStringLiteral(
             "(() => { let send = null, heard = false, init = null, tries = 0;\n"
+            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
             "const post = (text) => { send = send || window.%1;\n"
             "  if (typeof send === 'function') send(text);\n"
             "  else setTimeout(() => post(text), 5); };\n"
@@ -480,21 +479,6 @@ void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId,
         if (lifecycle == u"optOutSucceeded") m_nav.consentHandled = true;
         if (lifecycle == u"optOutFailed" || lifecycle == u"done" || lifecycle == u"nothingDetected")
             m_nav.consentEnded = true;
-        if (sessionId == m_sessionId && message.value(QStringLiteral("mainFrame")).toBool()) {
-            const int attempts = state.value(QStringLiteral("findCmpAttempts")).toInt();
-            // The first look through the rules takes a few milliseconds (with the snippets it has us
-            // evaluate); its finding is waited for. Finding nothing is not reported: it counts as nothing
-            // after kConsentFirstLookMs, or when the library looks a second time.
-            if (attempts >= 1 && !m_nav.consentTopStarted) {
-                m_nav.consentTopStarted = true;
-                m_nav.consentFirstLook.start();
-                const int generation = m_generation;
-                QTimer::singleShot(kConsentFirstLookMs, this, [this, generation] {
-                    if (generation == m_generation) Q_EMIT ConsentChanged();
-                });
-            }
-            if (attempts >= 2) m_nav.consentLookedTwice = true;
-        }
     } else {
         return;
     }
@@ -512,15 +496,11 @@ void TBrowserHost::AnswerConsent(const QString& sessionId, int contextId, const 
 
 bool TBrowserHost::ConsentPending() const {
     if (!m_consentHandling || m_sessionId.isEmpty() || !m_nav.error.isEmpty()) return false;
-    // Only web pages get the library (the browser gives file: pages no script of ours); nothing to wait for.
+    // Consent dialogs belong to web pages; a local file is not held.
     const QString url = (m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl).trimmed();
     if (!url.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) &&
         !url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive))
         return false;
-    if (!m_nav.consentTopStarted) return true;
-    if (m_nav.consentPlatform.isEmpty() && !m_nav.consentLookedTwice &&
-        !m_nav.consentFirstLook.hasExpired(kConsentFirstLookMs))
-        return true;
     // A platform's message comes before the report of the state it leads to.
     if (!m_nav.consentPlatform.isEmpty() && !m_nav.consentHandled && !m_nav.consentEnded) return true;
     for (const QString& state : m_nav.consentStates)

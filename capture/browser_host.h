@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
@@ -66,8 +65,9 @@ class TBrowserHost : public QObject {
     // answers it. Applies to pages opened afterwards; off by default.
     void SetConsentHandling(bool on) { m_consentHandling = on; }
     bool ConsentHandling() const { return m_consentHandling; }
-    // True while the rule library is still starting in the top document, or handles a dialog it found
-    // (ConsentChanged() is signalled when that may have changed).
+    // True while the rule library works on a dialog it found (ConsentChanged() is signalled when that may
+    // have changed). A page where it has found none by then is not held: it keeps looking for many seconds,
+    // and its hiding of the known platforms' dialogs is in force from the document's start.
     bool ConsentPending() const;
     // The dialog found on the latest navigation's pages: the consent platform's name (empty when none was
     // found), and whether it was refused or hidden.
@@ -188,10 +188,7 @@ class TBrowserHost : public QObject {
         QString consentPlatform;
         bool consentHandled = false;
         QHash<QString, QString> consentStates;  // the rule library's state in each document (by instance)
-        bool consentTopStarted = false;         // its detection has begun in the top document
-        bool consentLookedTwice = false;        // and found nothing the first time
-        QElapsedTimer consentFirstLook;
-        bool consentEnded = false;  // the library gave up on the dialog it found
+        bool consentEnded = false;              // the library gave up on the dialog it found
     };
     Navigation m_nav;
     int m_state = 0;

@@ -18,9 +18,7 @@ constexpr int kFreshPageGraceMs = 10000;
 // A page whose capture came out almost one colour is captured once more after this pause: pages that draw
 // their content by script a moment after their load event (a loading screen, a fade-in) have it by then.
 constexpr int kBlankRetakeMs = 1500;
-// How long a loaded page waits for the consent rule library to begin looking in its top document (a document
-// it cannot reach never begins), and how long for it to refuse or hide a dialog it found.
-constexpr int kConsentStartMs = 1000;
+// How long a loaded page waits for the consent rule library to refuse or hide a dialog it found.
 constexpr int kConsentHandleMs = 5000;
 
 // Network failures that may pass: the server or the way to it was not there for the moment.
@@ -49,7 +47,6 @@ struct TRunEngine::Slot {
     bool loading = false;
     bool settling = false;    // complete, waiting for late content
     bool consenting = false;  // then waiting for a consent dialog to be refused
-    bool consentExtended = false;
     QTimer consentBound;
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
@@ -264,13 +261,10 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
 void TRunEngine::SettleEnded(Slot* s) {
     s->settling = false;
     if (s->row < 0) return;
-    // A consent dialog is waited for only while the rule library starts or works on one it found; a page
-    // without one is not held while the library keeps looking.
+    // A consent dialog the rule library found is waited for, bounded, until it is refused or hidden.
     if (!s->timedOut && s->host->ConsentPending()) {
         s->consenting = true;
-        s->consentExtended = false;
-        s->consentBound.start(kConsentStartMs);
-        CheckConsent(s);
+        s->consentBound.start(kConsentHandleMs);
         return;
     }
     Ready(s);
@@ -278,11 +272,7 @@ void TRunEngine::SettleEnded(Slot* s) {
 
 void TRunEngine::CheckConsent(Slot* s) {
     if (!s->consenting) return;
-    if (!s->host->ConsentPending()) return Ready(s);
-    if (!s->consentExtended && !s->host->ConsentPlatform().isEmpty()) {
-        s->consentExtended = true;
-        s->consentBound.start(kConsentHandleMs);
-    }
+    if (!s->host->ConsentPending()) Ready(s);
 }
 
 void TRunEngine::Ready(Slot* s) {

@@ -255,6 +255,7 @@ TEST_F(BatchCliTest, ConsentDialogsAreRefusedUnlessKept) {
         server.AddRoute(p.path, p.page);
         lines << server.Url(p.path) + u';' + p.path.mid(9);
     }
+    server.AddRoute(QStringLiteral("/consent/slow.png"), PngOf(Qt::blue, QSize(8, 8)), "image/png", 400);
     lines << server.Url(QStringLiteral("/red")) + QStringLiteral(";none");
     const QString list = WriteList(lines), report = dir.filePath(QStringLiteral("report.jsonl"));
     for (const bool keep : {false, true}) {

@@ -104,7 +104,8 @@ inline bool NearColour(QColor a, QColor b, int tolerance = 40) {
 }
 
 // A page of a consent platform's dialog over the middle of a green page with a blue bar: the markup its rule
-// detects, with a refusal button that takes the dialog away (as the platform's own script would).
+// detects, with a refusal button that takes the dialog away (as the platform's own script would). Its load
+// event waits for /consent/slow.png, which the server is to answer late, as a page of the web does.
 struct ConsentPlatformPage {
     QString path;
     const char* platform;  // as the rule library names it
@@ -116,7 +117,7 @@ inline QList<ConsentPlatformPage> ConsentPlatformPages() {
         "<style>body{margin:0;background:#0a0}#bar{height:10vh;background:#00f}.b{position:fixed;left:10vw;"
         "top:25vh;width:80vw;height:50vh;background:#fff;z-index:9}</style>";
     auto page = [&](const QByteArray& dialog) {
-        return Page("<div id=bar></div><p>Nachrichten</p>" + dialog +
+        return Page("<div id=bar></div><p>Nachrichten</p><img src=/consent/slow.png>" + dialog +
                         "<script>const R=s=>document.querySelector(s).remove()</script>",
                     style);
     };
