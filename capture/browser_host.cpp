@@ -5,11 +5,15 @@
 #include "browser_error.h"
 #include "devtools_client.h"
 #include "jpeg_image.h"
+#include "thumbnail.h"
 
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -31,6 +35,63 @@ const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
 QString Str(const QJsonObject& o, const char* key) {
     return o.value(QLatin1String(key)).toString();
+}
+
+// The name under which the consent rule library's content script reaches this host (a page function that
+// the bridge below takes away from the page at once).
+const QString kConsentBinding = QStringLiteral("__bildoroConsent");
+
+// The library's content script for every document, behind the bridge it expects: it sends its messages
+// through window.autoconsentSendMessage and is answered through window.autoconsentReceiveMessage.
+const QString& ConsentScript() {
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
+        if (!file.open(QIODevice::ReadOnly)) return QString();
+        // The page function may be put in place only after this script has begun: a message that finds
+        // none waits a moment. A first message sent while the document moves to a new process can be lost:
+        // "init" is sent again until an answer comes. The library begins looking when the page is idle,
+        // which a page that draws keeps it from for half a second: it begins at once here.
+        const QString before = QStringLiteral(
+            "(() => { let send = null, heard = false, init = null, tries = 0;\n"
+            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
+            "const post = (text) => { send = send || window.%1;\n"
+            "  if (typeof send === 'function') send(text);\n"
+            "  else setTimeout(() => post(text), 5); };\n"
+            "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
+            "  if (m && m.type === 'init') init = text;\n"
+            "  post(text); return Promise.resolve(); };\n");
+        const QString after = QStringLiteral(
+            "\nconst receive = window.autoconsentReceiveMessage;\n"
+            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); };\n"
+            "const again = () => { if (heard || !init || ++tries > 20) return; post(init); "
+            "setTimeout(again, 250); };\n"
+            "setTimeout(again, 250);\n})();");
+        return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) + after;
+    }();
+    return script;
+}
+
+// The answer to the library's "init": refuse (opt out) on every platform it knows, hide cosmetically where
+// it knows no refusal, with its compact rules. Built once: the rules are a quarter of a megabyte.
+const QByteArray& ConsentInitAnswer() {
+    static const QByteArray answer = [] {
+        QFile rules(QStringLiteral(":/consent/rules/compact-rules.json"));
+        if (!rules.open(QIODevice::ReadOnly)) return QByteArray();
+        return QByteArray(
+                   "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
+                   "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
+                   "\"detectRetries\":20,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
+                   "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
+                   "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":") +
+               rules.readAll() + "}}";
+    }();
+    return answer;
+}
+
+// States of the library in a document while it works on a dialog it found.
+bool ConsentBusy(const QString& state) {
+    return state == u"cmpDetected" || state == u"openPopupDetected" || state == u"runningOptOut" ||
+           state == u"runningOptIn";
 }
 
 }  // namespace
@@ -100,6 +161,7 @@ void TBrowserHost::Navigate(const QString& url) {
     ++m_generation;
     m_nav = Navigation{};
     m_nav.url = url;
+    m_requests.clear();
     m_pageFaulted = false;
     SetState(1);
     try {
@@ -136,24 +198,33 @@ void TBrowserHost::StartPageSetup() {
              if (token != m_setupToken) return;
              if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
              m_targetId = Str(created, "targetId");
-             Post(
-                 QStringLiteral("Target.attachToTarget"),
-                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                     if (token != m_setupToken) return;
-                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                     m_sessionId = Str(attached, "sessionId");
-                     if (!m_client) return;
-                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                         if (token != m_setupToken) return;
-                         m_userAgent = userAgent;
-                         ConfigureSession(m_sessionId, true);
-                         m_viewport = QSize();
-                         m_setupRunning = false;
-                         if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
-                             SendNavigate();
-                     });
-                 });
+             Post(QStringLiteral("Target.attachToTarget"),
+                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                      if (token != m_setupToken) return;
+                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                      m_sessionId = Str(attached, "sessionId");
+                      if (!m_client) return;
+                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                          if (token != m_setupToken) return;
+                          m_userAgent = userAgent;
+                          ConfigureSession(m_sessionId, true);
+                          m_viewport = QSize();
+                          auto navigate = [this, token] {
+                              if (token != m_setupToken) return;
+                              m_setupRunning = false;
+                              if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
+                                  !m_nav.navigateAnswered)
+                                  SendNavigate();
+                          };
+                          // The page's first document gets the consent script only when the page has
+                          // answered after taking it: a navigation sent at once may come first.
+                          if (!m_consentHandling) return navigate();
+                          Post(QStringLiteral("Runtime.evaluate"),
+                               {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
+                               [navigate](const QJsonObject&, const QString&) { navigate(); });
+                      });
+                  });
          });
 }
 
@@ -178,10 +249,20 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     };
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    // Requests under way tell when a loaded page is quiet (StartSettle); no bodies are kept for us.
+    send(QStringLiteral("Network.enable"),
+         {{QStringLiteral("maxTotalBufferSize"), 0}, {QStringLiteral("maxResourceBufferSize"), 0}});
     // Frames of other sites run as targets of their own; they wait for us until configured.
     send(QStringLiteral("Target.setAutoAttach"), {{QStringLiteral("autoAttach"), true},
                                                   {QStringLiteral("waitForDebuggerOnStart"), true},
                                                   {QStringLiteral("flatten"), true}});
+    if (m_consentHandling && !ConsentScript().isEmpty()) {
+        // The library's messages arrive as calls of a page function (reported with Runtime enabled).
+        send(QStringLiteral("Runtime.enable"), {});
+        send(QStringLiteral("Runtime.addBinding"), {{QStringLiteral("name"), kConsentBinding}});
+        send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+             {{QStringLiteral("source"), ConsentScript()}});
+    }
     if (!m_userAgent.isEmpty())
         send(QStringLiteral("Network.setUserAgentOverride"),
              {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
@@ -255,6 +336,18 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (name == QLatin1String("DOMContentLoaded")) {
             if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
+    } else if (method == QLatin1String("Runtime.bindingCalled")) {
+        if (Str(params, "name") != kConsentBinding || !m_consentHandling) return;
+        const QJsonObject message = QJsonDocument::fromJson(Str(params, "payload").toUtf8()).object();
+        HandleConsentMessage(sessionId, params.value(QStringLiteral("executionContextId")).toInt(), message);
+    } else if (method == QLatin1String("Network.requestWillBeSent")) {
+        // Streams (server-sent events) never end by design; they do not hold a page.
+        if (Str(params, "type") != QLatin1String("EventSource"))
+            m_requests.insert(sessionId + u' ' + Str(params, "requestId"));
+    } else if (method == QLatin1String("Network.loadingFinished") ||
+               method == QLatin1String("Network.loadingFailed")) {
+        if (m_requests.remove(sessionId + u' ' + Str(params, "requestId")) && m_requests.isEmpty())
+            CheckSettle();
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
     } else if (method == QLatin1String("Page.frameNavigated")) {
@@ -305,6 +398,11 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
+            // The frame's requests end with it, unreported.
+            const QString prefix = detached + u' ';
+            const bool hadRequests = !m_requests.isEmpty();
+            m_requests.removeIf([&prefix](const QString& r) { return r.startsWith(prefix); });
+            if (hadRequests && m_requests.isEmpty()) CheckSettle();
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
@@ -338,6 +436,123 @@ void TBrowserHost::BeginFinish() {
              finish(value.at(0).toInt(), value.at(1).toString());
          });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
+}
+
+void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message) {
+    const QString type = Str(message, "type");
+    if (type == u"init") {
+        AnswerConsent(sessionId, contextId, ConsentInitAnswer());
+    } else if (type == u"eval") {
+        // The rules' snippets run in the document that asked, as the page's own script would.
+        const QJsonValue id = message.value(QStringLiteral("id"));
+        const int generation = m_generation;
+        Post(QStringLiteral("Runtime.evaluate"),
+             {{QStringLiteral("expression"), Str(message, "code")},
+              {QStringLiteral("contextId"), contextId},
+              {QStringLiteral("returnByValue"), true},
+              {QStringLiteral("awaitPromise"), true}},
+             sessionId, [this, sessionId, contextId, id, generation](const QJsonObject& r, const QString&) {
+                 if (generation != m_generation) return;
+                 const QJsonValue value =
+                     r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+                 const QJsonObject answer{{QStringLiteral("type"), QStringLiteral("evalResp")},
+                                          {QStringLiteral("id"), id},
+                                          {QStringLiteral("result"), value.toBool()}};
+                 AnswerConsent(sessionId, contextId, QJsonDocument(answer).toJson(QJsonDocument::Compact));
+             });
+    } else if (type == u"popupFound" || (type == u"cmpDetected" && m_nav.consentPlatform.isEmpty())) {
+        m_nav.consentPlatform = Str(message, "cmp").left(200);
+    } else if (type == u"optOutResult" || type == u"autoconsentDone") {
+        // A refusal that failed still counts when the platform's rules hide the dialog cosmetically.
+        if (message.value(QStringLiteral("result")).toBool() || type == u"autoconsentDone") {
+            m_nav.consentHandled = true;
+            if (m_nav.consentPlatform.isEmpty()) m_nav.consentPlatform = Str(message, "cmp").left(200);
+        }
+    } else if (type == u"report") {
+        const QJsonObject state = message.value(QStringLiteral("state")).toObject();
+        const QString lifecycle = Str(state, "lifecycle");
+        if (m_nav.consentStates.size() < 1000 || m_nav.consentStates.contains(Str(message, "instanceId")))
+            m_nav.consentStates.insert(Str(message, "instanceId"), lifecycle);
+        // Reported before the refusal's own message: the capture may come between the two.
+        if (lifecycle == u"optOutSucceeded") m_nav.consentHandled = true;
+        if (lifecycle == u"optOutFailed" || lifecycle == u"done" || lifecycle == u"nothingDetected")
+            m_nav.consentEnded = true;
+    } else {
+        return;
+    }
+    Q_EMIT ConsentChanged();
+}
+
+void TBrowserHost::AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson) {
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), QStringLiteral("window.autoconsentReceiveMessage && "
+                                                        "window.autoconsentReceiveMessage(%1)")
+                                             .arg(QString::fromUtf8(messageJson))},
+          {QStringLiteral("contextId"), contextId}},
+         sessionId);
+}
+
+bool TBrowserHost::ConsentPending() const {
+    if (!m_consentHandling || m_sessionId.isEmpty() || !m_nav.error.isEmpty()) return false;
+    // Consent dialogs belong to web pages; a local file is not held.
+    const QString url = (m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl).trimmed();
+    if (!url.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) &&
+        !url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive))
+        return false;
+    // A platform's message comes before the report of the state it leads to.
+    if (!m_nav.consentPlatform.isEmpty() && !m_nav.consentHandled && !m_nav.consentEnded) return true;
+    for (const QString& state : m_nav.consentStates)
+        if (ConsentBusy(state)) return true;
+    return false;
+}
+
+void TBrowserHost::StartSettle(int boundMs) {
+    if (!m_settleBound) {
+        m_settleBound = new QTimer(this);
+        m_settleBound->setSingleShot(true);
+        connect(m_settleBound, &QTimer::timeout, this, [this] { EndSettle(); });
+    }
+    m_settle = SettleWait{true, false, false, m_settle.token + 1};
+    m_settleBound->start(std::max(boundMs, 0));
+    CheckSettle();
+}
+
+void TBrowserHost::CheckSettle() {
+    if (!m_settle.active || m_settle.querying) return;
+    if (!m_requests.isEmpty()) {
+        m_settle.waitedForWork = true;
+        return;
+    }
+    if (m_sessionId.isEmpty() || !m_client) return EndSettle();
+    // The fonts the page asked for are ready; after requests were under way, the page also gets one frame
+    // to draw what they brought (their scripts run before it).
+    m_settle.querying = true;
+    const int token = m_settle.token;
+    const QString expression =
+        m_settle.waitedForWork
+            ? QStringLiteral(
+                  "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
+                  "setTimeout(r, 0))))")
+            : QStringLiteral("document.fonts.ready.then(() => 0)");
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
+         [this, token](const QJsonObject&, const QString&) {
+             if (token != m_settle.token) return;
+             m_settle.querying = false;
+             // Requests begun meanwhile are waited for as well.
+             if (m_requests.isEmpty())
+                 EndSettle();
+             else
+                 CheckSettle();
+         });
+}
+
+void TBrowserHost::EndSettle() {
+    if (!m_settle.active) return;
+    m_settle.active = false;
+    ++m_settle.token;
+    if (m_settleBound) m_settleBound->stop();
+    Q_EMIT Settled();
 }
 
 void TBrowserHost::StopLoading() {
@@ -492,6 +707,7 @@ QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& cli
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
     m_captureError.clear();
+    m_captureBlank = false;
     try {
         if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
             throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
@@ -511,8 +727,10 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.isNull()) throw std::bad_alloc();
+        const TBitmap24 picture = TBitmap24::FromQImage(view);
+        m_captureBlank = IsOneColour(picture);
         TJpegImage jpeg;  // quality 90, baseline, colour
-        jpeg.Assign(TBitmap24::FromQImage(view));
+        jpeg.Assign(picture);
         jpeg.SaveToFile(fileName);
         return true;
     } catch (const std::bad_alloc&) {
