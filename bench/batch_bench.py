@@ -254,7 +254,7 @@ def main():
         pages = len(entries)
         listfile = os.path.join(work, "list.csv")
         write_list(listfile, entries)
-        log("corpus: %d pages on port %d" % (pages, port))
+        log("corpus: %d pages at %s" % (pages, entries[0][0].rsplit("/", 1)[0] if entries else "-"))
 
         # 1. Every page must come out "ok", and look right.
         check = os.path.join(keep, "bildoro")

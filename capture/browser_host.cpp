@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <new>
@@ -41,12 +42,48 @@ QString Str(const QJsonObject& o, const char* key) {
 // the bridge below takes away from the page at once).
 const QString kConsentBinding = QStringLiteral("__bildoroConsent");
 
+// The text as a JavaScript string literal in single quotes.
+QString ScriptStringLiteral(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    out += u'\'';
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case '\\':
+                out += QLatin1String("\\\\");
+                break;
+            case '\'':
+                out += QLatin1String("\\'");
+                break;
+            case '\n':
+                out += QLatin1String("\\n");
+                break;
+            case '\r':
+                out += QLatin1String("\\r");
+                break;
+            case 0x2028:
+                out += QLatin1String("\\u2028");
+                break;
+            case 0x2029:
+                out += QLatin1String("\\u2029");
+                break;
+            default:
+                out += c;
+        }
+    }
+    out += u'\'';
+    return out;
+}
+
 // The library's content script for every document, behind the bridge it expects: it sends its messages
-// through window.autoconsentSendMessage and is answered through window.autoconsentReceiveMessage.
+// through window.autoconsentSendMessage and is answered through window.autoconsentReceiveMessage. The
+// rules travel with the script (handed to the library with the answer to its "init") instead of with
+// every answer: the browser then passes a quarter of a megabyte once per page, not once per document.
 const QString& ConsentScript() {
     static const QString script = [] {
         QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
-        if (!file.open(QIODevice::ReadOnly)) return QString();
+        QFile rules(QStringLiteral(":/consent/rules/compact-rules.json"));
+        if (!file.open(QIODevice::ReadOnly) || !rules.open(QIODevice::ReadOnly)) return QString();
         // The page function may be put in place only after this script has begun: a message that finds
         // none waits a moment. A first message sent while the document moves to a new process can be lost:
         // "init" is sent again until an answer comes. The library begins looking when the page is idle,
@@ -61,31 +98,55 @@ const QString& ConsentScript() {
             "  if (m && m.type === 'init') init = text;\n"
             "  post(text); return Promise.resolve(); };\n");
         const QString after = QStringLiteral(
-            "\nconst receive = window.autoconsentReceiveMessage;\n"
-            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); };\n"
+            "\nconst rules = %1;\n"
+            "const receive = window.autoconsentReceiveMessage;\n"
+            "window.autoconsentReceiveMessage = (m) => { heard = true;\n"
+            "  if (m && m.type === 'initResp' && !m.rules) { const compact = JSON.parse(rules);\n"
+            "    const site = new Set(m.siteRules || []);\n"
+            "    compact.r = compact.r.filter((r, i) => !r[3] || site.has(i));\n"
+            "    m.rules = { compact }; }\n"
+            "  return receive(m); };\n"
             "const again = () => { if (heard || !init || ++tries > 20) return; post(init); "
             "setTimeout(again, 250); };\n"
             "setTimeout(again, 250);\n})();");
-        return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) + after;
+        return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) +
+               after.arg(ScriptStringLiteral(QString::fromUtf8(rules.readAll())));
     }();
     return script;
 }
 
-// The answer to the library's "init": refuse (opt out) on every platform it knows, hide cosmetically where
-// it knows no refusal, with its compact rules. Built once: the rules are a quarter of a megabyte.
-const QByteArray& ConsentInitAnswer() {
-    static const QByteArray answer = [] {
-        QFile rules(QStringLiteral(":/consent/rules/compact-rules.json"));
-        if (!rules.open(QIODevice::ReadOnly)) return QByteArray();
-        return QByteArray(
-                   "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
-                   "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
-                   "\"detectRetries\":20,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
-                   "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
-                   "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":") +
-               rules.readAll() + "}}";
+// The address patterns of the library's rules for single sites, by the rule's place in the compact rules.
+// A document is given the general rules and only those site rules whose pattern matches its address: the
+// library would otherwise try every pattern (hundreds) on each of its passes over the page.
+const std::vector<std::pair<int, QRegularExpression>>& ConsentSitePatterns() {
+    static const std::vector<std::pair<int, QRegularExpression>> patterns = [] {
+        std::vector<std::pair<int, QRegularExpression>> out;
+        QFile file(QStringLiteral(":/consent/rules/compact-rules.json"));
+        if (!file.open(QIODevice::ReadOnly)) return out;
+        const QJsonArray rules = QJsonDocument::fromJson(file.readAll()).object().value(u"r").toArray();
+        for (int i = 0; i < rules.size(); ++i) {
+            const QString pattern = rules.at(i).toArray().at(3).toString();
+            if (pattern.isEmpty()) continue;
+            QRegularExpression re(pattern);
+            if (re.isValid()) out.emplace_back(i, std::move(re));
+        }
+        return out;
     }();
-    return answer;
+    return patterns;
+}
+
+// The answer to the library's "init" from a document at `url`: refuse (opt out) on every platform it knows,
+// hide cosmetically where it knows no refusal. The rules are added in the page (see ConsentScript).
+QByteArray ConsentInitAnswer(const QString& url) {
+    QJsonArray siteRules;
+    for (const auto& [index, re] : ConsentSitePatterns())
+        if (re.match(url).hasMatch()) siteRules.append(index);
+    return "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
+           "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
+           "\"detectRetries\":20,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
+           "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
+           "\"messages\":false,\"waits\":false}},\"siteRules\":" +
+           QJsonDocument(siteRules).toJson(QJsonDocument::Compact) + "}";
 }
 
 // States of the library in a document while it works on a dialog it found.
@@ -441,7 +502,7 @@ void TBrowserHost::BeginFinish() {
 void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message) {
     const QString type = Str(message, "type");
     if (type == u"init") {
-        AnswerConsent(sessionId, contextId, ConsentInitAnswer());
+        AnswerConsent(sessionId, contextId, ConsentInitAnswer(Str(message, "url")));
     } else if (type == u"eval") {
         // The rules' snippets run in the document that asked, as the page's own script would.
         const QJsonValue id = message.value(QStringLiteral("id"));
@@ -687,6 +748,25 @@ QByteArray TBrowserHost::CaptureViewPng() {
     return png;
 }
 
+bool TBrowserHost::PageMayDrawLater() {
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    if (!client || m_sessionId.isEmpty()) return true;
+    // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
+    static const QString expression = QStringLiteral(
+        "document.readyState !== 'complete' || document.scripts.length > 0 || window.frames.length > 0 || "
+        "(document.getAnimations ? document.getAnimations().length > 0 : false)");
+    try {
+        const QJsonObject r =
+            CallOnPage(client, QStringLiteral("Runtime.evaluate"),
+                       {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+                       kStatusTimeoutMs);
+        const QJsonValue value = r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+        return !value.isBool() || value.toBool();
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
 QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                                      const QJsonObject& params, int timeoutMs) {
     const QString session = m_sessionId;
@@ -708,6 +788,7 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
                                  int dstWidth) {
     m_captureError.clear();
     m_captureBlank = false;
+    m_captureMayChange = false;
     try {
         if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
             throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
@@ -729,6 +810,7 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.isNull()) throw std::bad_alloc();
         const TBitmap24 picture = TBitmap24::FromQImage(view);
         m_captureBlank = IsOneColour(picture);
+        m_captureMayChange = m_captureBlank && PageMayDrawLater();
         TJpegImage jpeg;  // quality 90, baseline, colour
         jpeg.Assign(picture);
         jpeg.SaveToFile(fileName);

@@ -112,6 +112,9 @@ class TBrowserHost : public QObject {
     // Whether the picture of the latest successful CaptureToJpeg is almost one colour (IsOneColour): the page
     // had drawn nothing yet.
     bool LastCaptureBlank() const { return m_captureBlank; }
+    // Whether the page of a blank capture may still draw (it has scripts, animations or frames, or is still
+    // loading): only then is it worth capturing again.
+    bool LastCaptureMayChange() const { return m_captureMayChange; }
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
     // when there is no page or the browser fails.
@@ -154,6 +157,7 @@ class TBrowserHost : public QObject {
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
     // no answer (the page then counts as faulted).
+    bool PageMayDrawLater();
     QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                            const QJsonObject& params, int timeoutMs);
 
@@ -211,5 +215,6 @@ class TBrowserHost : public QObject {
     QTimer* m_settleBound = nullptr;
     QString m_captureError;
     bool m_captureBlank = false;
+    bool m_captureMayChange = false;
     bool m_pageFaulted = false;
 };

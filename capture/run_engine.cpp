@@ -15,8 +15,9 @@ namespace {
 constexpr int kAnswerBoundMs = 2500;
 // The least extra time the first navigation of a fresh page gets for an answer.
 constexpr int kFreshPageGraceMs = 10000;
-// A page whose capture came out almost one colour is captured once more after this pause: pages that draw
-// their content by script a moment after their load event (a loading screen, a fade-in) have it by then.
+// A page whose capture came out almost one colour, and that may still draw (scripts, animations, frames), is
+// captured once more after this pause: pages that draw their content by script a moment after their load
+// event (a loading screen, a fade-in) have it by then. A page of plain markup is final at once.
 constexpr int kBlankRetakeMs = 1500;
 // How long a loaded page waits for the consent rule library to refuse or hide a dialog it found.
 constexpr int kConsentHandleMs = 5000;
@@ -298,7 +299,7 @@ void TRunEngine::CaptureReady() {
             continue;
         }
         const RowResult r = CaptureRow(s);
-        if (r.ok && r.blank && !s->retaken && !Stopping()) {
+        if (r.ok && r.blank && s->host->LastCaptureMayChange() && !s->retaken && !Stopping()) {
             s->retaken = true;
             s->retake.start(kBlankRetakeMs);
             continue;
