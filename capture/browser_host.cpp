@@ -86,17 +86,24 @@ const QString& ConsentScript() {
         if (!file.open(QIODevice::ReadOnly) || !rules.open(QIODevice::ReadOnly)) return QString();
         // The page function may be put in place only after this script has begun: a message that finds
         // none waits a moment. A first message sent while the document moves to a new process can be lost:
-        // "init" is sent again until an answer comes. The library begins looking when the page is idle,
-        // which a page that draws keeps it from for half a second: it begins at once here.
+        // "init" is sent again until an answer comes. The library begins only when the page has loaded (or
+        // after 3 s), so that its work does not slow the loading: what counts is the page at the capture.
+        // It would begin looking when the page is idle, which a page that draws keeps it from for half a
+        // second: it begins at once here.
         const QString before = QStringLiteral(
             "(() => { let send = null, heard = false, init = null, tries = 0;\n"
             "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
             "const post = (text) => { send = send || window.%1;\n"
             "  if (typeof send === 'function') send(text);\n"
             "  else setTimeout(() => post(text), 5); };\n"
+            "const whenLoaded = (f) => { if (document.readyState === 'complete') return f();\n"
+            "  let done = false; const go = () => { if (!done) { done = true; f(); } };\n"
+            "  addEventListener('load', go, { once: true }); setTimeout(go, 3000); };\n"
             "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
-            "  if (m && m.type === 'init') init = text;\n"
-            "  post(text); return Promise.resolve(); };\n");
+            "  if (m && m.type === 'init') { init = text;\n"
+            "    whenLoaded(() => { post(text); setTimeout(again, 250); }); }\n"
+            "  else post(text);\n"
+            "  return Promise.resolve(); };\n");
         const QString after = QStringLiteral(
             "\nconst rules = %1;\n"
             "const receive = window.autoconsentReceiveMessage;\n"
@@ -106,9 +113,9 @@ const QString& ConsentScript() {
             "    compact.r = compact.r.filter((r, i) => !r[3] || site.has(i));\n"
             "    m.rules = { compact }; }\n"
             "  return receive(m); };\n"
-            "const again = () => { if (heard || !init || ++tries > 20) return; post(init); "
-            "setTimeout(again, 250); };\n"
-            "setTimeout(again, 250);\n})();");
+            "function again() { if (heard || !init || ++tries > 20) return; post(init); "
+            "setTimeout(again, 250); }\n"
+            "})();");
         return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) +
                after.arg(ScriptStringLiteral(QString::fromUtf8(rules.readAll())));
     }();
@@ -555,11 +562,6 @@ void TBrowserHost::AnswerConsent(const QString& sessionId, int contextId, const 
 
 bool TBrowserHost::ConsentPending() const {
     if (!m_consentHandling || m_sessionId.isEmpty() || !m_nav.error.isEmpty()) return false;
-    // Consent dialogs belong to web pages; a local file is not held.
-    const QString url = (m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl).trimmed();
-    if (!url.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) &&
-        !url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive))
-        return false;
     // A platform's message comes before the report of the state it leads to.
     if (!m_nav.consentPlatform.isEmpty() && !m_nav.consentHandled && !m_nav.consentEnded) return true;
     for (const QString& state : m_nav.consentStates)
@@ -594,7 +596,7 @@ void TBrowserHost::CheckSettle() {
             ? QStringLiteral(
                   "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
                   "setTimeout(r, 0))))")
-            : QStringLiteral("document.fonts.ready.then(() => 0)");
+            : QStringLiteral("document.fonts.status === 'loaded' ? 0 : document.fonts.ready.then(() => 0)");
     Post(QStringLiteral("Runtime.evaluate"),
          {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
          [this, token](const QJsonObject&, const QString&) {
