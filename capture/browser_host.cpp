@@ -718,7 +718,9 @@ QByteArray TBrowserHost::CaptureViewPng() {
     if (!client || !client->IsAlive())
         throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
     if (m_setupRunning) client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
-    if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
+    // A page that crashed while it settled is reported as such, not as a missing page.
+    if (m_sessionId.isEmpty())
+        throw TBrowserError(m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
     if (m_viewport != QSize(m_width, m_height)) {
         m_viewport = QSize(m_width, m_height);
         CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(),

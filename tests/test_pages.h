@@ -16,9 +16,11 @@ inline QByteArray Page(const QByteArray& body, const QByteArray& head = {}) {
            "</body></html>";
 }
 
-// A page of one colour edge to edge, with a little text that does not reach the centre.
+// A page of one colour edge to edge, with a line of white text at the top that does not reach the centre
+// (enough of it that the thumbnail is not taken for a blank page, unless the colour is white).
 inline QByteArray ColourPage(const QByteArray& colour) {
-    return Page("<p style='color:white'>x</p>", "<style>body{margin:0;background:" + colour + "}</style>");
+    return Page("<p style='color:white;font-size:32px'>xxxxxxxx</p>",
+                "<style>body{margin:0;background:" + colour + "}</style>");
 }
 
 // One-pixel black and white stripes edge to edge: what a reduction either averages or breaks up.
