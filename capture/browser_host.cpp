@@ -27,6 +27,10 @@ constexpr int kCaptureAttemptMs = 8000;
 constexpr int kSetupBoundMs = 10000;
 // How long a browser that is asked whether it still works may take to answer.
 constexpr int kBrowserCheckMs = 3000;
+// How long a fresh page's first navigation waits for the page to answer after taking the consent script. A
+// page that lands in a renderer that was just killed may never answer; the navigation then goes on without
+// the wait (the browser gives it a live renderer) rather than failing the row at the setup bound.
+constexpr int kFirstScriptWaitMs = 3000;
 // How often a fresh page that crashed while it was being set up is opened again, before its row fails.
 constexpr int kReopenLimit = 3;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
@@ -143,14 +147,16 @@ const std::vector<std::pair<int, QRegularExpression>>& ConsentSitePatterns() {
 }
 
 // The answer to the library's "init" from a document at `url`: refuse (opt out) on every platform it knows,
-// hide cosmetically where it knows no refusal. The rules are added in the page (see ConsentScript).
+// hide cosmetically where it knows no refusal. The rules are added in the page (see ConsentScript). The
+// script runs in the document's own world, so the rules' snippets run there at once ("isMainWorld")
+// instead of each going to this host and back as an evaluation.
 QByteArray ConsentInitAnswer(const QString& url) {
     QJsonArray siteRules;
     for (const auto& [index, re] : ConsentSitePatterns())
         if (re.match(url).hasMatch()) siteRules.append(index);
     return "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
            "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
-           "\"detectRetries\":20,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
+           "\"detectRetries\":20,\"isMainWorld\":true,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
            "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
            "\"messages\":false,\"waits\":false}},\"siteRules\":" +
            QJsonDocument(siteRules).toJson(QJsonDocument::Compact) + "}";
@@ -278,8 +284,8 @@ void TBrowserHost::StartPageSetup() {
                           m_userAgent = userAgent;
                           ConfigureSession(m_sessionId, true);
                           m_viewport = QSize();
-                          auto navigate = [this, token] {
-                              if (token != m_setupToken) return;
+                          auto navigate = [this, token] {  // once: on the answer or at the wait's end
+                              if (token != m_setupToken || !m_setupRunning) return;
                               m_setupRunning = false;
                               if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
                                   !m_nav.navigateAnswered)
@@ -291,6 +297,7 @@ void TBrowserHost::StartPageSetup() {
                           Post(QStringLiteral("Runtime.evaluate"),
                                {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
                                [navigate](const QJsonObject&, const QString&) { navigate(); });
+                          QTimer::singleShot(kFirstScriptWaitMs, this, navigate);
                       });
                   });
          });
