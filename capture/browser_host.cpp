@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -79,49 +80,163 @@ QString ScriptStringLiteral(const QString& text) {
     return out;
 }
 
-// The library's content script for every document, behind the bridge it expects: it sends its messages
-// through window.autoconsentSendMessage and is answered through window.autoconsentReceiveMessage. The
-// rules travel with the script (handed to the library with the answer to its "init") instead of with
-// every answer: the browser then passes a quarter of a megabyte once per page, not once per document.
+// The library's compact rules (v: format, s: strings, r: rules; a rule's r[3] is the address pattern of a
+// single site's rule, r[5] its pre-hiding selectors and r[6] its detection steps, whose "e"/"v" name a
+// string of s: a selector or a chain of them).
+const QJsonObject& ConsentRules() {
+    static const QJsonObject rules = [] {
+        QFile file(QStringLiteral(":/consent/rules/compact-rules.json"));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }();
+    return rules;
+}
+
+// The selectors the library's general rules look for first, for the page to look for in one query. A rule
+// whose first step looks for no element (a snippet, a cookie) stands for its pre-hiding selectors; one
+// without those makes every page a candidate ("*"). A selector that is whole only at the end of a list
+// (an unclosed bracket or quote) would spoil the list for all: it is left out (the page also checks each).
+QString ConsentGateUnits() {
+    const QJsonArray strings = ConsentRules().value(u"s").toArray();
+    const QJsonArray rules = ConsentRules().value(u"r").toArray();
+    if (rules.isEmpty()) return QStringLiteral("['*']");
+    auto selector = [](const QJsonValue& v) {
+        const QString first = v.isArray() ? v.toArray().at(0).toString() : v.toString();
+        static const QRegularExpression special(QStringLiteral("^(xpath|aria|text|pierce)/"));
+        return first.contains(special) ? QString() : first;
+    };
+    std::function<QStringList(const QJsonObject&)> firstLooks = [&](const QJsonObject& step) -> QStringList {
+        for (const auto& [shortKey, longKey] : {std::pair{"e", "exists"}, std::pair{"v", "visible"}}) {
+            QString found;
+            if (step.contains(QLatin1String(shortKey)))
+                found = selector(strings.at(step.value(QLatin1String(shortKey)).toInt()));
+            else if (step.contains(QLatin1String(longKey)))
+                found = selector(step.value(QLatin1String(longKey)));
+            else
+                continue;
+            return found.isEmpty() ? QStringList() : QStringList{found};
+        }
+        QStringList any;
+        for (const QJsonValue& alternative : step.value(u"any").toArray()) {
+            const QStringList looks = firstLooks(alternative.toObject());
+            if (looks.isEmpty()) return {};
+            any += looks;
+        }
+        return any;
+    };
+    auto closed = [](const QString& unit) {
+        int brackets = 0, parentheses = 0;
+        QChar quote;
+        for (const QChar c : unit) {
+            if (!quote.isNull()) {
+                if (c == quote) quote = QChar();
+            } else if (c == u'"' || c == u'\'') {
+                quote = c;
+            } else {
+                brackets += (c == u'[') - (c == u']');
+                parentheses += (c == u'(') - (c == u')');
+            }
+        }
+        return quote.isNull() && brackets == 0 && parentheses == 0;
+    };
+    // The platforms the library knows by code instead of by compact rules, with what they look for first
+    // (Cookiebot and consentmanager are known by their globals, see the bridge; rules of frames begin there
+    // at once).
+    QStringList units = {QStringLiteral("#truste-show-consent"),
+                         QStringLiteral("#truste-consent-track"),
+                         QStringLiteral("div[id^='sp_message_container_']"),
+                         QStringLiteral("#cmpbox"),
+                         QStringLiteral("#_evidon_banner"),
+                         QStringLiteral("#onetrust-banner-sdk"),
+                         QStringLiteral("#onetrust-pc-sdk"),
+                         QStringLiteral(".klaro"),
+                         QStringLiteral(".unic"),
+                         QStringLiteral(".cmp-root"),
+                         QStringLiteral("tiktok-cookie-banner"),
+                         QStringLiteral("#cmp-app-container"),
+                         QStringLiteral("button[class*=Pills__StyledPill]")};
+    for (const QJsonValue& value : rules) {
+        const QJsonArray rule = value.toArray();
+        if (!rule.at(3).toString().isEmpty()) continue;  // a site's rule: its address opens the page instead
+        QStringList looks = firstLooks(rule.at(6).toArray().at(0).toObject());
+        if (looks.isEmpty())
+            for (const QJsonValue& i : rule.at(5).toArray()) looks += strings.at(i.toInt()).toString();
+        if (looks.isEmpty()) return QStringLiteral("['*']");
+        for (const QString& look : std::as_const(looks))
+            if (closed(look) && !units.contains(look)) units += look;
+    }
+    QString literal = QStringLiteral("[");
+    for (const QString& unit : std::as_const(units)) literal += ScriptStringLiteral(unit) + u',';
+    return literal + u']';
+}
+
+// The name under which the bridge lets this host begin the library in a document whose address has rules of
+// its own (the answer to "closed").
+const QString kConsentOpen = QStringLiteral("__bildoroConsentOpen");
+
+// The script for every document: a bridge that holds the library's content script until the document is
+// worth its search. The library (a pass over some two hundred rules, some 50 ms of a fresh document's time,
+// and again every half second while it finds nothing) begins only when the page has loaded (or after 3 s),
+// so that its work does not slow the loading, and only once the document shows something a rule looks for
+// first, or the global of a platform found by script. Frames begin at once. A document without any is
+// looked at again after changes, five times over some 8 s, as the library itself would go on looking; it
+// tells this host its address, for the rules of single sites.
+//
+// The library sends its messages through window.autoconsentSendMessage and is answered through
+// window.autoconsentReceiveMessage; the bridge passes them over the page function (binding), which it takes
+// away from the page at once. That function may be put in place only after this script has begun: a
+// message that finds none waits a moment. "init" is sent again until an answer comes. The library would
+// begin looking when the page is idle, which a page that draws keeps it from for half a second: it begins
+// at once here.
 const QString& ConsentScript() {
     static const QString script = [] {
         QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
-        QFile rules(QStringLiteral(":/consent/rules/compact-rules.json"));
-        if (!file.open(QIODevice::ReadOnly) || !rules.open(QIODevice::ReadOnly)) return QString();
-        // The page function may be put in place only after this script has begun: a message that finds
-        // none waits a moment. A first message sent while the document moves to a new process can be lost:
-        // "init" is sent again until an answer comes. The library begins only when the page has loaded (or
-        // after 3 s), so that its work does not slow the loading: what counts is the page at the capture.
-        // It would begin looking when the page is idle, which a page that draws keeps it from for half a
-        // second: it begins at once here.
+        if (!file.open(QIODevice::ReadOnly)) return QString();
         const QString before = QStringLiteral(
-            "(() => { let send = null, heard = false, init = null, tries = 0;\n"
-            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
+            "(() => { let send = null, heard = false, init = null, tries = 0, gate = null, begun = false;\n"
             "const post = (text) => { send = send || window.%1;\n"
             "  if (typeof send === 'function') send(text);\n"
             "  else setTimeout(() => post(text), 5); };\n"
+            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
+            "const gateSelector = () => { if (gate !== null) return gate;\n"
+            "  const f = document.createDocumentFragment();\n"
+            "  const valid = (u) => { try { f.querySelector(u); f.querySelector(u + ',x'); return true; }\n"
+            "    catch (e) { return false; } };\n"
+            "  gate = gateUnits.join(',');\n"
+            "  if (!valid(gate)) gate = gateUnits.filter(valid).join(',');\n"
+            "  return gate; };\n"
+            "const candidate = () => { if (window !== top || window.Cookiebot || window.__cmp) return true;\n"
+            "  try { return !gateSelector() || !!document.querySelector(gateSelector()); } catch (e) { "
+            "return true; } };\n"
+            "const begin = () => { if (begun) return; begun = true; library(); };\n"
+            "Object.defineProperty(window, '%2', { value: begin });\n"
             "const whenLoaded = (f) => { if (document.readyState === 'complete') return f();\n"
             "  let done = false; const go = () => { if (!done) { done = true; f(); } };\n"
             "  addEventListener('load', go, { once: true }); setTimeout(go, 3000); };\n"
+            "whenLoaded(() => { if (candidate()) return begin();\n"
+            "  post(JSON.stringify({ type: 'closed', url: location.href }));\n"
+            "  let changed = false, wait = 250;\n"
+            "  const watch = new MutationObserver(() => { changed = true; });\n"
+            "  watch.observe(document, { childList: true, subtree: true, attributes: true });\n"
+            "  const look = () => { if (begun) return watch.disconnect();\n"
+            "    if (changed) { changed = false; if (candidate()) { watch.disconnect(); return begin(); } }\n"
+            "    if (wait > 4000) return watch.disconnect();\n"
+            "    setTimeout(look, wait); wait *= 2; };\n"
+            "  setTimeout(look, wait); wait *= 2; });\n"
             "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
-            "  if (m && m.type === 'init') { init = text;\n"
-            "    whenLoaded(() => { post(text); setTimeout(again, 250); }); }\n"
-            "  else post(text);\n"
-            "  return Promise.resolve(); };\n");
+            "  if (m && m.type === 'init') { init = text; setTimeout(again, 250); }\n"
+            "  post(text);\n"
+            "  return Promise.resolve(); };\n"
+            "function library() {\n");
         const QString after = QStringLiteral(
-            "\nconst rules = %1;\n"
-            "const receive = window.autoconsentReceiveMessage;\n"
-            "window.autoconsentReceiveMessage = (m) => { heard = true;\n"
-            "  if (m && m.type === 'initResp' && !m.rules) { const compact = JSON.parse(rules);\n"
-            "    const site = new Set(m.siteRules || []);\n"
-            "    compact.r = compact.r.filter((r, i) => !r[3] || site.has(i));\n"
-            "    m.rules = { compact }; }\n"
-            "  return receive(m); };\n"
+            "\nconst receive = window.autoconsentReceiveMessage;\n"
+            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); }; }\n"
+            "const gateUnits = %1;\n"
             "function again() { if (heard || !init || ++tries > 20) return; post(init); "
             "setTimeout(again, 250); }\n"
             "})();");
-        return before.arg(kConsentBinding) + QString::fromUtf8(file.readAll()) +
-               after.arg(ScriptStringLiteral(QString::fromUtf8(rules.readAll())));
+        return before.arg(kConsentBinding, kConsentOpen) + QString::fromUtf8(file.readAll()) +
+               after.arg(ConsentGateUnits());
     }();
     return script;
 }
@@ -132,9 +247,7 @@ const QString& ConsentScript() {
 const std::vector<std::pair<int, QRegularExpression>>& ConsentSitePatterns() {
     static const std::vector<std::pair<int, QRegularExpression>> patterns = [] {
         std::vector<std::pair<int, QRegularExpression>> out;
-        QFile file(QStringLiteral(":/consent/rules/compact-rules.json"));
-        if (!file.open(QIODevice::ReadOnly)) return out;
-        const QJsonArray rules = QJsonDocument::fromJson(file.readAll()).object().value(u"r").toArray();
+        const QJsonArray rules = ConsentRules().value(u"r").toArray();
         for (int i = 0; i < rules.size(); ++i) {
             const QString pattern = rules.at(i).toArray().at(3).toString();
             if (pattern.isEmpty()) continue;
@@ -146,20 +259,39 @@ const std::vector<std::pair<int, QRegularExpression>>& ConsentSitePatterns() {
     return patterns;
 }
 
-// The answer to the library's "init" from a document at `url`: refuse (opt out) on every platform it knows,
-// hide cosmetically where it knows no refusal. The rules are added in the page (see ConsentScript). The
-// script runs in the document's own world, so the rules' snippets run there at once ("isMainWorld")
-// instead of each going to this host and back as an evaluation.
-QByteArray ConsentInitAnswer(const QString& url) {
-    QJsonArray siteRules;
+// The rules of the sites whose pattern matches `url`, as JSON texts.
+QList<QByteArray> ConsentSiteRules(const QString& url) {
+    QList<QByteArray> matched;
+    const QJsonArray rules = ConsentRules().value(u"r").toArray();
     for (const auto& [index, re] : ConsentSitePatterns())
-        if (re.match(url).hasMatch()) siteRules.append(index);
+        if (re.match(url).hasMatch())
+            matched += QJsonDocument(rules.at(index).toArray()).toJson(QJsonDocument::Compact);
+    return matched;
+}
+
+// The answer to the library's "init" from a document at `url`: refuse (opt out) on every platform it knows,
+// hide cosmetically where it knows no refusal; with the general rules and the rules of the sites matching
+// the address. The script runs in the document's own world, so the rules' snippets run there at once
+// ("isMainWorld") instead of each going to this host and back as an evaluation.
+QByteArray ConsentInitAnswer(const QString& url) {
+    static const QByteArray general = [] {
+        QJsonArray rules;
+        for (const QJsonValue& rule : ConsentRules().value(u"r").toArray())
+            if (rule.toArray().at(3).toString().isEmpty()) rules.append(rule);
+        const QByteArray list = QJsonDocument(rules).toJson(QJsonDocument::Compact);
+        return "{\"v\":" + QByteArray::number(ConsentRules().value(u"v").toInt()) + ",\"s\":" +
+               QJsonDocument(ConsentRules().value(u"s").toArray()).toJson(QJsonDocument::Compact) +
+               ",\"r\":" + list.chopped(1);  // without the list's closing bracket
+    }();
+    QByteArray compact = general;
+    for (const QByteArray& rule : ConsentSiteRules(url)) compact += (compact.endsWith('[') ? "" : ",") + rule;
+    compact += "]}";
     return "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
            "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
            "\"detectRetries\":20,\"isMainWorld\":true,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
            "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
-           "\"messages\":false,\"waits\":false}},\"siteRules\":" +
-           QJsonDocument(siteRules).toJson(QJsonDocument::Compact) + "}";
+           "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":" +
+           compact + "}}";
 }
 
 // States of the library in a document while it works on a dialog it found.
@@ -517,24 +649,16 @@ void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId,
     const QString type = Str(message, "type");
     if (type == u"init") {
         AnswerConsent(sessionId, contextId, ConsentInitAnswer(Str(message, "url")));
-    } else if (type == u"eval") {
-        // The rules' snippets run in the document that asked, as the page's own script would.
-        const QJsonValue id = message.value(QStringLiteral("id"));
-        const int generation = m_generation;
-        Post(QStringLiteral("Runtime.evaluate"),
-             {{QStringLiteral("expression"), Str(message, "code")},
-              {QStringLiteral("contextId"), contextId},
-              {QStringLiteral("returnByValue"), true},
-              {QStringLiteral("awaitPromise"), true}},
-             sessionId, [this, sessionId, contextId, id, generation](const QJsonObject& r, const QString&) {
-                 if (generation != m_generation) return;
-                 const QJsonValue value =
-                     r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
-                 const QJsonObject answer{{QStringLiteral("type"), QStringLiteral("evalResp")},
-                                          {QStringLiteral("id"), id},
-                                          {QStringLiteral("result"), value.toBool()}};
-                 AnswerConsent(sessionId, contextId, QJsonDocument(answer).toJson(QJsonDocument::Compact));
-             });
+    } else if (type == u"closed") {
+        // A document that shows nothing a general rule looks for: the library begins there only when a rule
+        // of its own site applies.
+        if (!ConsentSiteRules(Str(message, "url")).isEmpty())
+            Post(
+                QStringLiteral("Runtime.evaluate"),
+                {{QStringLiteral("expression"), QStringLiteral("window.%1 && window.%1()").arg(kConsentOpen)},
+                 {QStringLiteral("contextId"), contextId}},
+                sessionId);
+        return;
     } else if (type == u"popupFound" || (type == u"cmpDetected" && m_nav.consentPlatform.isEmpty())) {
         m_nav.consentPlatform = Str(message, "cmp").left(200);
     } else if (type == u"optOutResult" || type == u"autoconsentDone") {
