@@ -325,9 +325,10 @@ def main():
                 log("round %d  %-42s %7.2f s  %.3f s/page  CPU %.3f s/page  load %.2f  failures %d" % (
                     r + 1, m, seconds, seconds / pages, cpu[m][-1] / pages, loads[m][-1], len(fails)))
                 if r == 0 and not m.startswith("bildoro-batch") and not m.startswith("baseline"):
-                    d = os.path.join(keep, m.split()[0])
+                    slug = "-".join(m.split()[:3]) if m.startswith("puppeteer") else m.split()[0]
+                    d = os.path.join(keep, slug)
                     shutil.copytree(out, d)
-                    montage(os.path.join(keep, m.split()[0] + "-montage.png"), d, [n for _, n in entries])
+                    montage(os.path.join(keep, slug + "-montage.png"), d, [n for _, n in entries])
 
         # 3. Memory over a long run: the corpus repeated.
         rows = [(u, "%s_%03d" % (n, i // pages)) for i, (u, n) in
@@ -369,7 +370,7 @@ def write_report(a, pages, methods, times, cpu, loads, failures, samples, done, 
     ratios = []
     alternatives = [m for m in methods if not m.startswith("bildoro-batch") and not m.startswith("baseline")]
     if alternatives:
-        ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m.split()[0] for m in alternatives) + " |",
+        ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m for m in alternatives) + " |",
                   "|---|" + "---|" * len(alternatives)]
         for m in methods:
             if m.startswith("bildoro-batch"):
