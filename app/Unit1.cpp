@@ -132,6 +132,7 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
 
     WB1 = new TBrowserHost(this);
     WB1->setObjectName(QStringLiteral("WB1"));
+    WB1->SetConsentHandling(true);  // the window always refuses consent dialogs before its captures
     connect(WB1, &TBrowserHost::BeforeNavigate2, this, &TForm1::WB1BeforeNavigate2);
     connect(WB1, &TBrowserHost::DocumentComplete, this, &TForm1::WB1DocumentComplete);
 

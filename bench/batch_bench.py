@@ -2,12 +2,16 @@
 # Batch benchmark: seconds per page of bildoro-batch (--jobs 1, 2, 4) against the ways a user has without it
 # (one headless Chromium process per URL plus an ImageMagick resize; the Qt-WebKit grabber cutycapt per URL
 # under one Xvfb plus the same resize), on one generated corpus of local pages served on 127.0.0.1; and the
-# resident memory of bildoro-batch over a long run. Writes a Markdown report. Normally run by batch_bench.sh.
+# resident memory of bildoro-batch over a long run; and, when its modules are installed (--node-modules), what
+# a Node user would write instead: puppeteer-cluster with 1 and 2 tabs (bench/puppeteer_cluster.js). Wall and
+# CPU seconds per page (the CPU of the whole process tree, from getrusage(RUSAGE_CHILDREN) around each run).
+# Writes a Markdown report. Normally run by batch_bench.sh.
 #   batch_bench.py --batch build/cli/bildoro-batch [--runs 3] [--rows 500] [--report FILE] [--keep DIR]
-#                  [--baseline OTHER-BILDORO-BATCH] [--skip-alternatives]
+#                  [--baseline OTHER-BILDORO-BATCH] [--skip-alternatives] [--node-modules DIR/node_modules]
 import argparse
 import os
 import re
+import resource
 import shutil
 import signal
 import statistics
@@ -110,6 +114,21 @@ def run_chromium(entries, out, convert):
         finally:
             shutil.rmtree(profile, ignore_errors=True)
     return fails
+
+
+def run_puppeteer_cluster(modules, listfile, out, tabs):
+    p = subprocess.run(["node", os.path.join(HERE, "puppeteer_cluster.js"), listfile, out, str(tabs)],
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=dict(os.environ, NODE_PATH=modules))
+    m = re.search(r"(\d+) ok, (\d+) failed", p.stdout)
+    if p.returncode != 0 or not m:
+        return [("puppeteer-cluster", "exit %d: %s" % (p.returncode, p.stderr.strip()[-300:]))]
+    return [("puppeteer-cluster", "")] * int(m.group(2))
+
+
+def children_cpu():
+    """CPU seconds of all waited-for descendants so far (user + system)."""
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
 
 
 def cutycapt_loop(listfile, out, convert):
@@ -228,6 +247,8 @@ def main():
     ap.add_argument("--convert", default=os.environ.get("CONVERT", "/usr/bin/convert"))
     ap.add_argument("--skip-alternatives", action="store_true")
     ap.add_argument("--baseline", help="another bildoro-batch (an earlier build) timed in the same rounds")
+    ap.add_argument("--node-modules", help="node_modules with puppeteer-core, puppeteer-cluster and sharp (see "
+                    "bench/puppeteer_cluster.js): puppeteer-cluster with 1 and 2 tabs is timed too")
     ap.add_argument("--cutycapt-loop", nargs=2, metavar=("LIST", "OUT"))
     ap.add_argument("--wait-budget", type=float, default=1800, help="longest wait for quiet in all (s)")
     a = ap.parse_args()
@@ -271,9 +292,12 @@ def main():
         methods = ["bildoro-batch --jobs 1", "bildoro-batch --jobs 2", "bildoro-batch --jobs 4"]
         if a.baseline:
             methods += ["baseline bildoro-batch --jobs 1", "baseline bildoro-batch --jobs 2"]
+        if a.node_modules:
+            methods += ["puppeteer-cluster 1 tab", "puppeteer-cluster 2 tabs"]
         if not a.skip_alternatives:
             methods += ["chromium --screenshot per URL + convert", "cutycapt per URL (one Xvfb) + convert"]
         times = {m: [] for m in methods}
+        cpu = {m: [] for m in methods}
         loads = {m: [] for m in methods}
         failures = {m: 0 for m in methods}
         for r in range(a.runs):
@@ -282,10 +306,13 @@ def main():
                 out = os.path.join(work, "run")
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
-                t0 = time.perf_counter()
+                t0, c0 = time.perf_counter(), children_cpu()
                 if m.startswith("bildoro-batch") or m.startswith("baseline"):
                     program = a.baseline if m.startswith("baseline") else a.batch
                     fails, _, _ = run_batch(program, listfile, out, int(m.split()[-1]))
+                    seconds = time.perf_counter() - t0
+                elif m.startswith("puppeteer"):
+                    fails = run_puppeteer_cluster(a.node_modules, listfile, out, int(m.split()[1]))
                     seconds = time.perf_counter() - t0
                 elif m.startswith("chromium"):
                     fails = run_chromium(entries, out, a.convert)
@@ -293,13 +320,15 @@ def main():
                 else:
                     seconds, fails = run_cutycapt(listfile, out, a.convert)
                 times[m].append(seconds)
+                cpu[m].append(children_cpu() - c0)
                 failures[m] += len(fails)
-                log("round %d  %-42s %7.2f s  %.3f s/page  load %.2f  failures %d" % (
-                    r + 1, m, seconds, seconds / pages, loads[m][-1], len(fails)))
+                log("round %d  %-42s %7.2f s  %.3f s/page  CPU %.3f s/page  load %.2f  failures %d" % (
+                    r + 1, m, seconds, seconds / pages, cpu[m][-1] / pages, loads[m][-1], len(fails)))
                 if r == 0 and not m.startswith("bildoro-batch") and not m.startswith("baseline"):
-                    d = os.path.join(keep, m.split()[0])
+                    slug = "-".join(m.split()[:3]) if m.startswith("puppeteer") else m.split()[0]
+                    d = os.path.join(keep, slug)
                     shutil.copytree(out, d)
-                    montage(os.path.join(keep, m.split()[0] + "-montage.png"), d, [n for _, n in entries])
+                    montage(os.path.join(keep, slug + "-montage.png"), d, [n for _, n in entries])
 
         # 3. Memory over a long run: the corpus repeated.
         rows = [(u, "%s_%03d" % (n, i // pages)) for i, (u, n) in
@@ -312,7 +341,8 @@ def main():
         samples, done, mem_fails, rc = memory_run(a.batch, longlist, out, 2, a.every)
         log("memory run: %d rows, %d failed, exit %d" % (done, mem_fails, rc))
 
-        write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep, stages, len(fails))
+        write_report(a, pages, methods, times, cpu, loads, failures, samples, done, mem_fails, mem_load, keep, stages,
+                     len(fails))
     finally:
         if server:
             server.send_signal(signal.SIGTERM)
@@ -327,17 +357,20 @@ def montage(png, folder, names):
                     ["-tile", "8x", "-geometry", "160x160+3+3", png])
 
 
-def write_report(a, pages, methods, times, loads, failures, samples, done, mem_fails, mem_load, keep, stages, check_fails):
+def write_report(a, pages, methods, times, cpu, loads, failures, samples, done, mem_fails, mem_load, keep, stages,
+                 check_fails):
     per = median_table(times, pages)
-    lines = ["| method | s per page (median of %d) | runs (s per page) | load before runs | failed rows |" % a.runs,
-             "|---|---|---|---|---|"]
+    cpu_per = median_table(cpu, pages)
+    lines = ["| method | s per page (median of %d) | CPU s per page (all processes) | runs (s per page) | "
+             "load before runs | failed rows |" % a.runs, "|---|---|---|---|---|---|"]
     for m in methods:
-        lines.append("| %s | %.3f | %s | %s | %d |" % (m, per[m], ", ".join("%.3f" % (t / pages) for t in times[m]),
-                                                      ", ".join("%.2f" % l for l in loads[m]), failures[m]))
+        lines.append("| %s | %.3f | %.3f | %s | %s | %d |" % (
+            m, per[m], cpu_per[m], ", ".join("%.3f" % (t / pages) for t in times[m]),
+            ", ".join("%.2f" % l for l in loads[m]), failures[m]))
     ratios = []
     alternatives = [m for m in methods if not m.startswith("bildoro-batch") and not m.startswith("baseline")]
     if alternatives:
-        ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m.split()[0] for m in alternatives) + " |",
+        ratios = ["", "| bildoro-batch | " + " | ".join("x faster than %s" % m for m in alternatives) + " |",
                   "|---|" + "---|" * len(alternatives)]
         for m in methods:
             if m.startswith("bildoro-batch"):

@@ -5,11 +5,17 @@
 #include "browser_error.h"
 #include "devtools_client.h"
 #include "jpeg_image.h"
+#include "thumbnail.h"
 
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
+#include <algorithm>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -22,6 +28,10 @@ constexpr int kCaptureAttemptMs = 8000;
 constexpr int kSetupBoundMs = 10000;
 // How long a browser that is asked whether it still works may take to answer.
 constexpr int kBrowserCheckMs = 3000;
+// How long a fresh page's first navigation waits for the page to answer after taking the consent script. A
+// page that lands in a renderer that was just killed may never answer; the navigation then goes on without
+// the wait (the browser gives it a live renderer) rather than failing the row at the setup bound.
+constexpr int kFirstScriptWaitMs = 3000;
 // How often a fresh page that crashed while it was being set up is opened again, before its row fails.
 constexpr int kReopenLimit = 3;
 // After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
@@ -31,6 +41,263 @@ const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
 QString Str(const QJsonObject& o, const char* key) {
     return o.value(QLatin1String(key)).toString();
+}
+
+// The name under which the consent rule library's content script reaches this host (a page function that
+// the bridge below takes away from the page at once).
+const QString kConsentBinding = QStringLiteral("__bildoroConsent");
+
+// The text as a JavaScript string literal in single quotes.
+QString ScriptStringLiteral(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    out += u'\'';
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case '\\':
+                out += QLatin1String("\\\\");
+                break;
+            case '\'':
+                out += QLatin1String("\\'");
+                break;
+            case '\n':
+                out += QLatin1String("\\n");
+                break;
+            case '\r':
+                out += QLatin1String("\\r");
+                break;
+            case 0x2028:
+                out += QLatin1String("\\u2028");
+                break;
+            case 0x2029:
+                out += QLatin1String("\\u2029");
+                break;
+            default:
+                out += c;
+        }
+    }
+    out += u'\'';
+    return out;
+}
+
+// The library's compact rules (v: format, s: strings, r: rules; a rule's r[3] is the address pattern of a
+// single site's rule, r[5] its pre-hiding selectors and r[6] its detection steps, whose "e"/"v" name a
+// string of s: a selector or a chain of them).
+const QJsonObject& ConsentRules() {
+    static const QJsonObject rules = [] {
+        QFile file(QStringLiteral(":/consent/rules/compact-rules.json"));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }();
+    return rules;
+}
+
+// The selectors the library's general rules look for first, for the page to look for in one query. A rule
+// whose first step looks for no element (a snippet, a cookie) stands for its pre-hiding selectors; one
+// without those makes every page a candidate ("*"). A selector that is whole only at the end of a list
+// (an unclosed bracket or quote) would spoil the list for all: it is left out (the page also checks each).
+QString ConsentGateUnits() {
+    const QJsonArray strings = ConsentRules().value(u"s").toArray();
+    const QJsonArray rules = ConsentRules().value(u"r").toArray();
+    if (rules.isEmpty()) return QStringLiteral("['*']");
+    auto selector = [](const QJsonValue& v) {
+        const QString first = v.isArray() ? v.toArray().at(0).toString() : v.toString();
+        static const QRegularExpression special(QStringLiteral("^(xpath|aria|text|pierce)/"));
+        return first.contains(special) ? QString() : first;
+    };
+    std::function<QStringList(const QJsonObject&)> firstLooks = [&](const QJsonObject& step) -> QStringList {
+        for (const auto& [shortKey, longKey] : {std::pair{"e", "exists"}, std::pair{"v", "visible"}}) {
+            QString found;
+            if (step.contains(QLatin1String(shortKey)))
+                found = selector(strings.at(step.value(QLatin1String(shortKey)).toInt()));
+            else if (step.contains(QLatin1String(longKey)))
+                found = selector(step.value(QLatin1String(longKey)));
+            else
+                continue;
+            return found.isEmpty() ? QStringList() : QStringList{found};
+        }
+        QStringList any;
+        for (const QJsonValue& alternative : step.value(u"any").toArray()) {
+            const QStringList looks = firstLooks(alternative.toObject());
+            if (looks.isEmpty()) return {};
+            any += looks;
+        }
+        return any;
+    };
+    auto closed = [](const QString& unit) {
+        int brackets = 0, parentheses = 0;
+        QChar quote;
+        for (const QChar c : unit) {
+            if (!quote.isNull()) {
+                if (c == quote) quote = QChar();
+            } else if (c == u'"' || c == u'\'') {
+                quote = c;
+            } else {
+                brackets += (c == u'[') - (c == u']');
+                parentheses += (c == u'(') - (c == u')');
+            }
+        }
+        return quote.isNull() && brackets == 0 && parentheses == 0;
+    };
+    // The platforms the library knows by code instead of by compact rules, with what they look for first
+    // (Cookiebot and consentmanager are known by their globals, see the bridge; rules of frames begin there
+    // at once).
+    QStringList units = {QStringLiteral("#truste-show-consent"),
+                         QStringLiteral("#truste-consent-track"),
+                         QStringLiteral("div[id^='sp_message_container_']"),
+                         QStringLiteral("#cmpbox"),
+                         QStringLiteral("#_evidon_banner"),
+                         QStringLiteral("#onetrust-banner-sdk"),
+                         QStringLiteral("#onetrust-pc-sdk"),
+                         QStringLiteral(".klaro"),
+                         QStringLiteral(".unic"),
+                         QStringLiteral(".cmp-root"),
+                         QStringLiteral("tiktok-cookie-banner"),
+                         QStringLiteral("#cmp-app-container"),
+                         QStringLiteral("button[class*=Pills__StyledPill]")};
+    for (const QJsonValue& value : rules) {
+        const QJsonArray rule = value.toArray();
+        if (!rule.at(3).toString().isEmpty()) continue;  // a site's rule: its address opens the page instead
+        QStringList looks = firstLooks(rule.at(6).toArray().at(0).toObject());
+        if (looks.isEmpty())
+            for (const QJsonValue& i : rule.at(5).toArray()) looks += strings.at(i.toInt()).toString();
+        if (looks.isEmpty()) return QStringLiteral("['*']");
+        for (const QString& look : std::as_const(looks))
+            if (closed(look) && !units.contains(look)) units += look;
+    }
+    QString literal = QStringLiteral("[");
+    for (const QString& unit : std::as_const(units)) literal += ScriptStringLiteral(unit) + u',';
+    return literal + u']';
+}
+
+// The name under which the bridge lets this host begin the library in a document whose address has rules of
+// its own (the answer to "closed").
+const QString kConsentOpen = QStringLiteral("__bildoroConsentOpen");
+
+// The script for every document: a bridge that holds the library's content script until the document is
+// worth its search. The library (a pass over some two hundred rules, some 50 ms of a fresh document's time,
+// and again every half second while it finds nothing) begins only when the page has loaded (or after 3 s),
+// so that its work does not slow the loading, and only once the document shows something a rule looks for
+// first, or the global of a platform found by script. Frames begin at once. A document without any is
+// looked at again after changes, five times over some 8 s, as the library itself would go on looking; it
+// tells this host its address, for the rules of single sites.
+//
+// The library sends its messages through window.autoconsentSendMessage and is answered through
+// window.autoconsentReceiveMessage; the bridge passes them over the page function (binding), which it takes
+// away from the page at once. That function may be put in place only after this script has begun: a
+// message that finds none waits a moment. "init" is sent again until an answer comes. The library would
+// begin looking when the page is idle, which a page that draws keeps it from for half a second: it begins
+// at once here.
+const QString& ConsentScript() {
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
+        if (!file.open(QIODevice::ReadOnly)) return QString();
+        const QString before = QStringLiteral(
+            "(() => { let send = null, heard = false, init = null, tries = 0, gate = null, begun = false;\n"
+            "const post = (text) => { send = send || window.%1;\n"
+            "  if (typeof send === 'function') send(text);\n"
+            "  else setTimeout(() => post(text), 5); };\n"
+            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
+            "const gateSelector = () => { if (gate !== null) return gate;\n"
+            "  const f = document.createDocumentFragment();\n"
+            "  const valid = (u) => { try { f.querySelector(u); f.querySelector(u + ',x'); return true; }\n"
+            "    catch (e) { return false; } };\n"
+            "  gate = gateUnits.join(',');\n"
+            "  if (!valid(gate)) gate = gateUnits.filter(valid).join(',');\n"
+            "  return gate; };\n"
+            "const candidate = () => { if (window !== top || window.Cookiebot || window.__cmp) return true;\n"
+            "  try { return !gateSelector() || !!document.querySelector(gateSelector()); } catch (e) { "
+            "return true; } };\n"
+            "const begin = () => { if (begun) return; begun = true; library(); };\n"
+            "Object.defineProperty(window, '%2', { value: begin });\n"
+            "const whenLoaded = (f) => { if (document.readyState === 'complete') return f();\n"
+            "  let done = false; const go = () => { if (!done) { done = true; f(); } };\n"
+            "  addEventListener('load', go, { once: true }); setTimeout(go, 3000); };\n"
+            "whenLoaded(() => { if (candidate()) return begin();\n"
+            "  post(JSON.stringify({ type: 'closed', url: location.href }));\n"
+            "  let changed = false, wait = 250;\n"
+            "  const watch = new MutationObserver(() => { changed = true; });\n"
+            "  watch.observe(document, { childList: true, subtree: true, attributes: true });\n"
+            "  const look = () => { if (begun) return watch.disconnect();\n"
+            "    if (changed) { changed = false; if (candidate()) { watch.disconnect(); return begin(); } }\n"
+            "    if (wait > 4000) return watch.disconnect();\n"
+            "    setTimeout(look, wait); wait *= 2; };\n"
+            "  setTimeout(look, wait); wait *= 2; });\n"
+            "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
+            "  if (m && m.type === 'init') { init = text; setTimeout(again, 250); }\n"
+            "  post(text);\n"
+            "  return Promise.resolve(); };\n"
+            "function library() {\n");
+        const QString after = QStringLiteral(
+            "\nconst receive = window.autoconsentReceiveMessage;\n"
+            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); }; }\n"
+            "const gateUnits = %1;\n"
+            "function again() { if (heard || !init || ++tries > 20) return; post(init); "
+            "setTimeout(again, 250); }\n"
+            "})();");
+        return before.arg(kConsentBinding, kConsentOpen) + QString::fromUtf8(file.readAll()) +
+               after.arg(ConsentGateUnits());
+    }();
+    return script;
+}
+
+// The address patterns of the library's rules for single sites, by the rule's place in the compact rules.
+// A document is given the general rules and only those site rules whose pattern matches its address: the
+// library would otherwise try every pattern (hundreds) on each of its passes over the page.
+const std::vector<std::pair<int, QRegularExpression>>& ConsentSitePatterns() {
+    static const std::vector<std::pair<int, QRegularExpression>> patterns = [] {
+        std::vector<std::pair<int, QRegularExpression>> out;
+        const QJsonArray rules = ConsentRules().value(u"r").toArray();
+        for (int i = 0; i < rules.size(); ++i) {
+            const QString pattern = rules.at(i).toArray().at(3).toString();
+            if (pattern.isEmpty()) continue;
+            QRegularExpression re(pattern);
+            if (re.isValid()) out.emplace_back(i, std::move(re));
+        }
+        return out;
+    }();
+    return patterns;
+}
+
+// The rules of the sites whose pattern matches `url`, as JSON texts.
+QList<QByteArray> ConsentSiteRules(const QString& url) {
+    QList<QByteArray> matched;
+    const QJsonArray rules = ConsentRules().value(u"r").toArray();
+    for (const auto& [index, re] : ConsentSitePatterns())
+        if (re.match(url).hasMatch())
+            matched += QJsonDocument(rules.at(index).toArray()).toJson(QJsonDocument::Compact);
+    return matched;
+}
+
+// The answer to the library's "init" from a document at `url`: refuse (opt out) on every platform it knows,
+// hide cosmetically where it knows no refusal; with the general rules and the rules of the sites matching
+// the address. The script runs in the document's own world, so the rules' snippets run there at once
+// ("isMainWorld") instead of each going to this host and back as an evaluation.
+QByteArray ConsentInitAnswer(const QString& url) {
+    static const QByteArray general = [] {
+        QJsonArray rules;
+        for (const QJsonValue& rule : ConsentRules().value(u"r").toArray())
+            if (rule.toArray().at(3).toString().isEmpty()) rules.append(rule);
+        const QByteArray list = QJsonDocument(rules).toJson(QJsonDocument::Compact);
+        return "{\"v\":" + QByteArray::number(ConsentRules().value(u"v").toInt()) + ",\"s\":" +
+               QJsonDocument(ConsentRules().value(u"s").toArray()).toJson(QJsonDocument::Compact) +
+               ",\"r\":" + list.chopped(1);  // without the list's closing bracket
+    }();
+    QByteArray compact = general;
+    for (const QByteArray& rule : ConsentSiteRules(url)) compact += (compact.endsWith('[') ? "" : ",") + rule;
+    compact += "]}";
+    return "{\"type\":\"initResp\",\"config\":{\"enabled\":true,\"autoAction\":\"optOut\","
+           "\"enablePrehide\":true,\"enableCosmeticRules\":true,\"enableGeneratedRules\":true,"
+           "\"detectRetries\":20,\"isMainWorld\":true,\"prehideTimeout\":2000,\"logs\":{\"lifecycle\":false,"
+           "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
+           "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":" +
+           compact + "}}";
+}
+
+// States of the library in a document while it works on a dialog it found.
+bool ConsentBusy(const QString& state) {
+    return state == u"cmpDetected" || state == u"openPopupDetected" || state == u"runningOptOut" ||
+           state == u"runningOptIn";
 }
 
 }  // namespace
@@ -100,6 +367,7 @@ void TBrowserHost::Navigate(const QString& url) {
     ++m_generation;
     m_nav = Navigation{};
     m_nav.url = url;
+    m_requests.clear();
     m_pageFaulted = false;
     SetState(1);
     try {
@@ -136,24 +404,34 @@ void TBrowserHost::StartPageSetup() {
              if (token != m_setupToken) return;
              if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
              m_targetId = Str(created, "targetId");
-             Post(
-                 QStringLiteral("Target.attachToTarget"),
-                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                     if (token != m_setupToken) return;
-                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                     m_sessionId = Str(attached, "sessionId");
-                     if (!m_client) return;
-                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                         if (token != m_setupToken) return;
-                         m_userAgent = userAgent;
-                         ConfigureSession(m_sessionId, true);
-                         m_viewport = QSize();
-                         m_setupRunning = false;
-                         if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() && !m_nav.navigateAnswered)
-                             SendNavigate();
-                     });
-                 });
+             Post(QStringLiteral("Target.attachToTarget"),
+                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                      if (token != m_setupToken) return;
+                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                      m_sessionId = Str(attached, "sessionId");
+                      if (!m_client) return;
+                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                          if (token != m_setupToken) return;
+                          m_userAgent = userAgent;
+                          ConfigureSession(m_sessionId, true);
+                          m_viewport = QSize();
+                          auto navigate = [this, token] {  // once: on the answer or at the wait's end
+                              if (token != m_setupToken || !m_setupRunning) return;
+                              m_setupRunning = false;
+                              if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
+                                  !m_nav.navigateAnswered)
+                                  SendNavigate();
+                          };
+                          // The page's first document gets the consent script only when the page has
+                          // answered after taking it: a navigation sent at once may come first.
+                          if (!m_consentHandling) return navigate();
+                          Post(QStringLiteral("Runtime.evaluate"),
+                               {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
+                               [navigate](const QJsonObject&, const QString&) { navigate(); });
+                          QTimer::singleShot(kFirstScriptWaitMs, this, navigate);
+                      });
+                  });
          });
 }
 
@@ -178,10 +456,20 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     };
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    // Requests under way tell when a loaded page is quiet (StartSettle); no bodies are kept for us.
+    send(QStringLiteral("Network.enable"),
+         {{QStringLiteral("maxTotalBufferSize"), 0}, {QStringLiteral("maxResourceBufferSize"), 0}});
     // Frames of other sites run as targets of their own; they wait for us until configured.
     send(QStringLiteral("Target.setAutoAttach"), {{QStringLiteral("autoAttach"), true},
                                                   {QStringLiteral("waitForDebuggerOnStart"), true},
                                                   {QStringLiteral("flatten"), true}});
+    if (m_consentHandling && !ConsentScript().isEmpty()) {
+        // The library's messages arrive as calls of a page function (reported with Runtime enabled).
+        send(QStringLiteral("Runtime.enable"), {});
+        send(QStringLiteral("Runtime.addBinding"), {{QStringLiteral("name"), kConsentBinding}});
+        send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+             {{QStringLiteral("source"), ConsentScript()}});
+    }
     if (!m_userAgent.isEmpty())
         send(QStringLiteral("Network.setUserAgentOverride"),
              {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
@@ -255,6 +543,18 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (name == QLatin1String("DOMContentLoaded")) {
             if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
+    } else if (method == QLatin1String("Runtime.bindingCalled")) {
+        if (Str(params, "name") != kConsentBinding || !m_consentHandling) return;
+        const QJsonObject message = QJsonDocument::fromJson(Str(params, "payload").toUtf8()).object();
+        HandleConsentMessage(sessionId, params.value(QStringLiteral("executionContextId")).toInt(), message);
+    } else if (method == QLatin1String("Network.requestWillBeSent")) {
+        // Streams (server-sent events) never end by design; they do not hold a page.
+        if (Str(params, "type") != QLatin1String("EventSource"))
+            m_requests.insert(sessionId + u' ' + Str(params, "requestId"));
+    } else if (method == QLatin1String("Network.loadingFinished") ||
+               method == QLatin1String("Network.loadingFailed")) {
+        if (m_requests.remove(sessionId + u' ' + Str(params, "requestId")) && m_requests.isEmpty())
+            CheckSettle();
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
     } else if (method == QLatin1String("Page.frameNavigated")) {
@@ -305,6 +605,11 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
+            // The frame's requests end with it, unreported.
+            const QString prefix = detached + u' ';
+            const bool hadRequests = !m_requests.isEmpty();
+            m_requests.removeIf([&prefix](const QString& r) { return r.startsWith(prefix); });
+            if (hadRequests && m_requests.isEmpty()) CheckSettle();
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
@@ -338,6 +643,110 @@ void TBrowserHost::BeginFinish() {
              finish(value.at(0).toInt(), value.at(1).toString());
          });
     QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
+}
+
+void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message) {
+    const QString type = Str(message, "type");
+    if (type == u"init") {
+        AnswerConsent(sessionId, contextId, ConsentInitAnswer(Str(message, "url")));
+    } else if (type == u"closed") {
+        // A document that shows nothing a general rule looks for: the library begins there only when a rule
+        // of its own site applies.
+        if (!ConsentSiteRules(Str(message, "url")).isEmpty())
+            Post(
+                QStringLiteral("Runtime.evaluate"),
+                {{QStringLiteral("expression"), QStringLiteral("window.%1 && window.%1()").arg(kConsentOpen)},
+                 {QStringLiteral("contextId"), contextId}},
+                sessionId);
+        return;
+    } else if (type == u"popupFound" || (type == u"cmpDetected" && m_nav.consentPlatform.isEmpty())) {
+        m_nav.consentPlatform = Str(message, "cmp").left(200);
+    } else if (type == u"optOutResult" || type == u"autoconsentDone") {
+        // A refusal that failed still counts when the platform's rules hide the dialog cosmetically.
+        if (message.value(QStringLiteral("result")).toBool() || type == u"autoconsentDone") {
+            m_nav.consentHandled = true;
+            if (m_nav.consentPlatform.isEmpty()) m_nav.consentPlatform = Str(message, "cmp").left(200);
+        }
+    } else if (type == u"report") {
+        const QJsonObject state = message.value(QStringLiteral("state")).toObject();
+        const QString lifecycle = Str(state, "lifecycle");
+        if (m_nav.consentStates.size() < 1000 || m_nav.consentStates.contains(Str(message, "instanceId")))
+            m_nav.consentStates.insert(Str(message, "instanceId"), lifecycle);
+        // Reported before the refusal's own message: the capture may come between the two.
+        if (lifecycle == u"optOutSucceeded") m_nav.consentHandled = true;
+        if (lifecycle == u"optOutFailed" || lifecycle == u"done" || lifecycle == u"nothingDetected")
+            m_nav.consentEnded = true;
+    } else {
+        return;
+    }
+    Q_EMIT ConsentChanged();
+}
+
+void TBrowserHost::AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson) {
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), QStringLiteral("window.autoconsentReceiveMessage && "
+                                                        "window.autoconsentReceiveMessage(%1)")
+                                             .arg(QString::fromUtf8(messageJson))},
+          {QStringLiteral("contextId"), contextId}},
+         sessionId);
+}
+
+bool TBrowserHost::ConsentPending() const {
+    if (!m_consentHandling || m_sessionId.isEmpty() || !m_nav.error.isEmpty()) return false;
+    // A platform's message comes before the report of the state it leads to.
+    if (!m_nav.consentPlatform.isEmpty() && !m_nav.consentHandled && !m_nav.consentEnded) return true;
+    for (const QString& state : m_nav.consentStates)
+        if (ConsentBusy(state)) return true;
+    return false;
+}
+
+void TBrowserHost::StartSettle(int boundMs) {
+    if (!m_settleBound) {
+        m_settleBound = new QTimer(this);
+        m_settleBound->setSingleShot(true);
+        connect(m_settleBound, &QTimer::timeout, this, [this] { EndSettle(); });
+    }
+    m_settle = SettleWait{true, false, false, m_settle.token + 1};
+    m_settleBound->start(std::max(boundMs, 0));
+    CheckSettle();
+}
+
+void TBrowserHost::CheckSettle() {
+    if (!m_settle.active || m_settle.querying) return;
+    if (!m_requests.isEmpty()) {
+        m_settle.waitedForWork = true;
+        return;
+    }
+    if (m_sessionId.isEmpty() || !m_client) return EndSettle();
+    // The fonts the page asked for are ready; after requests were under way, the page also gets one frame
+    // to draw what they brought (their scripts run before it).
+    m_settle.querying = true;
+    const int token = m_settle.token;
+    const QString expression =
+        m_settle.waitedForWork
+            ? QStringLiteral(
+                  "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
+                  "setTimeout(r, 0))))")
+            : QStringLiteral("document.fonts.status === 'loaded' ? 0 : document.fonts.ready.then(() => 0)");
+    Post(QStringLiteral("Runtime.evaluate"),
+         {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
+         [this, token](const QJsonObject&, const QString&) {
+             if (token != m_settle.token) return;
+             m_settle.querying = false;
+             // Requests begun meanwhile are waited for as well.
+             if (m_requests.isEmpty())
+                 EndSettle();
+             else
+                 CheckSettle();
+         });
+}
+
+void TBrowserHost::EndSettle() {
+    if (!m_settle.active) return;
+    m_settle.active = false;
+    ++m_settle.token;
+    if (m_settleBound) m_settleBound->stop();
+    Q_EMIT Settled();
 }
 
 void TBrowserHost::StopLoading() {
@@ -440,7 +849,9 @@ QByteArray TBrowserHost::CaptureViewPng() {
     if (!client || !client->IsAlive())
         throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
     if (m_setupRunning) client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
-    if (m_sessionId.isEmpty()) throw TBrowserError(QStringLiteral("No page to capture"));
+    // A page that crashed while it settled is reported as such, not as a missing page.
+    if (m_sessionId.isEmpty())
+        throw TBrowserError(m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
     if (m_viewport != QSize(m_width, m_height)) {
         m_viewport = QSize(m_width, m_height);
         CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(),
@@ -472,6 +883,25 @@ QByteArray TBrowserHost::CaptureViewPng() {
     return png;
 }
 
+bool TBrowserHost::PageMayDrawLater() {
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    if (!client || m_sessionId.isEmpty()) return true;
+    // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
+    static const QString expression = QStringLiteral(
+        "document.readyState !== 'complete' || document.scripts.length > 0 || window.frames.length > 0 || "
+        "(document.getAnimations ? document.getAnimations().length > 0 : false)");
+    try {
+        const QJsonObject r =
+            CallOnPage(client, QStringLiteral("Runtime.evaluate"),
+                       {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+                       kStatusTimeoutMs);
+        const QJsonValue value = r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+        return !value.isBool() || value.toBool();
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
 QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                                      const QJsonObject& params, int timeoutMs) {
     const QString session = m_sessionId;
@@ -492,6 +922,8 @@ QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& cli
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
     m_captureError.clear();
+    m_captureBlank = false;
+    m_captureMayChange = false;
     try {
         if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
             throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
@@ -511,8 +943,11 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.isNull()) throw std::bad_alloc();
+        const TBitmap24 picture = TBitmap24::FromQImage(view);
+        m_captureBlank = IsOneColour(picture);
+        m_captureMayChange = m_captureBlank && PageMayDrawLater();
         TJpegImage jpeg;  // quality 90, baseline, colour
-        jpeg.Assign(TBitmap24::FromQImage(view));
+        jpeg.Assign(picture);
         jpeg.SaveToFile(fileName);
         return true;
     } catch (const std::bad_alloc&) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QTimer;
 class TDevToolsClient;
 
 // Every host of the program shares one Chromium (started on the first Navigate), each with a page in a window
@@ -51,6 +52,28 @@ class TBrowserHost : public QObject {
     // for it): it also waits for the page's processes to start.
     bool FirstLoadOfPage() const { return m_nav.freshPage; }
 
+    // Waits, for at most boundMs, until the page of the latest navigation is quiet: no request it started
+    // (documents, fetch and XHR, pictures, style sheets, fonts, in its frames too) is still under way, and
+    // its web fonts are ready. Returns at once; Settled() is signalled once, when the page is quiet or the
+    // bound has passed (also when the page failed meanwhile). A page quiet at the start costs one round trip.
+    void StartSettle(int boundMs);
+    // Requests of the latest navigation's pages still under way (streams that never end are not counted).
+    int RequestsInFlight() const { return int(m_requests.size()); }
+
+    // Whether consent dialogs are refused (or hidden where no refusal exists) on the pages of this host: the
+    // rule library's content script is put into every document and frame before it loads, and this host
+    // answers it. Applies to pages opened afterwards; off by default.
+    void SetConsentHandling(bool on) { m_consentHandling = on; }
+    bool ConsentHandling() const { return m_consentHandling; }
+    // True while the rule library works on a dialog it found (ConsentChanged() is signalled when that may
+    // have changed). A page where it has found none by then is not held: it keeps looking for many seconds,
+    // and its hiding of the known platforms' dialogs is in force from the document's start.
+    bool ConsentPending() const;
+    // The dialog found on the latest navigation's pages: the consent platform's name (empty when none was
+    // found), and whether it was refused or hidden.
+    QString ConsentPlatform() const { return m_nav.consentPlatform; }
+    bool ConsentHandled() const { return m_nav.consentHandled; }
+
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
     // captured).
@@ -86,6 +109,12 @@ class TBrowserHost : public QObject {
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
     // Why the latest CaptureToJpeg returned false (what failed, on what); empty after a success.
     QString LastCaptureError() const { return m_captureError; }
+    // Whether the picture of the latest successful CaptureToJpeg is almost one colour (IsOneColour): the page
+    // had drawn nothing yet.
+    bool LastCaptureBlank() const { return m_captureBlank; }
+    // Whether the page of a blank capture may still draw (it has scripts, animations or frames, or is still
+    // loading): only then is it worth capturing again.
+    bool LastCaptureMayChange() const { return m_captureMayChange; }
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
     // when there is no page or the browser fails.
@@ -103,6 +132,10 @@ class TBrowserHost : public QObject {
     // ReadyState() may read differently now, or has started to raise a failure: lets a wait sleep in an
     // event loop instead of polling.
     void ReadyStateChanged();
+    // The wait begun by StartSettle has ended.
+    void Settled();
+    // ConsentPending() may read differently now.
+    void ConsentChanged();
 
   private:
     // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
@@ -124,6 +157,7 @@ class TBrowserHost : public QObject {
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
     // no answer (the page then counts as faulted).
+    bool PageMayDrawLater();
     QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                            const QJsonObject& params, int timeoutMs);
 
@@ -155,11 +189,32 @@ class TBrowserHost : public QObject {
         int httpStatus = 0;
         QString topUrl;
         QString title;
+        QString consentPlatform;
+        bool consentHandled = false;
+        QHash<QString, QString> consentStates;  // the rule library's state in each document (by instance)
+        bool consentEnded = false;              // the library gave up on the dialog it found
     };
     Navigation m_nav;
     int m_state = 0;
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
+    void HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message);
+    void AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson);
+    void CheckSettle();
+    void EndSettle();
+
+    bool m_consentHandling = false;
+    QSet<QString> m_requests;  // session + " " + request id of the requests under way
+    struct SettleWait {
+        bool active = false;
+        bool querying = false;       // the question for the fonts and the next frame is under way
+        bool waitedForWork = false;  // requests were seen under way: the page gets a frame to draw them
+        int token = 0;
+    };
+    SettleWait m_settle;
+    QTimer* m_settleBound = nullptr;
     QString m_captureError;
+    bool m_captureBlank = false;
+    bool m_captureMayChange = false;
     bool m_pageFaulted = false;
 };

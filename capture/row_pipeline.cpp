@@ -117,7 +117,9 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
         const int w = host.Width();
         const int h = host.Height();
         const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
-        if (!host.CaptureToJpeg(capturePath, h, w, h, w)) {
+        if (host.CaptureToJpeg(capturePath, h, w, h, w)) {
+            result.blank = host.LastCaptureBlank();
+        } else {
             QString why = QCoreApplication::translate("bildoro", "The page could not be saved as \"%1\"")
                               .arg(capturePath);
             const QString cause =
@@ -142,7 +144,6 @@ RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
         const ShrinkResult shrunk = ShrinkJpegToWidth(path, *width, filter);
         result.width = shrunk.width;
         result.height = shrunk.height;
-        result.blank = shrunk.blank;
         result.bytes = QFileInfo(path).size();
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));

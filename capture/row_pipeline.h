@@ -33,7 +33,9 @@ struct RowResult {
     qint64 bytes = 0;       // size of the picture file written
     int width = 0;          // size of the picture in that file
     int height = 0;
-    bool blank = false;  // the picture shows one colour only: nothing was drawn
+    bool blank = false;           // the picture shows one colour only: nothing was drawn
+    QString consentPlatform;      // the consent dialog's platform found on the page; empty when none
+    bool consentHandled = false;  // that dialog was refused or hidden before the capture
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;
@@ -71,6 +73,8 @@ QString UnusablePictureReason(const QString& folder, const QString& picture);
 
 // Default bound of the wait for a page, in milliseconds.
 constexpr int kDefaultPageTimeoutMs = 30000;
+// Default bound of the wait for late content after a page has completed, in milliseconds.
+constexpr int kDefaultSettleMs = 2000;
 
 // Settings the row reads at the moment of use (the window's fields may change during the wait).
 struct RowSettings {

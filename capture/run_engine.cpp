@@ -15,6 +15,12 @@ namespace {
 constexpr int kAnswerBoundMs = 2500;
 // The least extra time the first navigation of a fresh page gets for an answer.
 constexpr int kFreshPageGraceMs = 10000;
+// A page whose capture came out almost one colour, and that may still draw (scripts, animations, frames), is
+// captured once more after this pause: pages that draw their content by script a moment after their load
+// event (a loading screen, a fade-in) have it by then. A page of plain markup is final at once.
+constexpr int kBlankRetakeMs = 1500;
+// How long a loaded page waits for the consent rule library to refuse or hide a dialog it found.
+constexpr int kConsentHandleMs = 5000;
 
 // Network failures that may pass: the server or the way to it was not there for the moment.
 bool NetworkErrorPasses(const QString& error) {
@@ -33,11 +39,16 @@ bool NetworkErrorPasses(const QString& error) {
 
 struct TRunEngine::Slot {
     TBrowserHost* host = nullptr;
-    QTimer bound;  // the page's time to complete
+    QTimer bound;   // the page's time to complete
+    QTimer retake;  // the pause before a blank capture is taken again
+    bool retaken = false;
     int row = -1;
     QString url;
     RowSettings settings;  // each read at the moment of use
     bool loading = false;
+    bool settling = false;    // complete, waiting for late content
+    bool consenting = false;  // then waiting for a consent dialog to be refused
+    QTimer consentBound;
     bool timedOut = false;
     bool extended = false;  // the bound was given once more
     QElapsedTimer clock;    // from Navigate to complete, then from complete to the capture turn
@@ -52,6 +63,20 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_
         Slot* s = slot.get();
         connect(host, &TBrowserHost::ReadyStateChanged, this, [this, s] { CheckLoaded(s); });
         connect(&s->bound, &QTimer::timeout, this, [this, s] { LoadEnded(s, true); });
+        connect(host, &TBrowserHost::Settled, this, [this, s] {
+            if (s->settling) SettleEnded(s);
+        });
+        connect(host, &TBrowserHost::ConsentChanged, this, [this, s] { CheckConsent(s); });
+        slot->consentBound.setSingleShot(true);
+        connect(&s->consentBound, &QTimer::timeout, this, [this, s] {
+            if (s->consenting) Ready(s);
+        });
+        slot->retake.setSingleShot(true);
+        connect(&s->retake, &QTimer::timeout, this, [this, s] {
+            if (s->row < 0) return;
+            m_ready.push_back(s);
+            CaptureReady();
+        });
         m_slots.push_back(std::move(slot));
     }
 }
@@ -80,7 +105,11 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     for (auto& s : m_slots) {
         if (s->loading) s->host->StopLoading();
         s->bound.stop();
+        s->retake.stop();
         s->loading = false;
+        s->settling = false;
+        s->consenting = false;
+        s->consentBound.stop();
         s->row = -1;
     }
     m_ready.clear();
@@ -98,6 +127,7 @@ void TRunEngine::StartNext(Slot* s) {
         s->url.clear();
         s->timedOut = false;
         s->extended = false;
+        s->retaken = false;
         s->loadMs = 0;
         s->clock.start();
         try {
@@ -224,6 +254,35 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         Finish(s, r);
         return;
     }
+    if (!timedOut && m_settleMs > 0) {
+        s->settling = true;
+        s->host->StartSettle(m_settleMs);
+        return;
+    }
+    SettleEnded(s);
+}
+
+void TRunEngine::SettleEnded(Slot* s) {
+    s->settling = false;
+    if (s->row < 0) return;
+    // A consent dialog the rule library found is waited for, bounded, until it is refused or hidden.
+    if (!s->timedOut && s->host->ConsentPending()) {
+        s->consenting = true;
+        s->consentBound.start(kConsentHandleMs);
+        return;
+    }
+    Ready(s);
+}
+
+void TRunEngine::CheckConsent(Slot* s) {
+    if (!s->consenting) return;
+    if (!s->host->ConsentPending()) Ready(s);
+}
+
+void TRunEngine::Ready(Slot* s) {
+    s->consenting = false;
+    s->consentBound.stop();
+    if (s->row < 0) return;
     m_ready.push_back(s);
     CaptureReady();
 }
@@ -240,6 +299,11 @@ void TRunEngine::CaptureReady() {
             continue;
         }
         const RowResult r = CaptureRow(s);
+        if (r.ok && r.blank && s->host->LastCaptureMayChange() && !s->retaken && !Stopping()) {
+            s->retaken = true;
+            s->retake.start(kBlankRetakeMs);
+            continue;
+        }
         Finish(s, r);
     }
     m_capturing = false;
@@ -274,6 +338,8 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     r.httpStatus = s->host->LastHttpStatus();
     r.finalUrl = s->host->FinalUrl();
     r.title = s->host->LastTitle();
+    r.consentPlatform = s->host->ConsentPlatform();
+    r.consentHandled = s->host->ConsentHandled();
     m_lastTimings = {s->loadMs, queuedMs};
     return r;
 }

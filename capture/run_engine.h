@@ -55,6 +55,9 @@ class TRunEngine : public QObject {
     // When set, a page whose server answered 502, 503 or 504 (busy or down for now) fails its row without a
     // capture, as a failure that may pass; otherwise such a page is captured like any other.
     void SetServerBusyFails(bool fails) { m_serverBusyFails = fails; }
+    // The longest wait, after a page has completed, for the requests it still has under way and its web
+    // fonts (late content); 0 captures at once. kDefaultSettleMs unless set.
+    void SetSettleMs(int ms) { m_settleMs = ms; }
 
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.
@@ -69,6 +72,9 @@ class TRunEngine : public QObject {
     void StartNext(Slot* slot);
     void CheckLoaded(Slot* slot);
     void LoadEnded(Slot* slot, bool timedOut);
+    void SettleEnded(Slot* slot);
+    void CheckConsent(Slot* slot);
+    void Ready(Slot* slot);
     void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
     void CaptureReady();
     RowResult CaptureRow(Slot* slot);
@@ -84,6 +90,7 @@ class TRunEngine : public QObject {
     bool m_stopped = false;
     bool m_capturing = false;
     bool m_serverBusyFails = false;
+    int m_settleMs = kDefaultSettleMs;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
     Timings m_lastTimings;
     QEventLoop* m_loop = nullptr;

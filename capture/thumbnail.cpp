@@ -148,14 +148,23 @@ std::optional<ThumbnailFilter> ThumbnailFilterOfText(const QString& text) {
 
 bool IsOneColour(const TBitmap24& picture) {
     if (picture.IsEmpty()) return true;
-    constexpr int kNoise = 6;
+    const int64_t allowed = OneColourStrayPixels(picture.Width(), picture.Height());
     const uint8_t* first = picture.ScanLine(0);
+    int64_t strays = 0;
     for (int y = 0; y < picture.Height(); ++y) {
         const uint8_t* p = picture.ScanLine(y);
-        for (int i = 0; i < 3 * picture.Width(); ++i)
-            if (std::abs(int(p[i]) - int(first[i % 3])) > kNoise) return false;
+        for (int x = 0; x < picture.Width(); ++x, p += 3)
+            if (std::abs(int(p[0]) - int(first[0])) > kOneColourNoise ||
+                std::abs(int(p[1]) - int(first[1])) > kOneColourNoise ||
+                std::abs(int(p[2]) - int(first[2])) > kOneColourNoise) {
+                if (++strays > allowed) return false;
+            }
     }
     return true;
+}
+
+int64_t OneColourStrayPixels(int width, int height) {
+    return int64_t(std::max(width, 0)) * std::max(height, 0) / 10000;
 }
 
 int SmoothDecodeScale(int fileWidth, int width) {

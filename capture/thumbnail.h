@@ -5,6 +5,7 @@
 #include "bitmap24.h"
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,8 +34,12 @@ QString TemporaryNameFor(const QString& fullName);
 // Renames a file only when nothing has the new name yet; never replaces a file. True when renamed.
 bool RenameWithoutReplacing(const QString& from, const QString& to) noexcept;
 
-// True when every pixel is within a few steps of the first in each channel (JPEG noise aside): a page that
-// drew nothing.
+// True when the picture is almost one colour, a page that drew nothing: every pixel is within
+// kOneColourNoise steps of the first pixel in each channel (JPEG noise), except at most
+// OneColourStrayPixels of them (a text caret, a stray dot; far fewer than a word of text). An empty
+// picture counts as one colour.
+constexpr int kOneColourNoise = 6;
+int64_t OneColourStrayPixels(int width, int height);  // one in 10 000 pixels, rounded down
 bool IsOneColour(const TBitmap24& picture);
 
 // How a capture is reduced. Exact is the program's own bilinear resampler, byte for byte (the default

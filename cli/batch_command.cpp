@@ -8,6 +8,7 @@
 #include "row_pipeline.h"
 #include "run_engine.h"
 #include "run_report.h"
+#include "script_fonts.h"
 #include "terminal_text.h"
 
 #include <unistd.h>
@@ -105,13 +106,16 @@ class CliRun : public TRunClient {
         } else {
             if (r.ok) {
                 ++m_ok;
-                std::fprintf(
-                    m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(), TerminalText(path).constData(),
-                    r.timedOut ? qPrintable(QCoreApplication::translate(
-                                                "bildoro-batch",
-                                                " (not complete after %1 s; captured as far as loaded)")
-                                                .arg(m_options.timeoutSeconds))
-                               : "");
+                QString notes;
+                if (r.timedOut)
+                    notes += QCoreApplication::translate(
+                                 "bildoro-batch", " (not complete after %1 s; captured as far as loaded)")
+                                 .arg(m_options.timeoutSeconds);
+                if (r.blank)
+                    notes += QCoreApplication::translate(
+                        "bildoro-batch", " (blank: the page showed one colour only, also when taken again)");
+                std::fprintf(m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(),
+                             TerminalText(path).constData(), notes.toUtf8().constData());
             } else {
                 ++m_failed;
                 printFailure("failed");
@@ -274,6 +278,14 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                 QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
                     .arg(options.failedListFile, failedList->errorString()));
     }
+    // Once per run: without these fonts, pages in those scripts come out with boxes for their text.
+    if (const QStringList fonts = MissingScriptFontPackages(); !fonts.isEmpty())
+        std::fprintf(err, "bildoro-batch: %s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "bildoro-batch",
+                                    "fonts are missing (install %1): pages in Chinese, Japanese or Korean, "
+                                    "or with emoji, may show boxes instead of text")
+                                    .arg(fonts.join(u' '))));
     if (geteuid() == 0)
         std::fprintf(
             err, "bildoro-batch: %s\n",
@@ -288,10 +300,12 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         hosts.push_back(std::make_unique<TBrowserHost>());
         hosts.back()->SetWidth(options.captureWidth);
         hosts.back()->SetHeight(options.captureHeight);
+        hosts.back()->SetConsentHandling(!options.keepBanners);
         slots.push_back(hosts.back().get());
     }
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
     engine.SetServerBusyFails(true);
+    engine.SetSettleMs(options.settleMs);
     CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with

@@ -14,6 +14,8 @@ struct BatchOptions {
     int captureHeight = 768;
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;
+    bool keepBanners = false;  // --keep-banners: consent dialogs are left as they are
+    int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
     int jobs = 1;
     QString reportFile;      // --report: JSON Lines, one object per row as it ends
     bool resume = false;     // --resume: rows the report records as done are skipped

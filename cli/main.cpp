@@ -55,6 +55,17 @@ int main(int argc, char** argv) {
         QStringLiteral("timeout"),
         QCoreApplication::translate("bildoro-batch", "Longest wait for a page in seconds (default 30)."),
         QStringLiteral("SECONDS"), QStringLiteral("30"));
+    const QCommandLineOption settleOpt(
+        QStringLiteral("settle-ms"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Longest wait after a page has loaded for its requests still under way "
+                                    "and its web fonts, in milliseconds (0-60000, default 2000)."),
+        QStringLiteral("MS"), QStringLiteral("2000"));
+    const QCommandLineOption keepBannersOpt(
+        QStringLiteral("keep-banners"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Leave cookie-consent dialogs as they are (by default they are refused, "
+                                    "or hidden, before the capture)."));
     const QCommandLineOption jobsOpt(
         QStringLiteral("jobs"),
         QCoreApplication::translate("bildoro-batch", "Pages loading at once (1-8, default 1)."),
@@ -96,8 +107,8 @@ int main(int argc, char** argv) {
                                     "resampler, byte for byte as always) or smooth (anti-aliased: text stays "
                                     "legible on thumbnails)."),
         QStringLiteral("exact|smooth"), QStringLiteral("exact"));
-    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt,
-                       retryOpt, failedListOpt, shardOpt, filterOpt});
+    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt, jobsOpt, dryOpt,
+                       shrinkOpt, reportOpt, resumeOpt, retryOpt, failedListOpt, shardOpt, filterOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -154,6 +165,11 @@ int main(int argc, char** argv) {
     options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
     if (!ok || options.timeoutSeconds <= 0)
         return Usage(QCoreApplication::translate("bildoro-batch", "--timeout needs a positive number"));
+    options.settleMs = parser.value(settleOpt).toInt(&ok);
+    if (!ok || options.settleMs < 0 || options.settleMs > 60000)
+        return Usage(
+            QCoreApplication::translate("bildoro-batch", "--settle-ms needs a number from 0 to 60000"));
+    options.keepBanners = parser.isSet(keepBannersOpt);
     options.jobs = parser.value(jobsOpt).toInt(&ok);
     if (!ok || options.jobs < 1 || options.jobs > 8)
         return Usage(QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to 8"));

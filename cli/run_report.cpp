@@ -100,6 +100,11 @@ void TRunReport::Write(const ReportRow& row) {
             o.insert(QStringLiteral("reason"), r->reason);
             o.insert(QStringLiteral("stage"), RowStageKey(r->stage));
         }
+        // The consent dialog found on the page: its platform and whether it was refused or hidden; null
+        // when none was found (or the dialogs were kept).
+        if (!r->consentPlatform.isEmpty())
+            o.insert(QStringLiteral("consent"), QJsonObject{{QStringLiteral("platform"), r->consentPlatform},
+                                                            {QStringLiteral("handled"), r->consentHandled}});
         o.insert(QStringLiteral("timed_out"), r->timedOut);
         o.insert(QStringLiteral("blank"), r->ok ? QJsonValue(r->blank) : QJsonValue::Null);
         o.insert(QStringLiteral("http_status"),

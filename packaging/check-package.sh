@@ -39,12 +39,14 @@ note "building $deb"
     echo usr/bin/bildoro-batch
     echo usr/share/applications/bildoro.desktop
     echo usr/share/doc/bildoro/copyright
+    echo usr/share/doc/bildoro/autoconsent-LICENSE
     for size in 16 32 48 64 128 256; do echo "usr/share/icons/hicolor/${size}x${size}/apps/bildoro.png"; done
     echo usr/share/icons/hicolor/scalable/apps/bildoro.svg
     echo usr/share/man/man1/bildoro.1.gz
     echo usr/share/man/man1/bildoro-batch.1.gz
     echo usr/share/bildoro/examples/example-list.csv
     for page in "$source_dir"/examples/pages/*.html; do echo "usr/share/bildoro/examples/$(basename "$page")"; done
+    for picture in "$source_dir"/examples/pages/shop/*; do echo "usr/share/bildoro/examples/shop/$(basename "$picture")"; done
 } | LC_ALL=C sort >"$tmp/expected"
 dpkg-deb -c "$deb" >"$tmp/listing" || fail "dpkg-deb cannot list $deb"
 awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' "$tmp/listing" | LC_ALL=C sort >"$tmp/actual"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
@@ -56,6 +57,7 @@ TEST_F(BatchCliTest, ParallelPagesWriteEveryRow) {
     EXPECT_EQ(r.out.count(QStringLiteral("ok: ")), 6);
     EXPECT_TRUE(r.out.contains(QStringLiteral("6 rows: 6 ok, 0 failed")));
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 6);
+    EXPECT_LE(r.err.count(QStringLiteral("fonts-noto-cjk")), 1);  // said once per run, not per page
     EXPECT_TRUE(QDir(out).entryList({QStringLiteral("*.$$$")}, QDir::Files).isEmpty());
 }
 
@@ -194,6 +196,97 @@ TEST_F(BatchCliTest, ReportRetriesAndFailedList) {
     EXPECT_EQ(f.readAll(), QStringLiteral("javascript:void(0);refused\r\nhttp://127.0.0.1:%1/;down\r\n")
                                .arg(UnusedPort())
                                .toUtf8());
+}
+
+// Pages whose content comes late: each thumbnail shows `colour` at its centre; a page that stays one colour
+// is ok but marked blank.
+TEST_F(BatchCliTest, LateContentIsWaitedForAndBlankPagesMarked) {
+    struct Case {
+        const char *path, *colour;
+        bool blank;
+        QByteArray page;
+    };
+    // Half the view red, about the centre, the rest white: not one colour.
+    const QByteArray paintRed =
+        "document.body.innerHTML=\"<div style='margin-top:20vh;height:60vh;background:red'></div>\"";
+    const QList<Case> cases = {
+        {"/white-then-red", "red", false,
+         Page("", "<script>onload=()=>setTimeout(()=>{" + paintRed + "},1100)</script>")},
+        {"/white", "white", true, ColourPage("white")},
+        // Content fetched at the load event, answered 600 ms later (the first picture is not blank).
+        {"/fetched-red", "red", false,
+         Page("<div style='height:10vh;background:blue'></div>",
+              "<script>onload=()=>fetch('/late-part').then(r=>r.text()).then(t=>{" + paintRed +
+                  "})</script>")},
+        // A request that never ends: captured at the settle bound, with what the page drew meanwhile.
+        {"/never-ending-fetch", "blue", false,
+         Page("<div "
+              "style='margin-top:20vh;height:60vh;background:blue'></div><script>fetch('/never')</script>")},
+    };
+    server.AddRoute(QStringLiteral("/late-part"), "x", "text/plain", 600);
+    server.AddNeverAnswering(QStringLiteral("/never"));
+    QStringList lines;
+    for (const Case& c : cases) {
+        server.AddRoute(QString::fromLatin1(c.path), c.page);
+        lines << server.Url(QString::fromLatin1(c.path)) + u';' + QString::fromLatin1(c.path + 1);
+    }
+    const QString report = dir.filePath(QStringLiteral("report.jsonl"));
+    const BatchProcess r =
+        RunBatchProcess({WriteList(lines), QStringLiteral("-o"), dir.path(), QStringLiteral("--report"),
+                         report, QStringLiteral("--jobs"), QStringLiteral("2")});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+    const QList<QJsonObject> reported = ReportLines(report);
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const QImage thumbnail(dir.filePath(QString::fromLatin1(c.path + 1) + QStringLiteral(".jpg")));
+        EXPECT_TRUE(NearColour(thumbnail.pixelColor(thumbnail.rect().center()), QColor(c.colour))) << c.path;
+        EXPECT_EQ(LineOfRow(reported, i).value("blank").toBool(), c.blank) << c.path;
+        EXPECT_EQ(r.LineFor(QString::fromLatin1(c.path + 1)).contains(QStringLiteral("blank")), c.blank)
+            << qPrintable(r.out);
+    }
+}
+
+// Consent dialogs of common platforms are refused (or hidden) before the capture, and reported; with
+// --keep-banners they stay.
+TEST_F(BatchCliTest, ConsentDialogsAreRefusedUnlessKept) {
+    const QList<ConsentPlatformPage> pages = ConsentPlatformPages();
+    QStringList lines;
+    for (const ConsentPlatformPage& p : pages) {
+        server.AddRoute(p.path, p.page);
+        lines << server.Url(p.path) + u';' + p.path.mid(9);
+    }
+    server.AddRoute(QStringLiteral("/consent/slow.png"), PngOf(Qt::blue, QSize(8, 8)), "image/png", 400);
+    lines << server.Url(QStringLiteral("/red")) + QStringLiteral(";none");
+    const QString list = WriteList(lines), report = dir.filePath(QStringLiteral("report.jsonl"));
+    for (const bool keep : {false, true}) {
+        QStringList args{list,
+                         QStringLiteral("-o"),
+                         dir.filePath(keep ? "kept" : "refused"),
+                         QStringLiteral("--report"),
+                         report,
+                         QStringLiteral("--jobs"),
+                         QStringLiteral("2")};
+        if (keep) args << QStringLiteral("--keep-banners");
+        QFile::remove(report);
+        const BatchProcess r = RunBatchProcess(args);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+        const QList<QJsonObject> reported = ReportLines(report);
+        for (int i = 0; i < pages.size(); ++i) {
+            const QImage thumbnail(dir.filePath(keep ? "kept" : "refused") + u'/' + pages[i].path.mid(9) +
+                                   ".jpg");
+            const QColor centre = thumbnail.pixelColor(thumbnail.rect().center());
+            EXPECT_TRUE(NearColour(centre, keep ? QColor(Qt::white) : QColor(0, 0xaa, 0)))
+                << qPrintable(pages[i].path) << " kept " << keep << " " << qPrintable(centre.name());
+            const QJsonValue consent = LineOfRow(reported, i).value("consent");
+            EXPECT_EQ(consent.isNull(), keep) << qPrintable(pages[i].path);
+            if (!keep) {
+                EXPECT_EQ(consent["platform"].toString().toStdString(), pages[i].platform)
+                    << qPrintable(pages[i].path);
+                EXPECT_TRUE(consent["handled"].toBool()) << qPrintable(pages[i].path);
+            }
+        }
+        EXPECT_TRUE(LineOfRow(reported, int(pages.size())).value("consent").isNull());
+    }
 }
 
 TEST_F(BatchCliTest, KilledRunResumesWithEveryRowDoneOnce) {

@@ -284,7 +284,8 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) 
     }
     // A page opened right after the kill that lands in the dying renderer is opened again: later rows are
     // whole.
-    for (int i : {5, 6, 7, 13, 21, 29}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
+    for (int i : {5, 6, 7, 13, 21, 29})
+        EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i << qPrintable(message);
 }
 
 TEST_F(WindowFaults, PagesThatNeverCompleteAreCapturedAfterTheBound) {

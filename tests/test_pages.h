@@ -16,9 +16,11 @@ inline QByteArray Page(const QByteArray& body, const QByteArray& head = {}) {
            "</body></html>";
 }
 
-// A page of one colour edge to edge, with a little text that does not reach the centre.
+// A page of one colour edge to edge, with a line of white text at the top that does not reach the centre
+// (enough of it that the thumbnail is not taken for a blank page, unless the colour is white).
 inline QByteArray ColourPage(const QByteArray& colour) {
-    return Page("<p style='color:white'>x</p>", "<style>body{margin:0;background:" + colour + "}</style>");
+    return Page("<p style='color:white;font-size:32px'>xxxxxxxx</p>",
+                "<style>body{margin:0;background:" + colour + "}</style>");
 }
 
 // One-pixel black and white stripes edge to edge: what a reduction either averages or breaks up.
@@ -101,4 +103,48 @@ inline QColor RowColour(int i) {
 inline bool NearColour(QColor a, QColor b, int tolerance = 40) {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// A page of a consent platform's dialog over the middle of a green page with a blue bar: the markup its rule
+// detects, with a refusal button that takes the dialog away (as the platform's own script would). Its load
+// event waits for /consent/slow.png, which the server is to answer late, as a page of the web does.
+struct ConsentPlatformPage {
+    QString path;
+    const char* platform;  // as the rule library names it
+    QByteArray page;
+};
+
+inline QList<ConsentPlatformPage> ConsentPlatformPages() {
+    const QByteArray style =
+        "<style>body{margin:0;background:#0a0}#bar{height:10vh;background:#00f}.b{position:fixed;left:10vw;"
+        "top:25vh;width:80vw;height:50vh;background:#fff;z-index:9}</style>";
+    auto page = [&](const QByteArray& dialog) {
+        return Page("<div id=bar></div><p>Nachrichten</p><img src=/consent/slow.png>" + dialog +
+                        "<script>const R=s=>document.querySelector(s).remove()</script>",
+                    style);
+    };
+    return {
+        {QStringLiteral("/consent/onetrust"), "Onetrust",
+         page("<div id=onetrust-consent-sdk><div id=onetrust-banner-sdk class=b><button "
+              "id=onetrust-accept-btn-handler>OK</button><button id=onetrust-reject-all-handler "
+              "onclick=\"R('#onetrust-consent-sdk')\">Reject all</button></div></div>")},
+        {QStringLiteral("/consent/cookieyes"), "cookieyes",
+         page("<div class='cky-consent-container b'><button data-cky-tag=accept-button>OK</button><button "
+              "data-cky-tag=reject-button onclick=\"R('.cky-consent-container')\">Reject</button></div>")},
+        {QStringLiteral("/consent/complianz"), "Complianz banner",
+         page("<div id=cmplz-cookiebanner-container><div class='cmplz-cookiebanner b'><button "
+              "class=cmplz-deny onclick=\"R('#cmplz-cookiebanner-container')\">Deny</button></div></div>")},
+        {QStringLiteral("/consent/iubenda"), "iubenda",
+         page("<div id=iubenda-cs-banner class=b><button class=iubenda-cs-accept-btn>OK</button><button "
+              "class=iubenda-cs-reject-btn onclick=\"R('#iubenda-cs-banner')\">Reject</button></div>")},
+        {QStringLiteral("/consent/borlabs"), "borlabs",
+         page("<div class='brlbs-cmpnt-dialog b'><button class=brlbs-btn-accept-only-essential "
+              "onclick=\"R('.brlbs-cmpnt-dialog')\">Only essential</button></div>")},
+        {QStringLiteral("/consent/moove"), "Moove",
+         page("<div id=moove_gdpr_cookie_info_bar class=b><button class=moove-gdpr-infobar-reject-btn "
+              "onclick=\"R('#moove_gdpr_cookie_info_bar')\">Reject</button></div>")},
+        // No refusal offered: hidden instead.
+        {QStringLiteral("/consent/cookieyes-hidden"), "cookieyes",
+         page("<div class='cky-consent-container b'></div>")},
+    };
 }

@@ -34,6 +34,36 @@ TEST(FileNames, FolderFileAndTemporaryName) {
     }
 }
 
+// "Almost one colour": JPEG noise up to kOneColourNoise steps in any channel, and one stray pixel in 10 000.
+TEST(OneColour, NoiseAndStrayPixelEdges) {
+    struct Case {
+        int width, height, strays, step;  // strays pixels at the end moved by step in one channel
+        bool oneColour;
+    };
+    for (const Case c : {
+             Case{99, 101, 3, kOneColourNoise, true},
+             Case{99, 101, 1, kOneColourNoise + 1, false},
+             Case{99, 101, 3, -kOneColourNoise, true},
+             Case{99, 101, 1, -kOneColourNoise - 1, false},
+             Case{200, 100, 2, 100, true},
+             Case{200, 100, 3, 100, false},
+             Case{1024, 768, 78, 100, true},
+             Case{1024, 768, 79, 100, false},
+             Case{99, 101, 0, 100, true},
+             Case{99, 101, 1, 100, false},
+             Case{1, 1, 0, 0, true},
+             Case{0, 0, 0, 0, true},
+         }) {
+        TBitmap24 picture(c.width, c.height);
+        picture.Fill(100, 150, 200);
+        for (int i = 0; i < c.strays; ++i) {
+            const int at = c.width * c.height - 1 - i;
+            picture.ScanLine(at / c.width)[3 * (at % c.width) + i % 3] += c.step;
+        }
+        EXPECT_EQ(IsOneColour(picture), c.oneColour) << c.width << "x" << c.height << " " << c.strays;
+    }
+}
+
 class ShrinkFiles : public ::testing::Test {
   protected:
     QString Path(const QString& name) const { return m_dir.path() + u'/' + name; }

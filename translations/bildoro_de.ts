@@ -98,6 +98,10 @@
         <translation> (nach %1 s nicht vollständig; aufgenommen, so weit geladen)</translation>
     </message>
     <message>
+        <source> (blank: the page showed one colour only, also when taken again)</source>
+        <translation> (leer: die Seite zeigte nur eine Farbe, auch beim zweiten Aufnehmen)</translation>
+    </message>
+    <message>
         <source>(done before)</source>
         <translation>(schon erledigt)</translation>
     </message>
@@ -176,6 +180,14 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Längste Wartezeit für eine Seite in Sekunden (Vorgabe 30).</translation>
     </message>
     <message>
+        <source>Longest wait after a page has loaded for its requests still under way and its web fonts, in milliseconds (0-60000, default 2000).</source>
+        <translation>Längste Wartezeit nach dem Laden einer Seite auf ihre noch laufenden Anfragen und ihre Webschriften, in Millisekunden (0-60000, Vorgabe 2000).</translation>
+    </message>
+    <message>
+        <source>Leave cookie-consent dialogs as they are (by default they are refused, or hidden, before the capture).</source>
+        <translation>Cookie-Zustimmungsdialoge so lassen, wie sie sind (sonst werden sie vor der Aufnahme abgelehnt oder ausgeblendet).</translation>
+    </message>
+    <message>
         <source>Pages loading at once (1-8, default 1).</source>
         <translation>Gleichzeitig ladende Seiten (1-8, Vorgabe 1).</translation>
     </message>
@@ -242,6 +254,14 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
     <message>
         <source>--jobs needs a number from 1 to 8</source>
         <translation>--jobs braucht eine Zahl von 1 bis 8</translation>
+    </message>
+    <message>
+        <source>--settle-ms needs a number from 0 to 60000</source>
+        <translation>--settle-ms braucht eine Zahl von 0 bis 60000</translation>
+    </message>
+    <message>
+        <source>fonts are missing (install %1): pages in Chinese, Japanese or Korean, or with emoji, may show boxes instead of text</source>
+        <translation>Schriften fehlen (%1 installieren): Seiten auf Chinesisch, Japanisch oder Koreanisch oder mit Emoji zeigen womöglich Kästchen statt Text</translation>
     </message>
     <message>
         <source>--retry needs a number from 0 to 10</source>
