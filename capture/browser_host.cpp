@@ -921,6 +921,13 @@ QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& cli
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
+    TBitmap24 picture = CapturePicture(srcHeight, srcWidth, dstHeight, dstWidth);
+    if (picture.IsEmpty()) return false;
+    m_captureError = WriteCapture(picture, fileName);
+    return m_captureError.isEmpty();
+}
+
+TBitmap24 TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth) {
     m_captureError.clear();
     m_captureBlank = false;
     m_captureMayChange = false;
@@ -943,13 +950,10 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
         if (view.size() != QSize(dstWidth, dstHeight))
             view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (view.isNull()) throw std::bad_alloc();
-        const TBitmap24 picture = TBitmap24::FromQImage(view);
+        TBitmap24 picture = TBitmap24::FromQImage(view);
         m_captureBlank = IsOneColour(picture);
         m_captureMayChange = m_captureBlank && PageMayDrawLater();
-        TJpegImage jpeg;  // quality 90, baseline, colour
-        jpeg.Assign(picture);
-        jpeg.SaveToFile(fileName);
-        return true;
+        return picture;
     } catch (const std::bad_alloc&) {
         m_captureError = QStringLiteral("not enough memory for the capture");
     } catch (const std::exception& e) {
@@ -957,5 +961,20 @@ bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int src
     } catch (...) {
         m_captureError = QStringLiteral("unknown failure");
     }
-    return false;
+    return {};
+}
+
+QString TBrowserHost::WriteCapture(const TBitmap24& picture, const QString& fileName) {
+    try {
+        TJpegImage jpeg;  // quality 90, baseline, colour
+        jpeg.Assign(picture);
+        jpeg.SaveToFile(fileName);
+        return {};
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("not enough memory for the capture");
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown failure");
+    }
 }

@@ -1,6 +1,8 @@
 // The hidden browser view WB1: one page of a headless Chromium, exactly Width() x Height() pixels.
 #pragma once
 
+#include "bitmap24.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonObject>
@@ -107,6 +109,11 @@ class TBrowserHost : public QObject {
     // page, the browser fails, a size is not positive, or the file cannot be written (no file is then
     // created for a missing folder). Never throws.
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
+    // CaptureToJpeg in its two steps: the picture (empty on failure, with LastCaptureError; sets
+    // LastCaptureBlank and LastCaptureMayChange), then the file, which touches nothing of the host and may be
+    // written on another thread (returns why it failed, or an empty text).
+    TBitmap24 CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth);
+    static QString WriteCapture(const TBitmap24& picture, const QString& fileName);
     // Why the latest CaptureToJpeg returned false (what failed, on what); empty after a success.
     QString LastCaptureError() const { return m_captureError; }
     // Whether the picture of the latest successful CaptureToJpeg is almost one colour (IsOneColour): the page

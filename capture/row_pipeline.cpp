@@ -103,51 +103,75 @@ QString UnusablePictureReason(const QString& folder, const QString& picture) {
     return why;
 }
 
-RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
-    RowResult result;
+namespace {
+
+QString CaptureFailure(const QString& path, const QString& cause) {
+    QString why = QCoreApplication::translate("bildoro", "The page could not be saved as \"%1\"").arg(path);
+    if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;
+    return why;
+}
+
+}  // namespace
+
+CapturedPicture CaptureRowPicture(TBrowserHost& host, const RowSettings& settings) {
+    CapturedPicture c;
     // Nothing is written, and nothing of an earlier run touched, for a folder or name that cannot be used.
     if (const QString why = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
         !why.isEmpty()) {
-        result.Fail(RowStage::Check, why);
-        return result;
+        c.result.Fail(RowStage::Check, why);
+        c.reduce = false;
+        return c;
     }
     QElapsedTimer clock;
     clock.start();
+    c.path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
     try {
-        const int w = host.Width();
-        const int h = host.Height();
-        const QString capturePath = OutputPicturePath(settings.outputFolder(), settings.pictureName());
-        if (host.CaptureToJpeg(capturePath, h, w, h, w)) {
-            result.blank = host.LastCaptureBlank();
+        c.picture = host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width());
+        if (!c.picture.IsEmpty()) {
+            c.result.blank = host.LastCaptureBlank();
         } else {
-            QString why = QCoreApplication::translate("bildoro", "The page could not be saved as \"%1\"")
-                              .arg(capturePath);
             const QString cause =
                 !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
-            if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;
-            result.Fail(RowStage::Capture, why);
+            c.result.Fail(RowStage::Capture, CaptureFailure(c.path, cause));
         }
     } catch (const std::exception& e) {
-        result.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
+        c.result.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
     }
-    result.captureMs = clock.nsecsElapsed() / 1e6;
-    const QString widthText = settings.widthText();
-    const std::optional<int> width = StrToInt32(widthText);
+    c.result.captureMs = clock.nsecsElapsed() / 1e6;
+    c.widthText = settings.widthText();
+    c.filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
+    return c;
+}
+
+RowResult WriteAndReduce(CapturedPicture c) {
+    RowResult result = c.result;
+    if (!c.reduce) return result;
+    QElapsedTimer clock;
+    clock.start();
+    if (!c.picture.IsEmpty()) {
+        if (const QString why = TBrowserHost::WriteCapture(c.picture, c.path); !why.isEmpty())
+            result.Fail(RowStage::Capture, CaptureFailure(c.path, why));
+        c.picture = TBitmap24();  // freed before the reduction takes its own memory
+    }
+    result.captureMs += clock.nsecsElapsed() / 1e6;
+    const std::optional<int> width = StrToInt32(c.widthText);
     if (!width) {
-        result.Fail(RowStage::Width, NotAnIntegerMessage(widthText));
+        result.Fail(RowStage::Width, NotAnIntegerMessage(c.widthText));
         return result;
     }
     clock.start();
     try {
-        const QString path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
-        const ThumbnailFilter filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
-        const ShrinkResult shrunk = ShrinkJpegToWidth(path, *width, filter);
+        const ShrinkResult shrunk = ShrinkJpegToWidth(c.path, *width, c.filter);
         result.width = shrunk.width;
         result.height = shrunk.height;
-        result.bytes = QFileInfo(path).size();
+        result.bytes = QFileInfo(c.path).size();
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
     }
     result.reduceMs = clock.nsecsElapsed() / 1e6;
     return result;
+}
+
+RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
+    return WriteAndReduce(CaptureRowPicture(host, settings));
 }

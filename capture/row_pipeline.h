@@ -2,6 +2,7 @@
 // complete (bounded), capture the view to folder/picture.jpg, reduce that file to the thumbnail width.
 #pragma once
 
+#include "bitmap24.h"
 #include "thumbnail.h"
 
 #include <QString>
@@ -89,3 +90,17 @@ struct RowSettings {
 // failure does not: an older file of that name is still reduced, as the window always did, but the row
 // counts as failed).
 RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings);
+
+// CaptureAndReduce in two steps, so that the second may run on another thread while the page goes on to its
+// next row: the picture with all that is read of the host and the settings, then the file written at
+// quality 90 and reduced in place.
+struct CapturedPicture {
+    RowResult result;    // the capture's outcome so far: a failure, blank, captureMs
+    TBitmap24 picture;   // empty when the capture failed (an older file of the name is still reduced)
+    bool reduce = true;  // false when nothing may be written or reduced at all
+    QString path;        // folder/picture.jpg
+    QString widthText;
+    ThumbnailFilter filter = ThumbnailFilter::Exact;
+};
+CapturedPicture CaptureRowPicture(TBrowserHost& host, const RowSettings& settings);
+RowResult WriteAndReduce(CapturedPicture captured);

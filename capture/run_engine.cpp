@@ -55,7 +55,11 @@ struct TRunEngine::Slot {
     double loadMs = 0;
 };
 
-TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_pageTimeoutMs(pageTimeoutMs) {
+TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs)
+    : m_pageTimeoutMs(pageTimeoutMs), m_writer(new QObject) {
+    m_writerThread.setObjectName(QStringLiteral("picture writer"));
+    m_writer->moveToThread(&m_writerThread);
+    m_writerThread.start();
     for (TBrowserHost* host : hosts) {
         auto slot = std::make_unique<Slot>();
         slot->host = host;
@@ -81,7 +85,11 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs) : m_
     }
 }
 
-TRunEngine::~TRunEngine() = default;
+TRunEngine::~TRunEngine() {
+    m_writerThread.quit();
+    m_writerThread.wait();
+    delete m_writer;
+}
 
 bool TRunEngine::Stopping() const {
     return m_stopped || (m_client && m_client->Stopping());
@@ -97,7 +105,7 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     QEventLoop loop;
     m_loop = &loop;
     for (auto& s : m_slots) StartNext(s.get());
-    if (m_active > 0) loop.exec();
+    if (m_active > 0 || m_pictures > 0) loop.exec();
     m_loop = nullptr;
     // A row cut off by a stop ends here: its page stops loading (nothing of it was written yet, since
     // captures and reductions finish before a stop takes effect), and its timer must not fire into the next
@@ -118,7 +126,7 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
 
 void TRunEngine::Stop() {
     m_stopped = true;
-    if (m_loop && !m_capturing) m_loop->quit();
+    QuitWhenDone();
 }
 
 void TRunEngine::StartNext(Slot* s) {
@@ -298,41 +306,70 @@ void TRunEngine::CaptureReady() {
             --m_active;
             continue;
         }
-        const RowResult r = CaptureRow(s);
-        if (r.ok && r.blank && s->host->LastCaptureMayChange() && !s->retaken && !Stopping()) {
+        auto [picture, row] = CaptureRow(s);
+        if (picture.result.ok && picture.result.blank && s->host->LastCaptureMayChange() && !s->retaken &&
+            !Stopping()) {
             s->retaken = true;
             s->retake.start(kBlankRetakeMs);
             continue;
         }
-        Finish(s, r);
+        if (!m_shadowWrites || picture.picture.IsEmpty() || m_pictures >= int(m_slots.size())) {
+            // Nothing to write (the row failed, or only an older file is reduced), or the writer is behind.
+            Finish(s, Completed(row, WriteAndReduce(std::move(picture))));
+            continue;
+        }
+        // The picture is written and reduced on the writer's thread while the page goes on to its next row.
+        ++m_pictures;
+        auto job = std::make_shared<CapturedPicture>(std::move(picture));
+        QMetaObject::invokeMethod(
+            m_writer,
+            [this, job, row] {
+                const RowResult written = WriteAndReduce(std::move(*job));
+                QMetaObject::invokeMethod(
+                    this, [this, written, row] { Written(row, written); }, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+        Release(s);
     }
     m_capturing = false;
-    if (m_loop && (m_active == 0 || m_stopped)) m_loop->quit();
+    QuitWhenDone();
 }
 
-RowResult TRunEngine::CaptureRow(Slot* s) {
-    const double queuedMs = s->clock.nsecsElapsed() / 1e6;
-    RowResult r;
-    const RowSettings& settings = s->settings;
+void TRunEngine::Written(const CapturedRow& row, const RowResult& written) {
+    --m_pictures;
+    const RowResult r = Completed(row, written);
+    if (m_client) m_client->EndRow(row.row, row.url, r);
+    QuitWhenDone();
+}
+
+void TRunEngine::QuitWhenDone() {
+    if (m_loop && !m_capturing && m_pictures == 0 && (m_active == 0 || m_stopped)) m_loop->quit();
+}
+
+std::pair<CapturedPicture, TRunEngine::CapturedRow> TRunEngine::CaptureRow(Slot* s) {
+    CapturedRow row;
+    row.row = s->row;
+    row.url = s->url;
+    row.queuedMs = s->clock.nsecsElapsed() / 1e6;
+    CapturedPicture picture;
     // A page that did not complete in time may be held by a script that never lets go: it is looked at before
     // its capture. A page that completed is captured at once (a script that takes hold after its load event
     // is ended by the capture's second attempt).
     if (s->timedOut && !s->host->EnsureAnswering(kAnswerBoundMs)) {
         // The page crashed or its browser died meanwhile, or a script of the page never lets go.
-        r.Fail(RowStage::Capture,
-               !s->host->FailureText().isEmpty()
-                   ? s->host->FailureText()
-                   : QCoreApplication::translate(
-                         "bildoro", "The page does not answer (a script of the page runs without end)"));
+        picture.result.Fail(
+            RowStage::Capture,
+            !s->host->FailureText().isEmpty()
+                ? s->host->FailureText()
+                : QCoreApplication::translate(
+                      "bildoro", "The page does not answer (a script of the page runs without end)"));
+        picture.reduce = false;
     } else {
-        r = CaptureAndReduce(*s->host, settings);
-        if (r.ok && !QFileInfo(OutputPicturePath(settings.outputFolder(), settings.pictureName())).isFile())
-            r.Fail(RowStage::Check,
-                   QCoreApplication::translate("bildoro", "The picture is missing after processing"));
+        picture = CaptureRowPicture(*s->host, s->settings);
     }
-    // A capture that failed because the page or its browser died may succeed another time.
-    r.passing = !r.ok && r.stage == RowStage::Capture && !s->host->FailureText().isEmpty() &&
-                s->host->FailurePasses();
+    // What the row reports of its page is read now: the page goes on to the next row before the picture is
+    // written.
+    RowResult& r = row.page;
     r.timedOut = s->timedOut;
     r.loadMs = s->loadMs;
     r.httpStatus = s->host->LastHttpStatus();
@@ -340,7 +377,25 @@ RowResult TRunEngine::CaptureRow(Slot* s) {
     r.title = s->host->LastTitle();
     r.consentPlatform = s->host->ConsentPlatform();
     r.consentHandled = s->host->ConsentHandled();
-    m_lastTimings = {s->loadMs, queuedMs};
+    // A capture that failed because the page or its browser died may succeed another time.
+    row.pageDied = !s->host->FailureText().isEmpty() && s->host->FailurePasses();
+    row.path = picture.path;
+    return {std::move(picture), row};
+}
+
+RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {
+    if (r.ok && !QFileInfo(row.path).isFile())
+        r.Fail(RowStage::Check,
+               QCoreApplication::translate("bildoro", "The picture is missing after processing"));
+    r.passing = !r.ok && r.stage == RowStage::Capture && row.pageDied;
+    r.timedOut = row.page.timedOut;
+    r.loadMs = row.page.loadMs;
+    r.httpStatus = row.page.httpStatus;
+    r.finalUrl = row.page.finalUrl;
+    r.title = row.page.title;
+    r.consentPlatform = row.page.consentPlatform;
+    r.consentHandled = row.page.consentHandled;
+    m_lastTimings = {row.page.loadMs, row.queuedMs};
     return r;
 }
 
@@ -351,5 +406,12 @@ void TRunEngine::Finish(Slot* s, const RowResult& result) {
     --m_active;
     s->row = -1;
     if (m_client) m_client->EndRow(row, s->url, result);
+    StartNext(s);
+}
+
+void TRunEngine::Release(Slot* s) {
+    if (s->host->PageFaulted()) s->host->ReplacePage();
+    --m_active;
+    s->row = -1;
     StartNext(s);
 }

@@ -8,9 +8,11 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TBrowserHost;
@@ -46,7 +48,7 @@ class TRunEngine : public QObject {
 
     // Takes rows 0 .. rowCount - 1 through the slots, in order, as many at once as there are slots, and
     // returns when each has ended (or, after Stop or the client's Stopping, when no row is under way). Runs
-    // the event loop meanwhile. Captures and reductions run one at a time.
+    // the event loop meanwhile. Captures and reductions run one at a time (see SetWritesInShadow).
     void Run(int rowCount, TRunClient& client);
     // Ends the run at once: no row begins any more, a page still loading is stopped and its row ends
     // unreported, and Run returns once no capture is under way (a capture and its reduction are never cut
@@ -59,6 +61,10 @@ class TRunEngine : public QObject {
     // fonts (late content); 0 captures at once. kDefaultSettleMs unless set.
     void SetSettleMs(int ms) { m_settleMs = ms; }
 
+    // When set, a captured picture is written and reduced on a thread of its own while its page goes on to
+    // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
+    // ends before the slot's next begins.
+    void SetWritesInShadow(bool on) { m_shadowWrites = on; }
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.
     struct Timings {
@@ -77,8 +83,21 @@ class TRunEngine : public QObject {
     void Ready(Slot* slot);
     void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
     void CaptureReady();
-    RowResult CaptureRow(Slot* slot);
+    // What a captured row reports of its page, read at its capture.
+    struct CapturedRow {
+        int row = -1;
+        QString url;
+        QString path;
+        double queuedMs = 0;
+        bool pageDied = false;  // the page or its browser died: a failed capture may pass
+        RowResult page;         // timedOut, loadMs, httpStatus, finalUrl, title, consent
+    };
+    std::pair<CapturedPicture, CapturedRow> CaptureRow(Slot* slot);
+    RowResult Completed(const CapturedRow& row, RowResult written);
+    void Written(const CapturedRow& row, const RowResult& written);
     void Finish(Slot* slot, const RowResult& result);
+    void Release(Slot* slot);  // the slot goes on to its next row; its row ends when its picture is written
+    void QuitWhenDone();
     bool Stopping() const;
 
     std::vector<std::unique_ptr<Slot>> m_slots;
@@ -92,6 +111,10 @@ class TRunEngine : public QObject {
     bool m_serverBusyFails = false;
     int m_settleMs = kDefaultSettleMs;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
+    QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce)
+    QObject* m_writer;          // lives in m_writerThread
+    int m_pictures = 0;         // pictures handed to the writer and not yet written
+    bool m_shadowWrites = false;
     Timings m_lastTimings;
     QEventLoop* m_loop = nullptr;
 };
