@@ -184,7 +184,7 @@ void TRunEngine::StartNext(Slot* s) {
         return;
     }
     s->row = -1;
-    if (m_active == 0 && m_loop && !m_capturing) m_loop->quit();
+    QuitWhenDone();
 }
 
 void TRunEngine::CheckLoaded(Slot* s) {
