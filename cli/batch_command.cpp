@@ -306,8 +306,6 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
     engine.SetServerBusyFails(true);
     engine.SetSettleMs(options.settleMs);
-    // Lines come in the order rows end anyway: the picture steps of a row run while the next page loads.
-    engine.SetWritesInShadow(true);
     CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
