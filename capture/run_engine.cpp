@@ -57,9 +57,6 @@ struct TRunEngine::Slot {
 
 TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs)
     : m_pageTimeoutMs(pageTimeoutMs), m_writer(new QObject) {
-    m_writerThread.setObjectName(QStringLiteral("picture writer"));
-    m_writer->moveToThread(&m_writerThread);
-    m_writerThread.start();
     for (TBrowserHost* host : hosts) {
         auto slot = std::make_unique<Slot>();
         slot->host = host;
@@ -82,6 +79,15 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs)
             CaptureReady();
         });
         m_slots.push_back(std::move(slot));
+    }
+}
+
+void TRunEngine::SetWritesInShadow(bool on) {
+    m_shadowWrites = on;
+    if (on && !m_writerThread.isRunning()) {
+        m_writerThread.setObjectName(QStringLiteral("picture writer"));
+        m_writer->moveToThread(&m_writerThread);
+        m_writerThread.start();
     }
 }
 
@@ -329,7 +335,7 @@ void TRunEngine::CaptureReady() {
                     this, [this, written, row] { Written(row, written); }, Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
-        Release(s);
+        Release(s, nullptr);
     }
     m_capturing = false;
     QuitWhenDone();
@@ -400,18 +406,15 @@ RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {
 }
 
 void TRunEngine::Finish(Slot* s, const RowResult& result) {
+    Release(s, &result);
+}
+
+void TRunEngine::Release(Slot* s, const RowResult* endsNow) {
     // A page that stopped answering is replaced now, so that the next row finds a working one.
     if (s->host->PageFaulted()) s->host->ReplacePage();
     const int row = s->row;
     --m_active;
     s->row = -1;
-    if (m_client) m_client->EndRow(row, s->url, result);
-    StartNext(s);
-}
-
-void TRunEngine::Release(Slot* s) {
-    if (s->host->PageFaulted()) s->host->ReplacePage();
-    --m_active;
-    s->row = -1;
+    if (endsNow && m_client) m_client->EndRow(row, s->url, *endsNow);
     StartNext(s);
 }

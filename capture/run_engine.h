@@ -65,7 +65,7 @@ class TRunEngine : public QObject {
     // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
     // ends before the slot's next begins. Not yet set by bildoro-batch: it is to be switched on once its
     // fault tests have been run with it under the sanitizers.
-    void SetWritesInShadow(bool on) { m_shadowWrites = on; }
+    void SetWritesInShadow(bool on);
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.
     struct Timings {
@@ -97,7 +97,9 @@ class TRunEngine : public QObject {
     RowResult Completed(const CapturedRow& row, RowResult written);
     void Written(const CapturedRow& row, const RowResult& written);
     void Finish(Slot* slot, const RowResult& result);
-    void Release(Slot* slot);  // the slot goes on to its next row; its row ends when its picture is written
+    // The slot goes on to its next row; its row ends now with `endsNow`, or (null) when its picture is
+    // written.
+    void Release(Slot* slot, const RowResult* endsNow);
     void QuitWhenDone();
     bool Stopping() const;
 
@@ -112,7 +114,7 @@ class TRunEngine : public QObject {
     bool m_serverBusyFails = false;
     int m_settleMs = kDefaultSettleMs;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
-    QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce)
+    QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce), once asked for
     QObject* m_writer;          // lives in m_writerThread
     int m_pictures = 0;         // pictures handed to the writer and not yet written
     bool m_shadowWrites = false;
