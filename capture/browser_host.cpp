@@ -505,6 +505,7 @@ void TBrowserHost::SendViewport() {
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     m_nav.sent = true;
+    m_nav.sentClock.start();
     const int generation = m_generation;
     const QString session = m_sessionId;
     Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
@@ -884,21 +885,32 @@ QByteArray TBrowserHost::CaptureViewPng() {
 }
 
 bool TBrowserHost::PageMayDrawLater() {
-    const std::shared_ptr<TDevToolsClient> client = m_client;
-    if (!client || m_sessionId.isEmpty()) return true;
     // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
-    static const QString expression = QStringLiteral(
-        "document.readyState !== 'complete' || document.scripts.length > 0 || window.frames.length > 0 || "
-        "(document.getAnimations ? document.getAnimations().length > 0 : false)");
+    return PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
+                                   "window.frames.length > 0 || "
+                                   "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
+                    true);
+}
+
+bool TBrowserHost::HasSomethingToDraw() {
+    // An HTML document is drawn from its body on; other documents (a picture of SVG, XML) from their root.
+    return PageSays(QStringLiteral("document.body !== null || (document.documentElement !== null && "
+                                   "!(document.documentElement instanceof HTMLHtmlElement))"),
+                    true);
+}
+
+bool TBrowserHost::PageSays(const QString& expression, bool otherwise) {
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    if (!client || m_sessionId.isEmpty()) return otherwise;
     try {
         const QJsonObject r =
             CallOnPage(client, QStringLiteral("Runtime.evaluate"),
                        {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
                        kStatusTimeoutMs);
         const QJsonValue value = r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
-        return !value.isBool() || value.toBool();
+        return value.isBool() ? value.toBool() : otherwise;
     } catch (const std::exception&) {
-        return true;
+        return otherwise;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "bitmap24.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
@@ -50,6 +51,8 @@ class TBrowserHost : public QObject {
     // True once the latest navigation has been sent to the browser; before that the browser is starting or
     // the page is being opened (each with a bound of its own).
     bool NavigationSent() const { return m_nav.sent; }
+    // Milliseconds since the latest navigation was sent (0 before).
+    qint64 MsSinceNavigationSent() const { return m_nav.sent ? m_nav.sentClock.elapsed() : 0; }
     // True when the latest navigation is the first of a freshly opened page (whose browser may have started
     // for it): it also waits for the page's processes to start.
     bool FirstLoadOfPage() const { return m_nav.freshPage; }
@@ -80,6 +83,9 @@ class TBrowserHost : public QObject {
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
     // captured).
     bool EnsureAnswering(int boundMs);
+    // False when the page of a load stopped early has nothing Chromium would draw: its document was cut off
+    // before its body began. Chromium then never makes a picture of it, and a capture would wait in vain.
+    bool HasSomethingToDraw();
     // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
     // a probe): the page should be replaced before the next row.
     bool PageFaulted() const { return m_pageFaulted; }
@@ -165,6 +171,9 @@ class TBrowserHost : public QObject {
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
     // no answer (the page then counts as faulted).
     bool PageMayDrawLater();
+    // The page's answer to a script that returns a boolean; `otherwise` when it gives none within a short
+    // bound.
+    bool PageSays(const QString& expression, bool otherwise);
     QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
                            const QJsonObject& params, int timeoutMs);
 
@@ -184,6 +193,7 @@ class TBrowserHost : public QObject {
     struct Navigation {
         QString url;
         bool sent = false;
+        QElapsedTimer sentClock;
         bool freshPage = false;
         int reopened = 0;  // fresh pages that crashed before the row's document arrived and were opened again
         QString error;     // what ReadyState() raises

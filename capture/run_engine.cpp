@@ -219,6 +219,12 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         s->bound.start(m_pageTimeoutMs);
         return;
     }
+    if (const qint64 used = s->host->MsSinceNavigationSent();
+        timedOut && used < m_pageTimeoutMs && s->host->FailureText().isEmpty()) {
+        // The page's own time began when its navigation was sent (a fresh page's comes after its set-up).
+        s->bound.start(int(m_pageTimeoutMs - used));
+        return;
+    }
     if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() && !s->extended) {
         // The first page of a fresh page (or browser) also waits for its processes to start, which takes
         // seconds on a busy machine: it gets more time before it counts as not answering.
@@ -370,6 +376,14 @@ std::pair<CapturedPicture, TRunEngine::CapturedRow> TRunEngine::CaptureRow(Slot*
                 : QCoreApplication::translate(
                       "bildoro", "The page does not answer (a script of the page runs without end)"));
         picture.reduce = false;
+    } else if (s->timedOut && !s->host->HasSomethingToDraw()) {
+        // The document was cut off before its body began: nothing of the page came, and nothing is drawn.
+        picture.result.Fail(RowStage::Load,
+                            QCoreApplication::translate("bildoro", "No answer from \"%1\" within %2 s")
+                                .arg(s->url)
+                                .arg(m_pageTimeoutMs / 1000.0));
+        picture.result.passing = true;
+        picture.reduce = false;
     } else {
         picture = CaptureRowPicture(*s->host, s->settings);
     }
@@ -393,7 +407,7 @@ RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {
     if (r.ok && !QFileInfo(row.path).isFile())
         r.Fail(RowStage::Check,
                QCoreApplication::translate("bildoro", "The picture is missing after processing"));
-    r.passing = !r.ok && r.stage == RowStage::Capture && row.pageDied;
+    r.passing = r.passing || (!r.ok && r.stage == RowStage::Capture && row.pageDied);
     r.timedOut = row.page.timedOut;
     r.loadMs = row.page.loadMs;
     r.httpStatus = row.page.httpStatus;

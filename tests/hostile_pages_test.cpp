@@ -103,7 +103,7 @@ TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
                 EXPECT_TRUE(line.startsWith(QStringLiteral("ok: "))) << qPrintable(line);
         }
         // Navigations that bring no page fail at the load stage with the browser's reason.
-        for (const char* path : {"/h/never-doc", "/h/download", "/h/204", "/h/redirect0"}) {
+        for (const char* path : {"/h/never-doc", "/h/never-body", "/h/download", "/h/204", "/h/redirect0"}) {
             const QString pattern = QStringLiteral("failed: %1 -> .*\\(load\\)")
                                         .arg(QRegularExpression::escape(server.Url(QLatin1String(path))));
             EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n"

@@ -79,6 +79,10 @@ class ServerThread : public QThread {
                 route.contentType = "text/html";
             }
             if (route.neverAnswer) return;
+            if (route.bodyNeverComes) {
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n");
+                return;
+            }
             QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
                                 ReasonPhrase(route.status) + "\r\nContent-Type: " + route.contentType +
                                 "\r\nContent-Length: " + QByteArray::number(route.body.size()) +
@@ -124,7 +128,7 @@ QString LocalHttpServer::Url(const QString& path) const {
 void LocalHttpServer::AddRoute(const QString& path, const QByteArray& body, const QByteArray& contentType,
                                int delayMs, int status) {
     QMutexLocker lock(&m_mutex);
-    m_routes.insert(path.toUtf8(), Route{body, contentType, delayMs, status, false, {}});
+    m_routes.insert(path.toUtf8(), Route{body, contentType, delayMs, status, false, false, {}});
 }
 
 void LocalHttpServer::SetHeaders(const QString& path, const QByteArray& headerLines) {
@@ -139,7 +143,16 @@ void LocalHttpServer::SetBusyFirst(const QString& path, int answers) {
 
 void LocalHttpServer::AddNeverAnswering(const QString& path) {
     QMutexLocker lock(&m_mutex);
-    m_routes.insert(path.toUtf8(), Route{{}, {}, 0, 0, true, {}});
+    Route route;
+    route.neverAnswer = true;
+    m_routes.insert(path.toUtf8(), route);
+}
+
+void LocalHttpServer::AddBodyNeverComing(const QString& path) {
+    QMutexLocker lock(&m_mutex);
+    Route route;
+    route.bodyNeverComes = true;
+    m_routes.insert(path.toUtf8(), route);
 }
 
 bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) {

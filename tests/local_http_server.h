@@ -43,6 +43,9 @@ class LocalHttpServer {
     void SetBusyFirst(const QString& path, int answers);
     // Requests for path are read and recorded but never answered; the connection stays open.
     void AddNeverAnswering(const QString& path);
+    // Requests for path get the headers of an HTML answer, but its body never comes; the connection stays
+    // open.
+    void AddBodyNeverComing(const QString& path);
 
     QList<Request> Requests() const;
     QList<Request> RequestsFor(const QString& path) const;
@@ -54,6 +57,7 @@ class LocalHttpServer {
         int delayMs = 0;
         int status = 200;
         bool neverAnswer = false;
+        bool bodyNeverComes = false;
         QByteArray headerLines;
         int busyFirst = 0;
     };

@@ -65,6 +65,7 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
     s.AddRoute(QStringLiteral("/h/download"), QByteArray(100000, 'x'), "application/octet-stream");
     s.SetHeaders(QStringLiteral("/h/download"), "Content-Disposition: attachment; filename=x.bin\r\n");
     s.AddNeverAnswering(QStringLiteral("/h/never-doc"));
+    s.AddBodyNeverComing(QStringLiteral("/h/never-body"));
     s.AddNeverAnswering(QStringLiteral("/h/never.png"));
     s.AddRoute(QStringLiteral("/h/last-image"), Page("<p>x</p><img src='/h/never.png'>"));
     for (int i = 0; i < 30; ++i) {
@@ -86,6 +87,7 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
         {QStringLiteral("/h/popups"), "popup storm"},
         {QStringLiteral("/h/download"), "download"},
         {QStringLiteral("/h/never-doc"), "document that never arrives"},
+        {QStringLiteral("/h/never-body"), "document whose body never arrives"},
         {QStringLiteral("/h/last-image"), "last image that never arrives"},
         {QStringLiteral("/h/redirect0"), "30-step redirect chain"},
         {QStringLiteral("/h/204"), "204 without content"},
