@@ -4,7 +4,7 @@
 # under one Xvfb plus the same resize), on one generated corpus of local pages served on 127.0.0.1; and the
 # resident memory of bildoro-batch over a long run; and, when its modules are installed (--node-modules), what
 # a Node user would write instead: puppeteer-cluster with 1 and 2 tabs (bench/puppeteer_cluster.js). Wall and
-# CPU seconds per page (the CPU of the whole process tree, from getrusage(RUSAGE_CHILDREN) around each run).
+# CPU seconds per page (the CPU of every process of the run, from a control group of the benchmark's own).
 # Writes a Markdown report. Normally run by batch_bench.sh.
 #   batch_bench.py --batch build/cli/bildoro-batch [--runs 3] [--rows 500] [--report FILE] [--keep DIR]
 #                  [--baseline OTHER-BILDORO-BATCH] [--skip-alternatives] [--node-modules DIR/node_modules]
@@ -125,10 +125,65 @@ def run_puppeteer_cluster(modules, listfile, out, tabs):
     return [("puppeteer-cluster", "")] * int(m.group(2))
 
 
-def children_cpu():
-    """CPU seconds of all waited-for descendants so far (user + system)."""
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
+class CpuMeter:
+    """CPU seconds (user + system) of every process this benchmark starts from now on, grandchildren included.
+
+    A browser's helper processes that outlive their parent (a browser that is killed at the end of a run) are
+    reparented and never waited for by us, so getrusage(RUSAGE_CHILDREN) misses them. A control group of our
+    own counts them: this process joins it once the corpus server runs (which stays outside), and everything
+    started afterwards belongs to it. Without a writable cpuacct (cgroup v1) or cgroup v2 hierarchy the meter
+    falls back to RUSAGE_CHILDREN (the report says which)."""
+
+    def __init__(self):
+        self.kind, self.group = "RUSAGE_CHILDREN", None
+        name = "bildoro-batchbench-%d" % os.getpid()
+        for base, usage, kind in (("/sys/fs/cgroup/cpuacct", "cpuacct.usage", "cgroup v1 cpuacct"),
+                                  ("/sys/fs/cgroup", "cpu.stat", "cgroup v2")):
+            if not os.path.isfile(os.path.join(base, usage if kind.startswith("cgroup v1") else "cgroup.controllers")):
+                continue
+            group = os.path.join(base, name)
+            try:
+                os.makedirs(group, exist_ok=True)
+                with open(os.path.join(group, "cgroup.procs"), "w") as f:
+                    f.write(str(os.getpid()))
+                self.kind, self.group, self.usage = kind, group, os.path.join(group, usage)
+                self.read()
+                return
+            except OSError:
+                if os.path.isdir(group):
+                    try:
+                        os.rmdir(group)
+                    except OSError:
+                        pass
+
+    def read(self):
+        """CPU seconds so far; first waits (up to 10 s) for the processes of the last run that still linger."""
+        if not self.group:
+            r = resource.getrusage(resource.RUSAGE_CHILDREN)
+            return r.ru_utime + r.ru_stime
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            with open(os.path.join(self.group, "cgroup.procs")) as f:
+                if [l for l in f.read().split() if l != str(os.getpid())] == []:
+                    break
+            time.sleep(0.1)
+        with open(self.usage) as f:
+            text = f.read()
+        if self.kind.startswith("cgroup v1"):
+            return int(text) / 1e9
+        return int(re.search(r"usage_usec (\d+)", text).group(1)) / 1e6
+
+    def close(self):
+        """Leaves the group and removes it."""
+        if not self.group:
+            return
+        parent = os.path.dirname(self.group)
+        try:
+            with open(os.path.join(parent, "cgroup.procs"), "w") as f:
+                f.write(str(os.getpid()))
+            os.rmdir(self.group)
+        except OSError:
+            pass
 
 
 def cutycapt_loop(listfile, out, convert):
@@ -269,9 +324,11 @@ def main():
     os.makedirs(keep)
 
     work = tempfile.mkdtemp(prefix="bildoro-batchbench-")
-    server = None
+    server = meter = None
     try:
         server, entries = serve_corpus(work, a.convert)
+        meter = CpuMeter()
+        log("CPU measured by %s" % meter.kind)
         pages = len(entries)
         listfile = os.path.join(work, "list.csv")
         write_list(listfile, entries)
@@ -306,7 +363,8 @@ def main():
                 out = os.path.join(work, "run")
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
-                t0, c0 = time.perf_counter(), children_cpu()
+                c0 = meter.read()
+                t0 = time.perf_counter()
                 if m.startswith("bildoro-batch") or m.startswith("baseline"):
                     program = a.baseline if m.startswith("baseline") else a.batch
                     fails, _, _ = run_batch(program, listfile, out, int(m.split()[-1]))
@@ -320,7 +378,7 @@ def main():
                 else:
                     seconds, fails = run_cutycapt(listfile, out, a.convert)
                 times[m].append(seconds)
-                cpu[m].append(children_cpu() - c0)
+                cpu[m].append(meter.read() - c0)
                 failures[m] += len(fails)
                 log("round %d  %-42s %7.2f s  %.3f s/page  CPU %.3f s/page  load %.2f  failures %d" % (
                     r + 1, m, seconds, seconds / pages, cpu[m][-1] / pages, loads[m][-1], len(fails)))
@@ -341,9 +399,12 @@ def main():
         samples, done, mem_fails, rc = memory_run(a.batch, longlist, out, 2, a.every)
         log("memory run: %d rows, %d failed, exit %d" % (done, mem_fails, rc))
 
+        a.cpu_meter = meter.kind
         write_report(a, pages, methods, times, cpu, loads, failures, samples, done, mem_fails, mem_load, keep, stages,
                      len(fails))
     finally:
+        if meter:
+            meter.close()
         if server:
             server.send_signal(signal.SIGTERM)
             server.wait()
@@ -361,8 +422,8 @@ def write_report(a, pages, methods, times, cpu, loads, failures, samples, done, 
                  check_fails):
     per = median_table(times, pages)
     cpu_per = median_table(cpu, pages)
-    lines = ["| method | s per page (median of %d) | CPU s per page (all processes) | runs (s per page) | "
-             "load before runs | failed rows |" % a.runs, "|---|---|---|---|---|---|"]
+    lines = ["| method | s per page (median of %d) | CPU s per page (all processes, %s) | runs (s per page) | "
+             "load before runs | failed rows |" % (a.runs, a.cpu_meter), "|---|---|---|---|---|---|"]
     for m in methods:
         lines.append("| %s | %.3f | %.3f | %s | %s | %d |" % (
             m, per[m], cpu_per[m], ", ".join("%.3f" % (t / pages) for t in times[m]),

@@ -63,8 +63,7 @@ class TRunEngine : public QObject {
 
     // When set, a captured picture is written and reduced on a thread of its own while its page goes on to
     // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
-    // ends before the slot's next begins. Not yet set by bildoro-batch: it is to be switched on once its
-    // fault tests have been run with it under the sanitizers.
+    // ends before the slot's next begins (the window's status texts and gauge follow the rows one by one).
     void SetWritesInShadow(bool on);
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.

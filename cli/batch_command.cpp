@@ -306,6 +306,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
     engine.SetServerBusyFails(true);
     engine.SetSettleMs(options.settleMs);
+    // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
+    // come in the order their pictures are done.
+    engine.SetWritesInShadow(true);
     CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
