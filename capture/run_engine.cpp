@@ -214,14 +214,10 @@ void TRunEngine::FinishLoadFailed(Slot* s, const QString& reason, bool passing) 
 
 void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     if (!s->loading) return;
-    if (timedOut && !s->host->NavigationSent() && s->host->FailureText().isEmpty()) {
-        // The browser is still starting or opening the page: the page's own time has not begun.
-        s->bound.start(m_pageTimeoutMs);
-        return;
-    }
     if (const qint64 used = s->host->MsSinceNavigationSent();
         timedOut && used < m_pageTimeoutMs && s->host->FailureText().isEmpty()) {
-        // The page's own time began when its navigation was sent (a fresh page's comes after its set-up).
+        // The page's own time begins when its navigation is sent: not while the browser is still starting or
+        // opening the page (0 used), and a fresh page's after its set-up.
         s->bound.start(int(m_pageTimeoutMs - used));
         return;
     }
@@ -239,9 +235,7 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         s->host->StopLoading();
         s->host->ReplacePage();
         RowResult r;
-        r.Fail(RowStage::Load, QCoreApplication::translate("bildoro", "No answer from \"%1\" within %2 s")
-                                   .arg(s->url)
-                                   .arg(m_pageTimeoutMs / 1000.0));
+        r.Fail(RowStage::Load, NoAnswerText(s->url));
         r.passing = true;
         r.loadMs = s->clock.nsecsElapsed() / 1e6;
         Finish(s, r);
@@ -354,6 +348,12 @@ void TRunEngine::Written(const CapturedRow& row, const RowResult& written) {
     QuitWhenDone();
 }
 
+QString TRunEngine::NoAnswerText(const QString& url) const {
+    return QCoreApplication::translate("bildoro", "No answer from \"%1\" within %2 s")
+        .arg(url)
+        .arg(m_pageTimeoutMs / 1000.0);
+}
+
 void TRunEngine::QuitWhenDone() {
     if (m_loop && !m_capturing && m_pictures == 0 && (m_active == 0 || m_stopped)) m_loop->quit();
 }
@@ -378,10 +378,7 @@ std::pair<CapturedPicture, TRunEngine::CapturedRow> TRunEngine::CaptureRow(Slot*
         picture.reduce = false;
     } else if (s->timedOut && !s->host->HasSomethingToDraw()) {
         // The document was cut off before its body began: nothing of the page came, and nothing is drawn.
-        picture.result.Fail(RowStage::Load,
-                            QCoreApplication::translate("bildoro", "No answer from \"%1\" within %2 s")
-                                .arg(s->url)
-                                .arg(m_pageTimeoutMs / 1000.0));
+        picture.result.Fail(RowStage::Load, NoAnswerText(s->url));
         picture.result.passing = true;
         picture.reduce = false;
     } else {

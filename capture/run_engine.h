@@ -100,6 +100,8 @@ class TRunEngine : public QObject {
     // written.
     void Release(Slot* slot, const RowResult* endsNow);
     void QuitWhenDone();
+    // Why a row fails whose page brought nothing within the page bound.
+    QString NoAnswerText(const QString& url) const;
     bool Stopping() const;
 
     std::vector<std::unique_ptr<Slot>> m_slots;
