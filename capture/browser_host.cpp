@@ -533,9 +533,15 @@ void TBrowserHost::SendNavigate() {
 void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params) {
     const bool top = sessionId == m_sessionId;
     if (method == QLatin1String("Page.lifecycleEvent")) {
-        if (!top || Str(params, "frameId") != m_targetId) return;
         const QString name = Str(params, "name");
         const QString loader = Str(params, "loaderId");
+        // A document has fully arrived once it is parsed. The end of its request (whose id is its loader's)
+        // is not always reported: on a fresh page the first document's often comes before requests are
+        // watched, and that request would hold the page until the settle bound.
+        if (name == QLatin1String("DOMContentLoaded") && m_requests.remove(sessionId + u' ' + loader) &&
+            m_requests.isEmpty())
+            CheckSettle();
+        if (!top || Str(params, "frameId") != m_targetId) return;
         if (name == QLatin1String("load")) {
             if (!m_nav.navigateAnswered)
                 m_nav.loadedLoaders.insert(loader);
