@@ -137,9 +137,11 @@ class CpuMeter:
     def __init__(self):
         self.kind, self.group = "RUSAGE_CHILDREN", None
         name = "bildoro-batchbench-%d" % os.getpid()
-        for base, usage, kind in (("/sys/fs/cgroup/cpuacct", "cpuacct.usage", "cgroup v1 cpuacct"),
-                                  ("/sys/fs/cgroup", "cpu.stat", "cgroup v2")):
-            if not os.path.isfile(os.path.join(base, usage if kind.startswith("cgroup v1") else "cgroup.controllers")):
+        # (hierarchy, file that marks it, file of the group's CPU time, name)
+        for base, marker, usage, kind in (
+                ("/sys/fs/cgroup/cpuacct", "cpuacct.usage", "cpuacct.usage", "cgroup v1 cpuacct"),
+                ("/sys/fs/cgroup", "cgroup.controllers", "cpu.stat", "cgroup v2")):
+            if not os.path.isfile(os.path.join(base, marker)):
                 continue
             group = os.path.join(base, name)
             try:
@@ -164,7 +166,7 @@ class CpuMeter:
         deadline = time.time() + 10
         while time.time() < deadline:
             with open(os.path.join(self.group, "cgroup.procs")) as f:
-                if [l for l in f.read().split() if l != str(os.getpid())] == []:
+                if all(pid == str(os.getpid()) for pid in f.read().split()):
                     break
             time.sleep(0.1)
         with open(self.usage) as f:

@@ -48,10 +48,8 @@ class TBrowserHost : public QObject {
     // True once the browser has answered the latest navigation: with a document, an error page, or why no
     // document came (LastNavigationError). False while nothing came back for the request.
     bool NavigationAnswered() const { return m_nav.navigateAnswered; }
-    // True once the latest navigation has been sent to the browser; before that the browser is starting or
-    // the page is being opened (each with a bound of its own).
-    bool NavigationSent() const { return m_nav.sent; }
-    // Milliseconds since the latest navigation was sent (0 before).
+    // Milliseconds since the latest navigation was sent (0 before: the browser is starting or the page is
+    // being opened, each with a bound of its own).
     qint64 MsSinceNavigationSent() const { return m_nav.sent ? m_nav.sentClock.elapsed() : 0; }
     // True when the latest navigation is the first of a freshly opened page (whose browser may have started
     // for it): it also waits for the page's processes to start.
