@@ -23,6 +23,9 @@ install_missing() {
     for p in "${PACKAGES[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
+    # npm fetches the pinned consent rule library at configure time (the program itself runs without Node);
+    # where a Node.js of another origin brings its own npm, Debian's would clash with it.
+    command -v npm >/dev/null || missing+=(npm)
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing missing packages: ${missing[*]}"
     local sudo=()

@@ -9,14 +9,20 @@ if(NOT EXISTS ${autoconsent_tgz})
   find_program(NPM_PROGRAM npm)
   if(NOT NPM_PROGRAM)
     message(FATAL_ERROR "npm is needed to fetch @duckduckgo/autoconsent ${BILDORO_AUTOCONSENT_VERSION} "
-                        "(apt-get install npm)")
+                        "(apt-get install npm, or ./dev.sh build), or place the file that "
+                        "'npm pack @duckduckgo/autoconsent@${BILDORO_AUTOCONSENT_VERSION}' writes at "
+                        "${autoconsent_tgz}")
   endif()
   file(MAKE_DIRECTORY ${autoconsent_dir})
   execute_process(COMMAND ${NPM_PROGRAM} pack --silent @duckduckgo/autoconsent@${BILDORO_AUTOCONSENT_VERSION}
                   WORKING_DIRECTORY ${autoconsent_dir} RESULT_VARIABLE npm_result ERROR_VARIABLE npm_error
                   OUTPUT_QUIET)
   if(NOT npm_result EQUAL 0 OR NOT EXISTS ${autoconsent_tgz})
-    message(FATAL_ERROR "npm pack @duckduckgo/autoconsent@${BILDORO_AUTOCONSENT_VERSION} failed: ${npm_error}")
+    message(FATAL_ERROR "npm pack @duckduckgo/autoconsent@${BILDORO_AUTOCONSENT_VERSION} failed: ${npm_error}\n"
+                        "Without access to the npm registry: on a machine that has it, run\n"
+                        "  npm pack @duckduckgo/autoconsent@${BILDORO_AUTOCONSENT_VERSION}\n"
+                        "and copy the file it writes to ${autoconsent_tgz}, then configure again "
+                        "(a proxy is taken from npm's own settings: npm config set proxy URL).")
   endif()
 endif()
 file(SHA256 ${autoconsent_tgz} autoconsent_sha256)

@@ -61,16 +61,21 @@ QString AddressScheme(const QString& url) {
     return text.left(colon).toLower();
 }
 
-QString RefusedAddressReason(const QString& url) {
+QString RefusedAddressReason(const QString& url, bool localFiles) {
     const QString scheme = AddressScheme(url);
+    if (scheme == u"file" && !localFiles)
+        return QCoreApplication::translate(
+            "bildoro", "A local file (file:) is loaded only when local files are allowed (--allow-files)");
     if (scheme == u"http" || scheme == u"https" || scheme == u"file" || scheme == u"data") return {};
     if (scheme == u"about" && url.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0)
         return {};
     if (scheme.isEmpty())
         return QCoreApplication::translate(
-            "bildoro", "An address without a scheme is not loaded (only http:, https: and file:)");
+            "bildoro",
+            "An address without a scheme is not loaded (only http:, https:, file:, data: and about:blank)");
     return QCoreApplication::translate(
-               "bildoro", "An address with the scheme %1: is not loaded (only http:, https: and file:)")
+               "bildoro",
+               "An address with the scheme %1: is not loaded (only http:, https:, file:, data: and about:blank)")
         .arg(scheme);
 }
 

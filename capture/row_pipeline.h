@@ -56,8 +56,10 @@ QString AddressScheme(const QString& url);
 // data: pages (a data: page is a document of its own with an origin of its own: it can read no local file and
 // no earlier row's document), and about:blank. Everything else is refused: javascript: would run in the
 // document an earlier row left in the view, the browser's own pages (chrome:, devtools:, view-source:, ...)
-// reach into the browser, and blob: or filesystem: addresses name what another page made.
-QString RefusedAddressReason(const QString& url);
+// reach into the browser, and blob: or filesystem: addresses name what another page made. Without
+// `localFiles`, file: is refused too: a list from others must not make the user publish a picture of a
+// local file.
+QString RefusedAddressReason(const QString& url, bool localFiles = true);
 
 // Why a picture name cannot be used, or an empty text: every picture stays beneath the output folder. A name
 // may name a subfolder ("shots/news"); a ".." part, a leading "/", and NUL or other control characters are

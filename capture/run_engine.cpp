@@ -153,7 +153,7 @@ void TRunEngine::StartNext(Slot* s) {
             continue;
         }
         if (Stopping()) break;
-        if (const QString refused = RefusedAddressReason(s->url); !refused.isEmpty()) {
+        if (const QString refused = RefusedAddressReason(s->url, m_localFiles); !refused.isEmpty()) {
             RowResult r;
             r.Fail(RowStage::Load, refused);
             m_client->EndRow(s->row, s->url, r);

@@ -60,6 +60,8 @@ class TRunEngine : public QObject {
     // The longest wait, after a page has completed, for the requests it still has under way and its web
     // fonts (late content); 0 captures at once. kDefaultSettleMs unless set.
     void SetSettleMs(int ms) { m_settleMs = ms; }
+    // Whether rows may load local files (file:); allowed unless set otherwise.
+    void SetLocalFilesAllowed(bool allowed) { m_localFiles = allowed; }
 
     // When set, a captured picture is written and reduced on a thread of its own while its page goes on to
     // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
@@ -113,6 +115,7 @@ class TRunEngine : public QObject {
     bool m_stopped = false;
     bool m_capturing = false;
     bool m_serverBusyFails = false;
+    bool m_localFiles = true;
     int m_settleMs = kDefaultSettleMs;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
     QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce), once asked for

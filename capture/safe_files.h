@@ -11,11 +11,20 @@
 QByteArray ReadRegularFile(const QString& fileName, qint64 maxBytes);
 
 // Writes data as fileName: into a fresh file beside it (made with O_EXCL and O_NOFOLLOW), renamed over the
-// name when complete. Whatever was at the name (a file, a symbolic link, a FIFO, a device) is replaced, never
-// followed, written through or waited on; a folder there fails. On failure no file is left and the name keeps
-// what it had. Throws std::runtime_error: "Cannot create" or "Cannot write" the file, with the system's
-// reason.
+// name when complete. A file or a symbolic link at the name is replaced, never followed or written through;
+// a FIFO, a device or a socket there is refused ("not a regular file") and stays what it was; a folder
+// there fails. On failure no file is left and the name keeps what it had. Throws std::runtime_error:
+// "Cannot create" or "Cannot write" the file, with the reason.
 void WriteFileReplacing(const QString& fileName, const QByteArray& data);
+
+// Opens fileName for writing as a regular file (made when missing; a link to one is followed) and returns
+// its descriptor (close-on-exec, blocking). Emptied unless `append`; with `append` it is opened for reading
+// too. A FIFO, a device or a socket at the name is refused without being written to or waited on, a folder
+// fails. Throws std::runtime_error: "Cannot write" the file, with the reason.
+int OpenRegularFileForWriting(const QString& fileName, bool append);
+
+// The reason given for a FIFO, device or socket where a file is to be written.
+QString NotARegularFileText();
 
 // Why folder + "/" + picture would reach outside folder through a symbolic link among the picture's
 // subfolders, or an empty text (also when a subfolder does not exist: writing then fails with its own

@@ -8,6 +8,7 @@
 #include "row_pipeline.h"
 #include "run_engine.h"
 #include "run_report.h"
+#include "safe_files.h"
 #include "script_fonts.h"
 #include "terminal_text.h"
 
@@ -273,7 +274,14 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<QFile> failedList;
     if (!options.failedListFile.isEmpty()) {
         failedList = std::make_unique<QFile>(options.failedListFile);
-        if (!failedList->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        try {
+            // A FIFO or a device at the name is refused, never written to or waited on.
+            const int fd = OpenRegularFileForWriting(options.failedListFile, false);
+            if (!failedList->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
+        } catch (const std::exception& e) {
+            return cannotStart(QString::fromUtf8(e.what()));
+        }
+        if (!failedList->isOpen())
             return cannotStart(
                 QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
                     .arg(options.failedListFile, failedList->errorString()));
@@ -306,6 +314,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));
     engine.SetServerBusyFails(true);
     engine.SetSettleMs(options.settleMs);
+    engine.SetLocalFilesAllowed(options.allowFiles);
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);

@@ -15,6 +15,7 @@ struct BatchOptions {
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;
     bool keepBanners = false;  // --keep-banners: consent dialogs are left as they are
+    bool allowFiles = false;   // --allow-files: file: rows are loaded
     int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
     int jobs = 1;
     QString reportFile;      // --report: JSON Lines, one object per row as it ends

@@ -107,7 +107,12 @@ int main(int argc, char** argv) {
                                     "resampler, byte for byte as always) or smooth (anti-aliased: text stays "
                                     "legible on thumbnails)."),
         QStringLiteral("exact|smooth"), QStringLiteral("exact"));
-    parser.addOptions({outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt, jobsOpt, dryOpt,
+    const QCommandLineOption allowFilesOpt(
+        QStringLiteral("allow-files"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Load the list's file: rows (local files). Without it they fail: a list "
+                                    "from others could otherwise make you publish a picture of a local file."));
+    parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt, jobsOpt, dryOpt,
                        shrinkOpt, reportOpt, resumeOpt, retryOpt, failedListOpt, shardOpt, filterOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -170,6 +175,7 @@ int main(int argc, char** argv) {
         return Usage(
             QCoreApplication::translate("bildoro-batch", "--settle-ms needs a number from 0 to 60000"));
     options.keepBanners = parser.isSet(keepBannersOpt);
+    options.allowFiles = parser.isSet(allowFilesOpt);
     options.jobs = parser.value(jobsOpt).toInt(&ok);
     if (!ok || options.jobs < 1 || options.jobs > 8)
         return Usage(QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to 8"));

@@ -1,12 +1,17 @@
 // The report of a long run: JSON Lines written as rows end, read again by a resumed run.
 #include "run_report.h"
 
+#include "safe_files.h"
+
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -76,16 +81,32 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
 }
 
 TRunReport::TRunReport(const QString& path, bool append) : m_file(path) {
-    if (!m_file.open(append ? QIODevice::ReadWrite | QIODevice::Append
-                            : QIODevice::WriteOnly | QIODevice::Truncate))
+    // Refuses a FIFO or a device at the name before anything is written to it or waited on.
+    const int fd = OpenRegularFileForWriting(path, append);
+    if (!m_file.open(fd, append ? QIODevice::ReadWrite | QIODevice::Append : QIODevice::WriteOnly,
+                     QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
-    if (append && m_file.size() > 0 && m_file.seek(m_file.size() - 1)) {
-        // A line cut off by a kill is closed, so that the next one starts on a line of its own.
-        char last = '\n';
-        m_file.getChar(&last);
-        if (last != '\n' && (m_file.write("\n", 1) != 1 || !m_file.flush()))
-            ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
     }
+    if (!append || m_file.size() == 0) return;
+    // A line cut off by a kill is removed, so that the report stays one whole JSON object per line.
+    qint64 end = m_file.size();
+    while (end > 0) {
+        const qint64 from = std::max<qint64>(0, end - 65536);
+        if (!m_file.seek(from))
+            ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), m_file);
+        const QByteArray block = m_file.read(end - from);
+        if (block.size() != end - from)
+            ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), m_file);
+        const qsizetype newline = block.lastIndexOf('\n');
+        if (newline >= 0) {
+            end = from + newline + 1;
+            break;
+        }
+        end = from;
+    }
+    if (end < m_file.size() && !m_file.resize(end))
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
 }
 
 void TRunReport::Write(const ReportRow& row) {

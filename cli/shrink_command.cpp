@@ -37,7 +37,9 @@ int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilte
     for (const QString& file : files) {
         const QByteArray shown = TerminalText(file);
         // The reduction splits folder and name at the last "/", so a bare name needs its folder spelled out.
-        const QString path = QFileInfo(file).absoluteFilePath();
+        // A symbolic link the user names stands for its file: that file is reduced and the link kept.
+        const QFileInfo info(file);
+        const QString path = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
         std::string failure;
         try {
             const ShrinkResult result = ShrinkJpegToWidth(path, *width, filter);

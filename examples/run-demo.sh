@@ -18,7 +18,8 @@ done
 
 echo "List:       $list ($(wc -l < "$list") rows)"
 echo "Thumbnails: $out"
-"$batch" "$list" -o "$out" --jobs 2
+# The pages are local files: loading them is asked for (a list from others loads no local file).
+"$batch" "$list" -o "$out" --jobs 2 --allow-files
 status=$?
 echo
 if [ $status -eq 0 ]; then

@@ -362,9 +362,12 @@ QByteArray ListFileBytes(const QStringList& lines) {
 void WriteListFileLines(const QString& path, const QStringList& lines) {
     const QByteArray bytes = ListFileBytes(lines);
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        // A device or pipe cannot be replaced by a new file; it takes the bytes as they come. A folder
-        // fails here with the system's reason.
+    // A device, FIFO or socket is neither written through (a FIFO would wait for a reader) nor replaced
+    // (others rely on it being what it is).
+    if (info.exists() && !info.isFile() && !info.isDir())
+        ThrowCannotCreate(path, QCoreApplication::translate("bildoro", "Not a regular file"));
+    if (info.isDir()) {
+        // Fails with the system's reason.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             ThrowCannotCreate(path, file.errorString());

@@ -1,5 +1,6 @@
 // TJpegImage: writing settings, decoding, colour order, and clean failure on broken input.
 #include "jpeg_image.h"
+#include "test_support.h"
 #include "picture_samples.h"
 
 #include <gtest/gtest.h>
@@ -319,17 +320,37 @@ TEST(JpegImageFiles, SaveCreatesOrTruncatesAndReadsBack) {
 TEST(JpegImageFiles, WriteErrorsAreReportedWithTheReason) {
     TJpegImage jpeg;
     jpeg.Assign(NoiseBitmap(64, 64));
-    // Only the real device: writing to a missing /dev/full would create a plain file there.
-    struct stat st;
-    if (::stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) GTEST_SKIP() << "/dev/full is not the device";
-    try {
-        jpeg.SaveToFile(QStringLiteral("/dev/full"));
-        FAIL();
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
-    }
     QTemporaryDir dir;
+    // A full disk: the name keeps what it had and no partial file is left.
+    const QString full = dir.filePath(QStringLiteral("voll.jpg"));
+    WriteBytes(full, "alt");
+    EXPECT_EQ(InChildWithFileSizeLimit(1024,
+                                       [&] {
+                                           try {
+                                               jpeg.SaveToFile(full);
+                                           } catch (const std::runtime_error& e) {
+                                               return std::string(e.what()).find("File too large") !=
+                                                              std::string::npos
+                                                          ? 0
+                                                          : 1;
+                                           }
+                                           return 2;
+                                       }),
+              0);
+    EXPECT_EQ(ReadBytes(full), "alt");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("voll.jpg")});
     EXPECT_THROW(jpeg.SaveToFile(dir.filePath(QStringLiteral("no/such/folder/x.jpg"))), std::runtime_error);
+    // A FIFO, a socket or a device at the name is refused and stays what it was.
+    for (const SpecialFile& special : MakeSpecialFiles(dir.path(), QStringLiteral("bild"), QStringLiteral(".jpg"))) {
+        SCOPED_TRACE(special.kind.toStdString());
+        try {
+            jpeg.SaveToFile(special.path);
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(IsStillSpecial(special));
+    }
 }
 
 }  // namespace

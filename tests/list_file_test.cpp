@@ -1,5 +1,6 @@
 // List files: line splitting, encodings, the size limit, the byte layout written, and failures.
 #include "list_file.h"
+#include "test_support.h"
 #include "windows1252.h"
 
 #include <gtest/gtest.h>
@@ -240,15 +241,17 @@ TEST_F(ListFileOnDisk, FailedWriteLeavesTheExistingFileAsItWas) {
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"keep.csv"}));
 }
 
-TEST_F(ListFileOnDisk, WritingToAFullDeviceFails) {
-    if (!QFileInfo::exists("/dev/full")) GTEST_SKIP();
-    try {
-        WriteListFile("/dev/full", {{"u", "p"}});
-        FAIL() << "no error";
-    } catch (const ListFileError& e) {
-        EXPECT_STREQ(e.what(), "File \"/dev/full\" cannot be created. No space left on device");
+TEST_F(ListFileOnDisk, SpecialFilesAreRefusedAndStayWhatTheyWere) {
+    for (const SpecialFile& special : MakeSpecialFiles(m_dir.path(), QStringLiteral("liste"))) {
+        SCOPED_TRACE(special.kind.toStdString());
+        try {
+            WriteListFile(special.path, {{"u", "p"}});
+            ADD_FAILURE() << "no error";
+        } catch (const ListFileError& e) {
+            EXPECT_EQ(e.Message(), u"File \"%1\" cannot be created. Not a regular file"_qs.arg(special.path));
+        }
+        EXPECT_TRUE(IsStillSpecial(special));
     }
-    EXPECT_FALSE(QFileInfo("/dev/full").isFile());  // still the device
 }
 
 struct FailureCase {

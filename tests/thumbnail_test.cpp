@@ -1,5 +1,6 @@
 // The reduction: the file steps of ShrinkJpegToWidth (decode, ".$$$" rename, encode) including their failure
 // paths.
+#include "test_support.h"
 #include "thumbnail.h"
 #include "jpeg_image.h"
 #include "picture_samples.h"
@@ -261,24 +262,14 @@ TEST_F(ShrinkFiles, FailedWriteRemovesThePartialFileAndRestoresTheCapture) {
 // The real writer, stopped by a file size limit in a child process (works as root too, unlike read-only
 // folders). Returns the child's exit status: 0 when ShrinkJpegToWidth threw a runtime_error.
 int ShrinkWithFileSizeLimit(const QString& path, int width, rlim_t limit) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit then fail with EFBIG instead of killing
-        const rlimit lim{limit, limit};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        int status = 1;
+    return InChildWithFileSizeLimit(limit, [&] {
         try {
             ShrinkJpegToWidth(path, width);
         } catch (const std::runtime_error&) {
-            status = 0;
-        } catch (...) {
-            status = 2;
+            return 0;
         }
-        _exit(status);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+        return 1;
+    });
 }
 
 TEST_F(ShrinkFiles, RealWriteFailureKeepsTheCaptureUnderItsName) {

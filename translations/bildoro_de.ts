@@ -31,12 +31,16 @@
         <translation>Prüfung</translation>
     </message>
     <message>
-        <source>An address without a scheme is not loaded (only http:, https: and file:)</source>
-        <translation>Adresse ohne Schema wird nicht geladen (nur http:, https: und file:)</translation>
+        <source>An address without a scheme is not loaded (only http:, https:, file:, data: and about:blank)</source>
+        <translation>Adresse ohne Schema wird nicht geladen (nur http:, https:, file:, data: und about:blank)</translation>
     </message>
     <message>
-        <source>An address with the scheme %1: is not loaded (only http:, https: and file:)</source>
-        <translation>Adresse mit Schema %1: wird nicht geladen (nur http:, https: und file:)</translation>
+        <source>An address with the scheme %1: is not loaded (only http:, https:, file:, data: and about:blank)</source>
+        <translation>Adresse mit Schema %1: wird nicht geladen (nur http:, https:, file:, data: und about:blank)</translation>
+    </message>
+    <message>
+        <source>A local file (file:) is loaded only when local files are allowed (--allow-files)</source>
+        <translation>Eine lokale Datei (file:) wird nur geladen, wenn lokale Dateien erlaubt sind (--allow-files)</translation>
     </message>
     <message>
         <source>The picture name contains control characters (%1)</source>
