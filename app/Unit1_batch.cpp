@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "gauge.h"
 #include "icons.h"
+#include "picture_names.h"
 #include "preview_image.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
@@ -17,6 +18,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <exception>
+#include <map>
 
 namespace {
 
@@ -89,18 +91,28 @@ class WindowRun : public TRunClient {
 
     RowSettings SettingsOf(int i) override {
         TForm1& f = m_form;
-        return {[&f] { return f.sDirectoryEdit1->text(); }, [&f, i] { return f.Row(i).picture; },
+        // A row without a picture name writes one made from its address; a row whose picture an earlier
+        // row writes fails.
+        const WebsiteEntry row = f.Row(i);
+        const TPictureNames::Claim claim = m_names.Take(i, row.url, row.picture);
+        m_pictures[i] = claim.picture;
+        return {[&f] { return f.sDirectoryEdit1->text(); }, [picture = claim.picture] { return picture; },
                 [&f] { return f.edbreit->text(); },
                 [&f] {
                     return f.GlattVerkleinern1->isChecked() ? ThumbnailFilter::Smooth
                                                             : ThumbnailFilter::Exact;
-                }};
+                },
+                claim.sameAs >= 0 ? TPictureNames::SamePictureText(claim.sameAs) : QString()};
     }
 
     void EndRow(int i, const QString& url, const RowResult& r) override {
         RowResult result = r;
         ++m_done;
-        const QString path = OutputPicturePath(m_form.sDirectoryEdit1->text(), m_form.Row(i).picture);
+        const auto named = m_pictures.find(i);
+        const QString path =
+            OutputPicturePath(m_form.sDirectoryEdit1->text(),
+                              named != m_pictures.end() ? named->second : m_form.Row(i).picture);
+        if (named != m_pictures.end()) m_pictures.erase(named);
         // A capture that failed still shows the picture of that name, as the view always did.
         if (result.ok || result.stage == RowStage::Capture) {
             try {
@@ -121,6 +133,8 @@ class WindowRun : public TRunClient {
     const bool& m_abort;
     std::vector<FailedRow>& m_failures;
     int m_done = 0;
+    TPictureNames m_names;
+    std::map<int, QString> m_pictures;  // the picture names of the rows under way
 };
 
 }  // namespace
@@ -131,8 +145,9 @@ void TForm1::sBitBtn3Click() {
         m_dialogs->ShowNotice(QStringLiteral("Keine Einträge vorhanden"));
         return;
     }
-    // An empty folder text would put the pictures into the file system's root.
-    if (const QString why = RefusedOutputFolderReason(sDirectoryEdit1->text()); !why.isEmpty()) {
+    // An empty folder text would put the pictures into the file system's root (said by the check below).
+    // A folder that is missing or cannot be written is said once, before any page loads.
+    if (const QString why = UnwritableOutputFolderReason(sDirectoryEdit1->text(), false); !why.isEmpty()) {
         m_dialogs->ShowNotice(why);
         return;
     }

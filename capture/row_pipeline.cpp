@@ -4,11 +4,18 @@
 #include "browser_host.h"
 #include "int_text.h"
 #include "safe_files.h"
+#include "texts.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -73,9 +80,9 @@ QString RefusedAddressReason(const QString& url, bool localFiles) {
         return QCoreApplication::translate(
             "bildoro",
             "An address without a scheme is not loaded (only http:, https:, file:, data: and about:blank)");
-    return QCoreApplication::translate(
-               "bildoro",
-               "An address with the scheme %1: is not loaded (only http:, https:, file:, data: and about:blank)")
+    return QCoreApplication::translate("bildoro",
+                                       "An address with the scheme %1: is not loaded (only http:, https:, "
+                                       "file:, data: and about:blank)")
         .arg(scheme);
 }
 
@@ -98,6 +105,40 @@ QString RefusedPictureNameReason(const QString& picture) {
 
 QString RefusedOutputFolderReason(const QString& folder) {
     if (folder.isEmpty()) return QCoreApplication::translate("bildoro", "No output folder given");
+    return {};
+}
+
+QString UnwritableOutputFolderReason(const QString& folder, bool mayMake) {
+    if (const QString why = RefusedOutputFolderReason(folder); !why.isEmpty()) return why;
+    QString at = folder;
+    struct stat st {};
+    while (::stat(QFile::encodeName(at).constData(), &st) != 0) {
+        // ENOTDIR: a part of the path is a file, which the walk up finds.
+        if ((errno != ENOENT && errno != ENOTDIR) || !mayMake)
+            return errno == ENOENT
+                       ? QCoreApplication::translate("bildoro", "The output folder \"%1\" does not exist")
+                             .arg(folder)
+                       : QCoreApplication::translate("bildoro", "The output folder \"%1\" cannot be used: %2")
+                             .arg(folder, SystemErrorText(errno));
+        // The nearest parent that exists decides whether the folder can be made.
+        const QString parent = QFileInfo(at).dir().path();
+        if (parent == at) break;
+        at = parent;
+    }
+    if (!S_ISDIR(st.st_mode))
+        return at == folder
+                   ? QCoreApplication::translate("bildoro", "The output folder \"%1\" is not a folder")
+                         .arg(folder)
+                   : QCoreApplication::translate(
+                         "bildoro", "The output folder \"%1\" cannot be made: \"%2\" is not a folder")
+                         .arg(folder, at);
+    if (::access(QFile::encodeName(at).constData(), W_OK | X_OK) != 0)
+        return at == folder
+                   ? QCoreApplication::translate("bildoro", "The output folder \"%1\" cannot be written: %2")
+                         .arg(folder, SystemErrorText(errno))
+                   : QCoreApplication::translate("bildoro",
+                                                 "The output folder \"%1\" cannot be made in \"%2\": %3")
+                         .arg(folder, at, SystemErrorText(errno));
     return {};
 }
 

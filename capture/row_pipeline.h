@@ -70,6 +70,11 @@ QString RefusedPictureNameReason(const QString& picture);
 // file system's root.
 QString RefusedOutputFolderReason(const QString& folder);
 
+// Why no picture can be written into `folder`, or an empty text: it is no folder, or it cannot be written.
+// A folder that does not exist is a reason too, unless `mayMake` and its nearest existing parent is a folder
+// that can be written (the run makes it). Looks only; makes and writes nothing.
+QString UnwritableOutputFolderReason(const QString& folder, bool mayMake);
+
 // The first of the three reasons above, and of a subfolder of the picture that leads out of the folder
 // through a symbolic link; an empty text when the picture can be written.
 QString UnusablePictureReason(const QString& folder, const QString& picture);
@@ -85,6 +90,7 @@ struct RowSettings {
     std::function<QString()> pictureName;
     std::function<QString()> widthText;
     std::function<ThumbnailFilter()> filter;  // read when the row is reduced; Exact when not given
+    QString refusal;  // when set, the row fails with it at the check stage, before its page loads
 };
 
 // The steps after the wait: capture the view at its current size to the output path, convert the width

@@ -162,8 +162,9 @@ void TRunEngine::StartNext(Slot* s) {
         // A row that could write nothing is not loaded (the capture checks again with the settings of then).
         s->settings = m_client->SettingsOf(s->row);
         const RowSettings& settings = s->settings;
-        if (const QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
-            !unusable.isEmpty()) {
+        QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
+        if (unusable.isEmpty()) unusable = settings.refusal;
+        if (!unusable.isEmpty()) {
             RowResult r;
             r.Fail(RowStage::Check, unusable);
             m_client->EndRow(s->row, s->url, r);

@@ -66,9 +66,9 @@ QByteArray ReadRegularFile(const QString& fileName, qint64 maxBytes) {
     if (::fstat(fd.get(), &st) != 0)
         throw std::runtime_error("Cannot read " + Quoted(fileName) + ": " + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        throw std::runtime_error(
-            "Cannot read " + Quoted(fileName) +
-            (S_ISDIR(st.st_mode) ? ": file to open is a directory" : ": " + NotARegularFileText().toStdString()));
+        throw std::runtime_error("Cannot read " + Quoted(fileName) +
+                                 (S_ISDIR(st.st_mode) ? ": file to open is a directory"
+                                                      : ": " + NotARegularFileText().toStdString()));
     if (st.st_size > maxBytes)
         throw std::runtime_error("Cannot read " + Quoted(fileName) + ": the file is too large for a picture");
     QByteArray data;
@@ -93,7 +93,7 @@ void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
     const std::string shown = Quoted(fileName);
     if (name.isEmpty()) throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(EISDIR));
     // A rename would put the file in place of a device or FIFO that others (or the system) rely on.
-    if (struct stat st {}; ::lstat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
+    if (struct stat st{}; ::lstat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
         throw std::runtime_error("Cannot create " + shown + ": " + NotARegularFileText().toStdString());
     // A fresh file of our own beside the target: nothing planted can be under its name.
     QByteArray temporary;
@@ -141,14 +141,15 @@ int OpenRegularFileForWriting(const QString& fileName, bool append) {
     // Looked at before opening: opening a device may already act on it (a tape rewinds). Without blocking
     // and checked again once open: a FIFO opened for writing waits for a reader, and the name may change
     // in between.
-    if (struct stat st {}; ::stat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
+    if (struct stat st{}; ::stat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
         fail(NotARegularFileText().toStdString());
     Fd fd(::open(path.constData(), (append ? O_RDWR | O_APPEND : O_WRONLY) | O_CREAT | O_NONBLOCK | O_CLOEXEC,
                  0666));
     if (fd.get() < 0) fail(errno == ENXIO ? NotARegularFileText().toStdString() : std::strerror(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) fail(std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) fail(S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : NotARegularFileText().toStdString());
+    if (!S_ISREG(st.st_mode))
+        fail(S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : NotARegularFileText().toStdString());
     if (!append && ::ftruncate(fd.get(), 0) != 0) fail(std::strerror(errno));
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd.release();

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cerrno>
+#include <cstring>
+
 bool UseGermanTexts() {
     static QTranslator* installed = [] {
         auto* translator = new QTranslator(QCoreApplication::instance());
@@ -29,4 +32,32 @@ bool MessagesLocaleIsGerman() {
     const QString language = qEnvironmentVariable("LANGUAGE").section(u':', 0, 0);
     if (!language.isEmpty()) locale = language;
     return QLocale(locale.section(u'.', 0, 0)).language() == QLocale::German;
+}
+
+QString SystemErrorText(int error) {
+    switch (error) {
+        case ENOENT:
+            return QCoreApplication::translate("bildoro", "No such file or directory");
+        case EACCES:
+        case EPERM:
+            return QCoreApplication::translate("bildoro", "Permission denied");
+        case EROFS:
+            return QCoreApplication::translate("bildoro", "Read-only file system");
+        case ENOSPC:
+            return QCoreApplication::translate("bildoro", "No space left on device");
+        case EDQUOT:
+            return QCoreApplication::translate("bildoro", "Disk quota exceeded");
+        case EFBIG:
+            return QCoreApplication::translate("bildoro", "File too large");
+        case ENOTDIR:
+            return QCoreApplication::translate("bildoro", "Not a directory");
+        case EISDIR:
+            return QCoreApplication::translate("bildoro", "Is a directory");
+        case ENAMETOOLONG:
+            return QCoreApplication::translate("bildoro", "File name too long");
+        case ELOOP:
+            return QCoreApplication::translate("bildoro", "Too many levels of symbolic links");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
 }

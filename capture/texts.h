@@ -3,9 +3,15 @@
 // always speaks German; bildoro-batch speaks German when the user's locale for messages is German.
 #pragma once
 
+#include <QString>
+
 // Installs the German texts for this process; later calls do nothing. False when they cannot be loaded.
 bool UseGermanTexts();
 
 // True when the locale for messages is German: LC_ALL, else LC_MESSAGES, else LANG decides (unset or "C":
 // not German), and LANGUAGE, when set, names the language of a locale other than "C".
 bool MessagesLocaleIsGerman();
+
+// The system's reason for `error` (an errno value) in the texts' language: the common ones in words of our
+// own, any other as the system says it.
+QString SystemErrorText(int error);

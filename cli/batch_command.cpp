@@ -31,7 +31,9 @@ namespace {
 // One row under way: where it stands in the list, and how often it has been tried.
 struct PendingRow {
     qint64 index = 0;
-    WebsiteEntry entry;
+    WebsiteEntry
+        entry;        // with the picture name the row writes (made from the address when the list gave none)
+    QString refusal;  // why the row fails before its page loads (an earlier row writes its picture)
     int attempts = 0;
 };
 
@@ -80,9 +82,10 @@ class CliRun : public TRunClient {
 
     RowSettings SettingsOf(int run) override {
         const BatchOptions& o = m_options;
-        const QString picture = m_pending.at(run).entry.picture;
+        const PendingRow& row = m_pending.at(run);
+        const QString picture = row.entry.picture;
         return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; },
-                [&o] { return o.filter; }};
+                [&o] { return o.filter; }, row.refusal};
     }
 
     void EndRow(int run, const QString& url, const RowResult& r) override {
@@ -134,8 +137,11 @@ class CliRun : public TRunClient {
         try {
             while (std::optional<ListRow> next = m_list.Next()) {
                 const QString path = OutputPicturePath(m_options.outputFolder, next->entry.picture);
+                if (next->sameAs >= 0)
+                    return PendingRow{next->index, std::move(next->entry),
+                                      TPictureNames::SamePictureText(next->sameAs), 0};
                 if (!m_done.Contains(next->index, next->entry.url, path))
-                    return PendingRow{next->index, std::move(next->entry), 0};
+                    return PendingRow{next->index, std::move(next->entry), {}, 0};
                 // Done by an earlier run of this report: not loaded again.
                 ++m_skipped;
                 ClearProgress();
@@ -223,6 +229,33 @@ class CliRun : public TRunClient {
     int m_skipped = 0;
 };
 
+// The output folder made for a run, and the parents made with it, so that a run that cannot start after all
+// leaves none of them behind.
+class TMadeFolders {
+  public:
+    // Makes `folder` with its missing parents; false when that fails (what was made is taken back).
+    bool Make(const QString& folder) {
+        for (QString at = QDir::cleanPath(folder); !QFileInfo::exists(at);) {
+            m_made.push_back(at);
+            const QString parent = QFileInfo(at).dir().path();
+            if (parent == at) break;
+            at = parent;
+        }
+        if (QDir().mkpath(folder)) return true;
+        RemoveIfEmpty();
+        return false;
+    }
+    // Removes the folders it made, deepest first, as long as they are empty.
+    void RemoveIfEmpty() {
+        for (const QString& at : m_made)
+            if (!QDir().rmdir(at)) break;
+        m_made.clear();
+    }
+
+  private:
+    std::vector<QString> m_made;  // deepest first
+};
+
 // Waits `ms` with the event loop running (the browser's messages keep coming).
 void Pause(int ms) {
     QEventLoop loop;
@@ -247,10 +280,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         return cannotStart(why +
                            QCoreApplication::translate(
                                "bildoro-batch", " (an empty folder would mean the file system's root)"));
-    if (!QDir().mkpath(options.outputFolder))
-        return cannotStart(
-            QCoreApplication::translate("bildoro-batch", "the output folder \"%1\" cannot be made")
-                .arg(options.outputFolder));
+    // Found before any page loads; the folder itself is made only once nothing else stands in the way.
+    if (const QString why = UnwritableOutputFolderReason(options.outputFolder, true); !why.isEmpty())
+        return cannotStart(why);
     const QString chromium = TChromiumProcess::FindExecutable();
     if (chromium.isEmpty())
         return cannotStart(QCoreApplication::translate(
@@ -263,13 +295,27 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                 "bildoro-batch", "Chromium \"%1\" (from BILDORO_CHROMIUM) is not an executable program")
                 .arg(chromium));
     TDoneRows done;
-    std::unique_ptr<TRunReport> report;
     try {
         if (options.resume) done = TDoneRows::FromReport(options.reportFile);
+    } catch (const std::exception& e) {
+        return cannotStart(QString::fromUtf8(e.what()));
+    }
+    TMadeFolders made;
+    if (!made.Make(options.outputFolder))
+        return cannotStart(
+            QCoreApplication::translate("bildoro-batch", "the output folder \"%1\" cannot be made")
+                .arg(options.outputFolder));
+    // From here on a run that cannot start takes back the folders it made (those it left empty).
+    auto cannotStartAfterMaking = [&](const QString& why) {
+        made.RemoveIfEmpty();
+        return cannotStart(why);
+    };
+    std::unique_ptr<TRunReport> report;
+    try {
         if (!options.reportFile.isEmpty())
             report = std::make_unique<TRunReport>(options.reportFile, options.resume);
     } catch (const std::exception& e) {
-        return cannotStart(QString::fromUtf8(e.what()));
+        return cannotStartAfterMaking(QString::fromUtf8(e.what()));
     }
     std::unique_ptr<QFile> failedList;
     if (!options.failedListFile.isEmpty()) {
@@ -279,10 +325,10 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
             const int fd = OpenRegularFileForWriting(options.failedListFile, false);
             if (!failedList->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
         } catch (const std::exception& e) {
-            return cannotStart(QString::fromUtf8(e.what()));
+            return cannotStartAfterMaking(QString::fromUtf8(e.what()));
         }
         if (!failedList->isOpen())
-            return cannotStart(
+            return cannotStartAfterMaking(
                 QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
                     .arg(options.failedListFile, failedList->errorString()));
     }
@@ -336,7 +382,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     }
     const int total = run.Ok() + run.Failed() + run.Skipped();
     if (total == 0 && options.shards == 1 && run.ReadError().isEmpty())
-        return cannotStart(QCoreApplication::translate("bildoro-batch", "the list has no rows"));
+        return cannotStartAfterMaking(QCoreApplication::translate("bildoro-batch", "the list has no rows"));
     QString summary = QCoreApplication::translate("bildoro-batch", "%1 rows: %2 ok, %3 failed")
                           .arg(total)
                           .arg(run.Ok())

@@ -37,6 +37,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
 int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, FILE* err, int shard = 1,
               int shards = 1);
 
-// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place with `filter`.
-int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, FILE* out,
-              FILE* err);
+// bildoro-batch --shrink WIDTH FILE...: reduces existing JPEG files in place with `filter`; with `dryRun`,
+// only says for each file what would be done and changes nothing.
+int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, bool dryRun,
+              FILE* out, FILE* err);

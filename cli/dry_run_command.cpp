@@ -12,7 +12,9 @@ int RunDryRun(const QString& listFile, const QString& outputFolder, FILE* out, F
     try {
         TListRows rows(listFile, shard, shards);
         while (std::optional<ListRow> row = rows.Next()) {
-            const QString path = OutputPicturePath(outputFolder, row->entry.picture);
+            // A row whose picture an earlier row writes says so in place of a path.
+            const QString path = row->sameAs >= 0 ? TPictureNames::SamePictureText(row->sameAs)
+                                                  : OutputPicturePath(outputFolder, row->entry.picture);
             std::fprintf(out, "%s\t%s\t%s\n", TerminalText(row->entry.url).constData(),
                          TerminalText(row->entry.picture).constData(), TerminalText(path).constData());
         }

@@ -1,15 +1,20 @@
 // bildoro-batch: the batch run without windows.
 #include "capture_size.h"
 #include "commands.h"
+#include "int_text.h"
 #include "terminal_text.h"
 #include "texts.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
 namespace {
+
+// The longest --timeout: a day.
+constexpr int kMaxTimeoutSeconds = 86400;
 
 int Usage(const QString& message) {
     std::fprintf(stderr, "bildoro-batch: %s\n%s\n", TerminalText(message).constData(),
@@ -109,11 +114,13 @@ int main(int argc, char** argv) {
         QStringLiteral("exact|smooth"), QStringLiteral("exact"));
     const QCommandLineOption allowFilesOpt(
         QStringLiteral("allow-files"),
-        QCoreApplication::translate("bildoro-batch",
-                                    "Load the list's file: rows (local files). Without it they fail: a list "
-                                    "from others could otherwise make you publish a picture of a local file."));
-    parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt, jobsOpt, dryOpt,
-                       shrinkOpt, reportOpt, resumeOpt, retryOpt, failedListOpt, shardOpt, filterOpt});
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "Load the list's file: rows (local files). Without it they fail: a list "
+            "from others could otherwise make you publish a picture of a local file."));
+    parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt,
+                       jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt, retryOpt, failedListOpt, shardOpt,
+                       filterOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -134,7 +141,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(shrinkOpt)) {
         if (args.isEmpty())
             return Usage(QCoreApplication::translate("bildoro-batch", "--shrink needs at least one file"));
-        return RunShrink(parser.value(shrinkOpt), args, *filter, stdout, stderr);
+        return RunShrink(parser.value(shrinkOpt), args, *filter, parser.isSet(dryOpt), stdout, stderr);
     }
     if (args.size() != 1)
         return Usage(QCoreApplication::translate("bildoro-batch", "expected exactly one list file"));
@@ -153,9 +160,6 @@ int main(int argc, char** argv) {
             return Usage(
                 QCoreApplication::translate("bildoro-batch", "--shard needs K/N with 1 <= K <= N, e.g. 2/8"));
     }
-    if (parser.isSet(dryOpt))
-        return RunDryRun(args[0], parser.value(outOpt), stdout, stderr, options.shard, options.shards);
-
     options.listFile = args[0];
     options.outputFolder = parser.value(outOpt);
     options.widthText = parser.value(widthOpt);
@@ -166,10 +170,21 @@ int main(int argc, char** argv) {
                          .arg(parser.value(resOpt)));
     options.captureWidth = size->width();
     options.captureHeight = size->height();
+    // The width is converted as the window converts its field; a text that gives no width would fail every
+    // row after its page has loaded.
+    if (const std::optional<int> width = StrToInt32(options.widthText); !width)
+        return Usage(QStringLiteral("--width: ") + NotAnIntegerMessage(options.widthText));
+    else if (*width < 1)
+        return Usage(QCoreApplication::translate("bildoro-batch", "--width needs at least 1 pixel, not %1")
+                         .arg(*width));
     bool ok = false;
     options.timeoutSeconds = parser.value(timeoutOpt).toDouble(&ok);
-    if (!ok || options.timeoutSeconds <= 0)
-        return Usage(QCoreApplication::translate("bildoro-batch", "--timeout needs a positive number"));
+    // Not a number, infinity or more than a day would leave a row without a bound.
+    if (!ok || !std::isfinite(options.timeoutSeconds) || options.timeoutSeconds <= 0 ||
+        options.timeoutSeconds > kMaxTimeoutSeconds)
+        return Usage(QCoreApplication::translate("bildoro-batch",
+                                                 "--timeout needs a number of seconds above 0, at most %1")
+                         .arg(kMaxTimeoutSeconds));
     options.settleMs = parser.value(settleOpt).toInt(&ok);
     if (!ok || options.settleMs < 0 || options.settleMs > 60000)
         return Usage(
@@ -188,5 +203,7 @@ int main(int argc, char** argv) {
         return Usage(QCoreApplication::translate(
             "bildoro-batch", "--resume needs --report FILE (the report of the run to go on with)"));
     options.failedListFile = parser.value(failedListOpt);
+    if (parser.isSet(dryOpt))
+        return RunDryRun(args[0], parser.value(outOpt), stdout, stderr, options.shard, options.shards);
     return RunBatch(options, stdout, stderr);
 }

@@ -2,17 +2,20 @@
 #include "commands.h"
 
 #include "int_text.h"
+#include "jpeg_image.h"
+#include "mul_div.h"
 #include "terminal_text.h"
 #include "thumbnail.h"
 
 #include <malloc.h>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <exception>
 #include <string>
 
-int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, FILE* out,
-              FILE* err) {
+int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilter filter, bool dryRun,
+              FILE* out, FILE* err) {
     const std::optional<int> width = StrToInt32(widthText);
     if (!width) {
         std::fprintf(err, "bildoro-batch: --shrink: %s\n",
@@ -39,8 +42,36 @@ int RunShrink(const QString& widthText, const QStringList& files, ThumbnailFilte
         // The reduction splits folder and name at the last "/", so a bare name needs its folder spelled out.
         // A symbolic link the user names stands for its file: that file is reduced and the link kept.
         const QFileInfo info(file);
-        const QString path = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+        const QString path =
+            info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
         std::string failure;
+        if (dryRun) {
+            // Only read: what the reduction would make of the file.
+            try {
+                TJpegImage jpeg;
+                jpeg.LoadFromFile(path);
+                if (jpeg.Width() > *width)
+                    std::fprintf(
+                        out, "%s: %s\n", shown.constData(),
+                        qPrintable(QCoreApplication::translate("bildoro-batch",
+                                                               "would be reduced to %1 x %2 (dry run)")
+                                       .arg(*width)
+                                       .arg(std::max(1, MulDiv(*width, jpeg.Height(), jpeg.Width())))));
+                else
+                    std::fprintf(out, "%s: %s\n", shown.constData(),
+                                 qPrintable(QCoreApplication::translate(
+                                                "bildoro-batch",
+                                                "would be left unchanged (%1 x %2 is not wider than %3)")
+                                                .arg(jpeg.Width())
+                                                .arg(jpeg.Height())
+                                                .arg(*width)));
+            } catch (const std::exception& e) {
+                ++failed;
+                std::fprintf(out, "%s: failed: %s\n", shown.constData(),
+                             TerminalText(QString::fromUtf8(e.what())).constData());
+            }
+            continue;
+        }
         try {
             const ShrinkResult result = ShrinkJpegToWidth(path, *width, filter);
             switch (result.outcome) {

@@ -10,6 +10,7 @@
 #include "local_http_server.h"
 #include "picture_samples.h"
 #include "test_pages.h"
+#include "test_support.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,7 +191,7 @@ TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     const QList<Case> cases = {
         {QStringLiteral("fehlt/unter/bild"), QStringLiteral("No such file or directory")},
         {kLongName, QStringLiteral("File name too long")},
-        {QString(), QString()},  // the file ".jpg", as the path rule gives
+        {QString(), QString()},  // a name made from the address
         {QStringLiteral("Grüße & ; Leerzeichen"), QString()},
         // Names that would lead out of the output folder write nothing anywhere.
         {QStringLiteral("../draussen"), QStringLiteral("aus dem Ausgabeordner hinaus"),
@@ -208,7 +209,10 @@ TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
         const QString reason = ReasonFor(message, server.Url(QStringLiteral("/red?%1").arg(i)));
         if (cases[i].why.isEmpty()) {
             EXPECT_TRUE(reason.isNull()) << qPrintable(message);
-            EXPECT_EQ(DecodedSize(Out(cases[i].picture)), QSize(320, 240));
+            const QString written = !cases[i].picture.isEmpty()
+                                        ? cases[i].picture
+                                        : QStringLiteral("127.0.0.1-%1_red").arg(QUrl(server.Url({})).port());
+            EXPECT_EQ(DecodedSize(Out(written)), QSize(320, 240));
         } else {
             EXPECT_TRUE(reason.contains(cases[i].names.isEmpty() ? Out(cases[i].picture) : cases[i].names))
                 << "names the file: " << qPrintable(reason);
@@ -304,11 +308,13 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
         QSize size;
         const char* failure;  // in the result line; empty: ok
     };
+    // A width that gives no thumbnail is wrong usage, found before any page loads.
     const Case cases[] = {
-        {"", QSize(1024, 768), "'' is not a valid integer (width)"},
-        {"99999999999", QSize(1024, 768), "is not a valid integer (width)"},
-        {"0", QSize(1024, 768), "at least 1 (reduce)"},
-        {"-5", QSize(1024, 768), "at least 1 (reduce)"},
+        {"", QSize(), "--width: '' is not a valid integer"},
+        {"abc", QSize(), "--width: 'abc' is not a valid integer"},
+        {"99999999999", QSize(), "is not a valid integer"},
+        {"0", QSize(), "--width needs at least 1 pixel, not 0"},
+        {"-5", QSize(), "--width needs at least 1 pixel, not -5"},
         {"1", QSize(1, 1), ""},
         {"5000", QSize(1024, 768), ""},
     };
@@ -316,15 +322,18 @@ TEST_F(BadInputCli, WidthTextsFailTheRowWithTheReasonOrGiveTheirSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         QFile::remove(Out(QStringLiteral("w")));
+        const qsizetype requests = server.Requests().size();
         const BatchProcess r = RunBatchProcess(
             {list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QString::fromLatin1(c.width)});
         EXPECT_FALSE(r.crashed);
-        EXPECT_EQ(r.exitCode, *c.failure ? 1 : 0) << qPrintable(r.out + r.err);
-        EXPECT_TRUE(r.LineFor(QStringLiteral("w"))
-                        .startsWith(*c.failure ? QStringLiteral("failed: ") : QStringLiteral("ok: ")))
-            << qPrintable(r.out);
-        EXPECT_TRUE(r.LineFor(QStringLiteral("w")).contains(QString::fromUtf8(c.failure)))
-            << qPrintable(r.out);
+        EXPECT_EQ(r.exitCode, *c.failure ? 2 : 0) << qPrintable(r.out + r.err);
+        if (*c.failure) {
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.failure))) << qPrintable(r.err);
+            EXPECT_EQ(server.Requests().size(), requests) << "no page loaded";
+        } else {
+            EXPECT_TRUE(r.LineFor(QStringLiteral("w")).startsWith(QStringLiteral("ok: ")))
+                << qPrintable(r.out);
+        }
         EXPECT_EQ(DecodedSize(Out(QStringLiteral("w"))), c.size);
     }
 }
@@ -364,7 +373,9 @@ TEST_F(BadInputCli, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
     EXPECT_TRUE(tooLong.startsWith(QStringLiteral("failed: ")) &&
                 tooLong.contains(QStringLiteral("File name too long")))
         << qPrintable(tooLong);
-    EXPECT_EQ(DecodedSize(Out(QString())), QSize(320, 240)) << "an empty name gives the file .jpg";
+    const QString made = QStringLiteral("127.0.0.1-%1_blue").arg(QUrl(server.Url({})).port());
+    EXPECT_TRUE(r.LineFor(made).startsWith(QStringLiteral("ok: "))) << qPrintable(r.out);
+    EXPECT_EQ(DecodedSize(Out(made)), QSize(320, 240)) << "an empty name is made from the address";
     EXPECT_EQ(DecodedSize(Out(QStringLiteral("Grüße & Leerzeichen"))), QSize(320, 240));
     EXPECT_EQ(TemporaryFiles(folder), QStringList());
 }
@@ -447,7 +458,9 @@ TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
     ASSERT_EQ(::symlink(qPrintable(outside + QStringLiteral("/secret.txt")),
                         qPrintable(Out(QStringLiteral("link")))),
               0);
-    ASSERT_EQ(::mkfifo(qPrintable(Out(QStringLiteral("fifo"))), 0600), 0);
+    // A FIFO, a socket and (as root) a device at a picture's name are refused and stay what they are.
+    const QList<SpecialFile> specials =
+        MakeSpecialFiles(folder, QStringLiteral("spezial"), QStringLiteral(".jpg"));
     ASSERT_TRUE(QDir().mkpath(Out(QStringLiteral("ordner"))));
     ASSERT_EQ(::symlink(qPrintable(outside), qPrintable(folder + QStringLiteral("/sub"))), 0);
     WriteBytes(folder + QStringLiteral("/alt.$$$"), "nicht von uns");
@@ -455,13 +468,14 @@ TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
         QString picture;
         QString failure;  // in the row's line; empty: ok, a thumbnail in place of what was there
     };
-    const QList<Case> cases = {
+    QList<Case> cases = {
         {QStringLiteral("link"), {}},
-        {QStringLiteral("fifo"), {}},
         {QStringLiteral("ordner"), QStringLiteral("Is a directory")},
         {QStringLiteral("sub/x"), QStringLiteral("symbolische Verknüpfung")},
         {QStringLiteral("alt"), {}},
     };
+    for (const SpecialFile& special : specials)
+        cases.append({QFileInfo(special.path).completeBaseName(), QStringLiteral("not a regular file")});
     QList<QPair<QString, QString>> rows;
     for (const Case& c : cases) rows.append({server.Url(QStringLiteral("/red")), c.picture});
     const BatchProcess r = RunBatchProcess({WriteList(rows), QStringLiteral("-o"), folder},
@@ -478,6 +492,8 @@ TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
                 << qPrintable(line);
         }
     }
+    for (const SpecialFile& special : specials)
+        EXPECT_TRUE(IsStillSpecial(special)) << qPrintable(special.kind);
     EXPECT_EQ(ReadBytes(outside + QStringLiteral("/secret.txt")), "geheim");
     EXPECT_EQ(QDir(outside).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("secret.txt")});
     EXPECT_EQ(ReadBytes(folder + QStringLiteral("/alt.$$$")), "nicht von uns")
@@ -492,6 +508,27 @@ TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
     EXPECT_EQ(shrink.exitCode, 1);
     EXPECT_EQ(shrink.out.count(QStringLiteral("failed: ")), 2) << qPrintable(shrink.out);
     EXPECT_TRUE(shrink.out.contains(QStringLiteral("not a regular file"))) << qPrintable(shrink.out);
+    // A link the user names stands for its file: the file is reduced, the link stays; a dry run changes
+    // nothing.
+    const QString target = outside + QStringLiteral("/gross.jpg");
+    const QString named = dir.path() + QStringLiteral("/verweis.jpg");
+    WriteJpeg(target, 640, 480);
+    ASSERT_EQ(::symlink(qPrintable(target), qPrintable(named)), 0);
+    const QByteArray before = ReadBytes(target);
+    for (const bool dry : {true, false}) {
+        QStringList args{QStringLiteral("--shrink"), QStringLiteral("100"), named};
+        if (dry) args.prepend(QStringLiteral("--dry-run"));
+        const BatchProcess r = RunBatchProcess(args);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+        EXPECT_TRUE(r.out.contains(dry ? QStringLiteral("would be reduced to 100 x 75")
+                                       : QStringLiteral("reduced to 100 x 75")))
+            << qPrintable(r.out);
+        EXPECT_TRUE(QFileInfo(named).isSymLink());
+        EXPECT_EQ(DecodedSize(target), dry ? QSize(640, 480) : QSize(100, 75));
+        if (dry) {
+            EXPECT_EQ(ReadBytes(target), before);
+        }
+    }
 }
 
 TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
@@ -507,7 +544,7 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         int exitCode;
         QString message;
     };
-    const QList<Case> cases = {
+    QList<Case> cases = {
         {{dir.path(), QStringLiteral("-o"), folder}, 3, QStringLiteral("cannot be opened")},
         {{garbage, QStringLiteral("-o"), folder}, 3, QStringLiteral("the list has no rows")},
         {{list, QStringLiteral("-o"), QString()}, 3, QStringLiteral("No output folder given")},
@@ -521,8 +558,40 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         {{list, QStringLiteral("-o"), folder, QStringLiteral("--jobs"), QStringLiteral("9")},
          2,
          QStringLiteral("--jobs")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--width"), QStringLiteral("abc")},
+         2,
+         QStringLiteral("--width")},
+        {{list, QStringLiteral("-o"), folder, QStringLiteral("--dry-run"), QStringLiteral("--width"),
+          QStringLiteral("0")},
+         2,
+         QStringLiteral("--width")},
+
         {{list, list, QStringLiteral("-o"), folder}, 2, QStringLiteral("exactly one list file")},
     };
+    for (const char* timeout : {"0", "soon", "nan", "inf", "-inf", "1e308"})
+        cases.append(
+            {{list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QString::fromLatin1(timeout)},
+             2,
+             QStringLiteral("--timeout")});
+    // A report or failed list that is a FIFO, a socket or a device is refused and stays what it was.
+    const QList<SpecialFile> specials = MakeSpecialFiles(dir.path(), QStringLiteral("ziel"));
+    for (const SpecialFile& special : specials)
+        for (const QString& option : {QStringLiteral("--report"), QStringLiteral("--failed-list")})
+            cases.append({{list, QStringLiteral("-o"), folder, option, special.path},
+                          3,
+                          QStringLiteral("not a regular file")});
+    // A folder that cannot be written (root writes anywhere: only a normal user can be refused).
+    const QString locked = dir.path() + QStringLiteral("/gesperrt");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_EQ(::chmod(qPrintable(locked), 0555), 0);
+    if (::geteuid() != 0) {
+        cases.append({{list, QStringLiteral("-o"), locked},
+                      3,
+                      QStringLiteral("cannot be written: Permission denied")});
+        cases.append({{list, QStringLiteral("-o"), locked + QStringLiteral("/neu/tief")},
+                      3,
+                      QStringLiteral("cannot be made in")});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
         const BatchProcess r = RunBatchProcess(c.args);
@@ -530,7 +599,10 @@ TEST_F(BadInputCli, ListsAndFoldersThatCannotBeUsedAreRefusedBeforeAnyBrowser) {
         EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(c.message)) << qPrintable(r.err);
         EXPECT_TRUE(r.out.isEmpty()) << qPrintable(r.out);
+        EXPECT_FALSE(QFileInfo::exists(folder)) << "the output folder of a run that cannot start";
     }
+    for (const SpecialFile& special : specials)
+        EXPECT_TRUE(IsStillSpecial(special)) << qPrintable(special.kind);
     // A list on standard input holding only NUL bytes and line breaks has no rows either.
     const BatchProcess stdinList =
         RunBatchProcess({QStringLiteral("-"), QStringLiteral("-o"), folder},

@@ -43,19 +43,28 @@ class DryRun : public ::testing::Test {
 };
 
 TEST_F(DryRun, PrintsUrlPictureAndPathJoinedAsTheyStand) {
+    // Lists as people write them: bare addresses (the name is made from host and path, "-2" when taken),
+    // blank and "#" lines that are no rows, a name an earlier row writes already.
     const QString list = Write(
         "http://a.de;a\r\nhttp://b.de;b;c\nhttp://bare.de\r\n;\r\nhttp://m\xfc.de;B\xe4r\r\n"
-        "http://e.de/\x1b[2J\\;p\tic\x7f\x1b[0m\x07\r\n");
+        "http://e.de/\x1b[2J\\;p\tic\x7f\x1b[0m\x07\r\n"
+        "\r\n  # comment;x\n \t\nhttps://Example.com:8080/shop/item-7?q=1#top\nhttp://bare.de/\n"
+        "file:///home/u/.secret page.html\nhttp://x.de/a;a\n");
     EXPECT_EQ(Run(list, "/out/"), 0);
     // Control characters are escaped, a backslash stays as it is.
     EXPECT_EQ(
         m_out,
         u"http://a.de\ta\t/out//a.jpg\n"
         "http://b.de\tb\t/out//b.jpg\n"
-        "http://bare.de\t\t/out//.jpg\n"
-        "\t\t/out//.jpg\n"
+        "http://bare.de\tbare.de\t/out//bare.de.jpg\n"
+        "\tpage\t/out//page.jpg\n"
         "http://mü.de\tBär\t/out//Bär.jpg\n"
-        "http://e.de/\\x1b[2J\\\tp\\x09ic\\x7f\\x1b[0m\\x07\t/out//p\\x09ic\\x7f\\x1b[0m\\x07.jpg\n"_qs);
+        "http://e.de/\\x1b[2J\\\tp\\x09ic\\x7f\\x1b[0m\\x07\t/out//p\\x09ic\\x7f\\x1b[0m\\x07.jpg\n"
+        "https://Example.com:8080/shop/item-7?q=1#top\texample.com-8080_shop_item-7\t"
+        "/out//example.com-8080_shop_item-7.jpg\n"
+        "http://bare.de/\tbare.de-2\t/out//bare.de-2.jpg\n"
+        "file:///home/u/.secret page.html\thome_u_.secret-page.html\t/out//home_u_.secret-page.html.jpg\n"
+        "http://x.de/a\ta\tThe same picture as row 1\n"_qs);
     EXPECT_TRUE(m_err.isEmpty());
 }
 

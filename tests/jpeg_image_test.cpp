@@ -1,7 +1,7 @@
 // TJpegImage: writing settings, decoding, colour order, and clean failure on broken input.
 #include "jpeg_image.h"
-#include "test_support.h"
 #include "picture_samples.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -324,24 +324,24 @@ TEST(JpegImageFiles, WriteErrorsAreReportedWithTheReason) {
     // A full disk: the name keeps what it had and no partial file is left.
     const QString full = dir.filePath(QStringLiteral("voll.jpg"));
     WriteBytes(full, "alt");
-    EXPECT_EQ(InChildWithFileSizeLimit(1024,
-                                       [&] {
-                                           try {
-                                               jpeg.SaveToFile(full);
-                                           } catch (const std::runtime_error& e) {
-                                               return std::string(e.what()).find("File too large") !=
-                                                              std::string::npos
-                                                          ? 0
-                                                          : 1;
-                                           }
-                                           return 2;
-                                       }),
+    EXPECT_EQ(InChildWithFileSizeLimit(
+                  1024,
+                  [&] {
+                      try {
+                          jpeg.SaveToFile(full);
+                      } catch (const std::runtime_error& e) {
+                          return std::string(e.what()).find("File too large") != std::string::npos ? 0 : 1;
+                      }
+                      return 2;
+                  }),
               0);
     EXPECT_EQ(ReadBytes(full), "alt");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("voll.jpg")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("voll.jpg")});
     EXPECT_THROW(jpeg.SaveToFile(dir.filePath(QStringLiteral("no/such/folder/x.jpg"))), std::runtime_error);
     // A FIFO, a socket or a device at the name is refused and stays what it was.
-    for (const SpecialFile& special : MakeSpecialFiles(dir.path(), QStringLiteral("bild"), QStringLiteral(".jpg"))) {
+    for (const SpecialFile& special :
+         MakeSpecialFiles(dir.path(), QStringLiteral("bild"), QStringLiteral(".jpg"))) {
         SCOPED_TRACE(special.kind.toStdString());
         try {
             jpeg.SaveToFile(special.path);

@@ -5,15 +5,15 @@
 
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 void UsePrivateRuntimeDir() {
     static char dir[] = "/tmp/bildoro-test-runtime-XXXXXX";
@@ -31,7 +31,8 @@ void UsePrivateRuntimeDir() {
 QList<SpecialFile> MakeSpecialFiles(const QString& folder, const QString& stem, const QString& suffix) {
     QList<SpecialFile> files;
     const QString fifo = folder + u'/' + stem + QStringLiteral("-fifo") + suffix;
-    if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0) files.append({QStringLiteral("fifo"), fifo});
+    if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0)
+        files.append({QStringLiteral("fifo"), fifo});
     const QString socketPath = folder + u'/' + stem + QStringLiteral("-socket") + suffix;
     const QByteArray name = QFile::encodeName(socketPath);
     sockaddr_un address{};

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <QList>
-#include <functional>
 #include <QString>
+#include <functional>
 
 // Gives the process a private XDG_RUNTIME_DIR (mode 0700) so Qt never complains about a shared one.
 void UsePrivateRuntimeDir();

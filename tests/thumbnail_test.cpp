@@ -1,9 +1,9 @@
 // The reduction: the file steps of ShrinkJpegToWidth (decode, ".$$$" rename, encode) including their failure
 // paths.
-#include "test_support.h"
 #include "thumbnail.h"
 #include "jpeg_image.h"
 #include "picture_samples.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -39,6 +39,82 @@
         <translation>Adresse mit Schema %1: wird nicht geladen (nur http:, https:, file:, data: und about:blank)</translation>
     </message>
     <message>
+        <source>Not a regular file</source>
+        <translation>Keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; does not exist</source>
+        <translation>Der Ausgabeordner &quot;%1&quot; existiert nicht</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; cannot be used: %2</source>
+        <translation>Der Ausgabeordner &quot;%1&quot; kann nicht verwendet werden: %2</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; is not a folder</source>
+        <translation>Der Ausgabeordner &quot;%1&quot; ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; cannot be made: &quot;%2&quot; is not a folder</source>
+        <translation>Der Ausgabeordner &quot;%1&quot; kann nicht angelegt werden: &quot;%2&quot; ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; cannot be written: %2</source>
+        <translation>In den Ausgabeordner &quot;%1&quot; kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>The output folder &quot;%1&quot; cannot be made in &quot;%2&quot;: %3</source>
+        <translation>Der Ausgabeordner &quot;%1&quot; kann in &quot;%2&quot; nicht angelegt werden: %3</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Ordner nicht vorhanden</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Keine Berechtigung</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Dateisystem nur lesbar</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>Kein Platz mehr auf dem Datenträger</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>Speicherkontingent überschritten</translation>
+    </message>
+    <message>
+        <source>File too large</source>
+        <translation>Datei zu groß</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>Kein Ordner</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>Dateiname zu lang</translation>
+    </message>
+    <message>
+        <source>Too many levels of symbolic links</source>
+        <translation>Zu viele Ebenen symbolischer Verknüpfungen</translation>
+    </message>
+    <message>
+        <source>The same picture as row %1</source>
+        <translation>Dasselbe Bild wie Zeile %1</translation>
+    </message>
+    <message>
         <source>A local file (file:) is loaded only when local files are allowed (--allow-files)</source>
         <translation>Eine lokale Datei (file:) wird nur geladen, wenn lokale Dateien erlaubt sind (--allow-files)</translation>
     </message>

@@ -1,0 +1,69 @@
+// The picture names of one run.
+#include "picture_names.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QUrl>
+
+namespace {
+
+constexpr qsizetype kMaxDerivedName = 120;
+
+// Letters and digits of any script, ".", "-" and "_" stay; every other run of characters becomes one "-".
+QString SafeForFileName(const QString& text) {
+    QString safe;
+    for (QChar c : text) {
+        if (c.isLetterOrNumber() || c == u'.' || c == u'-' || c == u'_')
+            safe += c;
+        else if (!safe.endsWith(u'-'))
+            safe += u'-';
+    }
+    return safe;
+}
+
+}  // namespace
+
+QString PictureNameFromAddress(const QString& url) {
+    const QUrl address(url.trimmed());
+    QString name = address.host();
+    if (name.isEmpty() && !address.isLocalFile()) name = address.scheme().toLower();
+    if (address.port() >= 0) name += QStringLiteral("-%1").arg(address.port());
+    for (const QString& part : address.path().split(u'/', Qt::SkipEmptyParts))
+        name += (name.isEmpty() ? QString() : QStringLiteral("_")) + SafeForFileName(part);
+    name = SafeForFileName(name);
+    // No hidden file ("." first), no ".." part, nothing that reads as an option.
+    while (name.startsWith(u'.') || name.startsWith(u'-') || name.startsWith(u'_')) name.remove(0, 1);
+    name.truncate(kMaxDerivedName);
+    while (name.endsWith(u'-') || name.endsWith(u'_')) name.chop(1);
+    return name.isEmpty() ? QStringLiteral("page") : name;
+}
+
+uint64_t TPictureNames::Key(const QString& picture) {
+    // "a/./b" and "a//b" are the same file as "a/b".
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir::cleanPath(picture).toUtf8(), QCryptographicHash::Sha1);
+    uint64_t key = 0;
+    for (int i = 0; i < 8; ++i) key = key << 8 | uchar(hash[i]);
+    return key;
+}
+
+TPictureNames::Claim TPictureNames::Take(qint64 row, const QString& url, const QString& picture) {
+    if (!picture.isEmpty()) {
+        const auto [at, fresh] = m_rows.try_emplace(Key(picture), row);
+        return {picture, fresh || at->second == row ? -1 : at->second};
+    }
+    const QString base = PictureNameFromAddress(url);
+    // Where the search for a free suffix of this name goes on: a list of one address a million times takes
+    // a million steps, not half a million million.
+    int& next = m_nextSuffix.try_emplace(Key(base), 1).first->second;
+    for (;; ++next) {
+        const QString name = next == 1 ? base : QStringLiteral("%1-%2").arg(base).arg(next);
+        const auto [at, fresh] = m_rows.try_emplace(Key(name), row);
+        if (fresh || at->second == row) return {name, -1};
+    }
+}
+
+QString TPictureNames::SamePictureText(qint64 sameAs) {
+    return QCoreApplication::translate("bildoro", "The same picture as row %1").arg(sameAs + 1);
+}
