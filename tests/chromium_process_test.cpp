@@ -400,8 +400,8 @@ TEST(ChromiumLifetimeChild, HoldBrowserUntilKilled) {
         GTEST_SKIP() << "only as the child of a test";
     TChromiumProcess process;
     process.Start(TChromiumProcess::FindExecutable());
-    std::printf("browser %lld %s\n", static_cast<long long>(process.ProcessId()),
-                qPrintable(process.ProfileDir()));
+    std::printf("browser %lld %s %s\n", static_cast<long long>(process.ProcessId()),
+                qPrintable(process.ProfileDir()), qgetenv("TMPDIR").constData());
     std::fflush(stdout);
     QThread::sleep(60);
 }
@@ -423,7 +423,7 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     const qsizetype at = line.indexOf("browser ");
     ASSERT_GE(at, 0) << line.constData();
     const QList<QByteArray> parts = line.mid(at).trimmed().split(' ');
-    ASSERT_EQ(parts.size(), 3);
+    ASSERT_EQ(parts.size(), 4);
     const qint64 pid = parts[1].toLongLong();
     const QString profile = QFile::decodeName(parts[2]);
     ASSERT_TRUE(QFileInfo(profile).isDir());
@@ -432,7 +432,10 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     child.waitForFinished(5000);
     EXPECT_TRUE(WaitFor([&] { return GroupGone(pid); }, 15000)) << "Chromium survived the program";
     EXPECT_TRUE(WaitFor([&] { return !QFileInfo::exists(profile); }, 15000)) << "profile folder left";
-    QDir(QFileInfo(profile).path()).removeRecursively();  // the killed child's own TMPDIR
+    // The killed child's own TMPDIR, made inside ours (the profile folder may lie elsewhere).
+    const QString childTmp = QFile::decodeName(parts[3]);
+    ASSERT_TRUE(childTmp.startsWith(g_tmp->path() + QLatin1Char('/'))) << qPrintable(childTmp);
+    QDir(childTmp).removeRecursively();
 }
 
 }  // namespace
