@@ -64,18 +64,25 @@ QString ExitStatusText(int status) {
 
 // What the browser last wrote on stderr, fit for a message: its last fatal log line when there is one
 // (Chromium's helpers write more as they end after it), else its last two lines. Each line is bounded;
-// control and format characters (terminal escapes, text direction overrides) are dropped.
+// control and format characters (terminal control sequences, text direction overrides) are dropped.
 QString StderrSummary(const QByteArray& tail) {
     QStringList lines;
     for (const QByteArray& raw : tail.split('\n')) {
+        const QString text = QString::fromUtf8(raw);
         QString line;
-        for (QChar c : QString::fromUtf8(raw)) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
             const QChar::Category category = c.category();
-            if (c == QLatin1Char('\t'))
+            if (c == QLatin1Char('\x1b') && i + 1 < text.size() && text[i + 1] == QLatin1Char('[')) {
+                // A terminal's control sequence: ESC [, parameters, one final character from @ to ~.
+                for (i += 2; i < text.size() && (text[i] < QLatin1Char('@') || text[i] > QLatin1Char('~'));)
+                    ++i;
+            } else if (c == QLatin1Char('\t')) {
                 line += QLatin1Char(' ');
-            else if (category != QChar::Other_Control && category != QChar::Other_Format &&
-                     category != QChar::Separator_Line && category != QChar::Separator_Paragraph)
+            } else if (category != QChar::Other_Control && category != QChar::Other_Format &&
+                       category != QChar::Separator_Line && category != QChar::Separator_Paragraph) {
                 line += c;
+            }
         }
         line = line.simplified();
         if (line.size() > kShownLineChars) {
