@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,6 +36,65 @@ QString ErrnoText(int err) {
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+// The longest Unix socket name Chromium makes lies beneath its TMPDIR (the profile folder's "tmp"): its
+// singleton socket, "<profile folder>/tmp/org.chromium.Chromium.XXXXXX/SingletonSocket" (measured with
+// Chromium 156; other builds give that folder a shorter name). A socket name holds at most 107 bytes (108
+// with its NUL); with a longer one Chromium aborts as it starts ("Socket path too long").
+constexpr char kLongestSocketInProfile[] = "/tmp/org.chromium.Chromium.XXXXXX/SingletonSocket";
+constexpr qsizetype kSocketNameMax = sizeof(sockaddr_un::sun_path) - 1;
+// Short shared temporary folders for the profile folder when the temporary folder is too long.
+const QStringList kShortTempFolders{QStringLiteral("/tmp"), QStringLiteral("/var/tmp")};
+
+// How much of the browser's stderr is kept, and of one of its lines shown in a message.
+constexpr qsizetype kStderrTailBytes = 4096;
+constexpr qsizetype kShownLineChars = 240;
+
+QString ExitStatusText(int status) {
+    if (WIFEXITED(status)) return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) {
+        const char* name = sigabbrev_np(WTERMSIG(status));
+        return QStringLiteral("killed by signal %1%2")
+            .arg(WTERMSIG(status))
+            .arg(name ? QStringLiteral(" (SIG%1)").arg(QLatin1String(name)) : QString());
+    }
+    return QStringLiteral("wait status %1").arg(status);
+}
+
+// What the browser last wrote on stderr, fit for a message: its last fatal log line when there is one
+// (Chromium's helpers write more as they end after it), else its last two lines. Each line is bounded;
+// control and format characters (terminal control sequences, text direction overrides) are dropped.
+QString StderrSummary(const QByteArray& tail) {
+    QStringList lines;
+    for (const QByteArray& raw : tail.split('\n')) {
+        const QString text = QString::fromUtf8(raw);
+        QString line;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            const QChar::Category category = c.category();
+            if (c == QLatin1Char('\x1b') && i + 1 < text.size() && text[i + 1] == QLatin1Char('[')) {
+                // A terminal's control sequence: ESC [, parameters, one final character from @ to ~.
+                for (i += 2; i < text.size() && (text[i] < QLatin1Char('@') || text[i] > QLatin1Char('~'));)
+                    ++i;
+            } else if (c == QLatin1Char('\t')) {
+                line += QLatin1Char(' ');
+            } else if (category != QChar::Other_Control && category != QChar::Other_Format &&
+                       category != QChar::Separator_Line && category != QChar::Separator_Paragraph) {
+                line += c;
+            }
+        }
+        line = line.simplified();
+        if (line.size() > kShownLineChars) {
+            line.truncate(line.at(kShownLineChars - 1).isHighSurrogate() ? kShownLineChars - 1
+                                                                         : kShownLineChars);
+            line += QStringLiteral("...");
+        }
+        if (!line.isEmpty()) lines << line;
+    }
+    for (qsizetype i = lines.size() - 1; i >= 0; --i)
+        if (lines[i].contains(QStringLiteral(":FATAL:"))) return lines[i];
+    return lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(QStringLiteral(" | "));
 }
 
 }  // namespace
@@ -74,8 +134,21 @@ QStringList TChromiumProcess::Switches() {
     return switches;
 }
 
-QString TChromiumProcess::ProfileParent() {
-    return QDir::tempPath();
+QString TChromiumProcess::ProfileParent(QString* problem) {
+    // Beneath the parent: "/", the folder's name (prefix and mkdtemp's six characters), its longest socket
+    // name.
+    const qsizetype below = 1 + QFile::encodeName(ProfilePrefix()).size() + 6 +
+                            static_cast<qsizetype>(sizeof kLongestSocketInProfile - 1);
+    QString refused;
+    const QString parent =
+        ChooseProfileParent(QDir::tempPath(), kShortTempFolders, below, kSocketNameMax, &refused);
+    if (parent.isEmpty() && problem)
+        *problem =
+            QStringLiteral(
+                "no temporary folder is short enough for the browser's socket names (%1); set TMPDIR to a "
+                "shorter folder")
+                .arg(refused);
+    return parent;
 }
 
 void TChromiumProcess::Start(const QString& executable) {
@@ -85,13 +158,18 @@ void TChromiumProcess::Start(const QString& executable) {
         throw TBrowserError(
             QStringLiteral("Cannot start Chromium: \"%1\" is not an executable file").arg(executable));
 
-    // Folders of browsers whose program and guardian were killed outright are removed before a new one.
-    RemoveStaleProfileFolders(ProfileParent(), ProfilePrefix());
+    QString noParent;
+    const QString parent = ProfileParent(&noParent);
+    if (parent.isEmpty())
+        throw TBrowserError(QStringLiteral("Cannot create the browser's profile folder: ") + noParent);
+    // Folders of browsers whose program and guardian were killed outright are removed before a new one. A
+    // given TMPDIR always leads to the same parent, so the folders of earlier runs are found there.
+    RemoveStaleProfileFolders(parent, ProfilePrefix());
     QByteArray templ =
-        QFile::encodeName(ProfileParent() + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
+        QFile::encodeName(parent + QLatin1Char('/') + ProfilePrefix() + QStringLiteral("XXXXXX"));
     if (!mkdtemp(templ.data()))  // mkdtemp makes it with mode 0700
         throw TBrowserError(QStringLiteral("Cannot create the browser's profile folder in %1: %2")
-                                .arg(ProfileParent(), ErrnoText(errno)));
+                                .arg(parent, ErrnoText(errno)));
     m_profileDir = QFile::decodeName(templ);
     QString unprepared;
     if (!AddProfileOwner(m_profileDir, getpid(), &unprepared))
@@ -114,7 +192,7 @@ void TChromiumProcess::Start(const QString& executable) {
     for (std::string& a : plan.args) plan.argv.push_back(a.data());
     plan.argv.push_back(nullptr);
     plan.profileDir = templ.toStdString();
-    plan.keepStderr = qEnvironmentVariableIsSet("BILDORO_CHROMIUM_STDERR");
+    m_echoStderr = qEnvironmentVariableIsSet("BILDORO_CHROMIUM_STDERR");
     // Chromium keeps files outside its profile whatever its switches: the certificate store under HOME, the
     // crash-report database and caches under the config and cache folders, scratch files (left behind when
     // it is killed) under TMPDIR. Pointed into the private folder, they go with it; the user's home and
@@ -137,8 +215,10 @@ void TChromiumProcess::Start(const QString& executable) {
     int commandPipe[2] = {-1, -1};
     int eventPipe[2] = {-1, -1};
     int statusPipe[2] = {-1, -1};
+    int exitPipe[2] = {-1, -1};
+    int stderrPipe[2] = {-1, -1};
     auto fail = [&](const QString& what, int err) {
-        for (int* p : {commandPipe, eventPipe, statusPipe}) {
+        for (int* p : {commandPipe, eventPipe, statusPipe, exitPipe, stderrPipe}) {
             CloseFd(p[0]);
             CloseFd(p[1]);
         }
@@ -149,13 +229,16 @@ void TChromiumProcess::Start(const QString& executable) {
             QStringLiteral("Cannot start Chromium (%1): %2: %3").arg(executable, what, ErrnoText(err)));
     };
     if (pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 ||
-        pipe2(statusPipe, O_CLOEXEC) != 0)
+        pipe2(statusPipe, O_CLOEXEC) != 0 || pipe2(exitPipe, O_CLOEXEC) != 0 ||
+        pipe2(stderrPipe, O_CLOEXEC) != 0)
         fail(QStringLiteral("pipe"), errno);
     plan.devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (plan.devNull < 0) fail(QStringLiteral("/dev/null"), errno);
     plan.commandRead = commandPipe[0];
     plan.eventWrite = eventPipe[1];
     plan.statusWrite = statusPipe[1];
+    plan.exitWrite = exitPipe[1];
+    plan.stderrWrite = stderrPipe[1];
 
     const pid_t guardian = ForkGuardian(plan);
     if (guardian < 0) fail(QStringLiteral("fork"), errno);
@@ -167,11 +250,15 @@ void TChromiumProcess::Start(const QString& executable) {
     CloseFd(commandPipe[0]);
     CloseFd(eventPipe[1]);
     CloseFd(statusPipe[1]);
+    CloseFd(exitPipe[1]);
+    CloseFd(stderrPipe[1]);
     CloseFd(plan.devNull);
     m_writeFd = commandPipe[1];
     m_readFd = eventPipe[0];
-    fcntl(m_writeFd, F_SETFL, fcntl(m_writeFd, F_GETFL) | O_NONBLOCK);
-    fcntl(m_readFd, F_SETFL, fcntl(m_readFd, F_GETFL) | O_NONBLOCK);
+    m_exitFd = exitPipe[0];
+    m_stderrFd = stderrPipe[0];
+    m_stderrTail.clear();
+    for (int fd : {m_writeFd, m_readFd, m_stderrFd}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 
     // The guardian sends the browser's pid; the browser sends -errno only if exec failed. EOF = exec done.
     int value = 0;
@@ -207,6 +294,9 @@ void TChromiumProcess::Start(const QString& executable) {
     m_writeNotifier = new QSocketNotifier(m_writeFd, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] { WritePending(); });
+    // Drained all along, so that a browser that writes much there never blocks on it.
+    m_stderrNotifier = new QSocketNotifier(m_stderrFd, QSocketNotifier::Read, this);
+    connect(m_stderrNotifier, &QSocketNotifier::activated, this, [this] { DrainStderr(); });
 }
 
 void TChromiumProcess::SendMessage(const QByteArray& message) {
@@ -254,7 +344,7 @@ void TChromiumProcess::WritePending() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         // EPIPE: the browser is gone; the read side reports it.
         m_outBuffer.clear();
-        HandleEof(QStringLiteral("Chromium closed its command pipe (%1)").arg(ErrnoText(errno)));
+        HandleEof(QStringLiteral("Chromium closed its command pipe (%1)").arg(ErrnoText(errno)), 0);
         return;
     }
     if (m_writeNotifier) m_writeNotifier->setEnabled(!m_outBuffer.isEmpty());
@@ -265,6 +355,7 @@ void TChromiumProcess::ReadAvailable() {
     char chunk[1 << 16];
     bool eof = false;
     QString eofReason;
+    int exitWaitMs = 0;
     for (;;) {
         const ssize_t n = read(m_readFd, chunk, sizeof chunk);
         if (n > 0) {
@@ -276,6 +367,8 @@ void TChromiumProcess::ReadAvailable() {
         eof = true;
         eofReason = n == 0 ? QStringLiteral("Chromium exited")
                            : QStringLiteral("reading from Chromium failed: %1").arg(ErrnoText(errno));
+        // The end of its event pipe comes as the browser exits: the guardian reports how in a moment.
+        exitWaitMs = n == 0 ? 1000 : 0;
         break;
     }
     // Messages are handed out in order; a handler may shut the process down, which empties the buffer.
@@ -290,24 +383,61 @@ void TChromiumProcess::ReadAvailable() {
         m_scanFrom = 0;
         Q_EMIT MessageReceived(message);
     }
-    if (eof && m_readFd >= 0) HandleEof(eofReason);
+    if (eof && m_readFd >= 0) HandleEof(eofReason, exitWaitMs);
 }
 
-void TChromiumProcess::HandleEof(const QString& reason) {
+void TChromiumProcess::HandleEof(const QString& reason, int exitWaitMs) {
     if (m_exited) return;
     m_exited = true;
     if (m_readNotifier) m_readNotifier->setEnabled(false);
     if (m_writeNotifier) m_writeNotifier->setEnabled(false);
-    Q_EMIT Exited(reason);
+    const QString details = EndDetails(exitWaitMs);
+    Q_EMIT Exited(details.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(reason, details));
+}
+
+QString TChromiumProcess::EndDetails(int exitWaitMs) {
+    QStringList details;
+    int status = 0;
+    bool eof = false;
+    if (m_exitFd >= 0 && ReadIntWithin(m_exitFd, &status, exitWaitMs, &eof)) {
+        details << ExitStatusText(status);
+        CloseFd(m_exitFd);
+    }
+    DrainStderr();  // once the browser is gone, all it wrote is there
+    const QString said = StderrSummary(m_stderrTail);
+    if (!said.isEmpty()) details << QStringLiteral("its last words on stderr: ") + said;
+    return details.join(QStringLiteral("; "));
+}
+
+void TChromiumProcess::DrainStderr() {
+    char chunk[4096];
+    while (m_stderrFd >= 0) {
+        const ssize_t n = read(m_stderrFd, chunk, sizeof chunk);
+        if (n > 0) {
+            for (ssize_t done = 0, w = 0; m_echoStderr && done < n; done += w)
+                if ((w = write(STDERR_FILENO, chunk + done, static_cast<size_t>(n - done))) <= 0) break;
+            m_stderrTail.append(chunk, n);
+            if (m_stderrTail.size() > kStderrTailBytes)
+                m_stderrTail.remove(0, m_stderrTail.size() - kStderrTailBytes);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        // The end: no process of the browser's is left to write.
+        if (m_stderrNotifier) m_stderrNotifier->setEnabled(false);
+        CloseFd(m_stderrFd);
+    }
 }
 
 bool TChromiumProcess::Pump(int timeoutMs) {
     if (!IsRunning()) return false;
-    pollfd fds[2] = {{m_readFd, POLLIN, 0},
-                     {m_writeFd, static_cast<short>(m_outBuffer.isEmpty() ? 0 : POLLOUT), 0}};
-    int r = poll(fds, 2, timeoutMs);
+    pollfd fds[3] = {{m_readFd, POLLIN, 0},
+                     {m_writeFd, static_cast<short>(m_outBuffer.isEmpty() ? 0 : POLLOUT), 0},
+                     {m_stderrFd, POLLIN, 0}};
+    int r = poll(fds, 3, timeoutMs);
     if (r < 0 && errno == EINTR) return true;
     if (r <= 0) return false;
+    if (fds[2].revents) DrainStderr();
     if (fds[1].revents) WritePending();
     if (fds[0].revents) ReadAvailable();
     return true;
@@ -329,6 +459,7 @@ bool TChromiumProcess::WaitForGuardian(int timeoutMs) {
         const long long elapsed =
             (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
         if (elapsed >= timeoutMs) return false;
+        DrainStderr();  // a browser blocked on a full stderr would never end
         timespec pause{0, 5 * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
@@ -339,6 +470,8 @@ void TChromiumProcess::Shutdown() {
     m_readNotifier = nullptr;
     delete m_writeNotifier;
     m_writeNotifier = nullptr;
+    delete m_stderrNotifier;
+    m_stderrNotifier = nullptr;
     // EOF on its fd 3 makes the browser exit by itself; the guardian then reaps and removes the profile.
     CloseFd(m_writeFd);
     m_outBuffer.clear();
@@ -353,6 +486,9 @@ void TChromiumProcess::Shutdown() {
         }
     }
     CloseFd(m_readFd);
+    DrainStderr();
+    CloseFd(m_stderrFd);
+    CloseFd(m_exitFd);
     m_inBuffer.clear();
     m_scanFrom = 0;
     m_exited = true;

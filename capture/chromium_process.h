@@ -26,14 +26,17 @@ class TChromiumProcess : public TDevToolsTransport {
     // The command-line switches the browser gets besides --user-data-dir (--no-sandbox only when running as
     // root).
     static QStringList Switches();
-    // Folder under which the private profile folders are made: $TMPDIR or /tmp.
-    static QString ProfileParent();
+    // Folder under which the private profile folders are made: the temporary folder ($TMPDIR or /tmp), unless
+    // the browser's socket paths beneath it would pass the length limit of a Unix socket name; then a short
+    // shared temporary folder (/tmp or /var/tmp). Empty when none fits; *problem (when given) then says why.
+    static QString ProfileParent(QString* problem = nullptr);
     // Name prefix of the profile folders, so tests can find leftovers.
     static QString ProfilePrefix() { return QStringLiteral("bildoro-chromium-"); }
 
     // Starts `executable` with a fresh profile folder (mode 0700). Returns once the browser program has been
     // executed; the browser reads its pipe when it is ready. Throws TBrowserError when the profile folder,
-    // the pipes or the processes cannot be made, or the program cannot be executed.
+    // the pipes or the processes cannot be made, or the program cannot be executed. The browser's stderr is
+    // kept (its last few kilobytes) to say why it ended; BILDORO_CHROMIUM_STDERR set passes it on as well.
     void Start(const QString& executable);
     // True from Start until the pipe closes (the browser exited or was shut down).
     bool IsRunning() const override { return m_readFd >= 0 && !m_exited; }
@@ -56,16 +59,23 @@ class TChromiumProcess : public TDevToolsTransport {
     // still there. Bounded in time; safe to call more than once.
     void Shutdown() override;
 
-    // MessageReceived carries a message without its NUL; Exited comes when the pipe closes.
+    // MessageReceived carries a message without its NUL; Exited comes when the pipe closes, with why: the
+    // browser's exit status and the last lines it wrote on stderr, when known.
 
   private:
     void ReadAvailable();
     void WritePending();
-    void HandleEof(const QString& reason);
+    void HandleEof(const QString& reason, int exitWaitMs);
     bool WaitForGuardian(int timeoutMs);
+    void DrainStderr();
+    QString EndDetails(int exitWaitMs);
 
-    int m_readFd = -1;   // our end of the browser's fd 4
-    int m_writeFd = -1;  // our end of the browser's fd 3
+    int m_readFd = -1;    // our end of the browser's fd 4
+    int m_writeFd = -1;   // our end of the browser's fd 3
+    int m_stderrFd = -1;  // our end of the browser's stderr
+    int m_exitFd = -1;    // the guardian reports the browser's wait status here
+    bool m_echoStderr = false;
+    QByteArray m_stderrTail;  // the last few kilobytes the browser wrote on stderr
     qint64 m_browserPid = 0;
     qint64 m_guardianPid = 0;
     bool m_guardianReaped = false;
@@ -76,4 +86,5 @@ class TChromiumProcess : public TDevToolsTransport {
     QByteArray m_outBuffer;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
+    QSocketNotifier* m_stderrNotifier = nullptr;
 };

@@ -109,11 +109,12 @@ void WriteInt(int fd, int value) {
     int cmd = fcntl(plan.commandRead, F_DUPFD, 10);
     int evt = fcntl(plan.eventWrite, F_DUPFD, 10);
     int status = fcntl(plan.statusWrite, F_DUPFD_CLOEXEC, 10);
-    if (cmd < 0 || evt < 0 || status < 0) _exit(127);
+    int err = fcntl(plan.stderrWrite, F_DUPFD, 10);
+    if (cmd < 0 || evt < 0 || status < 0 || err < 0) _exit(127);
     dup2(plan.devNull, 0);
     dup2(plan.devNull, 1);
-    if (!plan.keepStderr) dup2(plan.devNull, 2);
-    if (dup2(cmd, 3) < 0 || dup2(evt, 4) < 0 || dup3(status, 5, O_CLOEXEC) < 0) _exit(127);
+    if (dup2(err, 2) < 0 || dup2(cmd, 3) < 0 || dup2(evt, 4) < 0 || dup3(status, 5, O_CLOEXEC) < 0)
+        _exit(127);
     CloseFrom(6);
     execve(plan.executable.c_str(), plan.argv.data(), plan.envp.data());
     WriteInt(5, -errno);
@@ -139,10 +140,13 @@ void WriteInt(int fd, int value) {
     } else {
         WriteInt(plan.statusWrite, -errno);
     }
+    // The browser's end is reported on fd 3, the only one kept.
+    const int exitReport = fcntl(plan.exitWrite, F_DUPFD_CLOEXEC, 10);
     dup2(plan.devNull, 0);
     dup2(plan.devNull, 1);
     dup2(plan.devNull, 2);
-    CloseFrom(3);
+    if (exitReport < 0 || dup3(exitReport, 3, O_CLOEXEC) < 0) close(3);
+    CloseFrom(4);
     struct sigaction alarmAction {};
     alarmAction.sa_handler = SweepChildrenSoon;  // no SA_RESTART: the wait below returns to sweep
     sigaction(SIGALRM, &alarmAction, nullptr);
@@ -161,6 +165,8 @@ void WriteInt(int fd, int value) {
             continue;
         }
         if (done == browser) {
+            WriteInt(3, st);
+            close(3);
             kill(-browser, SIGKILL);
             alarm(2);
         }

@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -116,4 +117,37 @@ int RemoveStaleProfileFolders(const QString& parent, const QString& prefix) {
     }
     close(lock);  // ends the lock
     return removed;
+}
+
+QString ChooseProfileParent(const QString& preferred, const QStringList& shortFolders, qsizetype bytesBelow,
+                            qsizetype maxBytes, QString* reason) {
+    const auto fits = [&](const QString& folder) {
+        return QFile::encodeName(folder).size() + bytesBelow <= maxBytes;
+    };
+    if (fits(preferred)) return preferred;
+    QStringList refused{QStringLiteral("%1 is too long (%2 bytes; at most %3 fit)")
+                            .arg(preferred)
+                            .arg(QFile::encodeName(preferred).size())
+                            .arg(maxBytes - bytesBelow)};
+    const uid_t self = geteuid();
+    for (const QString& folder : shortFolders) {
+        const QByteArray path = QFile::encodeName(folder);
+        struct stat st {};
+        if (!fits(folder)) {
+            refused << QStringLiteral("%1 is too long").arg(folder);
+        } else if (stat(path.constData(), &st) != 0) {
+            refused << QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        } else if (!S_ISDIR(st.st_mode)) {
+            refused << QStringLiteral("%1 is not a folder").arg(folder);
+        } else if (access(path.constData(), W_OK | X_OK) != 0) {
+            refused << QStringLiteral("%1 is not writable").arg(folder);
+        } else if ((st.st_uid == self || st.st_uid == 0) &&
+                   ((st.st_mode & S_ISVTX) || (st.st_uid == self && !(st.st_mode & (S_IWGRP | S_IWOTH))))) {
+            return folder;
+        } else {
+            refused << QStringLiteral("%1 belongs to someone else or lacks the sticky bit").arg(folder);
+        }
+    }
+    if (reason) *reason = refused.join(QStringLiteral("; "));
+    return {};
 }

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 #include <QString>
+#include <QStringList>
 
 // Name of the owner marker inside a profile folder: one line "<pid> <start time>" per process that keeps the
 // folder in use (the program that made it, then its guardian). The start time (clock ticks after boot, as
@@ -22,3 +23,12 @@ bool AddProfileOwner(const QString& folder, pid_t pid, QString* reason = nullptr
 // once; when the lock cannot be had within a second, nothing is swept. Never throws; returns how many
 // folders were removed.
 int RemoveStaleProfileFolders(const QString& parent, const QString& prefix);
+
+// Picks the folder in which to make a private folder whose deepest path reaches `bytesBelow` bytes beyond the
+// chosen folder's own path: `preferred` when its path plus bytesBelow stays within `maxBytes`, else the first
+// of `shortFolders` that fits and is a usable place for private folders: a real folder we may write in that
+// is either ours and closed to others, or shared with the sticky bit (so nobody else may rename or remove
+// what we make there). Empty when none is; *reason (when given) then says why each was refused. Paths count
+// in the bytes of their local encoding.
+QString ChooseProfileParent(const QString& preferred, const QStringList& shortFolders, qsizetype bytesBelow,
+                            qsizetype maxBytes, QString* reason = nullptr);

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -189,6 +191,25 @@ TEST(ChromiumPipe, SendingAfterTheEndFailsLoudly) {
     EXPECT_TRUE(ProfileFolders().isEmpty());
 }
 
+TEST(ChromiumPipe, BrowserThatEndsSaysHowAndWhatItLastWrote) {
+    QTemporaryDir dir;
+    // The last two lines, a terminal's colour codes and a tab dropped, the long one cut short.
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {"printf 'early\\nfirst\\n\\033[31mno\\tdisplay\\033[0m %0900d\\n' 0 >&2; exit 3",
+         {"exit status 3", "first | no display 000"}},
+        {"kill -9 $$", {"killed by signal 9 (SIGKILL)"}}};
+    for (const auto& [script, mentions] : cases) {
+        TChromiumProcess process;
+        Listener got(process);
+        process.Start(FakeBrowser(dir, script));
+        WaitFor([&] { return process.Pump(100), got.exits > 0; }, 10000);
+        for (const QString& m : mentions) EXPECT_TRUE(got.reason.contains(m)) << qPrintable(got.reason);
+        EXPECT_FALSE(got.reason.contains(QLatin1String("early")) || got.reason.contains(QChar(0x1b)));
+        EXPECT_LT(got.reason.size(), 500);
+        process.Shutdown();
+    }
+}
+
 TEST(ChromiumPipe, BrowserThatStoppedReadingEndsWithoutTakingTheProgramAlong) {
     QTemporaryDir dir;
     TChromiumProcess process;
@@ -275,6 +296,19 @@ TEST(ChromiumStart, RemovesStaleProfileFoldersOfOursAndNothingElse) {
     process.Shutdown();
     for (const Case& c : cases) QDir(prefix + QLatin1String(c.name)).removeRecursively();
     QFile::remove(prefix + QStringLiteral("planted-link"));
+}
+
+TEST(ChromiumStart, ShortFolderTakenOnlyIfNobodyElseCanRemoveWhatIsMadeThere) {
+    QTemporaryDir dir;
+    for (const auto& [mode, chosen] : {std::pair{0777, false}, {01777, true}, {0700, true}}) {
+        const QString folder = dir.filePath(QString::number(mode, 8));
+        ASSERT_TRUE(QDir().mkdir(folder) && chmod(QFile::encodeName(folder).constData(), mode) == 0);
+        // The preferred folder is too long by a byte; this one fits exactly.
+        EXPECT_EQ(
+            ChooseProfileParent(folder + QStringLiteral("/x"), {folder}, 9, folder.size() + 10) == folder,
+            chosen)
+            << mode;
+    }
 }
 
 // ---- The real browser leaves nothing behind ----
@@ -394,14 +428,54 @@ TEST(ChromiumLifetime, KilledBrowserIsReportedAndLeavesNothing) {
     process.Shutdown();
 }
 
+TEST(ChromiumLifetime, LongTemporaryFolderStillGivesAWorkingPageAndLeavesNothing) {
+    // A build sandbox's TMPDIR: Chromium's socket beneath a profile folder there would pass the length limit.
+    const QString longTmp = (g_tmp->path() + QStringLiteral("/long-")).leftJustified(100, QLatin1Char('x'));
+    ASSERT_TRUE(QDir().mkpath(longTmp));
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(longTmp));
+    TChromiumProcess process;
+    Listener got(process);
+    process.Start(TChromiumProcess::FindExecutable());
+    qputenv("TMPDIR", oldTmp);
+    int id = 0;
+    auto call = [&](const char* method, const QJsonObject& params, const QString& session = {}) {
+        QJsonObject command{{"id", ++id}, {"method", method}, {"params", params}}, answer;
+        if (!session.isEmpty()) command["sessionId"] = session;
+        process.SendMessage(QJsonDocument(command).toJson(QJsonDocument::Compact));
+        WaitFor(
+            [&] {
+                for (process.Pump(100); !got.messages.isEmpty();)
+                    if (const QJsonObject m = QJsonDocument::fromJson(got.messages.takeFirst()).object();
+                        m["id"] == id)
+                        answer = m["result"].toObject();
+                return !answer.isEmpty() || got.exits > 0;
+            },
+            10000);
+        return answer;
+    };
+    const QString target =
+        call("Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}})["targetId"].toString();
+    const QString session =
+        call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})["sessionId"].toString();
+    EXPECT_EQ(
+        call("Runtime.evaluate", {{"expression", "6*7"}}, session)["result"].toObject()["value"].toInt(), 42)
+        << qPrintable(got.reason);
+    const QString profile = process.ProfileDir();
+    process.Shutdown();
+    EXPECT_FALSE(QFileInfo::exists(profile)) << qPrintable(profile);
+    EXPECT_TRUE(QDir(longTmp).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    QDir(longTmp).removeRecursively();
+}
+
 // Run in a child copy of this test program: starts a browser, tells the parent, and waits to be killed.
 TEST(ChromiumLifetimeChild, HoldBrowserUntilKilled) {
     if (qEnvironmentVariableIsEmpty("BILDORO_TEST_HOLD_BROWSER"))
         GTEST_SKIP() << "only as the child of a test";
     TChromiumProcess process;
     process.Start(TChromiumProcess::FindExecutable());
-    std::printf("browser %lld %s\n", static_cast<long long>(process.ProcessId()),
-                qPrintable(process.ProfileDir()));
+    std::printf("browser %lld %s %s\n", static_cast<long long>(process.ProcessId()),
+                qPrintable(process.ProfileDir()), qgetenv("TMPDIR").constData());
     std::fflush(stdout);
     QThread::sleep(60);
 }
@@ -423,7 +497,7 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     const qsizetype at = line.indexOf("browser ");
     ASSERT_GE(at, 0) << line.constData();
     const QList<QByteArray> parts = line.mid(at).trimmed().split(' ');
-    ASSERT_EQ(parts.size(), 3);
+    ASSERT_EQ(parts.size(), 4);
     const qint64 pid = parts[1].toLongLong();
     const QString profile = QFile::decodeName(parts[2]);
     ASSERT_TRUE(QFileInfo(profile).isDir());
@@ -432,7 +506,10 @@ TEST(ChromiumLifetime, ProgramKilledLeavesNoBrowserAndNoProfile) {
     child.waitForFinished(5000);
     EXPECT_TRUE(WaitFor([&] { return GroupGone(pid); }, 15000)) << "Chromium survived the program";
     EXPECT_TRUE(WaitFor([&] { return !QFileInfo::exists(profile); }, 15000)) << "profile folder left";
-    QDir(QFileInfo(profile).path()).removeRecursively();  // the killed child's own TMPDIR
+    // The killed child's own TMPDIR, made inside ours (the profile folder may lie elsewhere).
+    const QString childTmp = QFile::decodeName(parts[3]);
+    ASSERT_TRUE(childTmp.startsWith(g_tmp->path() + QLatin1Char('/'))) << qPrintable(childTmp);
+    QDir(childTmp).removeRecursively();
 }
 
 }  // namespace
