@@ -8,9 +8,27 @@
 #include <cerrno>
 #include <cstring>
 
-bool UseGermanTexts() {
-    static QTranslator* installed = [] {
-        auto* translator = new QTranslator(QCoreApplication::instance());
+namespace {
+
+// A translator that answers for one context only.
+class ContextTranslator : public QTranslator {
+  public:
+    ContextTranslator(const char* context, QObject* parent) : QTranslator(parent), m_context(context) {}
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        if (m_context && (!context || std::strcmp(context, m_context) != 0)) return {};
+        return QTranslator::translate(context, sourceText, disambiguation, n);
+    }
+
+  private:
+    const char* m_context;
+};
+
+}  // namespace
+
+bool UseGermanTexts(const char* onlyContext) {
+    static QTranslator* installed = [onlyContext]() -> QTranslator* {
+        auto* translator = new ContextTranslator(onlyContext, QCoreApplication::instance());
         if (translator->load(QStringLiteral(":/i18n/bildoro_de.qm")) &&
             QCoreApplication::installTranslator(translator))
             return translator;

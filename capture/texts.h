@@ -6,7 +6,9 @@
 #include <QString>
 
 // Installs the German texts for this process; later calls do nothing. False when they cannot be loaded.
-bool UseGermanTexts();
+// With `onlyContext`, only the texts of that translation context are German, all others stay English
+// (bildoro-batch: its own messages German, the rows' reasons English like the report that keeps them).
+bool UseGermanTexts(const char* onlyContext = nullptr);
 
 // True when the locale for messages is German: LC_ALL, else LC_MESSAGES, else LANG decides (unset or "C":
 // not German), and LANGUAGE, when set, names the language of a locale other than "C".

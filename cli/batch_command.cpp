@@ -111,13 +111,13 @@ class CliRun : public TRunClient {
             if (r.ok) {
                 ++m_ok;
                 QString notes;
+                // A row's line is English whatever the locale, like its reason.
                 if (r.timedOut)
-                    notes += QCoreApplication::translate(
-                                 "bildoro-batch", " (not complete after %1 s; captured as far as loaded)")
+                    notes += QStringLiteral(" (not complete after %1 s; captured as far as loaded)")
                                  .arg(m_options.timeoutSeconds);
                 if (r.blank)
-                    notes += QCoreApplication::translate(
-                        "bildoro-batch", " (blank: the page showed one colour only, also when taken again)");
+                    notes +=
+                        QStringLiteral(" (blank: the page showed one colour only, also when taken again)");
                 std::fprintf(m_out, "ok: %s -> %s%s\n", TerminalText(url).constData(),
                              TerminalText(path).constData(), notes.toUtf8().constData());
             } else {
@@ -140,16 +140,15 @@ class CliRun : public TRunClient {
                 if (next->sameAs >= 0)
                     return PendingRow{next->index, std::move(next->entry),
                                       TPictureNames::SamePictureText(next->sameAs), 0};
-                if (!m_done.Contains(next->index, next->entry.url, path))
+                // Done by an earlier run of this report, and its picture still there: not loaded again. The
+                // report already has its line (one line per row, so that the reports of shares merge by
+                // concatenation).
+                if (!m_done.Contains(next->index, next->entry.url, path) || !QFileInfo(path).isFile())
                     return PendingRow{next->index, std::move(next->entry), {}, 0};
-                // Done by an earlier run of this report: not loaded again.
                 ++m_skipped;
                 ClearProgress();
-                std::fprintf(m_out, "skipped: %s -> %s %s\n", TerminalText(next->entry.url).constData(),
-                             TerminalText(path).constData(),
-                             qPrintable(QCoreApplication::translate("bildoro-batch", "(done before)")));
-                Report({next->index, next->entry.url, next->entry.picture, path, ReportRow::Status::Skipped,
-                        0, nullptr});
+                std::fprintf(m_out, "skipped: %s -> %s (done before)\n",
+                             TerminalText(next->entry.url).constData(), TerminalText(path).constData());
                 ShowProgress();
             }
         } catch (const ListFileError& e) {

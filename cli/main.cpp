@@ -31,7 +31,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bildoro-batch"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BILDORO_FILE_VERSION));
-    if (MessagesLocaleIsGerman()) UseGermanTexts();
+    // Its own messages follow the locale; the rows' lines and reasons stay English, as the report keeps them
+    // for programs in every language (one language per line).
+    if (MessagesLocaleIsGerman()) UseGermanTexts("bildoro-batch");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -29,8 +29,6 @@ QString StatusWord(ReportRow::Status status) {
             return QStringLiteral("ok");
         case ReportRow::Status::Failed:
             return QStringLiteral("failed");
-        case ReportRow::Status::Skipped:
-            return QStringLiteral("skipped");
     }
     return {};
 }
@@ -50,13 +48,9 @@ uint32_t TDoneRows::Key(const QString& url, const QString& path) {
 }
 
 bool TDoneRows::Contains(qint64 row, const QString& url, const QString& path) const {
-    return row >= 0 && row < qint64(m_keys.size()) && m_keys[size_t(row)] == Key(url, path);
-}
-
-void TDoneRows::Add(qint64 row, const QString& url, const QString& path) {
-    if (row < 0) return;
-    if (row >= qint64(m_keys.size())) m_keys.resize(size_t(row) + 1, 0);
-    m_keys[size_t(row)] = Key(url, path);
+    const auto at = std::lower_bound(m_done.begin(), m_done.end(), std::pair<qint64, uint32_t>(row, 0),
+                                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return at != m_done.end() && at->first == row && at->second == Key(url, path);
 }
 
 TDoneRows TDoneRows::FromReport(const QString& path) {
@@ -69,14 +63,32 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
         const QByteArray line = file.readLine();
         if (!line.endsWith('\n')) break;  // cut off by a kill: the row runs again
         const QJsonObject o = QJsonDocument::fromJson(line).object();
-        if (o.value(QStringLiteral("status")).toString() != QLatin1String("ok")) continue;
         const QJsonValue row = o.value(QStringLiteral("row"));
-        if (!row.isDouble()) continue;
-        done.Add(qint64(row.toDouble()), o.value(QStringLiteral("url")).toString(),
-                 o.value(QStringLiteral("path")).toString());
+        // A row number that no list reaches (forged, or damaged) is a damaged line.
+        const double number = row.toDouble(-1);
+        if (!row.isDouble() || !(number >= 0 && number <= 9007199254740992.0) || number != std::floor(number))
+            continue;
+        // A later line of the same row (a run that went on) decides: a failure there undoes an earlier ok.
+        const bool ok = o.value(QStringLiteral("status")).toString() == QLatin1String("ok");
+        done.m_done.emplace_back(qint64(number), ok ? Key(o.value(QStringLiteral("url")).toString(),
+                                                          o.value(QStringLiteral("path")).toString())
+                                                    : 0);
     }
     if (file.error() != QFileDevice::NoError)
         ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
+    // Sorted by row, the last line of each row kept.
+    std::stable_sort(done.m_done.begin(), done.m_done.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<qint64, uint32_t>> last;
+    for (const auto& entry : done.m_done) {
+        if (!last.empty() && last.back().first == entry.first)
+            last.back() = entry;
+        else
+            last.push_back(entry);
+    }
+    std::erase_if(last, [](const auto& entry) { return entry.second == 0; });
+    last.shrink_to_fit();
+    done.m_done = std::move(last);
     return done;
 }
 
@@ -134,9 +146,12 @@ void TRunReport::Write(const ReportRow& row) {
                  r->finalUrl.isEmpty() ? QJsonValue::Null : QJsonValue(r->finalUrl));
         o.insert(QStringLiteral("title"),
                  r->httpStatus > 0 || !r->title.isEmpty() ? QJsonValue(r->title) : QJsonValue::Null);
+        // A stage the failed row never reached has no time.
+        const bool captured = r->ok || (r->stage != RowStage::Load && r->stage != RowStage::Check);
+        const bool reduced = captured && (r->ok || r->stage == RowStage::Reduce || r->reduceMs > 0);
         o.insert(QStringLiteral("load_ms"), Milliseconds(r->loadMs));
-        o.insert(QStringLiteral("capture_ms"), Milliseconds(r->captureMs));
-        o.insert(QStringLiteral("reduce_ms"), Milliseconds(r->reduceMs));
+        o.insert(QStringLiteral("capture_ms"), captured ? Milliseconds(r->captureMs) : QJsonValue::Null);
+        o.insert(QStringLiteral("reduce_ms"), reduced ? Milliseconds(r->reduceMs) : QJsonValue::Null);
         const bool picture = r->ok && r->width > 0;
         o.insert(QStringLiteral("bytes"), picture ? QJsonValue(double(r->bytes)) : QJsonValue::Null);
         o.insert(QStringLiteral("width"), picture ? QJsonValue(r->width) : QJsonValue::Null);

@@ -8,24 +8,25 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The rows that a report records as done ("ok"), each with the URL and output path it was done for. Holds
-// four bytes per row of the list, not the rows' texts: reports of millions of rows fit.
+// 16 bytes per done row, not the rows' texts, and never more than the report's lines: reports of millions of
+// rows fit, and a forged row number costs nothing.
 class TDoneRows {
   public:
     // Reads the report at `path`; a missing file records nothing. Lines that are no complete JSON object (a
-    // line cut off when a run was killed) are passed over. Throws std::runtime_error when the file exists
-    // but cannot be read.
+    // line cut off when a run was killed) or whose row is no whole number from 0 to 2^53 are passed over.
+    // Throws std::runtime_error when the file exists but cannot be read.
     static TDoneRows FromReport(const QString& path);
 
     // True when row `row` was done for this URL and path.
     bool Contains(qint64 row, const QString& url, const QString& path) const;
-    void Add(qint64 row, const QString& url, const QString& path);
 
   private:
     static uint32_t Key(const QString& url, const QString& path);
-    std::vector<uint32_t> m_keys;  // by row; 0: not done
+    std::vector<std::pair<qint64, uint32_t>> m_done;  // by row; the last line of a row counts
 };
 
 // What one report line says of a row.
@@ -34,9 +35,9 @@ struct ReportRow {
     QString url;
     QString picture;
     QString path;
-    enum class Status { Ok, Failed, Skipped } status = Status::Ok;
+    enum class Status { Ok, Failed } status = Status::Ok;
     int attempts = 0;
-    const RowResult* result = nullptr;  // null for a skipped row
+    const RowResult* result = nullptr;
 };
 
 // Appends report lines to a file, each written through to the file at once.

@@ -129,14 +129,18 @@ TEST_F(BatchRunTest, EmptyListChangesNothing) {
     EXPECT_TRUE(Files(out.path()).isEmpty());
 }
 
-TEST_F(BatchRunTest, LaterRowWithSamePictureNameWins) {
+TEST_F(BatchRunTest, LaterRowWithSamePictureNameFailsAndKeepsTheFirst) {
     Add(QStringLiteral("/red"), QStringLiteral("same"));
     Add(QStringLiteral("/blue"), QStringLiteral("same"));
     Run();
     EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("same.jpg")});
     const QColor c = CentreColour(Out("same"));
-    EXPECT_GT(c.blue(), 200);
-    EXPECT_LT(c.red(), 50);
+    EXPECT_GT(c.red(), 200);
+    EXPECT_LT(c.blue(), 50);
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    EXPECT_TRUE(dialogs.notices[0].contains(server.Url(QStringLiteral("/blue")) +
+                                            QStringLiteral(" – Dasselbe Bild wie Zeile 1")))
+        << qPrintable(dialogs.notices[0]);
 }
 
 TEST_F(BatchRunTest, WidthThatIsNoNumberLeavesFullCapturesAndListsFailures) {
@@ -163,10 +167,13 @@ TEST_F(BatchRunTest, MissingOutputFolderWritesNothing) {
     Add(QStringLiteral("/red"), QStringLiteral("a"));
     const QString missing = out.path() + QStringLiteral("/missing");
     form.sDirectoryEdit1->setText(missing);
+    const qsizetype requests = server.Requests().size();
     Run();
     EXPECT_FALSE(QFileInfo::exists(missing));
-    ASSERT_EQ(dialogs.notices.size(), 1);
-    EXPECT_TRUE(dialogs.notices[0].contains(QStringLiteral("1 von 1 Einträgen fehlgeschlagen")));
+    // Said once, before any page loads.
+    EXPECT_EQ(dialogs.notices,
+              QStringList{QStringLiteral("Der Ausgabeordner \"%1\" existiert nicht").arg(missing)});
+    EXPECT_EQ(server.Requests().size(), requests);
 }
 
 TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
