@@ -28,6 +28,10 @@ constexpr int kCaptureAttemptMs = 8000;
 constexpr int kSetupBoundMs = 10000;
 // How long a browser that is asked whether it still works may take to answer.
 constexpr int kBrowserCheckMs = 3000;
+// The top document's HTTP status (0 when none came) and its title, as the page itself knows them.
+constexpr char kStatusAndTitleScript[] =
+    "[(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0, String(document.title)]";
+
 // How long a fresh page's first navigation waits for the page to answer after taking the consent script. A
 // page that lands in a renderer that was just killed may never answer; the navigation then goes on without
 // the wait (the browser gives it a live renderer) rather than failing the row at the setup bound.
@@ -555,6 +559,10 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         const QJsonObject message = QJsonDocument::fromJson(Str(params, "payload").toUtf8()).object();
         HandleConsentMessage(sessionId, params.value(QStringLiteral("executionContextId")).toInt(), message);
     } else if (method == QLatin1String("Network.requestWillBeSent")) {
+        // The page's document has gone out to the network: from here on the row waits for its server, not
+        // for the browser's processes to start.
+        if (top && Str(params, "type") == QLatin1String("Document") && !m_nav.requestClock.isValid())
+            m_nav.requestClock.start();
         // Streams (server-sent events) never end by design; they do not hold a page.
         if (Str(params, "type") != QLatin1String("EventSource"))
             m_requests.insert(sessionId + u' ' + Str(params, "requestId"));
@@ -640,9 +648,7 @@ void TBrowserHost::BeginFinish() {
         Q_EMIT ReadyStateChanged();
     };
     Post(QStringLiteral("Runtime.evaluate"),
-         {{QStringLiteral("expression"),
-           QStringLiteral("[(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0, "
-                          "String(document.title)]")},
+         {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
           {QStringLiteral("returnByValue"), true}},
          m_sessionId, [finish](const QJsonObject& result, const QString&) {
              const QJsonArray value =
@@ -766,11 +772,23 @@ bool TBrowserHost::EnsureAnswering(int boundMs) {
     if (!client || !client->IsAlive() || m_sessionId.isEmpty()) return false;
     const QString session = m_sessionId;
     const bool faultedBefore = m_pageFaulted;
-    // Any answer will do, an error too: the page's main thread is free.
+    // Any answer will do, an error too: the page's main thread is free. A page that never completed has
+    // its document's status and title read here, when its document came.
+    const int generation = m_generation;
     auto answers = [&](int ms) {
         try {
-            CallOnPage(client, QStringLiteral("Runtime.evaluate"),
-                       {{QStringLiteral("expression"), QStringLiteral("0")}}, ms);
+            const QJsonObject result =
+                CallOnPage(client, QStringLiteral("Runtime.evaluate"),
+                           {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
+                            {QStringLiteral("returnByValue"), true}},
+                           ms);
+            const QJsonArray value =
+                result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
+            if (generation == m_generation && m_state != 4 && m_nav.httpStatus == 0 &&
+                value.at(0).toInt() > 0) {
+                m_nav.httpStatus = value.at(0).toInt();
+                m_nav.title = value.at(1).toString().left(1000);
+            }
             return true;
         } catch (const TBrowserError& e) {
             return !e.NoAnswer() && client->IsAlive() && m_sessionId == session;

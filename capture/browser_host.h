@@ -54,6 +54,13 @@ class TBrowserHost : public QObject {
     // True when the latest navigation is the first of a freshly opened page (whose browser may have started
     // for it): it also waits for the page's processes to start.
     bool FirstLoadOfPage() const { return m_nav.freshPage; }
+    // True once the latest navigation's document request has gone out to the network (the browser and the
+    // page's processes are up; what is missing now is the server's answer).
+    bool DocumentRequested() const { return m_nav.requestClock.isValid(); }
+    // Milliseconds since then; 0 before.
+    qint64 MsSinceDocumentRequested() const {
+        return m_nav.requestClock.isValid() ? m_nav.requestClock.elapsed() : 0;
+    }
 
     // Waits, for at most boundMs, until the page of the latest navigation is quiet: no request it started
     // (documents, fetch and XHR, pictures, style sheets, fonts, in its frames too) is still under way, and
@@ -197,6 +204,7 @@ class TBrowserHost : public QObject {
         QString error;     // what ReadyState() raises
         bool errorPasses = true;  // FailurePasses()
         bool navigateAnswered = false;
+        QElapsedTimer requestClock;  // from the first time the document went out
         QString expectedLoader;
         QSet<QString> loadedLoaders;  // loads seen before Page.navigate answered
         bool finishing = false;

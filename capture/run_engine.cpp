@@ -15,6 +15,8 @@ namespace {
 constexpr int kAnswerBoundMs = 2500;
 // The least extra time the first navigation of a fresh page gets for an answer.
 constexpr int kFreshPageGraceMs = 10000;
+// How often a fresh page whose document has not gone out yet is looked at once its bound has passed.
+constexpr int kFreshPageLookMs = 200;
 // A page whose capture came out almost one colour, and that may still draw (scripts, animations, frames), is
 // captured once more after this pause: pages that draw their content by script a moment after their load
 // event (a loading screen, a fade-in) have it by then. A page of plain markup is final at once.
@@ -50,8 +52,7 @@ struct TRunEngine::Slot {
     bool consenting = false;  // then waiting for a consent dialog to be refused
     QTimer consentBound;
     bool timedOut = false;
-    bool extended = false;  // the bound was given once more
-    QElapsedTimer clock;    // from Navigate to complete, then from complete to the capture turn
+    QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture turn
     double loadMs = 0;
 };
 
@@ -140,7 +141,6 @@ void TRunEngine::StartNext(Slot* s) {
         s->row = m_next++;
         s->url.clear();
         s->timedOut = false;
-        s->extended = false;
         s->retaken = false;
         s->loadMs = 0;
         s->clock.start();
@@ -222,12 +222,22 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
         s->bound.start(int(m_pageTimeoutMs - used));
         return;
     }
-    if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() && !s->extended) {
+    if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() &&
+        s->host->FailureText().isEmpty()) {
         // The first page of a fresh page (or browser) also waits for its processes to start, which takes
-        // seconds on a busy machine: it gets more time before it counts as not answering.
-        s->extended = true;
-        s->bound.start(std::max(m_pageTimeoutMs, kFreshPageGraceMs));
-        return;
+        // seconds on a busy machine. Up to kFreshPageGraceMs of that is not the server's time: until its
+        // document has gone out the page is looked at again shortly, and from then on it gets the bound
+        // again. A server that is slow to answer gets the bound, no more.
+        if (!s->host->DocumentRequested() &&
+            s->host->MsSinceNavigationSent() < m_pageTimeoutMs + kFreshPageGraceMs) {
+            s->bound.start(kFreshPageLookMs);
+            return;
+        }
+        if (const qint64 sinceRequest = s->host->MsSinceDocumentRequested();
+            s->host->DocumentRequested() && sinceRequest < m_pageTimeoutMs) {
+            s->bound.start(int(m_pageTimeoutMs - sinceRequest));
+            return;
+        }
     }
     if (timedOut && !s->host->NavigationAnswered()) {
         // Nothing came for the request: the view still shows what was there before, which is not this row's.

@@ -12,13 +12,19 @@
 #include "script_fonts.h"
 #include "terminal_text.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -52,9 +58,19 @@ class CliRun : public TRunClient {
           m_out(out),
           m_err(err),
           m_tty(isatty(fileno(err))),
-          m_timings(qEnvironmentVariableIsSet("BILDORO_BATCH_TIMINGS")) {}
+          m_timings(qEnvironmentVariableIsSet("BILDORO_BATCH_TIMINGS")) {
+        m_clock.start();
+    }
 
     ~CliRun() override { ClearProgress(); }
+
+    // The rows of this run when known before it (a list file, not standard input): the progress line then
+    // shows how far the run is and the time left.
+    void SetTotal(qint64 rows) { m_total = rows; }
+    // Ends the run early (Ctrl-C): no row begins any more.
+    void Interrupt() { m_interrupted = true; }
+    bool Interrupted() const { return m_interrupted; }
+    bool Stopping() const override { return m_interrupted; }
 
     int Ok() const { return m_ok; }
     int Failed() const { return m_failed; }
@@ -188,21 +204,42 @@ class CliRun : public TRunClient {
         m_failedList = nullptr;
     }
 
-    void ShowProgress() {
-        if (!m_tty) return;
-        std::fprintf(m_err, "\r%s",
-                     qPrintable(QCoreApplication::translate("bildoro-batch", "[%1 done] %2 failed")
-                                    .arg(m_ok + m_failed + m_skipped)
-                                    .arg(m_failed)));
-        std::fflush(m_err);
-        m_progressShown = true;
-    }
-
+  public:
     void ClearProgress() {
         if (!m_progressShown) return;
         std::fprintf(m_err, "\r\033[K");
         std::fflush(m_err);
         m_progressShown = false;
+    }
+
+  private:
+    // One line on the terminal, rewritten after each row: done (of how many), ok and failed, pages per
+    // minute and the time left (once a few rows give a rate).
+    void ShowProgress() {
+        if (!m_tty) return;
+        const qint64 done = m_ok + m_failed + m_skipped;
+        const qint64 loaded = m_ok + m_failed;  // skipped rows cost no time
+        QString line =
+            m_total > 0 ? QStringLiteral("[%1/%2]").arg(done).arg(m_total) : QStringLiteral("[%1]").arg(done);
+        line += QCoreApplication::translate("bildoro-batch", " %1 ok, %2 failed").arg(m_ok).arg(m_failed);
+        const double minutes = m_clock.elapsed() / 60000.0;
+        if (loaded >= 2 && minutes > 0) {
+            const double perMinute = loaded / minutes;
+            line += QCoreApplication::translate("bildoro-batch", ", %1 pages/min").arg(perMinute, 0, 'f', 1);
+            if (m_total > done) {
+                const qint64 left = qint64((m_total - done) / perMinute * 60);
+                line += QCoreApplication::translate("bildoro-batch", ", %1 left")
+                            .arg(left >= 3600 ? QStringLiteral("%1:%2:%3")
+                                                    .arg(left / 3600)
+                                                    .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                                                    .arg(left % 60, 2, 10, QLatin1Char('0'))
+                                              : QStringLiteral("%1:%2").arg(left / 60).arg(left % 60, 2, 10,
+                                                                                           QLatin1Char('0')));
+            }
+        }
+        std::fprintf(m_err, "\r\033[K%s", qPrintable(line));
+        std::fflush(m_err);
+        m_progressShown = true;
     }
 
     const BatchOptions& m_options;
@@ -226,6 +263,9 @@ class CliRun : public TRunClient {
     int m_ok = 0;
     int m_failed = 0;
     int m_skipped = 0;
+    qint64 m_total = 0;     // 0: not known
+    QElapsedTimer m_clock;  // from the start of the run
+    bool m_interrupted = false;
 };
 
 // The output folder made for a run, and the parents made with it, so that a run that cannot start after all
@@ -255,12 +295,70 @@ class TMadeFolders {
     std::vector<QString> m_made;  // deepest first
 };
 
-// Waits `ms` with the event loop running (the browser's messages keep coming).
-void Pause(int ms) {
+// Waits `ms` with the event loop running (the browser's messages keep coming); an interrupt ends it early.
+void Pause(int ms, const CliRun& run) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (run.Interrupted()) loop.quit();
+    });
+    poll.start(100);
     loop.exec();
 }
+
+// The rows of this run's share, counted before it for the progress line (a list file is read twice).
+qint64 CountRows(const BatchOptions& options) {
+    try {
+        TListRows rows(options.listFile, options.shard, options.shards);
+        qint64 n = 0;
+        while (rows.Next()) ++n;
+        return n;
+    } catch (const ListFileError&) {
+        return 0;  // the run itself says why
+    }
+}
+
+// Turns SIGINT and SIGTERM into a call on the event loop's thread, while it lives; a second signal ends the
+// program as the system does.
+class TInterruptWatch {
+  public:
+    explicit TInterruptWatch(std::function<void()> onInterrupt) : m_onInterrupt(std::move(onInterrupt)) {
+        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+            char byte;
+            while (::read(s_pipe[0], &byte, 1) > 0) {
+            }
+            m_onInterrupt();
+        });
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const int saved = errno;
+            [[maybe_unused]] const ssize_t n = ::write(s_pipe[1], "i", 1);
+            errno = saved;
+        };
+        action.sa_flags = SA_RESETHAND;  // the second one is the system's
+        sigemptyset(&action.sa_mask);
+        for (int sig : {SIGINT, SIGTERM}) ::sigaction(sig, &action, &m_old[sig == SIGINT ? 0 : 1]);
+    }
+    ~TInterruptWatch() {
+        if (!m_notifier) return;
+        ::sigaction(SIGINT, &m_old[0], nullptr);
+        ::sigaction(SIGTERM, &m_old[1], nullptr);
+        m_notifier.reset();
+        ::close(s_pipe[0]);
+        ::close(s_pipe[1]);
+    }
+    TInterruptWatch(const TInterruptWatch&) = delete;
+    TInterruptWatch& operator=(const TInterruptWatch&) = delete;
+
+  private:
+    static inline int s_pipe[2] = {-1, -1};
+    std::function<void()> m_onInterrupt;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_old[2]{};
+};
 
 }  // namespace
 
@@ -364,10 +462,16 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);
     CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
+    if (isatty(fileno(err)) && options.listFile != QLatin1String("-")) run.SetTotal(CountRows(options));
+    // Ctrl-C ends the pages under way and the run with its summary; a second one ends the program at once.
+    TInterruptWatch interrupt([&] {
+        run.Interrupt();
+        engine.Stop();
+    });
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
     // each round.
-    for (int round = 1; round <= options.retries; ++round) {
+    for (int round = 1; round <= options.retries && !run.Interrupted(); ++round) {
         std::vector<PendingRow> again = run.TakeRetries();
         if (again.empty()) break;
         const int pauseMs = std::min(60000, 1000 << (round - 1));
@@ -375,10 +479,12 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                      qPrintable(QCoreApplication::translate("bildoro-batch", "trying %1 rows again in %2 s")
                                     .arg(again.size())
                                     .arg(pauseMs / 1000)));
-        Pause(pauseMs);
+        Pause(pauseMs, run);
+        if (run.Interrupted()) break;
         run.StartRound(std::move(again));
         engine.Run(std::numeric_limits<int>::max(), run);
     }
+    run.ClearProgress();
     const int total = run.Ok() + run.Failed() + run.Skipped();
     if (total == 0 && options.shards == 1 && run.ReadError().isEmpty())
         return cannotStartAfterMaking(QCoreApplication::translate("bildoro-batch", "the list has no rows"));
@@ -389,6 +495,21 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     if (run.Skipped() > 0)
         summary += QCoreApplication::translate("bildoro-batch", ", %1 skipped").arg(run.Skipped());
     std::fprintf(out, "%s\n", qPrintable(summary));
+    if (run.Interrupted()) {
+        // How to go on: the same command once more skips what is done.
+        std::fprintf(
+            err, "bildoro-batch: %s\n",
+            qPrintable(
+                options.reportFile.isEmpty()
+                    ? QCoreApplication::translate(
+                          "bildoro-batch",
+                          "interrupted; to go on later without doing the done rows again, run "
+                          "with --report FILE --resume")
+                    : QCoreApplication::translate(
+                          "bildoro-batch", "interrupted; run the same command with --resume to go on")));
+        std::fflush(out);
+        return kExitInterrupted;
+    }
     if (!run.ReadError().isEmpty()) {
         std::fprintf(err, "bildoro-batch: %s\n", TerminalText(run.ReadError()).constData());
         return kExitRowsFailed;

@@ -28,7 +28,7 @@ struct BatchOptions {
 };
 
 // Exit statuses of bildoro-batch.
-enum ExitStatus { kExitOk = 0, kExitRowsFailed = 1, kExitUsage = 2, kExitCannotStart = 3 };
+enum ExitStatus { kExitOk = 0, kExitRowsFailed = 1, kExitUsage = 2, kExitCannotStart = 3, kExitInterrupted = 130 };
 
 // bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err);
