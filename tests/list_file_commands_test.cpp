@@ -162,6 +162,23 @@ INSTANTIATE_TEST_SUITE_P(
                       ExistingRowsCase{"DialogCancelled", false, true, {}, {{"old1", "o1"}, {"old2", "o2"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A list that holds local files asks once whether to load them; "No" leaves those rows out.
+TEST_F(ListFileCommands, ImportOfLocalFilesAsksOnce) {
+    WriteBytes(Path("in.csv"), "http://a.de;a\r\nfile:///etc/shadow;harmlos\r\n FILE:///root/x;b\r\n");
+    for (const bool answer : {true, false}) {
+        SCOPED_TRACE(answer);
+        form.RemoveAllRows();
+        d.questions.clear();
+        d.fileNames.push_back(Path("in.csv"));
+        d.answers.push_back(answer);
+        form.Import1->trigger();
+        ASSERT_EQ(d.questions.size(), 1);
+        EXPECT_TRUE(d.questions[0].startsWith("Die Liste enthält 2 Einträge mit lokalen Dateien (file:)."));
+        EXPECT_EQ(form.Rows().size(), answer ? 3u : 1u);
+        EXPECT_EQ(form.Rows()[0].url, "http://a.de");
+    }
+}
+
 TEST_F(ListFileCommands, ImportOfAMissingFileAfterYesLeavesTheListEmpty) {
     AddRows({{"old", "o"}});
     d.fileNames.push_back(Path("gone.csv"));
