@@ -107,7 +107,8 @@ class UrlOnlyDelegate : public QStyledItemDelegate {
 }  // namespace
 
 TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
-    UseGermanTexts();  // the texts shared with bildoro-batch, in the window's language
+    UseGermanTexts();    // the texts shared with bildoro-batch, in the window's language
+    UseQtGermanTexts();  // Qt's own dialogs ("Speichern unter", "Abbrechen") in the same language
     if (!dialogs) {
         m_ownDialogs = std::make_unique<TQtDialogs>(this);
         dialogs = m_ownDialogs.get();

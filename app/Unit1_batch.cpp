@@ -9,6 +9,7 @@
 #include "preview_image.h"
 #include "row_pipeline.h"
 #include "run_engine.h"
+#include "texts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -107,6 +108,7 @@ class WindowRun : public TRunClient {
 
     void EndRow(int i, const QString& url, const RowResult& r) override {
         RowResult result = r;
+        result.reason = ExplainedNetworkError(result.reason);  // the browser's code, said in words first
         ++m_done;
         const auto named = m_pictures.find(i);
         const QString path =

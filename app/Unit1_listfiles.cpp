@@ -47,11 +47,12 @@ void TForm1::ImportListFile(const QString& path) {
         localFiles += AddressScheme(EntryFromListFileLine(line).url) == u"file";
     const bool takeLocalFiles =
         localFiles == 0 ||
-        Dialogs().AskYesNo(QStringLiteral("Die Liste enthält %1 %2 mit lokalen Dateien (file:). Sollen lokale "
-                                          "Dateien geladen werden?\n\nBei „Nein“ werden diese Einträge nicht "
-                                          "übernommen.")
-                               .arg(localFiles)
-                               .arg(localFiles == 1 ? QStringLiteral("Eintrag") : QStringLiteral("Einträge")));
+        Dialogs().AskYesNo(
+            QStringLiteral("Die Liste enthält %1 %2 mit lokalen Dateien (file:). Sollen lokale "
+                           "Dateien geladen werden?\n\nBei „Nein“ werden diese Einträge nicht "
+                           "übernommen.")
+                .arg(localFiles)
+                .arg(localFiles == 1 ? QStringLiteral("Eintrag") : QStringLiteral("Einträge")));
     if (count > 0) sGauge1->SetMaxValue(count - 1);
     // No repaint or relayout happens per row: the list and the gauge only schedule one for when the
     // handler has returned (10,000 rows take about 15 ms, see bench/import_bench.cpp).

@@ -1,6 +1,8 @@
 // File steps that follow nothing planted in a folder.
 #include "safe_files.h"
 
+#include "texts.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
@@ -18,8 +20,20 @@
 
 namespace {
 
-std::string Quoted(const QString& name) {
-    return "\"" + name.toStdString() + "\"";
+// The messages of a failed file step, in the texts' language: what could not be done to which file, and why.
+enum class Step { Open, Read, Create, Write };
+
+[[noreturn]] void Throw(Step step, const QString& fileName, const QString& why) {
+    const char* const texts[] = {QT_TRANSLATE_NOOP("bildoro", "Cannot open \"%1\": %2"),
+                                 QT_TRANSLATE_NOOP("bildoro", "Cannot read \"%1\": %2"),
+                                 QT_TRANSLATE_NOOP("bildoro", "Cannot create \"%1\": %2"),
+                                 QT_TRANSLATE_NOOP("bildoro", "Cannot write \"%1\": %2")};
+    throw std::runtime_error(
+        QCoreApplication::translate("bildoro", texts[int(step)]).arg(fileName, why).toStdString());
+}
+
+[[noreturn]] void Throw(Step step, const QString& fileName, int error) {
+    Throw(step, fileName, SystemErrorText(error));
 }
 
 class Fd {
@@ -50,6 +64,12 @@ bool IsSpecialFile(mode_t mode) {
     return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode);
 }
 
+QString EscapeText(const QString& picture) {
+    return QCoreApplication::translate(
+               "bildoro", "The picture name \"%1\" leads out of the output folder through a symbolic link")
+        .arg(picture);
+}
+
 }  // namespace
 
 QString NotARegularFileText() {
@@ -60,24 +80,21 @@ QByteArray ReadRegularFile(const QString& fileName, qint64 maxBytes) {
     const QByteArray path = QFile::encodeName(fileName);
     // Without blocking: opening a FIFO for reading would wait for a writer.
     Fd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw std::runtime_error("Cannot open " + Quoted(fileName) + ": " + std::strerror(errno));
+    if (fd.get() < 0) Throw(Step::Open, fileName, errno);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        throw std::runtime_error("Cannot read " + Quoted(fileName) + ": " + std::strerror(errno));
+    if (::fstat(fd.get(), &st) != 0) Throw(Step::Read, fileName, errno);
     if (!S_ISREG(st.st_mode))
-        throw std::runtime_error("Cannot read " + Quoted(fileName) +
-                                 (S_ISDIR(st.st_mode) ? ": file to open is a directory"
-                                                      : ": " + NotARegularFileText().toStdString()));
+        Throw(Step::Read, fileName, S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : NotARegularFileText());
     if (st.st_size > maxBytes)
-        throw std::runtime_error("Cannot read " + Quoted(fileName) + ": the file is too large for a picture");
+        Throw(Step::Read, fileName,
+              QCoreApplication::translate("bildoro", "the file is too large for a picture"));
     QByteArray data;
     data.resize(qsizetype(st.st_size));
     qsizetype done = 0;
     while (done < data.size()) {
         const ssize_t n = ::read(fd.get(), data.data() + done, size_t(data.size() - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw std::runtime_error("Cannot read " + Quoted(fileName) + ": " + std::strerror(errno));
+        if (n < 0) Throw(Step::Read, fileName, errno);
         if (n == 0) break;  // it shrank meanwhile
         done += n;
     }
@@ -90,11 +107,10 @@ void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray folder = slash >= 0 ? path.left(slash + 1) : QByteArray();
     const QByteArray name = path.mid(slash + 1);
-    const std::string shown = Quoted(fileName);
-    if (name.isEmpty()) throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(EISDIR));
+    if (name.isEmpty()) Throw(Step::Create, fileName, EISDIR);
     // A rename would put the file in place of a device or FIFO that others (or the system) rely on.
     if (struct stat st{}; ::lstat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
-        throw std::runtime_error("Cannot create " + shown + ": " + NotARegularFileText().toStdString());
+        Throw(Step::Create, fileName, NotARegularFileText());
     // A fresh file of our own beside the target: nothing planted can be under its name.
     QByteArray temporary;
     Fd fd(-1);
@@ -102,10 +118,9 @@ void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
         temporary = folder + '.' + name.left(200) + '.' +
                     QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
         fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd.get() < 0 && errno != EEXIST)
-            throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(errno));
+        if (fd.get() < 0 && errno != EEXIST) Throw(Step::Create, fileName, errno);
     }
-    if (fd.get() < 0) throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(EEXIST));
+    if (fd.get() < 0) Throw(Step::Create, fileName, EEXIST);
     const char* next = data.constData();
     size_t left = size_t(data.size());
     int error = 0;
@@ -124,33 +139,33 @@ void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
         // A picture that could not be written whole never takes the name: a half-written JPEG looks like a
         // picture but is none (a full disk, a file size limit).
         ::unlink(temporary.constData());
-        throw std::runtime_error("Cannot write " + shown + ": " + std::strerror(error));
+        Throw(Step::Write, fileName, error);
     }
     if (::rename(temporary.constData(), path.constData()) != 0) {
         const int why = errno;
         ::unlink(temporary.constData());
-        throw std::runtime_error("Cannot create " + shown + ": " + std::strerror(why));
+        Throw(Step::Create, fileName, why);
     }
 }
 
 int OpenRegularFileForWriting(const QString& fileName, bool append) {
     const QByteArray path = QFile::encodeName(fileName);
-    auto fail = [&fileName](const std::string& why) {
-        throw std::runtime_error("Cannot write " + Quoted(fileName) + ": " + why);
-    };
     // Looked at before opening: opening a device may already act on it (a tape rewinds). Without blocking
     // and checked again once open: a FIFO opened for writing waits for a reader, and the name may change
     // in between.
     if (struct stat st{}; ::stat(path.constData(), &st) == 0 && IsSpecialFile(st.st_mode))
-        fail(NotARegularFileText().toStdString());
+        Throw(Step::Write, fileName, NotARegularFileText());
     Fd fd(::open(path.constData(), (append ? O_RDWR | O_APPEND : O_WRONLY) | O_CREAT | O_NONBLOCK | O_CLOEXEC,
                  0666));
-    if (fd.get() < 0) fail(errno == ENXIO ? NotARegularFileText().toStdString() : std::strerror(errno));
+    if (fd.get() < 0) {
+        if (errno == ENXIO) Throw(Step::Write, fileName, NotARegularFileText());
+        Throw(Step::Write, fileName, errno);
+    }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) fail(std::strerror(errno));
+    if (::fstat(fd.get(), &st) != 0) Throw(Step::Write, fileName, errno);
     if (!S_ISREG(st.st_mode))
-        fail(S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : NotARegularFileText().toStdString());
-    if (!append && ::ftruncate(fd.get(), 0) != 0) fail(std::strerror(errno));
+        Throw(Step::Write, fileName, S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : NotARegularFileText());
+    if (!append && ::ftruncate(fd.get(), 0) != 0) Throw(Step::Write, fileName, errno);
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd.release();
 }
@@ -169,10 +184,7 @@ QString PictureFolderEscapeReason(const QString& folder, const QString& picture)
         ::close(int(fd));
         return {};
     }
-    if (errno == EXDEV)
-        return QStringLiteral(
-                   "Der Bildname \"%1\" führt über eine symbolische Verknüpfung aus dem Ausgabeordner hinaus")
-            .arg(picture);
+    if (errno == EXDEV) return EscapeText(picture);
     if (errno != ENOSYS) return {};
     // Kernels before 5.6: each subfolder looked at in turn, none may be a symbolic link.
     Fd at(::dup(base.get()));
@@ -184,10 +196,7 @@ QString PictureFolderEscapeReason(const QString& folder, const QString& picture)
                 struct stat st {};
                 if (::fstatat(at.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                     S_ISLNK(st.st_mode))
-                    return QStringLiteral(
-                               "Der Bildname \"%1\" führt über eine symbolische Verknüpfung aus dem "
-                               "Ausgabeordner hinaus")
-                        .arg(picture);
+                    return EscapeText(picture);
             }
             return {};
         }

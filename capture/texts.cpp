@@ -2,6 +2,7 @@
 #include "texts.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -36,6 +37,19 @@ bool UseGermanTexts(const char* onlyContext) {
         return static_cast<QTranslator*>(nullptr);
     }();
     return installed != nullptr;
+}
+
+bool UseQtGermanTexts() {
+    static const bool installed = [] {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(QStringLiteral("qtbase_de"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+            QCoreApplication::installTranslator(translator))
+            return true;
+        delete translator;
+        return false;
+    }();
+    return installed;
 }
 
 bool MessagesLocaleIsGerman() {
@@ -78,4 +92,42 @@ QString SystemErrorText(int error) {
         default:
             return QString::fromLocal8Bit(std::strerror(error));
     }
+}
+
+QString ExplainedNetworkError(const QString& reason) {
+    static const struct {
+        const char* code;
+        const char* text;
+    } known[] = {
+        {"net::ERR_NAME_NOT_RESOLVED", QT_TRANSLATE_NOOP("bildoro", "Name not found")},
+        {"net::ERR_NAME_RESOLUTION_FAILED", QT_TRANSLATE_NOOP("bildoro", "Name lookup failed")},
+        {"net::ERR_CONNECTION_REFUSED", QT_TRANSLATE_NOOP("bildoro", "Connection refused")},
+        {"net::ERR_CONNECTION_RESET", QT_TRANSLATE_NOOP("bildoro", "Connection reset")},
+        {"net::ERR_CONNECTION_CLOSED", QT_TRANSLATE_NOOP("bildoro", "Connection closed")},
+        {"net::ERR_CONNECTION_FAILED", QT_TRANSLATE_NOOP("bildoro", "Connection failed")},
+        {"net::ERR_CONNECTION_TIMED_OUT", QT_TRANSLATE_NOOP("bildoro", "Connection timed out")},
+        {"net::ERR_TIMED_OUT", QT_TRANSLATE_NOOP("bildoro", "Timed out")},
+        {"net::ERR_ADDRESS_UNREACHABLE", QT_TRANSLATE_NOOP("bildoro", "Address unreachable")},
+        {"net::ERR_INTERNET_DISCONNECTED", QT_TRANSLATE_NOOP("bildoro", "No network connection")},
+        {"net::ERR_EMPTY_RESPONSE", QT_TRANSLATE_NOOP("bildoro", "The server sent nothing")},
+        {"net::ERR_TOO_MANY_REDIRECTS", QT_TRANSLATE_NOOP("bildoro", "Too many redirects")},
+        {"net::ERR_ABORTED", QT_TRANSLATE_NOOP("bildoro", "Loading was broken off (a download, or no page)")},
+        {"net::ERR_FILE_NOT_FOUND", QT_TRANSLATE_NOOP("bildoro", "File not found")},
+        {"net::ERR_ACCESS_DENIED", QT_TRANSLATE_NOOP("bildoro", "Access denied")},
+        {"net::ERR_INVALID_URL", QT_TRANSLATE_NOOP("bildoro", "Invalid address")},
+        {"net::ERR_UNSAFE_PORT", QT_TRANSLATE_NOOP("bildoro", "Port not allowed")},
+        {"net::ERR_SSL_PROTOCOL_ERROR", QT_TRANSLATE_NOOP("bildoro", "Secure connection failed")},
+        {"net::ERR_CERT_AUTHORITY_INVALID", QT_TRANSLATE_NOOP("bildoro", "Certificate not trusted")},
+        {"net::ERR_CERT_COMMON_NAME_INVALID", QT_TRANSLATE_NOOP("bildoro", "Certificate for another name")},
+        {"net::ERR_CERT_DATE_INVALID", QT_TRANSLATE_NOOP("bildoro", "Certificate expired or not yet valid")},
+        {"net::ERR_BLOCKED_BY_RESPONSE", QT_TRANSLATE_NOOP("bildoro", "Blocked by the server")},
+        {"net::ERR_HTTP_RESPONSE_CODE_FAILURE",
+         QT_TRANSLATE_NOOP("bildoro", "The server answered with an error")},
+    };
+    const QString code = reason.trimmed();
+    if (!code.startsWith(QLatin1String("net::ERR_"))) return reason;
+    for (const auto& k : known)
+        if (code == QLatin1String(k.code))
+            return QStringLiteral("%1 (%2)").arg(QCoreApplication::translate("bildoro", k.text), code);
+    return QStringLiteral("%1 (%2)").arg(QCoreApplication::translate("bildoro", "Network error"), code);
 }

@@ -159,7 +159,8 @@ class CliRun : public TRunClient {
                 // Done by an earlier run of this report, and its picture still there: not loaded again. The
                 // report already has its line (one line per row, so that the reports of shares merge by
                 // concatenation).
-                if (!m_done.Contains(next->index, next->entry.url, path) || !QFileInfo(path).isFile())
+                if (!m_done.Contains(next->index, next->entry.url, path) ||
+                    (!m_options.picturesMoved && !QFileInfo(path).isFile()))
                     return PendingRow{next->index, std::move(next->entry), {}, 0};
                 ++m_skipped;
                 ClearProgress();

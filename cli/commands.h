@@ -18,17 +18,24 @@ struct BatchOptions {
     bool allowFiles = false;   // --allow-files: file: rows are loaded
     int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
     int jobs = 1;
-    QString reportFile;      // --report: JSON Lines, one object per row as it ends
-    bool resume = false;     // --resume: rows the report records as done are skipped
-    int retries = 1;         // --retry: further attempts for a row that failed for a passing reason
-    QString failedListFile;  // --failed-list: the failed rows, as a list file
-    int shard = 1;           // --shard K/N: the rows i with i mod N == K - 1
+    QString reportFile;   // --report: JSON Lines, one object per row as it ends
+    bool resume = false;  // --resume: rows the report records as done (their pictures there) are skipped
+    bool picturesMoved = false;  // --pictures-moved: with --resume, a done row is skipped without its picture
+    int retries = 1;             // --retry: further attempts for a row that failed for a passing reason
+    QString failedListFile;      // --failed-list: the failed rows, as a list file
+    int shard = 1;               // --shard K/N: the rows i with i mod N == K - 1
     int shards = 1;
     ThumbnailFilter filter = ThumbnailFilter::Exact;  // --filter
 };
 
 // Exit statuses of bildoro-batch.
-enum ExitStatus { kExitOk = 0, kExitRowsFailed = 1, kExitUsage = 2, kExitCannotStart = 3, kExitInterrupted = 130 };
+enum ExitStatus {
+    kExitOk = 0,
+    kExitRowsFailed = 1,
+    kExitUsage = 2,
+    kExitCannotStart = 3,
+    kExitInterrupted = 130
+};
 
 // bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err);

@@ -92,6 +92,12 @@ int main(int argc, char** argv) {
         QStringLiteral("resume"),
         QCoreApplication::translate(
             "bildoro-batch", "Skip the rows that the --report file already records as done; append to it."));
+    const QCommandLineOption picturesMovedOpt(
+        QStringLiteral("pictures-moved"),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "With --resume: skip the rows the report records as done even when their "
+            "pictures are no longer in the output folder (taken elsewhere after each run)."));
     const QCommandLineOption retryOpt(
         QStringLiteral("retry"),
         QCoreApplication::translate(
@@ -121,8 +127,8 @@ int main(int argc, char** argv) {
             "Load the list's file: rows (local files). Without it they fail: a list "
             "from others could otherwise make you publish a picture of a local file."));
     parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt,
-                       jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt, retryOpt, failedListOpt, shardOpt,
-                       filterOpt});
+                       jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt, picturesMovedOpt, retryOpt,
+                       failedListOpt, shardOpt, filterOpt});
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -201,6 +207,9 @@ int main(int argc, char** argv) {
         return Usage(QCoreApplication::translate("bildoro-batch", "--retry needs a number from 0 to 10"));
     options.reportFile = parser.value(reportOpt);
     options.resume = parser.isSet(resumeOpt);
+    options.picturesMoved = parser.isSet(picturesMovedOpt);
+    if (options.picturesMoved && !options.resume)
+        return Usage(QCoreApplication::translate("bildoro-batch", "--pictures-moved needs --resume"));
     if (options.resume && options.reportFile.isEmpty())
         return Usage(QCoreApplication::translate(
             "bildoro-batch", "--resume needs --report FILE (the report of the run to go on with)"));

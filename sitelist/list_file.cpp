@@ -25,9 +25,15 @@ QString DisplayPath(const QString& path) {
     return QFileInfo(path).absoluteFilePath();
 }
 
+// The system's reason ("No such file or directory") in the texts' language: the common ones are among
+// the translated texts under the words the system uses.
+QString SystemReason(const QString& reason) {
+    return QCoreApplication::translate("bildoro", reason.toUtf8().constData());
+}
+
 [[noreturn]] void ThrowCannotOpen(const QString& path, const QString& reason) {
     throw ListFileError(QCoreApplication::translate("bildoro", "File %1 cannot be opened. %2")
-                            .arg(DisplayPath(path), reason));
+                            .arg(DisplayPath(path), SystemReason(reason)));
 }
 
 [[noreturn]] void ThrowTooLarge() {
@@ -36,7 +42,7 @@ QString DisplayPath(const QString& path) {
 
 [[noreturn]] void ThrowCannotCreate(const QString& path, const QString& reason) {
     throw ListFileError(QCoreApplication::translate("bildoro", "File \"%1\" cannot be created. %2")
-                            .arg(DisplayPath(path), reason));
+                            .arg(DisplayPath(path), SystemReason(reason)));
 }
 
 // True when the text starts with a UTF-16 byte-order mark: FF FE (little endian) or FE FF (big endian).

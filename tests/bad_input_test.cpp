@@ -189,8 +189,10 @@ TEST_F(BadInputWindow, PictureNamesTheFileSystemRefusesFailWithTheirReason) {
         QString names;  // what the reason names; empty: the picture's path
     };
     const QList<Case> cases = {
-        {QStringLiteral("fehlt/unter/bild"), QStringLiteral("No such file or directory")},
-        {kLongName, QStringLiteral("File name too long")},
+        // The system's reasons in the window's language.
+        {QStringLiteral("fehlt/unter/bild"),
+         QStringLiteral("Die Datei oder das Verzeichnis konnte nicht gefunden werden")},
+        {kLongName, QStringLiteral("Dateiname zu lang")},
         {QString(), QString()},  // a name made from the address
         {QStringLiteral("Grüße & ; Leerzeichen"), QString()},
         // Names that would lead out of the output folder write nothing anywhere.
@@ -471,7 +473,7 @@ TEST_F(BadInputCli, PlantedFilesAreReplacedNeverFollowed) {
     QList<Case> cases = {
         {QStringLiteral("link"), {}},
         {QStringLiteral("ordner"), QStringLiteral("Is a directory")},
-        {QStringLiteral("sub/x"), QStringLiteral("symbolische Verknüpfung")},
+        {QStringLiteral("sub/x"), QStringLiteral("through a symbolic link")},
         {QStringLiteral("alt"), {}},
     };
     for (const SpecialFile& special : specials)

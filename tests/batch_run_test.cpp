@@ -207,13 +207,14 @@ TEST_F(BatchRunTest, EscapeStopsTheRunAndEachRowDoneShowsItsResult) {
     EXPECT_EQ(dialogs.notices,
               QStringList{QStringLiteral("Verarbeitung abgebrochen\n\n2 von 4 Einträgen bearbeitet, "
                                          "1 davon fehlgeschlagen:\nhttp://127.0.0.1:9/ – "
-                                         "net::ERR_UNSAFE_PORT")});
+                                         "Port nicht erlaubt (net::ERR_UNSAFE_PORT)")});
     QTreeWidgetItem* row[2] = {form.sListView1->topLevelItem(0), form.sListView1->topLevelItem(1)};
     EXPECT_EQ(row[0]->icon(0).cacheKey(), RowDoneIcon().cacheKey());
     EXPECT_EQ(row[0]->toolTip(0), QStringLiteral("Fertig\nBild: ") + Out("a"));
     EXPECT_EQ(row[1]->icon(0).cacheKey(), RowFailedIcon().cacheKey());
     EXPECT_EQ(row[1]->toolTip(0),
-              QStringLiteral("Fehlgeschlagen (Laden): net::ERR_UNSAFE_PORT\nBild: ") + Out("bad"));
+              QStringLiteral("Fehlgeschlagen (Laden): Port nicht erlaubt (net::ERR_UNSAFE_PORT)\nBild: ") +
+                  Out("bad"));
     Add(QStringLiteral("/green"), QStringLiteral("more"));
     EXPECT_TRUE(row[0]->icon(0).isNull() && row[1]->icon(0).isNull() && row[1]->toolTip(0).isEmpty());
 }

@@ -98,7 +98,9 @@ TEST_F(ListFileCommands, ExportThatCannotCreateTheFileShowsTheErrorAndKeepsTheBu
         d.errors.clear();
         d.fileNames.push_back(target);
         form.sSpeedButton2->click();
-        const QString reason = target == m_dir.path() ? "Is a directory" : "No such file or directory";
+        const QString reason = target == m_dir.path()
+                                   ? "Ist ein Ordner"
+                                   : "Die Datei oder das Verzeichnis konnte nicht gefunden werden";
         EXPECT_EQ(d.errors,
                   QStringList({u"Datei \"%1\" kann nicht erstellt werden. %2."_qs.arg(target, reason)}));
         EXPECT_TRUE(d.notices.isEmpty());
@@ -184,9 +186,11 @@ TEST_F(ListFileCommands, ImportOfAMissingFileAfterYesLeavesTheListEmpty) {
     d.fileNames.push_back(Path("gone.csv"));
     d.answers.push_back(true);
     form.sSpeedButton1->click();
-    EXPECT_EQ(d.errors,
-              QStringList({u"Datei %1 kann nicht geöffnet werden. No such file or directory."_qs.arg(
-                  Path("gone.csv"))}));
+    EXPECT_EQ(
+        d.errors,
+        QStringList(
+            {u"Datei %1 kann nicht geöffnet werden. Die Datei oder das Verzeichnis konnte nicht gefunden werden."_qs
+                 .arg(Path("gone.csv"))}));
     EXPECT_EQ(form.RowCount(), 0);
     EXPECT_TRUE(d.notices.isEmpty());
 }
@@ -195,7 +199,7 @@ TEST_F(ListFileCommands, ImportOfAFolderShowsTheError) {
     d.fileNames.push_back(m_dir.path());
     form.Import1->trigger();
     EXPECT_EQ(d.errors,
-              QStringList({u"Datei %1 kann nicht geöffnet werden. Is a directory."_qs.arg(m_dir.path())}));
+              QStringList({u"Datei %1 kann nicht geöffnet werden. Ist ein Ordner."_qs.arg(m_dir.path())}));
     EXPECT_TRUE(d.notices.isEmpty());
 }
 

@@ -72,11 +72,11 @@
     </message>
     <message>
         <source>No such file or directory</source>
-        <translation>Datei oder Ordner nicht vorhanden</translation>
+        <translation>Die Datei oder das Verzeichnis konnte nicht gefunden werden</translation>
     </message>
     <message>
         <source>Permission denied</source>
-        <translation>Keine Berechtigung</translation>
+        <translation>Zugriff verweigert</translation>
     </message>
     <message>
         <source>Read-only file system</source>
@@ -84,7 +84,7 @@
     </message>
     <message>
         <source>No space left on device</source>
-        <translation>Kein Platz mehr auf dem Datenträger</translation>
+        <translation>Kein freier Speicherplatz auf dem Gerät vorhanden</translation>
     </message>
     <message>
         <source>Disk quota exceeded</source>
@@ -109,6 +109,126 @@
     <message>
         <source>Too many levels of symbolic links</source>
         <translation>Zu viele Ebenen symbolischer Verknüpfungen</translation>
+    </message>
+    <message>
+        <source>Cannot open &quot;%1&quot;: %2</source>
+        <translation>&quot;%1&quot; kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot read &quot;%1&quot;: %2</source>
+        <translation>&quot;%1&quot; kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot create &quot;%1&quot;: %2</source>
+        <translation>&quot;%1&quot; kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot write &quot;%1&quot;: %2</source>
+        <translation>&quot;%1&quot; kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>the file is too large for a picture</source>
+        <translation>die Datei ist für ein Bild zu groß</translation>
+    </message>
+    <message>
+        <source>The picture name &quot;%1&quot; leads out of the output folder through a symbolic link</source>
+        <translation>Der Bildname &quot;%1&quot; führt über eine symbolische Verknüpfung aus dem Ausgabeordner hinaus</translation>
+    </message>
+    <message>
+        <source>Name not found</source>
+        <translation>Name nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Name lookup failed</source>
+        <translation>Namensauflösung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Connection refused</source>
+        <translation>Verbindung abgelehnt</translation>
+    </message>
+    <message>
+        <source>Connection reset</source>
+        <translation>Verbindung zurückgesetzt</translation>
+    </message>
+    <message>
+        <source>Connection closed</source>
+        <translation>Verbindung geschlossen</translation>
+    </message>
+    <message>
+        <source>Connection failed</source>
+        <translation>Verbindung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Connection timed out</source>
+        <translation>Zeitüberschreitung der Verbindung</translation>
+    </message>
+    <message>
+        <source>Timed out</source>
+        <translation>Zeitüberschreitung</translation>
+    </message>
+    <message>
+        <source>Address unreachable</source>
+        <translation>Adresse nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>No network connection</source>
+        <translation>Keine Netzwerkverbindung</translation>
+    </message>
+    <message>
+        <source>The server sent nothing</source>
+        <translation>Der Server hat nichts gesendet</translation>
+    </message>
+    <message>
+        <source>Too many redirects</source>
+        <translation>Zu viele Weiterleitungen</translation>
+    </message>
+    <message>
+        <source>Loading was broken off (a download, or no page)</source>
+        <translation>Laden abgebrochen (ein Download oder keine Seite)</translation>
+    </message>
+    <message>
+        <source>File not found</source>
+        <translation>Datei nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Access denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>Invalid address</source>
+        <translation>Ungültige Adresse</translation>
+    </message>
+    <message>
+        <source>Port not allowed</source>
+        <translation>Port nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>Secure connection failed</source>
+        <translation>Sichere Verbindung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Certificate not trusted</source>
+        <translation>Zertifikat nicht vertrauenswürdig</translation>
+    </message>
+    <message>
+        <source>Certificate for another name</source>
+        <translation>Zertifikat für einen anderen Namen</translation>
+    </message>
+    <message>
+        <source>Certificate expired or not yet valid</source>
+        <translation>Zertifikat abgelaufen oder noch nicht gültig</translation>
+    </message>
+    <message>
+        <source>Blocked by the server</source>
+        <translation>Vom Server blockiert</translation>
+    </message>
+    <message>
+        <source>The server answered with an error</source>
+        <translation>Der Server hat mit einem Fehler geantwortet</translation>
+    </message>
+    <message>
+        <source>Network error</source>
+        <translation>Netzwerkfehler</translation>
     </message>
     <message>
         <source>The same picture as row %1</source>
@@ -174,24 +294,8 @@
 <context>
     <name>bildoro-batch</name>
     <message>
-        <source> (not complete after %1 s; captured as far as loaded)</source>
-        <translation> (nach %1 s nicht vollständig; aufgenommen, so weit geladen)</translation>
-    </message>
-    <message>
-        <source> (blank: the page showed one colour only, also when taken again)</source>
-        <translation> (leer: die Seite zeigte nur eine Farbe, auch beim zweiten Aufnehmen)</translation>
-    </message>
-    <message>
-        <source>(done before)</source>
-        <translation>(schon erledigt)</translation>
-    </message>
-    <message>
         <source>the failed list "%1" cannot be written: %2</source>
         <translation>die Fehlerliste "%1" kann nicht geschrieben werden: %2</translation>
-    </message>
-    <message>
-        <source>[%1 done] %2 failed</source>
-        <translation>[%1 erledigt] %2 fehlgeschlagen</translation>
     </message>
     <message>
         <source> (an empty folder would mean the file system's root)</source>
@@ -328,10 +432,6 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>unbekannte Auflösung '%1'</translation>
     </message>
     <message>
-        <source>--timeout needs a positive number</source>
-        <translation>--timeout braucht eine positive Zahl</translation>
-    </message>
-    <message>
         <source>--jobs needs a number from 1 to 8</source>
         <translation>--jobs braucht eine Zahl von 1 bis 8</translation>
     </message>
@@ -382,6 +482,54 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
     <message>
         <source>the folder could not be made; the file is unchanged</source>
         <translation>der Ordner konnte nicht angelegt werden; die Datei ist unverändert</translation>
+    </message>
+    <message>
+        <source> %1 ok, %2 failed</source>
+        <translation> %1 ok, %2 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>, %1 pages/min</source>
+        <translation>, %1 Seiten/min</translation>
+    </message>
+    <message>
+        <source>, %1 left</source>
+        <translation>, noch %1</translation>
+    </message>
+    <message>
+        <source>interrupted; to go on later without doing the done rows again, run with --report FILE --resume</source>
+        <translation>abgebrochen; um später ohne die erledigten Zeilen weiterzumachen, mit --report DATEI --resume starten</translation>
+    </message>
+    <message>
+        <source>interrupted; run the same command with --resume to go on</source>
+        <translation>abgebrochen; zum Weitermachen denselben Befehl mit --resume starten</translation>
+    </message>
+    <message>
+        <source>Load the list's file: rows (local files). Without it they fail: a list from others could otherwise make you publish a picture of a local file.</source>
+        <translation>Die file:-Zeilen der Liste (lokale Dateien) laden. Ohne diese Option schlagen sie fehl: Eine Liste von anderen könnte sonst dazu führen, dass Sie ein Bild einer lokalen Datei veröffentlichen.</translation>
+    </message>
+    <message>
+        <source>--width needs at least 1 pixel, not %1</source>
+        <translation>--width braucht mindestens 1 Pixel, nicht %1</translation>
+    </message>
+    <message>
+        <source>--timeout needs a number of seconds above 0, at most %1</source>
+        <translation>--timeout braucht eine Zahl von Sekunden über 0, höchstens %1</translation>
+    </message>
+    <message>
+        <source>would be reduced to %1 x %2 (dry run)</source>
+        <translation>würde auf %1 x %2 verkleinert (Probelauf)</translation>
+    </message>
+    <message>
+        <source>would be left unchanged (%1 x %2 is not wider than %3)</source>
+        <translation>bliebe unverändert (%1 x %2 ist nicht breiter als %3)</translation>
+    </message>
+    <message>
+        <source>With --resume: skip the rows the report records as done even when their pictures are no longer in the output folder (taken elsewhere after each run).</source>
+        <translation>Mit --resume: die Zeilen, die der Bericht als erledigt nennt, auch dann überspringen, wenn ihre Bilder nicht mehr im Ausgabeordner liegen (nach jedem Lauf anderswohin gebracht).</translation>
+    </message>
+    <message>
+        <source>--pictures-moved needs --resume</source>
+        <translation>--pictures-moved braucht --resume</translation>
     </message>
 </context>
 </TS>

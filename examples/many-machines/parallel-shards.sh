@@ -91,23 +91,42 @@ merge_returned || { echo "parallel-shards: cannot unpack what came back into $ou
 # The shares still to run: all but those whose last run ended with every row ok. Each gets its report so far,
 # so that bildoro-batch --resume skips the rows it records as done. A share's status is only what this run
 # brings back.
+# The pictures live here, not on the machines (--pictures-moved): a done row whose picture is gone from OUTPUT
+# loses its ok line, so that it runs again.
 todo=()
 for k in $(seq 1 "$shards"); do
     [ "$(cat "$k/status" 2>/dev/null)" = 0 ] && continue
     mkdir -p "$k" && touch "$k/report.jsonl" && rm -f "$k/status" || exit 3
+    python3 - "$k" "$output" <<'EOF' || exit 3
+import json, os, sys
+k, output = sys.argv[1], sys.argv[2]
+prefix, kept = f"{k}/pictures/", []
+for line in open(f"{k}/report.jsonl", encoding="utf-8").read().splitlines(keepends=True):
+    try:
+        r = json.loads(line)
+        gone = r.get("status") == "ok" and not os.path.isfile(
+            os.path.join(output, str(r.get("path", ""))[len(prefix):]))
+    except ValueError:
+        gone = False
+    if not gone:
+        kept.append(line)
+open(f"{k}/report.jsonl.new", "w", encoding="utf-8").write("".join(kept))
+os.replace(f"{k}/report.jsonl.new", f"{k}/report.jsonl")
+EOF
     todo+=("$k")
 done
 
 # On each machine, in a working folder of its own that parallel removes afterwards: run one share into K/, keep
 # its exit status, and pack the share for the way back.
 job="mkdir -p {}; $(printf '%q ' "$remote")list.csv -o {}/pictures --shard {}/$shards --report {}/report.jsonl --resume"
+job+=" --pictures-moved"
 job+=" --failed-list {}/failed.csv"
 for option in "$@"; do job+=" $(printf '%q' "$option")"; done
 job+='; status=$?; echo $status > {}/status; tar cf {}.tar {}; rm -rf {}; exit $status'
 
-# What came back goes into OUTPUT. The merged report holds each row's latest line that is not "skipped" (a share
-# that goes on records its done rows again as skipped), with its path in OUTPUT instead of the machine's working
-# folder; the merged failed list is the shares' failed lists one after the other.
+# What came back goes into OUTPUT. The merged report holds each row's latest line (reports of earlier versions of
+# bildoro-batch also hold "skipped" lines, which do not count), with its path in OUTPUT instead of the machine's
+# working folder; the merged failed list is the shares' failed lists one after the other.
 put_together() {
     merge_returned || { echo "parallel-shards: cannot unpack what came back into $output" >&2; return 1; }
     python3 - "$output_named" "$shards" > "$output/report.jsonl.new" <<'EOF' || return 1
