@@ -335,7 +335,7 @@ TEST_F(WindowFaults, FileSizeLimitFailsTheCaptureWritesCleanly) {
     std::signal(SIGXFSZ, oldHandler);
     const int failed = Check();
     EXPECT_EQ(failed, 5) << qPrintable(message);
-    EXPECT_TRUE(message.contains(QStringLiteral("File too large"))) << qPrintable(message);
+    EXPECT_TRUE(message.contains(QStringLiteral("Datei zu groß"))) << qPrintable(message);
     for (int i : {0, 1, 2}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
     for (int i = 3; i < 8; ++i) EXPECT_FALSE(QFileInfo::exists(Out(i))) << "no partial capture of row " << i;
 }
