@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 // A picture name made from an address, safe for a file name: the host (with "-PORT" when one is given) and
 // the path's parts joined by "_" ("https://example.com/shop/item-7" gives "example.com_shop_item-7"); for a
@@ -22,7 +23,7 @@ class TPictureNames {
 
     // The picture row `row` (its place in the list, from 0) writes: `picture` as it stands, or, when empty, a
     // name made from `url` with "-2", "-3", ... added when an earlier row has it. A row that names its
-    // picture and is asked for again (tried once more) keeps it. Holds a few words per row, not the names.
+    // picture and is asked for again (tried once more) keeps it. Holds about 20 bytes per row, not the names.
     Claim Take(qint64 row, const QString& url, const QString& picture);
 
     // The reason a row fails whose picture an earlier row writes (`sameAs` from 0; the text counts from 1).
@@ -30,6 +31,13 @@ class TPictureNames {
 
   private:
     static uint64_t Key(const QString& picture);
-    std::unordered_map<uint64_t, qint64> m_rows;     // by the picture's key: the row that writes it
+    // The row that writes the picture of `key`: the one stored already, or `row`, stored now.
+    qint64 RowOf(uint64_t key, qint64 row);
+
+    // An open-addressing table of the pictures' keys (0: free) and their rows: a list of millions of rows
+    // keeps 12 bytes a slot instead of a node each.
+    std::vector<uint64_t> m_keys;
+    std::vector<uint32_t> m_rows;
+    size_t m_used = 0;
     std::unordered_map<uint64_t, int> m_nextSuffix;  // by a made name's key: the next suffix to try
 };
