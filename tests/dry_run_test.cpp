@@ -68,6 +68,16 @@ TEST_F(DryRun, PrintsUrlPictureAndPathJoinedAsTheyStand) {
     EXPECT_TRUE(m_err.isEmpty());
 }
 
+TEST_F(DryRun, ASameNameIsFoundAmongThousands) {
+    QByteArray list;
+    for (int i = 0; i < 3000; ++i) list += "http://x/;p" + QByteArray::number(i) + "\n";
+    EXPECT_EQ(Run(Write(list + "http://y/;p7\nhttp://y/;./p2999\n"), "o"), 0);
+    EXPECT_TRUE(
+        m_out.endsWith(u"http://y/\tp7\tThe same picture as row 8\n"
+                       "http://y/\t./p2999\tThe same picture as row 3000\n"_qs))
+        << qPrintable(m_out.right(200));
+}
+
 TEST_F(DryRun, EmptyListPrintsNothing) {
     EXPECT_EQ(Run(Write(""), "out"), 0);
     EXPECT_TRUE(m_out.isEmpty());
