@@ -7,6 +7,7 @@
 #include "jpeg_image.h"
 #include "thumbnail.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -362,7 +363,8 @@ void TBrowserHost::EnsureBrowser() {
     m_client.reset();
     std::shared_ptr<TDevToolsClient> client = TDevToolsClient::Shared();
     if (!client->IsAlive())
-        throw TBrowserError(QStringLiteral("Chromium quit right after its start: ") + client->DeathReason());
+        throw TBrowserError(QCoreApplication::translate("bildoro", "Chromium quit right after its start: ") +
+                            client->DeathReason());
     m_client = client;
     connect(m_client.get(), &TDevToolsClient::Died, this, &TBrowserHost::BrowserDied);
 }
@@ -393,7 +395,8 @@ void TBrowserHost::StartPageSetup() {
     auto failSetup = [this, token](const QString& step, const QString& error) {
         if (token != m_setupToken) return;
         m_setupRunning = false;
-        Fail(QStringLiteral("Chromium could not open a page (%1): %2").arg(step, error));
+        Fail(QCoreApplication::translate("bildoro", "Chromium could not open a page (%1): %2")
+                 .arg(step, error));
     };
     // A browser that does not even open a page within the bound is asked whether it still works.
     QTimer::singleShot(kSetupBoundMs, this, [this, token, failSetup] {
@@ -617,7 +620,9 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         if (detached == m_sessionId) {
             const QString url = m_nav.url;
             DropPage(false);
-            Fail(QStringLiteral("The page was closed by Chromium while showing \"%1\"").arg(url));
+            Fail(
+                QCoreApplication::translate("bildoro", "The page was closed by Chromium while showing \"%1\"")
+                    .arg(url));
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
             // The frame's requests end with it, unreported.
@@ -630,7 +635,8 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
         const QString url = m_nav.url;
         DropPage(true);
-        Fail(QStringLiteral("The page crashed in Chromium while showing \"%1\"").arg(url));
+        Fail(QCoreApplication::translate("bildoro", "The page crashed in Chromium while showing \"%1\"")
+                 .arg(url));
     }
 }
 

@@ -231,6 +231,22 @@
         <translation>Netzwerkfehler</translation>
     </message>
     <message>
+        <source>Chromium quit right after its start: </source>
+        <translation>Chromium wurde gleich nach dem Start beendet: </translation>
+    </message>
+    <message>
+        <source>Chromium could not open a page (%1): %2</source>
+        <translation>Chromium konnte keine Seite öffnen (%1): %2</translation>
+    </message>
+    <message>
+        <source>The page was closed by Chromium while showing &quot;%1&quot;</source>
+        <translation>Die Seite wurde von Chromium geschlossen, während sie &quot;%1&quot; zeigte</translation>
+    </message>
+    <message>
+        <source>The page crashed in Chromium while showing &quot;%1&quot;</source>
+        <translation>Die Seite ist in Chromium abgestürzt, während sie &quot;%1&quot; zeigte</translation>
+    </message>
+    <message>
         <source>The same picture as row %1</source>
         <translation>Dasselbe Bild wie Zeile %1</translation>
     </message>
