@@ -463,7 +463,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);
     CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
-    if (isatty(fileno(err)) && options.listFile != QLatin1String("-")) run.SetTotal(CountRows(options));
+    // Counted only where reading the list twice costs little: a list of millions of rows starts at once and
+    // shows how many rows are done.
+    if (isatty(fileno(err)) && options.listFile != QLatin1String("-") &&
+        QFileInfo(options.listFile).size() <= kListFileMaxBytes)
+        run.SetTotal(CountRows(options));
     // Ctrl-C ends the pages under way and the run with its summary; a second one ends the program at once.
     TInterruptWatch interrupt([&] {
         run.Interrupt();
