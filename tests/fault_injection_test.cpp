@@ -276,7 +276,7 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) 
     const qsizetype row20 = message.indexOf(u'\n' + Url(20) + QStringLiteral(" – "));
     if (row20 >= 0) {
         const QString line20 = message.mid(row20 + 1).section(u'\n', 0, 0);
-        EXPECT_TRUE(line20.contains(QStringLiteral("crashed")) ||
+        EXPECT_TRUE(line20.contains(QStringLiteral("abgestürzt")) ||
                     line20.contains(QStringLiteral("captureScreenshot failed")))
             << qPrintable(message);
     } else {
