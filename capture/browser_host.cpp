@@ -19,6 +19,7 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -188,9 +189,12 @@ const QString kConsentOpen = QStringLiteral("__bildoroConsentOpen");
 // tells this host its address, for the rules of single sites.
 //
 // The library sends its messages through window.autoconsentSendMessage and is answered through
-// window.autoconsentReceiveMessage; the bridge passes them over the page function (binding), which it takes
-// away from the page at once. That function may be put in place only after this script has begun: a
-// message that finds none waits a moment. "init" is sent again until an answer comes. The library would
+// window.autoconsentReceiveMessage; the bridge passes them over the page function (binding). The bridge runs
+// before any script of the page and takes the binding away from the page at once (a binding put in place
+// only after it began is taken at the first message), and window.autoconsentSendMessage exists only while
+// the library starts and keeps it: the page's own scripts, its unload handlers and its frames reach neither.
+// Whatever they forge all the same is bounded by the host (see HandleEvent). "init" is sent again until an
+// answer comes. The library would
 // begin looking when the page is idle, which a page that draws keeps it from for half a second: it begins
 // at once here.
 const QString& ConsentScript() {
@@ -199,8 +203,11 @@ const QString& ConsentScript() {
         if (!file.open(QIODevice::ReadOnly)) return QString();
         const QString before = QStringLiteral(
             "(() => { let send = null, heard = false, init = null, tries = 0, gate = null, begun = false;\n"
-            "const post = (text) => { send = send || window.%1;\n"
-            "  if (typeof send === 'function') send(text);\n"
+            "const take = () => { if (!send && typeof window.%1 === 'function') { send = window.%1;\n"
+            "  try { delete window.%1; } catch (e) {} } };\n"
+            "take();\n"
+            "const post = (text) => { take();\n"
+            "  if (send) send(text);\n"
             "  else setTimeout(() => post(text), 5); };\n"
             "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
             "const gateSelector = () => { if (gate !== null) return gate;\n"
@@ -213,7 +220,9 @@ const QString& ConsentScript() {
             "const candidate = () => { if (window !== top || window.Cookiebot || window.__cmp) return true;\n"
             "  try { return !gateSelector() || !!document.querySelector(gateSelector()); } catch (e) { "
             "return true; } };\n"
-            "const begin = () => { if (begun) return; begun = true; library(); };\n"
+            "const begin = () => { if (begun) return; begun = true;\n"
+            "  window.autoconsentSendMessage = toHost;\n"
+            "  try { library(); } finally { delete window.autoconsentSendMessage; } };\n"
             "Object.defineProperty(window, '%2', { value: begin });\n"
             "const whenLoaded = (f) => { if (document.readyState === 'complete') return f();\n"
             "  let done = false; const go = () => { if (!done) { done = true; f(); } };\n"
@@ -228,7 +237,7 @@ const QString& ConsentScript() {
             "    if (wait > 4000) return watch.disconnect();\n"
             "    setTimeout(look, wait); wait *= 2; };\n"
             "  setTimeout(look, wait); wait *= 2; });\n"
-            "window.autoconsentSendMessage = (m) => { const text = JSON.stringify(m);\n"
+            "const toHost = (m) => { const text = JSON.stringify(m);\n"
             "  if (m && m.type === 'init') { init = text; setTimeout(again, 250); }\n"
             "  post(text);\n"
             "  return Promise.resolve(); };\n"
@@ -297,6 +306,22 @@ QByteArray ConsentInitAnswer(const QString& url) {
            "\"rulesteps\":false,\"detectionsteps\":false,\"evals\":false,\"errors\":false,"
            "\"messages\":false,\"waits\":false}},\"rules\":{\"compact\":" +
            compact + "}}";
+}
+
+// Bounds on what a document may send as the rule library's messages: the library's own are a few hundred
+// bytes, a few dozen per document.
+constexpr qsizetype kConsentMessageMaxChars = 16 * 1024;
+constexpr int kConsentMessagesPerDocument = 400;
+constexpr qsizetype kConsentDocumentsMax = 1000;
+
+// A platform name as the library gives it ("onetrust", "com_sourcepoint"), kept to what such a name holds: a
+// page that forges one cannot put control characters or a long text into a result line or the report.
+QString ConsentPlatformName(const QString& name) {
+    QString kept;
+    for (QChar c : name.left(100))
+        if (c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_' || c == u'-' || c == u'.' || c == u' '))
+            kept += c;
+    return kept;
 }
 
 // States of the library in a document while it works on a dialog it found.
@@ -557,10 +582,27 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (name == QLatin1String("DOMContentLoaded")) {
             if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
         }
+    } else if (method == QLatin1String("Runtime.executionContextCreated")) {
+        // A document (or world) of this navigation: the rule library may speak from it.
+        if (m_consentHandling && m_nav.consentDocuments.size() < kConsentDocumentsMax) {
+            const int contextId = params.value(QStringLiteral("context")).toObject().value(u"id").toInt();
+            m_nav.consentDocuments.insert(sessionId + u' ' + QString::number(contextId), {});
+        }
     } else if (method == QLatin1String("Runtime.bindingCalled")) {
         if (Str(params, "name") != kConsentBinding || !m_consentHandling) return;
-        const QJsonObject message = QJsonDocument::fromJson(Str(params, "payload").toUtf8()).object();
-        HandleConsentMessage(sessionId, params.value(QStringLiteral("executionContextId")).toInt(), message);
+        // Whatever the page itself can reach, it can forge: a message counts only from a document of this
+        // navigation (not the last row's, whose unload handlers still run), within a size and a number per
+        // document.
+        const int contextId = params.value(QStringLiteral("executionContextId")).toInt();
+        const auto document = m_nav.consentDocuments.find(sessionId + u' ' + QString::number(contextId));
+        const QString payload = Str(params, "payload");
+        if (document == m_nav.consentDocuments.end() || payload.size() > kConsentMessageMaxChars ||
+            ++document->messages > kConsentMessagesPerDocument)
+            return;
+        const QJsonObject message = QJsonDocument::fromJson(payload.toUtf8()).object();
+        // The rules are sent once per document: a page that repeats "init" gets nothing more.
+        if (Str(message, "type") == u"init" && std::exchange(document->initAnswered, true)) return;
+        HandleConsentMessage(sessionId, contextId, message);
     } else if (method == QLatin1String("Network.requestWillBeSent")) {
         // The page's document has gone out to the network: from here on the row waits for its server, not
         // for the browser's processes to start.
@@ -679,12 +721,13 @@ void TBrowserHost::HandleConsentMessage(const QString& sessionId, int contextId,
                 sessionId);
         return;
     } else if (type == u"popupFound" || (type == u"cmpDetected" && m_nav.consentPlatform.isEmpty())) {
-        m_nav.consentPlatform = Str(message, "cmp").left(200);
+        m_nav.consentPlatform = ConsentPlatformName(Str(message, "cmp"));
     } else if (type == u"optOutResult" || type == u"autoconsentDone") {
         // A refusal that failed still counts when the platform's rules hide the dialog cosmetically.
         if (message.value(QStringLiteral("result")).toBool() || type == u"autoconsentDone") {
             m_nav.consentHandled = true;
-            if (m_nav.consentPlatform.isEmpty()) m_nav.consentPlatform = Str(message, "cmp").left(200);
+            if (m_nav.consentPlatform.isEmpty())
+                m_nav.consentPlatform = ConsentPlatformName(Str(message, "cmp"));
         }
     } else if (type == u"report") {
         const QJsonObject state = message.value(QStringLiteral("state")).toObject();

@@ -215,7 +215,14 @@ class TBrowserHost : public QObject {
         QString consentPlatform;
         bool consentHandled = false;
         QHash<QString, QString> consentStates;  // the rule library's state in each document (by instance)
-        bool consentEnded = false;              // the library gave up on the dialog it found
+        // The documents (session + " " + execution context) made since this navigation began, each with the
+        // messages of the rule library taken from it; messages of any other document are not heard.
+        struct ConsentDocument {
+            int messages = 0;
+            bool initAnswered = false;
+        };
+        QHash<QString, ConsentDocument> consentDocuments;
+        bool consentEnded = false;  // the library gave up on the dialog it found
     };
     Navigation m_nav;
     int m_state = 0;

@@ -76,6 +76,21 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
     s.AddRoute(QStringLiteral("/h/204"), {}, "text/html", 0, 204);
     s.AddRoute(QStringLiteral("/h/500"), ColourPage("#400040"), "text/html", 0, 500);
     s.AddRoute(QStringLiteral("/h/slow-first-byte"), ColourPage("#804000"), "text/html", 1500);
+    // Every way a page (its own scripts, its unload handler, a frame of another site) might reach the channel
+    // of the consent rule library: a forged platform, a message of 8 MB, a flood of "init".
+    const QByteArray forge =
+        "<script>const forge = (w) => { const m = JSON.stringify({type: 'popupFound', cmp: "
+        "'FORGED\\x1b[2J'});"
+        "for (const f of [w.__bildoroConsent, w.autoconsentSendMessage, w.autoconsentReceiveMessage])"
+        "  if (typeof f === 'function') try { f(m); f('x'.repeat(8 << 20));"
+        "    for (let i = 0; i < 5000; i++) f(JSON.stringify({type: 'init', url: location.href})); } catch "
+        "(e) {} };"
+        "forge(window); addEventListener('pagehide', () => forge(window));"
+        "try { forge(parent); } catch (e) {}</script>";
+    s.AddRoute(QStringLiteral("/h/forge-frame"), Page("<p>frame</p>" + forge));
+    s.AddRoute(QStringLiteral("/h/forge"),
+               Page("<p>x</p><iframe src='http://localhost:" + QByteArray::number(s.Port()) +
+                    "/h/forge-frame'></iframe>" + forge));
     return {
         {QStringLiteral("/h/loop"), "endless script loop"},
         {QStringLiteral("/h/loop-after-load"), "endless loop after the load event"},
@@ -93,6 +108,7 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
         {QStringLiteral("/h/204"), "204 without content"},
         {QStringLiteral("/h/500"), "500 with a body"},
         {QStringLiteral("/h/slow-first-byte"), "slow first byte"},
+        {QStringLiteral("/h/forge"), "forged messages of the consent library"},
     };
 }
 
