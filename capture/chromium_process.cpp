@@ -48,7 +48,7 @@ constexpr qsizetype kSocketNameMax = sizeof(sockaddr_un::sun_path) - 1;
 const QStringList kShortTempFolders{QStringLiteral("/tmp"), QStringLiteral("/var/tmp")};
 
 // How much of the browser's stderr is kept, and of one of its lines shown in a message.
-constexpr qsizetype kStderrTailBytes = 4096;
+constexpr qsizetype kStderrTailBytes = 64 * 1024;
 constexpr qsizetype kShownLineChars = 240;
 
 QString ExitStatusText(int status) {
