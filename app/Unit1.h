@@ -184,5 +184,5 @@ class TForm1 : public QMainWindow {
     bool m_stopRequested = false;  // "Verarbeitung abbrechen" was chosen
     bool m_rowResultsShown = false;
     TRunEngine* m_engine = nullptr;  // the run under way, if any
-    int m_pageTimeoutMs = 30000;
+    int m_pageTimeoutMs = kDefaultPageTimeoutMs;
 };

@@ -67,8 +67,6 @@ class TBrowserHost : public QObject {
     // its web fonts are ready. Returns at once; Settled() is signalled once, when the page is quiet or the
     // bound has passed (also when the page failed meanwhile). A page quiet at the start costs one round trip.
     void StartSettle(int boundMs);
-    // Requests of the latest navigation's pages still under way (streams that never end are not counted).
-    int RequestsInFlight() const { return int(m_requests.size()); }
 
     // Whether consent dialogs are refused (or hidden where no refusal exists) on the pages of this host: the
     // rule library's content script is put into every document and frame before it loads, and this host

@@ -217,7 +217,3 @@ RowResult WriteAndReduce(CapturedPicture c) {
     result.reduceMs = clock.nsecsElapsed() / 1e6;
     return result;
 }
-
-RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings) {
-    return WriteAndReduce(CaptureRowPicture(host, settings));
-}

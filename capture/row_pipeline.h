@@ -93,15 +93,11 @@ struct RowSettings {
     QString refusal;  // when set, the row fails with it at the check stage, before its page loads
 };
 
-// The steps after the wait: capture the view at its current size to the output path, convert the width
-// text, reduce the file in place. Never throws; a failure ends the row at its stage (the capture's
-// failure does not: an older file of that name is still reduced, as the window always did, but the row
-// counts as failed).
-RowResult CaptureAndReduce(TBrowserHost& host, const RowSettings& settings);
-
-// CaptureAndReduce in two steps, so that the second may run on another thread while the page goes on to its
-// next row: the picture with all that is read of the host and the settings, then the file written at
-// quality 90 and reduced in place.
+// The steps after the wait, in two parts, so that the second may run on another thread while the page goes on
+// to its next row: the picture with all that is read of the host and the settings (capture the view at its
+// current size), then the file written at quality 90 to the output path and reduced in place to the width
+// text's width. Neither throws; a failure ends the row at its stage (the capture's failure does not: an older
+// file of that name is still reduced, as the window always did, but the row counts as failed).
 struct CapturedPicture {
     RowResult result;    // the capture's outcome so far: a failure, blank, captureMs
     TBitmap24 picture;   // empty when the capture failed (an older file of the name is still reduced)

@@ -2,6 +2,7 @@
 #include "capture_size.h"
 #include "commands.h"
 #include "int_text.h"
+#include "row_pipeline.h"
 #include "terminal_text.h"
 #include "texts.h"
 
@@ -60,8 +61,9 @@ int main(int argc, char** argv) {
         QStringLiteral("PIXELS"), QStringLiteral("320"));
     const QCommandLineOption timeoutOpt(
         QStringLiteral("timeout"),
-        QCoreApplication::translate("bildoro-batch", "Longest wait for a page in seconds (default 30)."),
-        QStringLiteral("SECONDS"), QStringLiteral("30"));
+        QCoreApplication::translate("bildoro-batch", "Longest wait for a page in seconds (default %1).")
+            .arg(kDefaultPageTimeoutMs / 1000),
+        QStringLiteral("SECONDS"), QString::number(kDefaultPageTimeoutMs / 1000));
     const QCommandLineOption settleOpt(
         QStringLiteral("settle-ms"),
         QCoreApplication::translate("bildoro-batch",

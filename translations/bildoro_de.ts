@@ -376,8 +376,8 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Breite der Vorschaubilder (Vorgabe 320).</translation>
     </message>
     <message>
-        <source>Longest wait for a page in seconds (default 30).</source>
-        <translation>Längste Wartezeit für eine Seite in Sekunden (Vorgabe 30).</translation>
+        <source>Longest wait for a page in seconds (default %1).</source>
+        <translation>Längste Wartezeit für eine Seite in Sekunden (Vorgabe %1).</translation>
     </message>
     <message>
         <source>Longest wait after a page has loaded for its requests still under way and its web fonts, in milliseconds (0-60000, default 2000).</source>
