@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bitmap24.h"
+#include "consent.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -79,8 +80,8 @@ class TBrowserHost : public QObject {
     bool ConsentPending() const;
     // The dialog found on the latest navigation's pages: the consent platform's name (empty when none was
     // found), and whether it was refused or hidden.
-    QString ConsentPlatform() const { return m_nav.consentPlatform; }
-    bool ConsentHandled() const { return m_nav.consentHandled; }
+    QString ConsentPlatform() const { return m_nav.consent.Platform(); }
+    bool ConsentHandled() const { return m_nav.consent.Handled(); }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
     // that script ended and twice as long again. False when the page still does not answer (it cannot be
@@ -210,24 +211,12 @@ class TBrowserHost : public QObject {
         int httpStatus = 0;
         QString topUrl;
         QString title;
-        QString consentPlatform;
-        bool consentHandled = false;
-        QHash<QString, QString> consentStates;  // the rule library's state in each document (by instance)
-        // The documents (session + " " + execution context) made since this navigation began, each with the
-        // messages of the rule library taken from it; messages of any other document are not heard.
-        struct ConsentDocument {
-            int messages = 0;
-            bool initAnswered = false;
-        };
-        QHash<QString, ConsentDocument> consentDocuments;
-        bool consentEnded = false;  // the library gave up on the dialog it found
+        TConsentState consent;  // what the documents of this navigation told of a consent dialog
     };
     Navigation m_nav;
     int m_state = 0;
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
     QHash<QString, QString> m_frameUrls;
-    void HandleConsentMessage(const QString& sessionId, int contextId, const QJsonObject& message);
-    void AnswerConsent(const QString& sessionId, int contextId, const QByteArray& messageJson);
     void CheckSettle();
     void EndSettle();
 

@@ -10,3 +10,4 @@ bildoro_test(chromium_process_test SOURCES chromium_process_test.cpp LIBS bildor
 bildoro_test(browser_host_test SOURCES browser_host_test.cpp LIBS bildoro_capture bildoro_test_http TIMEOUT 180
              LABELS browser)
 bildoro_test(devtools_client_test SOURCES devtools_client_test.cpp LIBS bildoro_capture TIMEOUT 120 LABELS browser)
+bildoro_test(consent_test SOURCES consent_test.cpp LIBS bildoro_capture)

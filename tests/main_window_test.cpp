@@ -74,8 +74,9 @@ TEST_F(MainWindowTest, StartsAsLaidOut) {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Bildoro 1.0"));
     // Qt's own dialogs speak the window's language where Qt's translations are installed.
     if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
-                          QStringLiteral("/qtbase_de.qm")))
+                          QStringLiteral("/qtbase_de.qm"))) {
         EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Speichern unter"));
+    }
     EXPECT_EQ(form.centralWidget()->size(), QSize(654, 591));
     EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window has a fixed size";
     EXPECT_EQ(form.centralWidget()->palette().color(QPalette::Window), QColor(209, 209, 209));
