@@ -221,13 +221,14 @@ bool ConsentBusy(const QString& state) {
 
 }  // namespace
 
-// The script for every document: a bridge that holds the library's content script until the document is
-// worth its search. The library (a pass over some two hundred rules, some 50 ms of a fresh document's time,
-// and again every half second while it finds nothing) begins only when the page has loaded (or after 3 s),
-// so that its work does not slow the loading, and only once the document shows something a rule looks for
-// first, or the global of a platform found by script. Frames begin at once. A document without any is
-// looked at again after changes, five times over some 8 s, as the library itself would go on looking; it
-// tells this host its address, for the rules of single sites.
+// The script for every document (consent_bridge.js, with the library and the names filled in): a bridge that
+// holds the library's content script until the document is worth its search. The library (a pass over some
+// two hundred rules, some 50 ms of a fresh document's time, and again every half second while it finds
+// nothing) begins only when the page has loaded (or after 3 s), so that its work does not slow the loading,
+// and only once the document shows something a rule looks for first, or the global of a platform found by
+// script. Frames begin at once. A document without any is looked at again after changes, five times over some
+// 8 s, as the library itself would go on looking; it tells this host its address, for the rules of single
+// sites.
 //
 // The library sends its messages through window.autoconsentSendMessage and is answered through
 // window.autoconsentReceiveMessage; the bridge passes them over the page function (binding). The bridge runs
@@ -240,58 +241,14 @@ bool ConsentBusy(const QString& state) {
 // at once here.
 const QString& ConsentScript() {
     static const QString script = [] {
-        QFile file(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
-        if (!file.open(QIODevice::ReadOnly)) return QString();
-        const QString before = QStringLiteral(
-            "(() => { let send = null, heard = false, init = null, tries = 0, gate = null, begun = false;\n"
-            "const take = () => { if (!send && typeof window.%1 === 'function') { send = window.%1;\n"
-            "  try { delete window.%1; } catch (e) {} } };\n"
-            "take();\n"
-            "const post = (text) => { take();\n"
-            "  if (send) send(text);\n"
-            "  else setTimeout(() => post(text), 5); };\n"
-            "const requestIdleCallback = (f) => setTimeout(f, 0);\n"
-            "const gateSelector = () => { if (gate !== null) return gate;\n"
-            "  const f = document.createDocumentFragment();\n"
-            "  const valid = (u) => { try { f.querySelector(u); f.querySelector(u + ',x'); return true; }\n"
-            "    catch (e) { return false; } };\n"
-            "  gate = gateUnits.join(',');\n"
-            "  if (!valid(gate)) gate = gateUnits.filter(valid).join(',');\n"
-            "  return gate; };\n"
-            "const candidate = () => { if (window !== top || window.Cookiebot || window.__cmp) return true;\n"
-            "  try { return !gateSelector() || !!document.querySelector(gateSelector()); } catch (e) { "
-            "return true; } };\n"
-            "const begin = () => { if (begun) return; begun = true;\n"
-            "  window.autoconsentSendMessage = toHost;\n"
-            "  try { library(); } finally { delete window.autoconsentSendMessage; } };\n"
-            "Object.defineProperty(window, '%2', { value: begin });\n"
-            "const whenLoaded = (f) => { if (document.readyState === 'complete') return f();\n"
-            "  let done = false; const go = () => { if (!done) { done = true; f(); } };\n"
-            "  addEventListener('load', go, { once: true }); setTimeout(go, 3000); };\n"
-            "whenLoaded(() => { if (candidate()) return begin();\n"
-            "  post(JSON.stringify({ type: 'closed', url: location.href }));\n"
-            "  let changed = false, wait = 250;\n"
-            "  const watch = new MutationObserver(() => { changed = true; });\n"
-            "  watch.observe(document, { childList: true, subtree: true, attributes: true });\n"
-            "  const look = () => { if (begun) return watch.disconnect();\n"
-            "    if (changed) { changed = false; if (candidate()) { watch.disconnect(); return begin(); } }\n"
-            "    if (wait > 4000) return watch.disconnect();\n"
-            "    setTimeout(look, wait); wait *= 2; };\n"
-            "  setTimeout(look, wait); wait *= 2; });\n"
-            "const toHost = (m) => { const text = JSON.stringify(m);\n"
-            "  if (m && m.type === 'init') { init = text; setTimeout(again, 250); }\n"
-            "  post(text);\n"
-            "  return Promise.resolve(); };\n"
-            "function library() {\n");
-        const QString after = QStringLiteral(
-            "\nconst receive = window.autoconsentReceiveMessage;\n"
-            "window.autoconsentReceiveMessage = (m) => { heard = true; return receive(m); }; }\n"
-            "const gateUnits = %1;\n"
-            "function again() { if (heard || !init || ++tries > 20) return; post(init); "
-            "setTimeout(again, 250); }\n"
-            "})();");
-        return before.arg(kConsentBinding, kConsentOpen) + QString::fromUtf8(file.readAll()) +
-               after.arg(ConsentGateUnits());
+        QFile library(QStringLiteral(":/consent/dist/autoconsent.playwright.js"));
+        QFile bridge(QStringLiteral(":/consent/bridge/consent_bridge.js"));
+        if (!library.open(QIODevice::ReadOnly) || !bridge.open(QIODevice::ReadOnly)) return QString();
+        return QString::fromUtf8(bridge.readAll())
+            .replace(QLatin1String("__BILDORO_BINDING__"), kConsentBinding)
+            .replace(QLatin1String("__BILDORO_OPEN__"), kConsentOpen)
+            .replace(QLatin1String("__BILDORO_GATE_UNITS__"), ConsentGateUnits())
+            .replace(QLatin1String("/*__BILDORO_LIBRARY__*/"), QString::fromUtf8(library.readAll()));
     }();
     return script;
 }
