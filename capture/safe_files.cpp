@@ -148,7 +148,8 @@ void WriteFileReplacing(const QString& fileName, const QByteArray& data) {
     }
 }
 
-int OpenRegularFileForWriting(const QString& fileName, bool append) {
+void OpenRegularFileForWriting(QFile& file, bool append) {
+    const QString fileName = file.fileName();
     const QByteArray path = QFile::encodeName(fileName);
     // Looked at before opening: opening a device may already act on it (a tape rewinds). Without blocking
     // and checked again once open: a FIFO opened for writing waits for a reader, and the name may change
@@ -167,7 +168,10 @@ int OpenRegularFileForWriting(const QString& fileName, bool append) {
         Throw(Step::Write, fileName, S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : NotARegularFileText());
     if (!append && ::ftruncate(fd.get(), 0) != 0) Throw(Step::Write, fileName, errno);
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-    return fd.release();
+    if (!file.open(fd.get(), append ? QIODevice::ReadWrite | QIODevice::Append : QIODevice::WriteOnly,
+                   QFileDevice::AutoCloseHandle))
+        Throw(Step::Write, fileName, file.errorString());
+    fd.release();  // the file closes it now
 }
 
 QString PictureFolderEscapeReason(const QString& folder, const QString& picture) {

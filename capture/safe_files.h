@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // The whole content of fileName, which must be a regular file (a link to one is followed) of at most
@@ -17,11 +18,11 @@ QByteArray ReadRegularFile(const QString& fileName, qint64 maxBytes);
 // "Cannot create" or "Cannot write" the file, with the reason.
 void WriteFileReplacing(const QString& fileName, const QByteArray& data);
 
-// Opens fileName for writing as a regular file (made when missing; a link to one is followed) and returns
-// its descriptor (close-on-exec, blocking). Emptied unless `append`; with `append` it is opened for reading
-// too. A FIFO, a device or a socket at the name is refused without being written to or waited on, a folder
-// fails. Throws std::runtime_error: "Cannot write" the file, with the reason.
-int OpenRegularFileForWriting(const QString& fileName, bool append);
+// Opens `file` (its fileName()) for writing as a regular file, made when missing (a link to one is
+// followed): emptied unless `append`, with `append` open for reading too. A FIFO, a device or a socket at the
+// name is refused without being written to or waited on, a folder fails. Throws std::runtime_error: "Cannot
+// write" the file, with the reason.
+void OpenRegularFileForWriting(QFile& file, bool append);
 
 // The reason given for a FIFO, device or socket where a file is to be written.
 QString NotARegularFileText();

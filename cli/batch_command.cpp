@@ -37,8 +37,8 @@ namespace {
 // One row under way: where it stands in the list, and how often it has been tried.
 struct PendingRow {
     qint64 index = 0;
-    WebsiteEntry
-        entry;        // with the picture name the row writes (made from the address when the list gave none)
+    // The row, with the picture name it writes (made from the address when the list gave none).
+    WebsiteEntry entry;
     QString refusal;  // why the row fails before its page loads (an earlier row writes its picture)
     int attempts = 0;
 };
@@ -296,18 +296,6 @@ class TMadeFolders {
     std::vector<QString> m_made;  // deepest first
 };
 
-// Waits `ms` with the event loop running (the browser's messages keep coming); an interrupt ends it early.
-void Pause(int ms, const CliRun& run) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (run.Interrupted()) loop.quit();
-    });
-    poll.start(100);
-    loop.exec();
-}
-
 // The rows of this run's share, counted before it for the progress line (a list file is read twice).
 qint64 CountRows(const BatchOptions& options) {
     try {
@@ -420,15 +408,10 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         failedList = std::make_unique<QFile>(options.failedListFile);
         try {
             // A FIFO or a device at the name is refused, never written to or waited on.
-            const int fd = OpenRegularFileForWriting(options.failedListFile, false);
-            if (!failedList->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
+            OpenRegularFileForWriting(*failedList, false);
         } catch (const std::exception& e) {
             return cannotStartAfterMaking(QString::fromUtf8(e.what()));
         }
-        if (!failedList->isOpen())
-            return cannotStartAfterMaking(
-                QCoreApplication::translate("bildoro-batch", "the failed list \"%1\" cannot be written: %2")
-                    .arg(options.failedListFile, failedList->errorString()));
     }
     // Once per run: without these fonts, pages in those scripts come out with boxes for their text.
     if (const QStringList fonts = MissingScriptFontPackages(); !fonts.isEmpty())
@@ -469,9 +452,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         QFileInfo(options.listFile).size() <= kListFileMaxBytes)
         run.SetTotal(CountRows(options));
     // Ctrl-C ends the pages under way and the run with its summary; a second one ends the program at once.
+    QEventLoop pause;  // between the rounds of retries; the browser's messages keep coming
     TInterruptWatch interrupt([&] {
         run.Interrupt();
         engine.Stop();
+        pause.quit();
     });
     engine.Run(std::numeric_limits<int>::max(), run);
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
@@ -484,7 +469,8 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                      qPrintable(QCoreApplication::translate("bildoro-batch", "trying %1 rows again in %2 s")
                                     .arg(again.size())
                                     .arg(pauseMs / 1000)));
-        Pause(pauseMs, run);
+        QTimer::singleShot(pauseMs, &pause, &QEventLoop::quit);
+        pause.exec();
         if (run.Interrupted()) break;
         run.StartRound(std::move(again));
         engine.Run(std::numeric_limits<int>::max(), run);

@@ -3,8 +3,6 @@
 
 #include "safe_files.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -94,12 +92,7 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
 
 TRunReport::TRunReport(const QString& path, bool append) : m_file(path) {
     // Refuses a FIFO or a device at the name before anything is written to it or waited on.
-    const int fd = OpenRegularFileForWriting(path, append);
-    if (!m_file.open(fd, append ? QIODevice::ReadWrite | QIODevice::Append : QIODevice::WriteOnly,
-                     QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
-    }
+    OpenRegularFileForWriting(m_file, append);
     if (!append || m_file.size() == 0) return;
     // A line cut off by a kill is removed, so that the report stays one whole JSON object per line.
     qint64 end = m_file.size();
