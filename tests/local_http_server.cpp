@@ -170,8 +170,18 @@ bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) {
 }
 
 void LocalHttpServer::Record(const Request& request) {
+    std::function<void(const QByteArray&)> onRequest;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.append(request);
+        onRequest = m_onRequest;
+    }
+    if (onRequest) onRequest(request.path);
+}
+
+void LocalHttpServer::SetOnRequest(std::function<void(const QByteArray& path)> onRequest) {
     QMutexLocker lock(&m_mutex);
-    m_requests.append(request);
+    m_onRequest = std::move(onRequest);
 }
 
 QList<LocalHttpServer::Request> LocalHttpServer::Requests() const {

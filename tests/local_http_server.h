@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -47,6 +48,10 @@ class LocalHttpServer {
     // open.
     void AddBodyNeverComing(const QString& path);
 
+    // Called in the server's thread with each request's path before it is answered (a test that must act at
+    // a known point of a run, whatever the load on its own thread). Set it before the run starts.
+    void SetOnRequest(std::function<void(const QByteArray& path)> onRequest);
+
     QList<Request> Requests() const;
     QList<Request> RequestsFor(const QString& path) const;
     void ClearRequests();
@@ -69,6 +74,7 @@ class LocalHttpServer {
     mutable QMutex m_mutex;
     QHash<QByteArray, Route> m_routes;
     QList<Request> m_requests;
+    std::function<void(const QByteArray& path)> m_onRequest;
     quint16 m_port = 0;
     std::unique_ptr<QThread> m_thread;
 };
