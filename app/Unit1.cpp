@@ -3,6 +3,7 @@
 #include "texts.h"
 
 #include "about.h"
+#include "chromium_process.h"
 #include "dialogs.h"
 #include "gauge.h"
 #include "icons.h"
@@ -131,7 +132,7 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
     setPalette(pal);
     setCentralWidget(client);
 
-    WB1 = new TBrowserHost(this);
+    WB1 = new TBrowserHost(std::make_shared<TBrowser>(), this);
     WB1->setObjectName(QStringLiteral("WB1"));
     WB1->SetConsentHandling(true);  // the window always refuses consent dialogs before its captures
     connect(WB1, &TBrowserHost::BeforeNavigate2, this, &TForm1::WB1BeforeNavigate2);

@@ -3,6 +3,7 @@
 // Run: build/bench/capture_bench [COUNT] [PAGE.html]   (default 60 captures of a built-in article page)
 #include "bitmap24.h"
 #include "browser_host.h"
+#include "chromium_process.h"
 #include "jpeg_image.h"
 #include "local_http_server.h"
 
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
     const QString out = dir.filePath(QStringLiteral("shot.jpg"));
 
     try {
-        TBrowserHost host;
+        TBrowserHost host(std::make_shared<TBrowser>());
         host.SetWidth(1024);
         host.SetHeight(768);
         QElapsedTimer t;
@@ -108,7 +109,16 @@ int main(int argc, char** argv) {
             const double l = Ms(t);
 
             t.start();
-            const QByteArray png = host.CaptureViewPng();
+            QByteArray png;
+            {
+                QEventLoop loop;
+                host.CaptureViewPng([&](const QByteArray& data, const QString& error) {
+                    if (!error.isEmpty()) throw std::runtime_error(error.toStdString());
+                    png = data;
+                    loop.quit();
+                });
+                loop.exec();
+            }
             const double s = Ms(t);
 
             t.start();

@@ -3,13 +3,13 @@
 
 #include "bitmap24.h"
 #include "browser_error.h"
+#include "capture_picture.h"
+#include "chromium_process.h"
 #include "devtools_client.h"
-#include "jpeg_image.h"
 #include "thumbnail.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QImage>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,7 +51,8 @@ QString Str(const QJsonObject& o, const char* key) {
 
 }  // namespace
 
-TBrowserHost::TBrowserHost(QObject* parent) : QObject(parent) {}
+TBrowserHost::TBrowserHost(std::shared_ptr<TBrowser> browser, QObject* parent)
+    : QObject(parent), m_browser(std::move(browser)) {}
 
 TBrowserHost::~TBrowserHost() {
     ++m_generation;
@@ -90,11 +91,11 @@ void TBrowserHost::Fail(const QString& message, bool passes) {
 }
 
 void TBrowserHost::Post(const QString& method, const QJsonObject& params, const QString& sessionId,
-                        std::function<void(const QJsonObject&, const QString&)> handler) {
+                        std::function<void(const QJsonObject&, const QString&)> handler, int timeoutMs) {
     std::shared_ptr<TDevToolsClient> client = m_client;  // a death while sending releases m_client
     if (!client || !client->IsAlive()) return;           // the death itself is reported by BrowserDied
     try {
-        client->Send(method, params, sessionId, this, std::move(handler));
+        client->Send(method, params, sessionId, this, std::move(handler), timeoutMs);
     } catch (const TBrowserError&) {
         // Same: the pipe broke, and BrowserDied has been told.
     }
@@ -105,7 +106,7 @@ void TBrowserHost::EnsureBrowser() {
     DropPage(false);
     if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
     m_client.reset();
-    std::shared_ptr<TDevToolsClient> client = TDevToolsClient::Shared();
+    std::shared_ptr<TDevToolsClient> client = m_browser->Client();
     if (!client->IsAlive())
         throw TBrowserError(QCoreApplication::translate("bildoro", "Chromium quit right after its start: ") +
                             client->DeathReason());
@@ -120,6 +121,7 @@ void TBrowserHost::Navigate(const QString& url) {
     m_requests.clear();
     m_pageFaulted = false;
     SetState(1);
+    if (m_checkingBrowser) return;  // opened once the browser check has ended (ReplacePage)
     try {
         EnsureBrowser();
         m_nav.freshPage = m_sessionId.isEmpty();
@@ -138,52 +140,50 @@ void TBrowserHost::StartPageSetup() {
     const int token = ++m_setupToken;
     auto failSetup = [this, token](const QString& step, const QString& error) {
         if (token != m_setupToken) return;
-        m_setupRunning = false;
+        SetupEnded();
         Fail(QCoreApplication::translate("bildoro", "Chromium could not open a page (%1): %2")
                  .arg(step, error));
     };
-    // A browser that does not even open a page within the bound is asked whether it still works.
-    QTimer::singleShot(kSetupBoundMs, this, [this, token, failSetup] {
-        if (token != m_setupToken || !m_setupRunning) return;
-        m_pageFaulted = true;
-        failSetup(QStringLiteral("Target.createTarget"),
-                  QStringLiteral("no answer within %1 ms").arg(kSetupBoundMs));
-    });
-    Post(QStringLiteral("Target.createTarget"),
-         {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
-         [this, token, failSetup](const QJsonObject& created, const QString& error) {
-             if (token != m_setupToken) return;
-             if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
-             m_targetId = Str(created, "targetId");
-             Post(QStringLiteral("Target.attachToTarget"),
-                  {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                  [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                      if (token != m_setupToken) return;
-                      if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                      m_sessionId = Str(attached, "sessionId");
-                      if (!m_client) return;
-                      m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                          if (token != m_setupToken) return;
-                          m_userAgent = userAgent;
-                          ConfigureSession(m_sessionId, true);
-                          m_viewport = QSize();
-                          auto navigate = [this, token] {  // once: on the answer or at the wait's end
-                              if (token != m_setupToken || !m_setupRunning) return;
-                              m_setupRunning = false;
-                              if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
-                                  !m_nav.navigateAnswered)
-                                  SendNavigate();
-                          };
-                          // The page's first document gets the consent script only when the page has
-                          // answered after taking it: a navigation sent at once may come first.
-                          if (!m_consentHandling) return navigate();
-                          Post(QStringLiteral("Runtime.evaluate"),
-                               {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
-                               [navigate](const QJsonObject&, const QString&) { navigate(); });
-                          QTimer::singleShot(kFirstScriptWaitMs, this, navigate);
-                      });
-                  });
-         });
+    // A browser that does not even open a page within the bound is suspected of no longer answering.
+    Post(
+        QStringLiteral("Target.createTarget"),
+        {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
+        [this, token, failSetup](const QJsonObject& created, const QString& error) {
+            if (token != m_setupToken) return;
+            if (TDevToolsClient::IsNoAnswer(error)) m_pageFaulted = true;
+            if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
+            m_targetId = Str(created, "targetId");
+            Post(QStringLiteral("Target.attachToTarget"),
+                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
+                     if (token != m_setupToken) return;
+                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                     m_sessionId = Str(attached, "sessionId");
+                     if (!m_client) return;
+                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
+                         if (token != m_setupToken) return;
+                         m_userAgent = userAgent;
+                         ConfigureSession(m_sessionId, true);
+                         m_viewport = QSize();
+                         auto navigate = [this, token] {  // once: on the answer or at the wait's end
+                             if (token != m_setupToken || !m_setupRunning) return;
+                             SetupEnded();
+                             if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
+                                 !m_nav.navigateAnswered)
+                                 SendNavigate();
+                         };
+                         // The page's first document gets the consent script only when the page has
+                         // answered after taking it: a navigation sent at once may come first.
+                         if (!m_consentHandling) return navigate();
+                         Post(
+                             QStringLiteral("Runtime.evaluate"),
+                             {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
+                             [navigate](const QJsonObject&, const QString&) { navigate(); },
+                             kFirstScriptWaitMs);
+                     });
+                 });
+        },
+        kSetupBoundMs);
 }
 
 void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
@@ -409,15 +409,17 @@ void TBrowserHost::BeginFinish() {
         Q_EMIT DocumentComplete(m_nav.topUrl.isEmpty() ? m_nav.url : m_nav.topUrl);
         Q_EMIT ReadyStateChanged();
     };
-    Post(QStringLiteral("Runtime.evaluate"),
-         {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
-          {QStringLiteral("returnByValue"), true}},
-         m_sessionId, [finish](const QJsonObject& result, const QString&) {
-             const QJsonArray value =
-                 result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
-             finish(value.at(0).toInt(), value.at(1).toString());
-         });
-    QTimer::singleShot(kStatusTimeoutMs, this, [finish] { finish(0, {}); });
+    Post(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
+         {QStringLiteral("returnByValue"), true}},
+        m_sessionId,
+        [finish](const QJsonObject& result, const QString&) {
+            const QJsonArray value =
+                result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
+            finish(value.at(0).toInt(), value.at(1).toString());
+        },
+        kStatusTimeoutMs);
 }
 
 bool TBrowserHost::ConsentPending() const {
@@ -479,61 +481,247 @@ void TBrowserHost::StopLoading() {
     Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
 }
 
-bool TBrowserHost::EnsureAnswering(int boundMs) {
-    std::shared_ptr<TDevToolsClient> client = m_client;
-    if (!client || !client->IsAlive() || m_sessionId.isEmpty()) return false;
-    const QString session = m_sessionId;
-    const bool faultedBefore = m_pageFaulted;
-    // Any answer will do, an error too: the page's main thread is free. A page that never completed has
-    // its document's status and title read here, when its document came.
-    const int generation = m_generation;
-    auto answers = [&](int ms) {
-        try {
-            const QJsonObject result =
-                CallOnPage(client, QStringLiteral("Runtime.evaluate"),
-                           {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
-                            {QStringLiteral("returnByValue"), true}},
-                           ms);
-            const QJsonArray value =
-                result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
-            if (generation == m_generation && m_state != 4 && m_nav.httpStatus == 0 &&
-                value.at(0).toInt() > 0) {
-                m_nav.httpStatus = value.at(0).toInt();
-                m_nav.title = value.at(1).toString().left(1000);
-            }
-            return true;
-        } catch (const TBrowserError& e) {
-            return !e.NoAnswer() && client->IsAlive() && m_sessionId == session;
-        }
-    };
-    if (answers(boundMs)) {
-        m_pageFaulted = faultedBefore;
-        return true;
+void TBrowserHost::CheckAnswering(int boundMs, std::function<void(bool)> done) {
+    if (!m_client || !m_client->IsAlive() || m_sessionId.isEmpty()) {
+        QTimer::singleShot(0, this, [done] { done(false); });
+        return;
     }
-    if (!client->IsAlive() || m_sessionId != session) return false;
-    // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and the page
-    // goes on as far as it can.
-    Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-    if (answers(2 * boundMs)) {
-        m_pageFaulted = faultedBefore;
-        return true;
-    }
-    m_pageFaulted = true;
-    return false;
+    AskAnswering({m_sessionId, m_generation, m_pageFaulted, boundMs}, boundMs, false, std::move(done));
+}
+
+void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done) {
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    // Any answer will do, an error too: the page's main thread is free. A page that never completed has its
+    // document's status and title read here, when its document came.
+    OnPage(QStringLiteral("Runtime.evaluate"),
+           {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
+            {QStringLiteral("returnByValue"), true}},
+           ms, [this, client, check, last, done](const QJsonObject& result, const QString& error) {
+               const bool gone = !client->IsAlive() || m_sessionId != check.session;
+               if (error.isEmpty() || (!TDevToolsClient::IsNoAnswer(error) && !gone)) {
+                   const QJsonArray value = result.value(QStringLiteral("result"))
+                                                .toObject()
+                                                .value(QStringLiteral("value"))
+                                                .toArray();
+                   if (check.generation == m_generation && m_state != 4 && m_nav.httpStatus == 0 &&
+                       value.at(0).toInt() > 0) {
+                       m_nav.httpStatus = value.at(0).toInt();
+                       m_nav.title = value.at(1).toString().left(1000);
+                   }
+                   m_pageFaulted = check.faultedBefore;
+                   return done(true);
+               }
+               if (gone || last) return done(false);  // OnPage has marked the page as faulted
+               // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and
+               // the page goes on as far as it can.
+               Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+               AskAnswering(check, 2 * check.boundMs, true, done);
+           });
 }
 
 void TBrowserHost::ReplacePage() {
     std::shared_ptr<TDevToolsClient> client = m_client;
     m_pageFaulted = false;
-    if (!client || !client->IsAlive()) return;
+    if (!client || !client->IsAlive() || m_checkingBrowser) return;
+    // This page goes in any case; a browser that still answers only loses it, one that does not is ended.
+    DropPage(true);
+    m_checkingBrowser = true;
+    Post(
+        QStringLiteral("Browser.getVersion"), {}, {},
+        [this, client](const QJsonObject&, const QString& error) {
+            if (TDevToolsClient::IsNoAnswer(error))
+                client->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(error));
+            m_checkingBrowser = false;
+            ResumeNavigation();
+        },
+        kBrowserCheckMs);
+}
+
+void TBrowserHost::ResumeNavigation() {
+    if (m_state == 0 || m_state == 4 || m_nav.sent || !m_nav.error.isEmpty() || m_setupRunning) return;
     try {
-        // A browser that still answers only loses this page; one that does not is ended.
-        client->Call(QStringLiteral("Browser.getVersion"), {}, {}, kBrowserCheckMs);
+        EnsureBrowser();
+        m_nav.freshPage = m_sessionId.isEmpty();
+        if (!m_sessionId.isEmpty())
+            SendNavigate();
+        else
+            StartPageSetup();
     } catch (const TBrowserError& e) {
-        client->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(QString::fromUtf8(e.what())));
+        Fail(QString::fromStdString(e.what()));
+    }
+}
+
+void TBrowserHost::WhenSetUp(std::function<void()> then) {
+    if (!m_setupRunning) {
+        QTimer::singleShot(0, this, std::move(then));
         return;
     }
-    DropPage(true);
+    m_afterSetup.push_back(std::move(then));
+}
+
+void TBrowserHost::SetupEnded() {
+    m_setupRunning = false;
+    if (m_afterSetup.empty()) return;
+    // From the event loop: a page that crashed in its set-up may be opened again meanwhile, and is waited
+    // for.
+    QTimer::singleShot(0, this, [this] {
+        std::vector<std::function<void()>> waiting;
+        waiting.swap(m_afterSetup);
+        for (auto& then : waiting) WhenSetUp(std::move(then));
+    });
+}
+
+void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QString&)> done) {
+    if (!m_client || !m_client->IsAlive()) {
+        QTimer::singleShot(0, this,
+                           [done] { done({}, QStringLiteral("No page to capture: no browser runs")); });
+        return;
+    }
+    WhenSetUp([this, done] {
+        // A page that crashed while it settled is reported as such, not as a missing page.
+        if (m_sessionId.isEmpty() || !m_client)
+            return done({}, m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
+        if (m_viewport != QSize(m_width, m_height)) {
+            // Commands of one session run in order: the screenshot finds the size in force.
+            m_viewport = QSize(m_width, m_height);
+            Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId);
+        }
+        const QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
+                                 {QStringLiteral("fromSurface"), true},
+                                 {QStringLiteral("captureBeyondViewport"), false},
+                                 {QStringLiteral("optimizeForSpeed"), true}};
+        // The first picture of a fresh page may wait for the browser's drawing processes to start, which
+        // takes seconds on a busy machine.
+        TakeScreenshot(params, m_nav.freshPage ? kCaptureTimeoutMs : kCaptureAttemptMs, false, done);
+    });
+}
+
+void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
+                                  std::function<void(const QByteArray&, const QString&)> done) {
+    const bool faultedBefore = m_pageFaulted;
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs,
+           [this, params, lastAttempt, faultedBefore, client, done](const QJsonObject& shot,
+                                                                    const QString& error) {
+               if (!error.isEmpty()) {
+                   if (lastAttempt || m_sessionId.isEmpty() || !client->IsAlive()) return done({}, error);
+                   // A page that replaces its document meanwhile (a refresh without end) loses the request
+                   // with the old document, and a script that never lets go keeps the page from drawing:
+                   // stopped, and its script ended, it is asked once more.
+                   Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+                   Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+                   m_pageFaulted = faultedBefore;
+                   return TakeScreenshot(params, kCaptureAttemptMs, true, done);
+               }
+               const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
+               if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));
+               done(png, {});
+           });
+}
+
+void TBrowserHost::CheckSomethingToDraw(std::function<void(bool)> done) {
+    // An HTML document is drawn from its body on; other documents (a picture of SVG, XML) from their root.
+    PageSays(QStringLiteral("document.body !== null || (document.documentElement !== null && "
+                            "!(document.documentElement instanceof HTMLHtmlElement))"),
+             true, std::move(done));
+}
+
+void TBrowserHost::PageSays(const QString& expression, bool otherwise, std::function<void(bool)> done) {
+    OnPage(QStringLiteral("Runtime.evaluate"),
+           {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+           kStatusTimeoutMs, [otherwise, done](const QJsonObject& r, const QString& error) {
+               const QJsonValue value =
+                   r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+               done(error.isEmpty() && value.isBool() ? value.toBool() : otherwise);
+           });
+}
+
+void TBrowserHost::OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
+                          std::function<void(const QJsonObject&, const QString&)> done) {
+    const std::shared_ptr<TDevToolsClient> client = m_client;
+    const QString session = m_sessionId;
+    if (!client || !client->IsAlive() || session.isEmpty()) {
+        QTimer::singleShot(0, this, [this, method, done] {
+            done({}, !m_nav.error.isEmpty() ? m_nav.error : QStringLiteral("No page for %1").arg(method));
+        });
+        return;
+    }
+    auto answer = [this, method, session, done](const QJsonObject& result, const QString& error) {
+        if (error.isEmpty()) return done(result, {});
+        // No answer, "Not attached to an active page" and the like: the page is no longer fit for use.
+        m_pageFaulted = true;
+        if (TDevToolsClient::IsNoAnswer(error)) return done({}, error);
+        // A page that crashed or was closed meanwhile never answers: its own failure says why.
+        if (m_sessionId != session)
+            return done({}, !m_nav.error.isEmpty()
+                                ? m_nav.error
+                                : QStringLiteral("The page was closed during %1").arg(method));
+        done({}, QStringLiteral("%1 failed: %2").arg(method, error));
+    };
+    try {
+        client->Send(method, params, session, this, std::move(answer), timeoutMs);
+    } catch (const TBrowserError& e) {
+        const QString why = QString::fromUtf8(e.what());
+        QTimer::singleShot(0, this, [done, why] { done({}, why); });
+    }
+}
+
+bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
+                                 int dstWidth) {
+    QEventLoop loop;
+    bool written = false;
+    CapturePicture(srcHeight, srcWidth, dstHeight, dstWidth, [&](TBitmap24 picture) {
+        if (!picture.IsEmpty()) {
+            m_captureError = WriteCaptureJpeg(picture, fileName);
+            written = m_captureError.isEmpty();
+        }
+        loop.quit();
+    });
+    loop.exec();
+    return written;
+}
+
+void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth,
+                                  std::function<void(TBitmap24)> done) {
+    m_captureError.clear();
+    m_captureBlank = false;
+    m_captureMayChange = false;
+    auto fail = [this, done](const QString& why) {
+        m_captureError = why;
+        done({});
+    };
+    if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0) {
+        const QString why = QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
+                                .arg(srcWidth)
+                                .arg(srcHeight)
+                                .arg(dstWidth)
+                                .arg(dstHeight);
+        QTimer::singleShot(0, this, [fail, why] { fail(why); });
+        return;
+    }
+    CaptureViewPng([=, this](const QByteArray& png, const QString& error) {
+        if (!error.isEmpty()) return fail(error);
+        TBitmap24 picture;
+        try {
+            picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
+        } catch (const std::bad_alloc&) {
+            return fail(QStringLiteral("not enough memory for the capture"));
+        } catch (const std::exception& e) {
+            return fail(QString::fromUtf8(e.what()));
+        }
+        m_captureBlank = IsOneColour(picture);
+        if (!m_captureBlank) return done(std::move(picture));
+        // Without a script, an animation, a frame or a load still under way, what the page shows now is
+        // final.
+        auto shared = std::make_shared<TBitmap24>(std::move(picture));
+        PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
+                                "window.frames.length > 0 || "
+                                "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
+                 true, [this, shared, done](bool may) {
+                     m_captureMayChange = may;
+                     done(std::move(*shared));
+                 });
+    });
 }
 
 // A fresh page can land in a renderer that is dying (one that crashed or was killed a moment ago); it then
@@ -557,7 +745,7 @@ bool TBrowserHost::ReopenCrashedFreshPage(const QString& error) {
 
 void TBrowserHost::DropPage(bool closeTarget) {
     ++m_setupToken;
-    m_setupRunning = false;
+    SetupEnded();
     if (m_client) {
         for (const QString& s : std::as_const(m_childSessions)) m_client->RemoveSessionHandler(s);
         if (!m_sessionId.isEmpty()) m_client->RemoveSessionHandler(m_sessionId);
@@ -576,153 +764,8 @@ void TBrowserHost::BrowserDied(const QString& reason) {
     DropPage(false);
     if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
     m_client.reset();  // the next Navigate starts a new browser
-    if (m_state != 0)
+    // A navigation that waits for the browser check of ReplacePage opens on a new browser instead.
+    if (m_state != 0 && !(m_checkingBrowser && !m_nav.sent))
         Fail(QStringLiteral("%1 while %2 \"%3\"")
                  .arg(reason, m_state == 4 ? QStringLiteral("showing") : QStringLiteral("loading"), url));
-}
-
-QByteArray TBrowserHost::CaptureViewPng() {
-    std::shared_ptr<TDevToolsClient> client = m_client;  // stays valid even if the browser dies meanwhile
-    if (!client || !client->IsAlive())
-        throw TBrowserError(QStringLiteral("No page to capture: no browser runs"));
-    if (m_setupRunning) client->PumpUntil([this] { return !m_setupRunning; }, kCaptureTimeoutMs);
-    // A page that crashed while it settled is reported as such, not as a missing page.
-    if (m_sessionId.isEmpty())
-        throw TBrowserError(m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
-    if (m_viewport != QSize(m_width, m_height)) {
-        m_viewport = QSize(m_width, m_height);
-        CallOnPage(client, QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(),
-                   kCaptureTimeoutMs);
-    }
-    const QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
-                             {QStringLiteral("fromSurface"), true},
-                             {QStringLiteral("captureBeyondViewport"), false},
-                             {QStringLiteral("optimizeForSpeed"), true}};
-    QJsonObject shot;
-    const bool faultedBefore = m_pageFaulted;
-    try {
-        // The first picture of a fresh page may wait for the browser's drawing processes to start, which
-        // takes seconds on a busy machine.
-        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params,
-                          m_nav.freshPage ? kCaptureTimeoutMs : kCaptureAttemptMs);
-    } catch (const TBrowserError&) {
-        // A page that replaces its document meanwhile (a refresh without end) loses the request with the old
-        // document, and a script that never lets go keeps the page from drawing: stopped, and its script
-        // ended, it is asked once more.
-        if (m_sessionId.isEmpty() || !client->IsAlive()) throw;
-        Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
-        Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-        shot = CallOnPage(client, QStringLiteral("Page.captureScreenshot"), params, kCaptureAttemptMs);
-        m_pageFaulted = faultedBefore;
-    }
-    const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
-    if (png.isEmpty()) throw TBrowserError(QStringLiteral("Chromium sent an empty screenshot"));
-    return png;
-}
-
-bool TBrowserHost::PageMayDrawLater() {
-    // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
-    return PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
-                                   "window.frames.length > 0 || "
-                                   "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
-                    true);
-}
-
-bool TBrowserHost::HasSomethingToDraw() {
-    // An HTML document is drawn from its body on; other documents (a picture of SVG, XML) from their root.
-    return PageSays(QStringLiteral("document.body !== null || (document.documentElement !== null && "
-                                   "!(document.documentElement instanceof HTMLHtmlElement))"),
-                    true);
-}
-
-bool TBrowserHost::PageSays(const QString& expression, bool otherwise) {
-    const std::shared_ptr<TDevToolsClient> client = m_client;
-    if (!client || m_sessionId.isEmpty()) return otherwise;
-    try {
-        const QJsonObject r =
-            CallOnPage(client, QStringLiteral("Runtime.evaluate"),
-                       {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
-                       kStatusTimeoutMs);
-        const QJsonValue value = r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
-        return value.isBool() ? value.toBool() : otherwise;
-    } catch (const std::exception&) {
-        return otherwise;
-    }
-}
-
-QJsonObject TBrowserHost::CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
-                                     const QJsonObject& params, int timeoutMs) {
-    const QString session = m_sessionId;
-    try {
-        // A page that crashes or is closed meanwhile never answers: the wait ends with it.
-        return client->Call(method, params, session, timeoutMs, [&]() -> QString {
-            if (m_sessionId == session) return {};
-            return !m_nav.error.isEmpty() ? m_nav.error
-                                          : QStringLiteral("The page was closed during %1").arg(method);
-        });
-    } catch (const TBrowserError&) {
-        // No answer, "Not attached to an active page" and the like: the page is no longer fit for use.
-        m_pageFaulted = true;
-        throw;
-    }
-}
-
-bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
-                                 int dstWidth) {
-    TBitmap24 picture = CapturePicture(srcHeight, srcWidth, dstHeight, dstWidth);
-    if (picture.IsEmpty()) return false;
-    m_captureError = WriteCapture(picture, fileName);
-    return m_captureError.isEmpty();
-}
-
-TBitmap24 TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth) {
-    m_captureError.clear();
-    m_captureBlank = false;
-    m_captureMayChange = false;
-    try {
-        if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
-            throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
-                                            .arg(srcWidth)
-                                            .arg(srcHeight)
-                                            .arg(dstWidth)
-                                            .arg(dstHeight)
-                                            .toStdString());
-        const QByteArray png = CaptureViewPng();
-        QImage view;
-        if (!view.loadFromData(png, "PNG"))
-            throw TBrowserError(QStringLiteral("the screenshot is not a PNG picture"));
-        // Drawn into the source bitmap, then stretch-copied into the target: rows and columns are dropped or
-        // repeated, never averaged.
-        if (view.size() != QSize(srcWidth, srcHeight))
-            view = view.scaled(srcWidth, srcHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (view.size() != QSize(dstWidth, dstHeight))
-            view = view.scaled(dstWidth, dstHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (view.isNull()) throw std::bad_alloc();
-        TBitmap24 picture = TBitmap24::FromQImage(view);
-        m_captureBlank = IsOneColour(picture);
-        m_captureMayChange = m_captureBlank && PageMayDrawLater();
-        return picture;
-    } catch (const std::bad_alloc&) {
-        m_captureError = QStringLiteral("not enough memory for the capture");
-    } catch (const std::exception& e) {
-        m_captureError = QString::fromUtf8(e.what());
-    } catch (...) {
-        m_captureError = QStringLiteral("unknown failure");
-    }
-    return {};
-}
-
-QString TBrowserHost::WriteCapture(const TBitmap24& picture, const QString& fileName) {
-    try {
-        TJpegImage jpeg;  // quality 90, baseline, colour
-        jpeg.Assign(picture);
-        jpeg.SaveToFile(fileName);
-        return {};
-    } catch (const std::bad_alloc&) {
-        return QStringLiteral("not enough memory for the capture");
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown failure");
-    }
 }

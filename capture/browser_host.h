@@ -14,17 +14,21 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTimer;
+class TBrowser;
 class TDevToolsClient;
 
-// Every host of the program shares one Chromium (started on the first Navigate), each with a page in a window
-// of its own, so that several pages load at once at full speed. All calls on the thread of the event loop;
-// the browser's events arrive only while that loop runs (or while CaptureToJpeg waits for its picture).
+// The hosts of a run share one browser (handed in; started on the first Navigate), each with a page in a
+// window of its own, so that several pages load at once at full speed. All calls on the thread of the event
+// loop; the browser's events and the answers to the host's questions arrive only while that loop runs, and
+// no call waits for the browser on its caller's stack: what needs the page's answer takes a callback, run
+// later from the event loop (never before the call returns), and only while the host lives.
 class TBrowserHost : public QObject {
     Q_OBJECT
   public:
-    explicit TBrowserHost(QObject* parent = nullptr);
+    explicit TBrowserHost(std::shared_ptr<TBrowser> browser, QObject* parent = nullptr);
     // Closes the page; the browser ends with its last host.
     ~TBrowserHost() override;
 
@@ -84,18 +88,19 @@ class TBrowserHost : public QObject {
     bool ConsentHandled() const { return m_nav.consent.Handled(); }
 
     // Makes sure the page answers before a capture: a page whose script has not let go for `boundMs` gets
-    // that script ended and twice as long again. False when the page still does not answer (it cannot be
-    // captured).
-    bool EnsureAnswering(int boundMs);
-    // False when the page of a load stopped early has nothing Chromium would draw: its document was cut off
-    // before its body began. Chromium then never makes a picture of it, and a capture would wait in vain.
-    bool HasSomethingToDraw();
+    // that script ended and twice as long again. done(false) when the page still does not answer (it cannot
+    // be captured). A page that never completed has its document's status and title read here.
+    void CheckAnswering(int boundMs, std::function<void(bool answers)> done);
+    // done(false) when the page of a load stopped early has nothing Chromium would draw: its document was cut
+    // off before its body began. Chromium then never makes a picture of it, and a capture would wait in vain.
+    void CheckSomethingToDraw(std::function<void(bool)> done);
     // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
     // a probe): the page should be replaced before the next row.
     bool PageFaulted() const { return m_pageFaulted; }
     // Replaces a page that stopped answering: closes it, so that the next Navigate opens a fresh one; when
     // the browser itself no longer answers (checked within a few seconds), ends it, so that the next Navigate
-    // starts a new one. Rows of other hosts in a browser that is ended fail with that reason.
+    // starts a new one (a Navigate meanwhile waits for that check). Rows of other hosts in a browser that is
+    // ended fail with that reason.
     void ReplacePage();
 
     // Why the latest navigation showed Chromium's error page instead of the document (for example
@@ -113,29 +118,27 @@ class TBrowserHost : public QObject {
     QString FinalUrl() const { return m_nav.topUrl; }
     QString LastTitle() const { return m_nav.title; }
 
-    // Draws the view's current visible content (the view's size at this moment, device scale 1) into a
-    // srcW x srcH bitmap, stretches it without smoothing to dstW x dstH when that differs, and writes it to
-    // fileName as a quality-90 baseline JPEG. True only when the file was written; false when there is no
-    // page, the browser fails, a size is not positive, or the file cannot be written (no file is then
-    // created for a missing folder). Never throws.
-    bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
-    // CaptureToJpeg in its two steps: the picture (empty on failure, with LastCaptureError; sets
-    // LastCaptureBlank and LastCaptureMayChange), then the file, which touches nothing of the host and may be
-    // written on another thread (returns why it failed, or an empty text).
-    TBitmap24 CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth);
-    static QString WriteCapture(const TBitmap24& picture, const QString& fileName);
-    // Why the latest CaptureToJpeg returned false (what failed, on what); empty after a success.
+    // Takes the view's current visible content (the view's size at this moment, device scale 1) as the
+    // capture's picture (PictureFromScreenshot) and calls done with it, or with an empty one on failure
+    // (LastCaptureError then says what failed: no page, the browser, a size that is not positive). Sets
+    // LastCaptureBlank and LastCaptureMayChange before.
+    void CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth,
+                        std::function<void(TBitmap24 picture)> done);
+    // Why the latest capture failed (what failed, on what); empty after a success.
     QString LastCaptureError() const { return m_captureError; }
-    // Whether the picture of the latest successful CaptureToJpeg is almost one colour (IsOneColour): the page
-    // had drawn nothing yet.
+    // Whether the picture of the latest successful capture is almost one colour (IsOneColour): the page had
+    // drawn nothing yet.
     bool LastCaptureBlank() const { return m_captureBlank; }
     // Whether the page of a blank capture may still draw (it has scripts, animations or frames, or is still
     // loading): only then is it worth capturing again.
     bool LastCaptureMayChange() const { return m_captureMayChange; }
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
-    // applied first when it changed). Waits without running the event loop, up to 20 s. Throws TBrowserError
-    // when there is no page or the browser fails.
-    QByteArray CaptureViewPng();
+    // applied first when it changed), or why there is none: no page, or the browser failed (a screenshot that
+    // is not answered within its bound is asked once more, with the page stopped and its script ended).
+    void CaptureViewPng(std::function<void(const QByteArray& png, const QString& error)> done);
+    // CapturePicture written to fileName as the capture's JPEG (WriteCaptureJpeg), waiting in an event loop
+    // of its own: for tools and tests that drive one page by hand. True only when the file was written.
+    bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
 
     // The Chromium this host uses (for diagnostics and tests); 0 when none runs for it.
     qint64 BrowserProcessId() const;
@@ -156,8 +159,9 @@ class TBrowserHost : public QObject {
 
   private:
     // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
+    // Without a handler, nobody waits for the answer; with one, timeoutMs (if positive) bounds the wait.
     void Post(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
-              std::function<void(const QJsonObject&, const QString&)> handler = {});
+              std::function<void(const QJsonObject&, const QString&)> handler = {}, int timeoutMs = 0);
     void EnsureBrowser();
     void StartPageSetup();
     void ConfigureSession(const QString& sessionId, bool topLevel);
@@ -174,24 +178,44 @@ class TBrowserHost : public QObject {
     // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
     // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
     // no answer (the page then counts as faulted).
-    bool PageMayDrawLater();
+    // Sends a command to the page, bounded by timeoutMs, and calls done with the result or why it failed:
+    // "<method> failed: <why>", no answer in time, or the page crashed or was closed meanwhile (then the
+    // page's failure). Any failure marks the page as faulted. Without a page, done is told so at once (from
+    // the event loop).
+    void OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
+                std::function<void(const QJsonObject& result, const QString& error)> done);
     // The page's answer to a script that returns a boolean; `otherwise` when it gives none within a short
     // bound.
-    bool PageSays(const QString& expression, bool otherwise);
-    QJsonObject CallOnPage(const std::shared_ptr<TDevToolsClient>& client, const QString& method,
-                           const QJsonObject& params, int timeoutMs);
+    void PageSays(const QString& expression, bool otherwise, std::function<void(bool)> done);
+    // Runs `then` from the event loop once no page set-up is under way.
+    void WhenSetUp(std::function<void()> then);
+    void SetupEnded();
+    // Starts the navigation that waited for a browser check (ReplacePage).
+    void ResumeNavigation();
+    struct AnswerCheck {
+        QString session;
+        int generation = 0;
+        bool faultedBefore = false;
+        int boundMs = 0;
+    };
+    void AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done);
+    void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
+                        std::function<void(const QByteArray& png, const QString& error)> done);
 
     int m_width = 1024;
     int m_height = 768;
 
+    std::shared_ptr<TBrowser> m_browser;
     std::shared_ptr<TDevToolsClient> m_client;
     QString m_userAgent;
     QString m_targetId;  // also the id of the page's top frame
     QString m_sessionId;
     QSet<QString> m_childSessions;
     bool m_setupRunning = false;
-    int m_setupToken = 0;  // replies for an abandoned page set-up are ignored
-    QSize m_viewport;      // the size the page was last given
+    std::vector<std::function<void()>> m_afterSetup;  // WhenSetUp
+    bool m_checkingBrowser = false;                   // ReplacePage asks the browser whether it still answers
+    int m_setupToken = 0;                             // replies for an abandoned page set-up are ignored
+    QSize m_viewport;                                 // the size the page was last given
 
     // The latest navigation; a new one starts from a fresh copy.
     struct Navigation {

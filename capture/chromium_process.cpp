@@ -2,6 +2,7 @@
 #include "chromium_process.h"
 
 #include "browser_error.h"
+#include "devtools_client.h"
 #include "process_guardian.h"
 #include "profile_folders.h"
 
@@ -493,4 +494,42 @@ void TChromiumProcess::Shutdown() {
     m_scanFrom = 0;
     m_exited = true;
     if (!m_profileDir.isEmpty() && QFileInfo::exists(m_profileDir)) QDir(m_profileDir).removeRecursively();
+}
+
+std::shared_ptr<TDevToolsClient> LaunchChromium() {
+    const QString exe = TChromiumProcess::FindExecutable();
+    if (exe.isEmpty()) {
+        const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
+        throw TBrowserError(
+            chosen.isEmpty()
+                ? QStringLiteral("No browser found: none of chromium, chromium-browser, google-chrome "
+                                 "is on PATH (BILDORO_CHROMIUM may name another)")
+                : QStringLiteral("No browser found: BILDORO_CHROMIUM names \"%1\", which is not an "
+                                 "executable on PATH")
+                      .arg(chosen));
+    }
+    auto process = std::make_unique<TChromiumProcess>();
+    process->Start(exe);
+    std::shared_ptr<TDevToolsClient> client = TDevToolsClient::Over(std::move(process));
+    try {
+        // Learnt early: the first page's set-up needs it.
+        client->AskUserAgent();
+        // Pages never save downloads anywhere.
+        client->Send(QStringLiteral("Browser.setDownloadBehavior"),
+                     {{QStringLiteral("behavior"), QStringLiteral("deny")}});
+    } catch (const TBrowserError&) {
+        // It died at once; DeathReason() says so, and the first command of the caller fails with it.
+    }
+    return client;
+}
+
+std::shared_ptr<TDevToolsClient> TBrowser::Client() {
+    if (m_client && m_client->IsAlive()) return m_client;
+    m_client.reset();  // the dead one goes before a new one starts
+    m_client = m_launch();
+    return m_client;
+}
+
+std::shared_ptr<TDevToolsClient> TBrowser::Running() const {
+    return m_client && m_client->IsAlive() ? m_client : nullptr;
 }

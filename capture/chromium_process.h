@@ -6,8 +6,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 
 class QSocketNotifier;
+class TDevToolsClient;
 
 // Chromium runs under a small guardian process of ours that adopts every process Chromium leaves behind
 // (child subreaper), reaps them, and removes the private profile folder once the last one is gone. So nothing
@@ -87,4 +90,28 @@ class TChromiumProcess : public TDevToolsTransport {
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     QSocketNotifier* m_stderrNotifier = nullptr;
+};
+
+// Starts Chromium (TChromiumProcess::FindExecutable) and returns the protocol client over its pipe, which has
+// asked for the browser's user agent and told it never to save downloads. Throws TBrowserError when no
+// browser is found or it cannot be started; one that dies at once is returned dead (its DeathReason says
+// why).
+std::shared_ptr<TDevToolsClient> LaunchChromium();
+
+// The browser that the pages of a run share: the running one, or a new one started when asked for after the
+// last one died or was ended. The browser ends with the last holder of this object and of its client.
+class TBrowser {
+  public:
+    using Launcher = std::function<std::shared_ptr<TDevToolsClient>()>;
+    explicit TBrowser(Launcher launch = LaunchChromium) : m_launch(std::move(launch)) {}
+
+    // The running browser's client, or that of one started now. Throws TBrowserError when none can be
+    // started.
+    std::shared_ptr<TDevToolsClient> Client();
+    // The running browser's client, or null; never starts one.
+    std::shared_ptr<TDevToolsClient> Running() const;
+
+  private:
+    Launcher m_launch;
+    std::shared_ptr<TDevToolsClient> m_client;
 };

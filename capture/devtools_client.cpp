@@ -2,21 +2,13 @@
 #include "devtools_client.h"
 
 #include "browser_error.h"
-#include "chromium_process.h"
 #include "devtools_transport.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonValue>
-
-namespace {
-
-std::weak_ptr<TDevToolsClient>& SharedSlot() {
-    static std::weak_ptr<TDevToolsClient> slot;
-    return slot;
-}
-
-}  // namespace
+#include <QTimer>
+#include <algorithm>
 
 TDevToolsClient::TDevToolsClient(std::unique_ptr<TDevToolsTransport> transport)
     : m_transport(std::move(transport)) {
@@ -48,47 +40,6 @@ void TDevToolsClient::LeaveDispatch() {
     if (--m_dispatchDepth == 0 && m_released) deleteLater();
 }
 
-std::shared_ptr<TDevToolsClient> TDevToolsClient::Launch() {
-    const QString exe = TChromiumProcess::FindExecutable();
-    if (exe.isEmpty()) {
-        const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
-        throw TBrowserError(
-            chosen.isEmpty()
-                ? QStringLiteral("No browser found: none of chromium, chromium-browser, google-chrome "
-                                 "is on PATH (BILDORO_CHROMIUM may name another)")
-                : QStringLiteral("No browser found: BILDORO_CHROMIUM names \"%1\", which is not an "
-                                 "executable on PATH")
-                      .arg(chosen));
-    }
-    auto process = std::make_unique<TChromiumProcess>();
-    process->Start(exe);
-    std::shared_ptr<TDevToolsClient> client = Over(std::move(process));
-    try {
-        // Learn the user agent early; the first page's set-up needs it.
-        client->Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
-                     [raw = client.get()](const QJsonObject& result, const QString&) {
-                         QString ua = result.value(QStringLiteral("userAgent")).toString();
-                         ua.replace(QStringLiteral("HeadlessChrome"), QStringLiteral("Chrome"));
-                         raw->m_userAgent = ua;
-                         raw->m_userAgentKnown = true;
-                     });
-        // Pages never save downloads anywhere.
-        client->Send(QStringLiteral("Browser.setDownloadBehavior"),
-                     {{QStringLiteral("behavior"), QStringLiteral("deny")}});
-    } catch (const TBrowserError&) {
-        // It died at once; DeathReason() says so, and the first command of the caller fails with it.
-    }
-    return client;
-}
-
-std::shared_ptr<TDevToolsClient> TDevToolsClient::Shared() {
-    std::shared_ptr<TDevToolsClient> client = SharedSlot().lock();
-    if (client && client->IsAlive()) return client;
-    client = Launch();
-    SharedSlot() = client;
-    return client;
-}
-
 bool TDevToolsClient::IsAlive() const {
     return m_deathReason.isEmpty() && m_transport->IsRunning();
 }
@@ -106,7 +57,7 @@ QString TDevToolsClient::ProfileDir() const {
 }
 
 int TDevToolsClient::Send(const QString& method, const QJsonObject& params, const QString& sessionId,
-                          QObject* context, ReplyHandler handler) {
+                          QObject* context, ReplyHandler handler, int timeoutMs) {
     if (!IsAlive())
         throw TBrowserError(QStringLiteral("Cannot send %1: %2")
                                 .arg(method, m_deathReason.isEmpty()
@@ -116,7 +67,14 @@ int TDevToolsClient::Send(const QString& method, const QJsonObject& params, cons
     QJsonObject message{
         {QStringLiteral("id"), id}, {QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
     if (!sessionId.isEmpty()) message.insert(QStringLiteral("sessionId"), sessionId);
-    if (handler) m_pending.insert(id, Pending{context, context != nullptr, std::move(handler)});
+    if (handler) {
+        m_pending.insert(id, Pending{context, context != nullptr, std::move(handler), sessionId, method});
+        if (timeoutMs > 0)
+            QTimer::singleShot(timeoutMs, this, [this, id, method, timeoutMs] {
+                FailPending(
+                    id, QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs));
+            });
+    }
     const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
     static const bool trace = qEnvironmentVariableIsSet("BILDORO_DEVTOOLS_TRACE");
     if (trace) qDebug("DevTools -> %s", text.left(400).constData());
@@ -139,38 +97,20 @@ bool TDevToolsClient::PumpUntil(const std::function<bool()>& done, int timeoutMs
     return reached;
 }
 
-QJsonObject TDevToolsClient::Call(const QString& method, const QJsonObject& params, const QString& sessionId,
-                                  int timeoutMs, const std::function<QString()>& abandon) {
-    struct Reply {
-        bool done = false;
-        QJsonObject result;
-        QString error;
-    };
-    auto reply = std::make_shared<Reply>();
-    const int id =
-        Send(method, params, sessionId, nullptr, [reply](const QJsonObject& result, const QString& error) {
-            reply->done = true;
-            reply->result = result;
-            reply->error = error;
-        });
-    QString abandoned;
-    PumpUntil(
-        [&] {
-            if (reply->done) return true;
-            if (abandon) abandoned = abandon();
-            return !abandoned.isEmpty();
-        },
-        timeoutMs);
-    if (!reply->done) {
-        m_pending.remove(id);  // nobody waits for it any more
-        if (!abandoned.isEmpty()) throw TBrowserError(abandoned);
-        if (!IsAlive()) throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, m_deathReason));
-        throw TBrowserError(
-            QStringLiteral("Chromium did not answer %1 within %2 ms").arg(method).arg(timeoutMs), true);
+bool TDevToolsClient::IsNoAnswer(const QString& error) {
+    return error.startsWith(QLatin1String("Chromium did not answer "));
+}
+
+void TDevToolsClient::FailPending(int id, const QString& error) {
+    auto it = m_pending.find(id);
+    if (it == m_pending.end()) return;
+    Pending pending = std::move(it.value());
+    m_pending.erase(it);
+    if (!pending.hasContext || pending.context) {
+        EnterDispatch();
+        Deliver([&] { pending.handler({}, error); });
+        LeaveDispatch();
     }
-    if (!reply->error.isEmpty())
-        throw TBrowserError(QStringLiteral("%1 failed: %2").arg(method, reply->error));
-    return reply->result;
 }
 
 void TDevToolsClient::Terminate(const QString& reason) {
@@ -187,13 +127,26 @@ void TDevToolsClient::RemoveSessionHandler(const QString& sessionId) {
     m_sessions.remove(sessionId);
 }
 
+void TDevToolsClient::AskUserAgent() {
+    if (m_userAgentAsked) return;
+    m_userAgentAsked = true;
+    Send(QStringLiteral("Browser.getVersion"), {}, {}, nullptr,
+         [this](const QJsonObject& result, const QString&) {
+             QString ua = result.value(QStringLiteral("userAgent")).toString();
+             ua.replace(QStringLiteral("HeadlessChrome"), QStringLiteral("Chrome"));
+             m_userAgent = ua;
+             m_userAgentKnown = true;
+         });
+}
+
 void TDevToolsClient::WhenUserAgentKnown(QObject* context, std::function<void(const QString&)> handler) {
     if (m_userAgentKnown) {
         handler(m_userAgent);
         return;
     }
     if (!IsAlive()) return;  // the caller hears of the death through Died
-    // Replies come in order, so this one comes after the getVersion sent at launch.
+    AskUserAgent();
+    // Replies come in order, so this one comes after the getVersion that tells the user agent.
     Send(QStringLiteral("Browser.getVersion"), {}, {}, context,
          [this, handler = std::move(handler)](const QJsonObject&, const QString&) { handler(m_userAgent); });
 }
@@ -241,11 +194,22 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
         const QString method = object.value(QStringLiteral("method")).toString();
         const QJsonObject params = object.value(QStringLiteral("params")).toObject();
         QString session = object.value(QStringLiteral("sessionId")).toString();
-        if (session.isEmpty() && method == QLatin1String("Target.detachedFromTarget"))
-            session = params.value(QStringLiteral("sessionId")).toString();
+        const bool detached = session.isEmpty() && method == QLatin1String("Target.detachedFromTarget");
+        if (detached) session = params.value(QStringLiteral("sessionId")).toString();
         if (auto it = m_sessions.find(session); !session.isEmpty() && it != m_sessions.end()) {
             SessionHandler target = it.value();  // a copy: the handler may remove itself
             if (!target.hasContext || target.context) Deliver([&] { target.handler(method, params); });
+        }
+        // Commands of a session that is gone are never answered: their senders hear of it now (after the
+        // session's own handler, which learns first that its page is gone).
+        if (detached && !session.isEmpty()) {
+            QList<int> ids;
+            for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+                if (it->sessionId == session) ids << it.key();
+            std::sort(ids.begin(), ids.end());
+            for (int id : std::as_const(ids))
+                FailPending(id,
+                            QStringLiteral("The page was closed during %1").arg(m_pending.value(id).method));
         }
     }
     LeaveDispatch();

@@ -20,15 +20,9 @@ class TDevToolsClient : public QObject {
     using ReplyHandler = std::function<void(const QJsonObject& result, const QString& error)>;
     using EventHandler = std::function<void(const QString& method, const QJsonObject& params)>;
 
-    // The client that every browser host of this program shares: the running one, or a new one whose browser
-    // is started now. Throws TBrowserError when no browser can be started. The browser ends when the last
-    // holder lets go.
-    static std::shared_ptr<TDevToolsClient> Shared();
-    // A client of its own with a freshly started browser (throws TBrowserError). When the last reference goes
-    // while a message is being handled, the client (and its browser) ends from the event loop.
-    static std::shared_ptr<TDevToolsClient> Launch();
-    // A client over a transport that is already running (a test's in-memory one, say). Sends nothing by
-    // itself; the transport ends with the client, as with Launch.
+    // A client over a transport that is already running (Chromium's pipe, a test's in-memory browser). Sends
+    // nothing by itself. When the last reference goes while a message is being handled, the client (and the
+    // transport with its browser) ends from the event loop.
     static std::shared_ptr<TDevToolsClient> Over(std::unique_ptr<TDevToolsTransport> transport);
 
     ~TDevToolsClient() override;
@@ -40,25 +34,23 @@ class TDevToolsClient : public QObject {
     qint64 GuardianProcessId() const;
     QString ProfileDir() const;
 
-    // Sends a command, with sessionId when not empty; returns its id. The handler runs once, when the reply
-    // arrives or the browser dies, and only while context is alive (null context: always). Without a handler
-    // nobody waits for the reply, and it is dropped when it comes.
+    // Sends a command, with sessionId when not empty; returns its id. The handler runs once: when the reply
+    // arrives, when the browser dies, when the command's session is detached (the page closed or crashed),
+    // or when timeoutMs (if positive) pass without a reply, with an error IsNoAnswer() recognises; a reply
+    // that comes later is dropped. It runs only while context is alive (null context: always). Without a
+    // handler nobody waits for the reply, and it is dropped when it comes.
     // Throws TBrowserError when the browser is not running.
     int Send(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
-             QObject* context = nullptr, ReplyHandler handler = {});
-    // Sends a command and waits for its reply without running the event loop (other traffic meanwhile is
-    // handled as usual), until the reply comes, the browser dies, timeoutMs pass, or abandon() names a reason
-    // to stop waiting (asked before each wait for traffic; empty: keep waiting). Returns the result; throws
-    // TBrowserError with "<method> failed: <why>" on an error reply or death, with abandon's reason, or with
-    // "Chromium did not answer <method> within <timeoutMs> ms". A reply that comes after the wait ended is
-    // dropped.
-    QJsonObject Call(const QString& method, const QJsonObject& params, const QString& sessionId,
-                     int timeoutMs, const std::function<QString()>& abandon = {});
-    // Ends a browser that no longer answers: every pending command is answered with `reason`, Died is
-    // emitted, and the next Shared() starts a new browser. Nothing when the browser has gone already.
+             QObject* context = nullptr, ReplyHandler handler = {}, int timeoutMs = 0);
+    // Whether a reply handler's error says that no answer came within the command's bound (the browser or
+    // its page may be stuck), not that the browser answered with an error or died.
+    static bool IsNoAnswer(const QString& error);
+    // Ends a browser that no longer answers: every pending command is answered with `reason`, and Died is
+    // emitted. Nothing when the browser has gone already.
     void Terminate(const QString& reason);
     // Handles traffic without the event loop until done() holds, the browser dies, or timeoutMs passed.
-    // Returns done().
+    // Returns done(). For tools and tests that wait without an event loop; the program's own waits run in
+    // the event loop.
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 
     // Events of a session (those whose message carries it, and the browser's Target.detachedFromTarget
@@ -69,6 +61,8 @@ class TDevToolsClient : public QObject {
     // Commands whose reply a handler still waits for.
     int PendingReplyCount() const { return static_cast<int>(m_pending.size()); }
 
+    // Asks the browser for its own user agent, once, right after the start (the pages' set-up needs it).
+    void AskUserAgent();
     // The browser's own user agent, "HeadlessChrome" reading "Chrome" as the browser with a window sends it.
     // Calls back at once when known, else when the browser has told it (empty text if it could not);
     // never when the browser has died already.
@@ -91,7 +85,11 @@ class TDevToolsClient : public QObject {
         QPointer<QObject> context;
         bool hasContext = false;
         ReplyHandler handler;
+        QString sessionId;
+        QString method;
     };
+    // Answers pending command `id` with `error` (no result), if it still waits.
+    void FailPending(int id, const QString& error);
     struct SessionHandler {
         QPointer<QObject> context;
         bool hasContext = false;
@@ -104,6 +102,7 @@ class TDevToolsClient : public QObject {
     QHash<QString, SessionHandler> m_sessions;
     QString m_userAgent;
     bool m_userAgentKnown = false;
+    bool m_userAgentAsked = false;
     QString m_deathReason;
     int m_dispatchDepth = 0;
     bool m_released = false;

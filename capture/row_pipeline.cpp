@@ -1,6 +1,8 @@
 // The road of one list row, shared by the window and bildoro-batch.
 #include "row_pipeline.h"
 
+#include "capture_picture.h"
+
 #include "browser_host.h"
 #include "int_text.h"
 #include "safe_files.h"
@@ -11,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <exception>
 
 #include <sys/stat.h>
@@ -159,34 +162,36 @@ QString CaptureFailure(const QString& path, const QString& cause) {
 
 }  // namespace
 
-CapturedPicture CaptureRowPicture(TBrowserHost& host, const RowSettings& settings) {
-    CapturedPicture c;
+void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
+                       std::function<void(CapturedPicture)> done) {
+    auto c = std::make_shared<CapturedPicture>();
     // Nothing is written, and nothing of an earlier run touched, for a folder or name that cannot be used.
     if (const QString why = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
         !why.isEmpty()) {
-        c.result.Fail(RowStage::Check, why);
-        c.reduce = false;
-        return c;
+        c->result.Fail(RowStage::Check, why);
+        c->reduce = false;
+        QTimer::singleShot(0, &host, [c, done] { done(std::move(*c)); });
+        return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    c.path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
-    try {
-        c.picture = host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width());
-        if (!c.picture.IsEmpty()) {
-            c.result.blank = host.LastCaptureBlank();
-        } else {
-            const QString cause =
-                !host.LastCaptureError().isEmpty() ? host.LastCaptureError() : host.FailureText();
-            c.result.Fail(RowStage::Capture, CaptureFailure(c.path, cause));
-        }
-    } catch (const std::exception& e) {
-        c.result.Fail(RowStage::Capture, QString::fromUtf8(e.what()));
-    }
-    c.result.captureMs = clock.nsecsElapsed() / 1e6;
-    c.widthText = settings.widthText();
-    c.filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
-    return c;
+    c->path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
+    c->widthText = settings.widthText();
+    c->filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    TBrowserHost* h = &host;
+    host.CapturePicture(
+        host.Height(), host.Width(), host.Height(), host.Width(), [h, c, clock, done](TBitmap24 picture) {
+            if (!picture.IsEmpty()) {
+                c->picture = std::move(picture);
+                c->result.blank = h->LastCaptureBlank();
+            } else {
+                const QString cause =
+                    !h->LastCaptureError().isEmpty() ? h->LastCaptureError() : h->FailureText();
+                c->result.Fail(RowStage::Capture, CaptureFailure(c->path, cause));
+            }
+            c->result.captureMs = clock->nsecsElapsed() / 1e6;
+            done(std::move(*c));
+        });
 }
 
 RowResult WriteAndReduce(CapturedPicture c) {
@@ -195,7 +200,7 @@ RowResult WriteAndReduce(CapturedPicture c) {
     QElapsedTimer clock;
     clock.start();
     if (!c.picture.IsEmpty()) {
-        if (const QString why = TBrowserHost::WriteCapture(c.picture, c.path); !why.isEmpty())
+        if (const QString why = WriteCaptureJpeg(c.picture, c.path); !why.isEmpty())
             result.Fail(RowStage::Capture, CaptureFailure(c.path, why));
         c.picture = TBitmap24();  // freed before the reduction takes its own memory
     }

@@ -106,5 +106,8 @@ struct CapturedPicture {
     QString widthText;
     ThumbnailFilter filter = ThumbnailFilter::Exact;
 };
-CapturedPicture CaptureRowPicture(TBrowserHost& host, const RowSettings& settings);
+// Captures the row's picture and calls done with it (from the event loop, never before returning; only while
+// the host lives).
+void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
+                       std::function<void(CapturedPicture)> done);
 RowResult WriteAndReduce(CapturedPicture captured);

@@ -314,7 +314,6 @@ void TRunEngine::Ready(Slot* s) {
 
 void TRunEngine::CaptureReady() {
     if (m_capturing) return;
-    m_capturing = true;
     while (!m_ready.empty()) {
         Slot* s = m_ready.front();
         m_ready.pop_front();
@@ -323,33 +322,42 @@ void TRunEngine::CaptureReady() {
             --m_active;
             continue;
         }
-        auto [picture, row] = CaptureRow(s);
-        if (picture.result.ok && picture.result.blank && s->host->LastCaptureMayChange() && !s->retaken &&
-            !Stopping()) {
-            s->retaken = true;
-            s->retake.start(kBlankRetakeMs);
-            continue;
-        }
-        if (!m_shadowWrites || picture.picture.IsEmpty() || m_pictures >= int(m_slots.size())) {
-            // Nothing to write (the row failed, or only an older file is reduced), or the writer is behind.
-            Finish(s, Completed(row, WriteAndReduce(std::move(picture))));
-            continue;
-        }
-        // The picture is written and reduced on the writer's thread while the page goes on to its next row.
-        ++m_pictures;
-        auto job = std::make_shared<CapturedPicture>(std::move(picture));
-        QMetaObject::invokeMethod(
-            m_writer,
-            [this, job, row] {
-                const RowResult written = WriteAndReduce(std::move(*job));
-                QMetaObject::invokeMethod(
-                    this, [this, written, row] { Written(row, written); }, Qt::QueuedConnection);
-            },
-            Qt::QueuedConnection);
-        Release(s, nullptr);
+        // One capture at a time: the next waits until this one's picture is here.
+        m_capturing = true;
+        CaptureRow(s, [this, s](CapturedPicture picture, const CapturedRow& row) {
+            Captured(s, std::move(picture), row);
+            m_capturing = false;
+            CaptureReady();
+        });
+        return;
     }
-    m_capturing = false;
     QuitWhenDone();
+}
+
+void TRunEngine::Captured(Slot* s, CapturedPicture picture, const CapturedRow& row) {
+    if (picture.result.ok && picture.result.blank && s->host->LastCaptureMayChange() && !s->retaken &&
+        !Stopping()) {
+        s->retaken = true;
+        s->retake.start(kBlankRetakeMs);
+        return;
+    }
+    if (!m_shadowWrites || picture.picture.IsEmpty() || m_pictures >= int(m_slots.size())) {
+        // Nothing to write (the row failed, or only an older file is reduced), or the writer is behind.
+        Finish(s, Completed(row, WriteAndReduce(std::move(picture))));
+        return;
+    }
+    // The picture is written and reduced on the writer's thread while the page goes on to its next row.
+    ++m_pictures;
+    auto job = std::make_shared<CapturedPicture>(std::move(picture));
+    QMetaObject::invokeMethod(
+        m_writer,
+        [this, job, row] {
+            const RowResult written = WriteAndReduce(std::move(*job));
+            QMetaObject::invokeMethod(
+                this, [this, written, row] { Written(row, written); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    Release(s, nullptr);
 }
 
 void TRunEngine::Written(const CapturedRow& row, const RowResult& written) {
@@ -369,46 +377,56 @@ void TRunEngine::QuitWhenDone() {
     if (m_loop && !m_capturing && m_pictures == 0 && (m_active == 0 || m_stopped)) m_loop->quit();
 }
 
-std::pair<CapturedPicture, TRunEngine::CapturedRow> TRunEngine::CaptureRow(Slot* s) {
+void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const CapturedRow&)> done) {
     CapturedRow row;
     row.row = s->row;
     row.url = s->url;
     row.queuedMs = s->clock.nsecsElapsed() / 1e6;
-    CapturedPicture picture;
+    // What the row reports of its page is read once its picture is taken: the page goes on to the next row
+    // before the picture is written.
+    auto taken = [s, row, done](CapturedPicture picture) {
+        CapturedRow read = row;
+        RowResult& r = read.page;
+        r.timedOut = s->timedOut;
+        r.loadMs = s->loadMs;
+        r.httpStatus = s->host->LastHttpStatus();
+        r.finalUrl = s->host->FinalUrl();
+        r.title = s->host->LastTitle();
+        r.consentPlatform = s->host->ConsentPlatform();
+        r.consentHandled = s->host->ConsentHandled();
+        // A capture that failed because the page or its browser died may succeed another time.
+        read.pageDied = !s->host->FailureText().isEmpty() && s->host->FailurePasses();
+        read.path = picture.path;
+        done(std::move(picture), read);
+    };
+    // A page that completed is captured at once (a script that takes hold after its load event is ended by
+    // the capture's second attempt).
+    if (!s->timedOut) return CaptureRowPicture(*s->host, s->settings, taken);
     // A page that did not complete in time may be held by a script that never lets go: it is looked at before
-    // its capture. A page that completed is captured at once (a script that takes hold after its load event
-    // is ended by the capture's second attempt).
-    if (s->timedOut && !s->host->EnsureAnswering(kAnswerBoundMs)) {
-        // The page crashed or its browser died meanwhile, or a script of the page never lets go.
-        picture.result.Fail(
-            RowStage::Capture,
-            !s->host->FailureText().isEmpty()
-                ? s->host->FailureText()
-                : QCoreApplication::translate(
-                      "bildoro", "The page does not answer (a script of the page runs without end)"));
-        picture.reduce = false;
-    } else if (s->timedOut && !s->host->HasSomethingToDraw()) {
-        // The document was cut off before its body began: nothing of the page came, and nothing is drawn.
-        picture.result.Fail(RowStage::Load, NoAnswerText(s->url));
-        picture.result.passing = true;
-        picture.reduce = false;
-    } else {
-        picture = CaptureRowPicture(*s->host, s->settings);
-    }
-    // What the row reports of its page is read now: the page goes on to the next row before the picture is
-    // written.
-    RowResult& r = row.page;
-    r.timedOut = s->timedOut;
-    r.loadMs = s->loadMs;
-    r.httpStatus = s->host->LastHttpStatus();
-    r.finalUrl = s->host->FinalUrl();
-    r.title = s->host->LastTitle();
-    r.consentPlatform = s->host->ConsentPlatform();
-    r.consentHandled = s->host->ConsentHandled();
-    // A capture that failed because the page or its browser died may succeed another time.
-    row.pageDied = !s->host->FailureText().isEmpty() && s->host->FailurePasses();
-    row.path = picture.path;
-    return {std::move(picture), row};
+    // its capture.
+    s->host->CheckAnswering(kAnswerBoundMs, [this, s, taken](bool answers) {
+        if (!answers) {
+            // The page crashed or its browser died meanwhile, or a script of the page never lets go.
+            CapturedPicture picture;
+            picture.result.Fail(
+                RowStage::Capture,
+                !s->host->FailureText().isEmpty()
+                    ? s->host->FailureText()
+                    : QCoreApplication::translate(
+                          "bildoro", "The page does not answer (a script of the page runs without end)"));
+            picture.reduce = false;
+            return taken(std::move(picture));
+        }
+        s->host->CheckSomethingToDraw([this, s, taken](bool something) {
+            if (something) return CaptureRowPicture(*s->host, s->settings, taken);
+            // The document was cut off before its body began: nothing of the page came, and nothing is drawn.
+            CapturedPicture picture;
+            picture.result.Fail(RowStage::Load, NoAnswerText(s->url));
+            picture.result.passing = true;
+            picture.reduce = false;
+            taken(std::move(picture));
+        });
+    });
 }
 
 RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {

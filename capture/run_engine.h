@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -94,7 +95,9 @@ class TRunEngine : public QObject {
         bool pageDied = false;  // the page or its browser died: a failed capture may pass
         RowResult page;         // timedOut, loadMs, httpStatus, finalUrl, title, consent
     };
-    std::pair<CapturedPicture, CapturedRow> CaptureRow(Slot* slot);
+    // Takes the slot's picture (after looking at a page that did not complete) and calls done with it.
+    void CaptureRow(Slot* slot, std::function<void(CapturedPicture, const CapturedRow&)> done);
+    void Captured(Slot* slot, CapturedPicture picture, const CapturedRow& row);
     RowResult Completed(const CapturedRow& row, RowResult written);
     void Written(const CapturedRow& row, const RowResult& written);
     void Finish(Slot* slot, const RowResult& result);

@@ -431,8 +431,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
 
     std::vector<std::unique_ptr<TBrowserHost>> hosts;
     std::vector<TBrowserHost*> slots;
+    const auto browser = std::make_shared<TBrowser>();  // one Chromium, a page per slot
     for (int i = 0; i < options.jobs; ++i) {
-        hosts.push_back(std::make_unique<TBrowserHost>());
+        hosts.push_back(std::make_unique<TBrowserHost>(browser));
         hosts.back()->SetWidth(options.captureWidth);
         hosts.back()->SetHeight(options.captureHeight);
         hosts.back()->SetConsentHandling(!options.keepBanners);

@@ -2,6 +2,7 @@
 // a killed browser, and nothing left behind afterwards.
 #include "browser_host.h"
 #include "browser_error.h"
+#include "chromium_process.h"
 #include "devtools_client.h"
 #include "local_http_server.h"
 
@@ -39,9 +40,16 @@ bool ProcessGroupGone(qint64 pgid) {
     return kill(-static_cast<pid_t>(pgid), 0) == -1 && errno == ESRCH;
 }
 
+// The browser the suite's hosts share (a test's own host may take another).
+std::shared_ptr<TBrowser>& SuiteBrowser() {
+    static auto browser = std::make_shared<TBrowser>();
+    return browser;
+}
+
 void Remember(const TBrowserHost& host) {
     if (host.BrowserProcessId() == 0) return;
-    auto client = TDevToolsClient::Shared();  // the running one: a host holds it
+    auto client = SuiteBrowser()->Running();  // the running one: a host holds it
+    if (!client) return;
     Seen().insert({client->BrowserProcessId(), client->GuardianProcessId(), client->ProfileDir()});
 }
 
@@ -145,11 +153,13 @@ class BrowserHostTest : public ::testing::Test {
         server->AddRoute("/worker-page", Page("<body><script>new Worker('/worker.js')</script></body>"));
         server->AddRoute("/worker.js", "fetch('/worker-ping');", "text/javascript");
         server->AddRoute("/worker-ping", "pong", "text/plain");
-        host = new TBrowserHost;
+        host = new TBrowserHost(SuiteBrowser());
     }
     static void TearDownTestSuite() {
         delete host;
         host = nullptr;
+        SuiteBrowser() =
+            std::make_shared<TBrowser>();  // the suite's browser ends here (a new one is not started)
         delete server;
         server = nullptr;
     }
@@ -285,7 +295,7 @@ TEST_F(BrowserHostTest, SizesThatAreNotPositiveGiveFalse) {
 }
 
 TEST_F(BrowserHostTest, HostWithoutPageCapturesNothing) {
-    TBrowserHost fresh;
+    TBrowserHost fresh(SuiteBrowser());
     const QString file = dir.filePath(QStringLiteral("none.jpg"));
     EXPECT_EQ(fresh.ReadyState(), 0);
     EXPECT_FALSE(fresh.CaptureToJpeg(file, 768, 1024, 768, 1024));
@@ -440,7 +450,7 @@ TEST_F(BrowserHostTest, ScriptRedirectDuringLoadCompletesOnTheNewDocument) {
 }
 
 TEST_F(BrowserHostTest, SeveralHostsShareOneBrowserWithAPageEach) {
-    TBrowserHost other;
+    TBrowserHost other(SuiteBrowser());
     host->Navigate(server->Url("/red"));
     other.Navigate(server->Url("/slow"));
     ASSERT_TRUE(WaitComplete(*host));
@@ -486,10 +496,11 @@ TEST_F(BrowserHostTest, CrashedPageFailsTheLoadAndTheNextLoadWorks) {
 }
 
 TEST_F(BrowserHostTest, LastHostToGoEndsTheBrowserAndRemovesItsProfile) {
-    auto own = std::make_unique<TBrowserHost>();
+    auto own = std::make_unique<TBrowserHost>(SuiteBrowser());
     own->Navigate(server->Url("/red"));
     ASSERT_TRUE(WaitComplete(*own));
-    auto client = TDevToolsClient::Shared();
+    auto client = SuiteBrowser()->Running();
+    ASSERT_TRUE(client);
     const SeenBrowser shared{client->BrowserProcessId(), client->GuardianProcessId(), client->ProfileDir()};
     client.reset();
     own.reset();
@@ -497,7 +508,7 @@ TEST_F(BrowserHostTest, LastHostToGoEndsTheBrowserAndRemovesItsProfile) {
     EXPECT_FALSE(ProcessGroupGone(shared.pid));
 
     // A browser of its own ends with its last holder, leaving nothing.
-    auto single = TDevToolsClient::Launch();
+    auto single = LaunchChromium();
     const SeenBrowser alone{single->BrowserProcessId(), single->GuardianProcessId(), single->ProfileDir()};
     struct stat st {};
     ASSERT_EQ(stat(QFile::encodeName(alone.profile).constData(), &st), 0);

@@ -2,6 +2,7 @@
 // session, and a browser that dies answering everything still pending.
 #include "devtools_client.h"
 #include "browser_error.h"
+#include "chromium_process.h"
 #include "fake_transport.h"
 
 #include <gtest/gtest.h>
@@ -81,50 +82,62 @@ TEST(DevToolsClient, RepliesReachTheirOwnCommands) {
     EXPECT_EQ(f.client->PendingReplyCount(), 0);  // the one whose context died was dropped too
 }
 
-TEST(DevToolsClient, ErrorReplyIsRaisedWithTheCommandAndTheBrowsersMessage) {
-    FakeClient f;
-    f.fake->onCommand = [&](const QJsonObject& command) {
-        if (command.value(QStringLiteral("method")) == QLatin1String("Browser.getVersion"))
-            return f.fake->Reply(IdOf(command), {{QStringLiteral("product"), QStringLiteral("Fake/1")}});
-        f.fake->Arrive(
-            QStringLiteral(R"({"id":%1,"error":{"code":-32601,"message":"'No.suchCommand' wasn't found"}})")
-                .arg(IdOf(command))
-                .toUtf8());
-    };
-    try {
-        f.client->Call(QStringLiteral("No.suchCommand"), {}, {}, 10000);
-        ADD_FAILURE() << "no error";
-    } catch (const TBrowserError& e) {
-        EXPECT_STREQ(e.what(), "No.suchCommand failed: 'No.suchCommand' wasn't found");
-    }
-    // The client stays usable.
-    EXPECT_TRUE(f.client->Call(QStringLiteral("Browser.getVersion"), {}, {}, 10000)
-                    .contains(QStringLiteral("product")));
+// What a command's handler is told, waiting in the event loop for at most 10 s.
+QString ErrorOf(TDevToolsClient& client, const QString& method, const QString& session = {},
+                int timeoutMs = 0, const std::function<void()>& meanwhile = {}) {
+    QString error = QStringLiteral("(no call)");
+    QEventLoop loop;
+    client.Send(
+        method, {}, session, nullptr,
+        [&](const QJsonObject&, const QString& e) {
+            error = e;
+            loop.quit();
+        },
+        timeoutMs);
+    if (meanwhile) meanwhile();
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return error;
 }
 
-TEST(DevToolsClient, SilentBrowserMakesACallFailAfterItsBound) {
+// A command ends with the browser's error, after its own bound, or when its page's session is detached; a
+// reply after that is dropped, and the client stays usable.
+TEST(DevToolsClient, CommandsEndWithAnErrorTheirBoundOrTheirSession) {
     FakeClient f;
-    const QString page = QStringLiteral("S");
-    try {
-        f.client->Call(QStringLiteral("Page.captureScreenshot"), {}, page, 300);
-        ADD_FAILURE() << "answered";
-    } catch (const TBrowserError& e) {
-        EXPECT_STREQ(e.what(), "Chromium did not answer Page.captureScreenshot within 300 ms");
-    }
+    f.fake->onCommand = [&](const QJsonObject& command) {
+        const QString method = command.value(QStringLiteral("method")).toString();
+        if (method == QLatin1String("Browser.getVersion"))
+            return f.fake->Reply(IdOf(command), {{QStringLiteral("product"), QStringLiteral("Fake/1")}});
+        if (method == QLatin1String("No.suchCommand"))
+            f.fake->Arrive(
+                QStringLiteral(
+                    R"({"id":%1,"error":{"code":-32601,"message":"'No.suchCommand' wasn't found"}})")
+                    .arg(IdOf(command))
+                    .toUtf8());
+    };
+    EXPECT_EQ(ErrorOf(*f.client, QStringLiteral("No.suchCommand")),
+              QStringLiteral("'No.suchCommand' wasn't found"));
+    EXPECT_EQ(ErrorOf(*f.client, QStringLiteral("Browser.getVersion")), QString());
+
+    const QString silent =
+        ErrorOf(*f.client, QStringLiteral("Page.captureScreenshot"), QStringLiteral("S"), 300);
+    EXPECT_EQ(silent, QStringLiteral("Chromium did not answer Page.captureScreenshot within 300 ms"));
+    EXPECT_TRUE(TDevToolsClient::IsNoAnswer(silent));
+    EXPECT_FALSE(TDevToolsClient::IsNoAnswer(QStringLiteral("'No.suchCommand' wasn't found")));
     EXPECT_TRUE(f.client->IsAlive());
-    EXPECT_EQ(f.fake->commands.last().value(QStringLiteral("sessionId")).toString(), page);
-    // The caller may stop waiting early, with its own reason; an answer after the wait is dropped.
-    try {
-        f.client->Call(QStringLiteral("Page.captureScreenshot"), {}, page, 60000,
-                       [] { return QStringLiteral("The page was closed"); });
-        ADD_FAILURE() << "answered";
-    } catch (const TBrowserError& e) {
-        EXPECT_STREQ(e.what(), "The page was closed");
-    }
     EXPECT_EQ(f.client->PendingReplyCount(), 0);
-    for (const QJsonObject& command : f.fake->commands) f.fake->Reply(IdOf(command), {});
-    f.fake->Deliver();
-    EXPECT_EQ(f.client->PendingReplyCount(), 0);
+    f.fake->Reply(IdOf(f.fake->commands.last()), {});  // too late: dropped
+
+    // Another page's command (session T) is not touched by S's end.
+    f.client->Send(QStringLiteral("Page.other"), {}, QStringLiteral("T"), nullptr, [](auto&, auto&) {});
+    const QString closed =
+        ErrorOf(*f.client, QStringLiteral("Page.captureScreenshot"), QStringLiteral("S"), 0, [&] {
+            f.fake->Arrive(QJsonObject{
+                {QStringLiteral("method"), QStringLiteral("Target.detachedFromTarget")},
+                {QStringLiteral("params"), QJsonObject{{QStringLiteral("sessionId"), QStringLiteral("S")}}}});
+        });
+    EXPECT_EQ(closed, QStringLiteral("The page was closed during Page.captureScreenshot"));
+    EXPECT_EQ(f.client->PendingReplyCount(), 1);
 }
 
 TEST(DevToolsClient, EventsGoToTheirSessionOnly) {
@@ -171,13 +184,15 @@ TEST(DevToolsClient, DeathAnswersEveryPendingCommandAndIsReportedOnce) {
     EXPECT_EQ(deaths, 1);
     EXPECT_EQ(f.client->DeathReason(), QStringLiteral("Chromium exited"));
     EXPECT_THROW(f.client->Send(QStringLiteral("Page.three")), TBrowserError);
-    EXPECT_THROW(f.client->Call(QStringLiteral("Page.four"), {}, {}, 1000), TBrowserError);
+    EXPECT_THROW(f.client->Send(
+                     QStringLiteral("Page.four"), {}, {}, nullptr, [](auto&, auto&) {}, 1000),
+                 TBrowserError);
 }
 
 // ---- Against the real browser ----
 
 TEST(DevToolsClient, UserAgentIsTheBrowsersOwnWithAWindow) {
-    auto client = TDevToolsClient::Launch();
+    auto client = LaunchChromium();
     QString agent;
     bool known = false;
     client->WhenUserAgentKnown(nullptr, [&](const QString& ua) {
@@ -190,15 +205,16 @@ TEST(DevToolsClient, UserAgentIsTheBrowsersOwnWithAWindow) {
     EXPECT_FALSE(agent.contains(QStringLiteral("Headless"))) << qPrintable(agent);
 }
 
-TEST(DevToolsClient, SharedClientIsOneWhileItLives) {
-    auto a = TDevToolsClient::Shared();
-    auto b = TDevToolsClient::Shared();
-    EXPECT_EQ(a.get(), b.get());
+// The pages of a run share one browser while it runs; one asked for after its end is a new one.
+TEST(DevToolsClient, BrowserIsOneWhileItRuns) {
+    TBrowser browser;
+    EXPECT_EQ(browser.Running(), nullptr);  // started on demand only
+    auto a = browser.Client();
+    EXPECT_EQ(browser.Client().get(), a.get());
     const qint64 pid = a->BrowserProcessId();
-    a.reset();
-    b.reset();
-    auto c = TDevToolsClient::Shared();  // the last holder let go: a new browser
-    EXPECT_NE(c->BrowserProcessId(), pid);
+    a->Terminate(QStringLiteral("ended by the test"));
+    EXPECT_EQ(browser.Running(), nullptr);
+    EXPECT_NE(browser.Client()->BrowserProcessId(), pid);
 }
 
 // ---- Launching, against stand-in programs on the pipe ----
@@ -207,7 +223,7 @@ TEST(DevToolsClient, NoBrowserFoundSaysWhereItLooked) {
     const QByteArray old = qgetenv("BILDORO_CHROMIUM");
     qputenv("BILDORO_CHROMIUM", "no-such-browser-here");
     try {
-        TDevToolsClient::Launch();
+        LaunchChromium();
         ADD_FAILURE() << "launched";
     } catch (const TBrowserError& e) {
         EXPECT_NE(std::string(e.what()).find("BILDORO_CHROMIUM"), std::string::npos) << e.what();
@@ -218,7 +234,7 @@ TEST(DevToolsClient, NoBrowserFoundSaysWhereItLooked) {
 
 TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
     FakeBrowser fake("exit 3");
-    auto client = TDevToolsClient::Launch();
+    auto client = LaunchChromium();
     client->PumpUntil([&] { return !client->IsAlive(); }, 10000);
     EXPECT_FALSE(client->IsAlive());
     try {
@@ -232,7 +248,7 @@ TEST(DevToolsClient, BrowserThatQuitsAtOnceFailsTheFirstCommandWithTheReason) {
 
 TEST(DevToolsClient, LastHolderLettingGoWhileTheDeathIsReportedIsSafe) {
     FakeBrowser fake("sleep 0.2; exit 0");
-    auto client = TDevToolsClient::Launch();
+    auto client = LaunchChromium();
     bool destroyed = false;
     QObject::connect(client.get(), &QObject::destroyed, [&] { destroyed = true; });
     QObject::connect(client.get(), &TDevToolsClient::Died, [&] { client.reset(); });

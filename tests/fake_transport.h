@@ -17,13 +17,22 @@ class TFakeTransport : public TDevToolsTransport {
     QList<QJsonObject> commands;
     std::function<void(const QJsonObject& command)> onCommand;
 
-    // Queues a message, or the browser's end, for the next Pump or Deliver.
-    void Arrive(const QByteArray& message) { m_incoming << message; }
+    // Queues a message for the next Pump or Deliver, or for the event loop (as the pipe's would come).
+    void Arrive(const QByteArray& message) {
+        m_incoming << message;
+        QMetaObject::invokeMethod(
+            this, [this] { Deliver(); }, Qt::QueuedConnection);
+    }
     void Arrive(const QJsonObject& message) { Arrive(QJsonDocument(message).toJson(QJsonDocument::Compact)); }
     void Reply(int id, const QJsonObject& result) {
         Arrive(QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("result"), result}});
     }
-    void End(const QString& reason) { m_endReason = reason; }
+    // The browser's end, for the next Pump, Deliver or the event loop.
+    void End(const QString& reason) {
+        m_endReason = reason;
+        QMetaObject::invokeMethod(
+            this, [this] { Deliver(); }, Qt::QueuedConnection);
+    }
     // Hands out what is queued, as the event loop would: messages in order, then the end.
     void Deliver() {
         while (!m_incoming.isEmpty()) Q_EMIT MessageReceived(m_incoming.takeFirst());

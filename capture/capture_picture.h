@@ -1,0 +1,16 @@
+// The picture of a capture: the view's screenshot decoded and sized, and written as the capture's JPEG.
+#pragma once
+
+#include "bitmap24.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The screenshot (PNG data) drawn into a srcWidth x srcHeight bitmap, then stretch-copied to dstWidth x
+// dstHeight: rows and columns are dropped or repeated, never averaged. Throws std::invalid_argument for a
+// size that is not positive, TBrowserError for data that is no PNG picture, std::bad_alloc without memory.
+TBitmap24 PictureFromScreenshot(const QByteArray& png, int srcHeight, int srcWidth, int dstHeight,
+                                int dstWidth);
+// Writes the picture to fileName as a quality-90 baseline JPEG (replacing a file there, never half-written).
+// Returns why it failed, or an empty text. Touches nothing but the file: may run on any thread.
+QString WriteCaptureJpeg(const TBitmap24& picture, const QString& fileName);
