@@ -23,25 +23,12 @@
 
 namespace {
 
-constexpr int kCaptureTimeoutMs = 20000;
-// A screenshot is asked for twice at most, each time with this bound.
-constexpr int kCaptureAttemptMs = 8000;
-// How long opening a page may take before the browser is suspected of no longer answering.
-constexpr int kSetupBoundMs = 10000;
-// How long a browser that is asked whether it still works may take to answer.
-constexpr int kBrowserCheckMs = 3000;
 // The top document's HTTP status (0 when none came) and its title, as the page itself knows them.
 constexpr char kStatusAndTitleScript[] =
     "[(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0, String(document.title)]";
 
-// How long a fresh page's first navigation waits for the page to answer after taking the consent script. A
-// page that lands in a renderer that was just killed may never answer; the navigation then goes on without
-// the wait (the browser gives it a live renderer) rather than failing the row at the setup bound.
-constexpr int kFirstScriptWaitMs = 3000;
 // How often a fresh page that crashed while it was being set up is opened again, before its row fails.
 constexpr int kReopenLimit = 3;
-// After the load event the page is asked for its HTTP status; a page too busy to answer is complete anyway.
-constexpr int kStatusTimeoutMs = 2000;
 
 const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
@@ -179,11 +166,11 @@ void TBrowserHost::StartPageSetup() {
                              QStringLiteral("Runtime.evaluate"),
                              {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
                              [navigate](const QJsonObject&, const QString&) { navigate(); },
-                             kFirstScriptWaitMs);
+                             m_bounds.firstScriptWaitMs);
                      });
                  });
         },
-        kSetupBoundMs);
+        m_bounds.setupMs);
 }
 
 void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
@@ -419,7 +406,7 @@ void TBrowserHost::BeginFinish() {
                 result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
             finish(value.at(0).toInt(), value.at(1).toString());
         },
-        kStatusTimeoutMs);
+        m_bounds.statusMs);
 }
 
 bool TBrowserHost::ConsentPending() const {
@@ -534,7 +521,7 @@ void TBrowserHost::ReplacePage() {
             m_checkingBrowser = false;
             ResumeNavigation();
         },
-        kBrowserCheckMs);
+        m_bounds.browserCheckMs);
 }
 
 void TBrowserHost::ResumeNavigation() {
@@ -592,7 +579,8 @@ void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QS
                                  {QStringLiteral("optimizeForSpeed"), true}};
         // The first picture of a fresh page may wait for the browser's drawing processes to start, which
         // takes seconds on a busy machine.
-        TakeScreenshot(params, m_nav.freshPage ? kCaptureTimeoutMs : kCaptureAttemptMs, false, done);
+        TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
+                       done);
     });
 }
 
@@ -611,7 +599,7 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
                    Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
                    Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
                    m_pageFaulted = faultedBefore;
-                   return TakeScreenshot(params, kCaptureAttemptMs, true, done);
+                   return TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
                }
                const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
                if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));
@@ -629,7 +617,7 @@ void TBrowserHost::CheckSomethingToDraw(std::function<void(bool)> done) {
 void TBrowserHost::PageSays(const QString& expression, bool otherwise, std::function<void(bool)> done) {
     OnPage(QStringLiteral("Runtime.evaluate"),
            {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
-           kStatusTimeoutMs, [otherwise, done](const QJsonObject& r, const QString& error) {
+           m_bounds.statusMs, [otherwise, done](const QJsonObject& r, const QString& error) {
                const QJsonValue value =
                    r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
                done(error.isEmpty() && value.isBool() ? value.toBool() : otherwise);
@@ -737,7 +725,7 @@ bool TBrowserHost::ReopenCrashedFreshPage(const QString& error) {
     DropPage(true);
     m_setupRunning = true;  // a capture or a next Navigate waits for the page instead of opening another one
     const int token = m_setupToken;
-    QTimer::singleShot(200 * m_nav.reopened, this, [this, token] {
+    QTimer::singleShot(m_bounds.reopenPauseMs * m_nav.reopened, this, [this, token] {
         if (token == m_setupToken && m_state != 0) StartPageSetup();
     });
     return true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bitmap24.h"
+#include "bounds.h"
 #include "consent.h"
 
 #include <QByteArray>
@@ -31,6 +32,9 @@ class TBrowserHost : public QObject {
     explicit TBrowserHost(std::shared_ptr<TBrowser> browser, QObject* parent = nullptr);
     // Closes the page; the browser ends with its last host.
     ~TBrowserHost() override;
+
+    // How long the host waits for the browser's answers (TPageBounds' defaults unless set).
+    void SetBounds(const TPageBounds& bounds) { m_bounds = bounds; }
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -202,6 +206,7 @@ class TBrowserHost : public QObject {
     void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
                         std::function<void(const QByteArray& png, const QString& error)> done);
 
+    TPageBounds m_bounds;
     int m_width = 1024;
     int m_height = 768;
 

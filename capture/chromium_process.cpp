@@ -1,6 +1,7 @@
 // One headless Chromium process and its DevTools pipe: starting it beneath the guardian, the pipe, the end.
 #include "chromium_process.h"
 
+#include "bounds.h"
 #include "browser_error.h"
 #include "devtools_client.h"
 #include "process_guardian.h"
@@ -265,22 +266,24 @@ void TChromiumProcess::Start(const QString& executable) {
     int value = 0;
     bool eof = false;
     QString problem;
-    if (!ReadIntWithin(statusPipe[0], &value, 5000, &eof) || value <= 0) {
+    if (!ReadIntWithin(statusPipe[0], &value, kBrowserStartReportMs, &eof) || value <= 0) {
         // The browser's failed exec may arrive before the guardian's report of its pid: a pid after the
         // error means the exec failed, not the fork.
         const int error = -value;
         int pid = 0;
-        const bool execFailed = value < 0 && ReadIntWithin(statusPipe[0], &pid, 1000, &eof) && pid > 0;
+        const bool execFailed =
+            value < 0 && ReadIntWithin(statusPipe[0], &pid, kBrowserExecFailureReportMs, &eof) && pid > 0;
         if (execFailed) m_browserPid = pid;
         problem = value >= 0   ? QStringLiteral("the launcher did not report the browser's process")
                   : execFailed ? QStringLiteral("exec: ") + ErrnoText(error)
                                : QStringLiteral("fork: ") + ErrnoText(error);
     } else {
         m_browserPid = value;
-        if (ReadIntWithin(statusPipe[0], &value, 5000, &eof))
+        if (ReadIntWithin(statusPipe[0], &value, kBrowserStartReportMs, &eof))
             problem = QStringLiteral("exec: ") + ErrnoText(-value);
         else if (!eof)
-            problem = QStringLiteral("the browser program did not start within 5 s");
+            problem = QStringLiteral("the browser program did not start within %1 s")
+                          .arg(kBrowserStartReportMs / 1000);
     }
     CloseFd(statusPipe[0]);
     if (!problem.isEmpty()) {
@@ -369,7 +372,7 @@ void TChromiumProcess::ReadAvailable() {
         eofReason = n == 0 ? QStringLiteral("Chromium exited")
                            : QStringLiteral("reading from Chromium failed: %1").arg(ErrnoText(errno));
         // The end of its event pipe comes as the browser exits: the guardian reports how in a moment.
-        exitWaitMs = n == 0 ? 1000 : 0;
+        exitWaitMs = n == 0 ? kBrowserExitStatusWaitMs : 0;
         break;
     }
     // Messages are handed out in order; a handler may shut the process down, which empties the buffer.
@@ -477,12 +480,12 @@ void TChromiumProcess::Shutdown() {
     CloseFd(m_writeFd);
     m_outBuffer.clear();
     if (m_guardianPid > 0 && !m_guardianReaped) {
-        if (!WaitForGuardian(3000)) {
+        if (!WaitForGuardian(kGuardianCleanUpMs)) {
             if (m_browserPid > 0) kill(-static_cast<pid_t>(m_browserPid), SIGKILL);
             kill(static_cast<pid_t>(m_guardianPid), SIGTERM);
-            if (!WaitForGuardian(2000)) {
+            if (!WaitForGuardian(kGuardianAfterTermMs)) {
                 kill(static_cast<pid_t>(m_guardianPid), SIGKILL);
-                WaitForGuardian(1000);
+                WaitForGuardian(kGuardianAfterKillMs);
             }
         }
     }

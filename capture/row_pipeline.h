@@ -3,6 +3,7 @@
 #pragma once
 
 #include "bitmap24.h"
+#include "bounds.h"
 #include "thumbnail.h"
 
 #include <QString>
@@ -78,11 +79,6 @@ QString UnwritableOutputFolderReason(const QString& folder, bool mayMake);
 // The first of the three reasons above, and of a subfolder of the picture that leads out of the folder
 // through a symbolic link; an empty text when the picture can be written.
 QString UnusablePictureReason(const QString& folder, const QString& picture);
-
-// Default bound of the wait for a page, in milliseconds.
-constexpr int kDefaultPageTimeoutMs = 30000;
-// Default bound of the wait for late content after a page has completed, in milliseconds.
-constexpr int kDefaultSettleMs = 2000;
 
 // Settings the row reads at the moment of use (the window's fields may change during the wait).
 struct RowSettings {

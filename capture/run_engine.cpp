@@ -10,20 +10,6 @@
 
 namespace {
 
-// How long a page may keep its script running before its capture; then the script is ended, and the page gets
-// as long again to answer.
-constexpr int kAnswerBoundMs = 2500;
-// The least extra time the first navigation of a fresh page gets for an answer.
-constexpr int kFreshPageGraceMs = 10000;
-// How often a fresh page whose document has not gone out yet is looked at once its bound has passed.
-constexpr int kFreshPageLookMs = 200;
-// A page whose capture came out almost one colour, and that may still draw (scripts, animations, frames), is
-// captured once more after this pause: pages that draw their content by script a moment after their load
-// event (a loading screen, a fade-in) have it by then. A page of plain markup is final at once.
-constexpr int kBlankRetakeMs = 1500;
-// How long a loaded page waits for the consent rule library to refuse or hide a dialog it found.
-constexpr int kConsentHandleMs = 5000;
-
 // Network failures that may pass: the server or the way to it was not there for the moment.
 bool NetworkErrorPasses(const QString& error) {
     static const QStringList passing = {
@@ -225,12 +211,12 @@ void TRunEngine::LoadEnded(Slot* s, bool timedOut) {
     if (timedOut && !s->host->NavigationAnswered() && s->host->FirstLoadOfPage() &&
         s->host->FailureText().isEmpty()) {
         // The first page of a fresh page (or browser) also waits for its processes to start, which takes
-        // seconds on a busy machine. Up to kFreshPageGraceMs of that is not the server's time: until its
+        // seconds on a busy machine. Up to the fresh page's grace of that is not the server's time: until its
         // document has gone out the page is looked at again shortly, and from then on it gets the bound
         // again. A server that is slow to answer gets the bound, no more.
         if (!s->host->DocumentRequested() &&
-            s->host->MsSinceNavigationSent() < m_pageTimeoutMs + kFreshPageGraceMs) {
-            s->bound.start(kFreshPageLookMs);
+            s->host->MsSinceNavigationSent() < m_pageTimeoutMs + m_waits.freshPageGraceMs) {
+            s->bound.start(m_waits.freshPageLookMs);
             return;
         }
         if (const qint64 sinceRequest = s->host->MsSinceDocumentRequested();
@@ -293,7 +279,7 @@ void TRunEngine::SettleEnded(Slot* s) {
     // A consent dialog the rule library found is waited for, bounded, until it is refused or hidden.
     if (!s->timedOut && s->host->ConsentPending()) {
         s->consenting = true;
-        s->consentBound.start(kConsentHandleMs);
+        s->consentBound.start(m_waits.consentHandleMs);
         return;
     }
     Ready(s);
@@ -338,7 +324,7 @@ void TRunEngine::Captured(Slot* s, CapturedPicture picture, const CapturedRow& r
     if (picture.result.ok && picture.result.blank && s->host->LastCaptureMayChange() && !s->retaken &&
         !Stopping()) {
         s->retaken = true;
-        s->retake.start(kBlankRetakeMs);
+        s->retake.start(m_waits.blankRetakeMs);
         return;
     }
     if (!m_shadowWrites || picture.picture.IsEmpty() || m_pictures >= int(m_slots.size())) {
@@ -404,7 +390,7 @@ void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const C
     if (!s->timedOut) return CaptureRowPicture(*s->host, s->settings, taken);
     // A page that did not complete in time may be held by a script that never lets go: it is looked at before
     // its capture.
-    s->host->CheckAnswering(kAnswerBoundMs, [this, s, taken](bool answers) {
+    s->host->CheckAnswering(m_waits.answerMs, [this, s, taken](bool answers) {
         if (!answers) {
             // The page crashed or its browser died meanwhile, or a script of the page never lets go.
             CapturedPicture picture;

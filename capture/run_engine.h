@@ -63,6 +63,8 @@ class TRunEngine : public QObject {
     void SetSettleMs(int ms) { m_settleMs = ms; }
     // Whether rows may load local files (file:); allowed unless set otherwise.
     void SetLocalFilesAllowed(bool allowed) { m_localFiles = allowed; }
+    // The engine's waits for a page on top of the page bound (TRunWaits' defaults unless set).
+    void SetWaits(const TRunWaits& waits) { m_waits = waits; }
 
     // When set, a captured picture is written and reduced on a thread of its own while its page goes on to
     // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
@@ -120,6 +122,7 @@ class TRunEngine : public QObject {
     bool m_serverBusyFails = false;
     bool m_localFiles = true;
     int m_settleMs = kDefaultSettleMs;
+    TRunWaits m_waits;
     std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
     QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce), once asked for
     QObject* m_writer;          // lives in m_writerThread

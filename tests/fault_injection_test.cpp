@@ -13,7 +13,10 @@
 #include "picture_samples.h"
 #include "test_pages.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <QBuffer>
 #include <QEventLoop>
 #include <QImage>
@@ -638,21 +641,33 @@ TEST_F(CliFaults, BrowserThatStopsAnsweringIsReplaced) {
     for (int i : {9, 10, 11}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.stdOut);
 }
 
+// The output folder moved away mid-run, and a file put in its place in the same instant (a reduction under
+// way would otherwise make the folder again, as it does by design, and the run would go on there): the rows
+// from then on fail, naming the picture they could not write.
 TEST_F(CliFaults, OutputFolderMovedAwayMidRun) {
     const QString list = WriteList(PlainRows());
     const QString moved = dir.path() + QStringLiteral("/moved");
-    // Moved when row 12's page is asked for (in the server's thread: the result lines may reach this test
-    // late on a busy machine), so rows 12 on cannot have written before.
-    std::atomic<bool> renamed{false};
+    const QString blocker = dir.path() + QStringLiteral("/blocker");
+    {
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // When row 12's page is asked for (in the server's thread: the result lines may reach this test late on a
+    // busy machine), so rows 12 on cannot have written before.
+    std::atomic<bool> swapped{false};
     server.SetOnRequest([&](const QByteArray& path) {
-        if (path.endsWith("?row=12") && !renamed.exchange(true)) {
-            EXPECT_TRUE(QDir().rename(folder, moved));
+        if (path.endsWith("?row=12") && !swapped.exchange(true)) {
+            EXPECT_EQ(::syscall(SYS_renameat2, AT_FDCWD, QFile::encodeName(blocker).constData(), AT_FDCWD,
+                                QFile::encodeName(folder).constData(), RENAME_EXCHANGE),
+                      0)
+                << std::strerror(errno);
+            EXPECT_TRUE(QDir().rename(blocker, moved));
         }
     });
     CliRun run;
     run.Run(Args(list));
     server.SetOnRequest({});
-    EXPECT_TRUE(renamed);
+    EXPECT_TRUE(swapped);
     run.ExpectSound(kRows, folder, moved);
     EXPECT_GE(run.failedLines, 10) << qPrintable(run.stdOut);
     EXPECT_FALSE(run.RowOk(kRows - 1));
