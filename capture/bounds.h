@@ -19,6 +19,9 @@ struct TPageBounds {
     int captureAttemptMs = 8000;
     // After the load event, the page's HTTP status and title; and any other short question to the page.
     int statusMs = 2000;
+    // A navigation the browser is ready to show whose document has not been shown by then: the page's
+    // previous document does not let go, and the row goes on in a fresh page.
+    int commitMs = 3000;
     // A browser asked whether it still works before a faulted page is replaced.
     int browserCheckMs = 3000;
     // The pause before a fresh page that crashed while it was being set up is opened again (times the

@@ -88,6 +88,10 @@ void TBrowserHost::Post(const QString& method, const QJsonObject& params, const 
     }
 }
 
+bool TBrowserHost::BrowserGone() const {
+    return !m_client || !m_client->IsAlive();
+}
+
 void TBrowserHost::EnsureBrowser() {
     if (m_client && m_client->IsAlive()) return;
     DropPage(false);
@@ -107,6 +111,7 @@ void TBrowserHost::Navigate(const QString& url) {
     m_nav.url = url;
     m_requests.clear();
     m_pageFaulted = false;
+    if (m_commitWatch) m_commitWatch->stop();
     SetState(1);
     if (m_checkingBrowser) return;  // opened once the browser check has ended (ReplacePage)
     try {
@@ -184,7 +189,8 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
     const int token = m_setupToken;
     auto check = [this, token, topLevel](const QString& method) {
         return [this, token, topLevel, method](const QJsonObject&, const QString& error) {
-            if (!topLevel || token != m_setupToken || error.isEmpty() || ReopenCrashedFreshPage(error))
+            if (!topLevel || token != m_setupToken || error.isEmpty() || BrowserGone() ||
+                ReopenCrashedFreshPage(error))
                 return;
             Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error), false);
         };
@@ -230,7 +236,8 @@ void TBrowserHost::SendViewport() {
     const int token = m_setupToken;
     Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId,
          [this, token, size](const QJsonObject&, const QString& error) {
-             if (token != m_setupToken || error.isEmpty() || ReopenCrashedFreshPage(error)) return;
+             if (token != m_setupToken || error.isEmpty() || BrowserGone() || ReopenCrashedFreshPage(error))
+                 return;
              Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
                       .arg(size.width())
                       .arg(size.height())
@@ -250,7 +257,8 @@ void TBrowserHost::SendNavigate() {
          [this, generation, session](const QJsonObject& result, const QString& error) {
              if (generation != m_generation || session != m_sessionId) return;
              if (!error.isEmpty()) {
-                 if (ReopenCrashedFreshPage(error)) return;
+                 // A browser that died meanwhile is reported by BrowserDied, as a failure that may pass.
+                 if (BrowserGone() || ReopenCrashedFreshPage(error)) return;
                  Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error), false);
                  return;
              }
@@ -263,9 +271,37 @@ void TBrowserHost::SendNavigate() {
              // off.
              if (m_nav.expectedLoader.isEmpty() || download ||
                  m_nav.navError == QLatin1String("net::ERR_ABORTED") ||
-                 m_nav.loadedLoaders.contains(m_nav.expectedLoader))
+                 m_nav.loadedLoaders.contains(m_nav.expectedLoader)) {
                  BeginFinish();
+             } else if (!m_nav.freshPage && m_nav.committedLoader != m_nav.expectedLoader) {
+                 WatchCommit();
+             }
          });
+}
+
+void TBrowserHost::WatchCommit() {
+    if (!m_commitWatch) {
+        m_commitWatch = new QTimer(this);
+        m_commitWatch->setSingleShot(true);
+        connect(m_commitWatch, &QTimer::timeout, this, [this] {
+            if (m_state != 1 || !m_nav.error.isEmpty() || !m_nav.navigateAnswered || m_nav.committed) return;
+            // The browser is ready to show the document, but the page's previous document does not let go
+            // (a handler of its unload or pagehide that runs without end holds the page's process): the row
+            // goes on in a fresh page, once.
+            m_nav.previousDocumentHeld = true;
+            ++m_generation;  // what the held navigation still sends no longer counts
+            DropPage(true);
+            m_requests.clear();
+            m_nav.sent = false;
+            m_nav.navigateAnswered = false;
+            m_nav.expectedLoader.clear();
+            m_nav.committedLoader.clear();
+            m_nav.loadedLoaders.clear();
+            m_nav.freshPage = true;
+            StartPageSetup();
+        });
+    }
+    m_commitWatch->start(m_bounds.commitMs);
 }
 
 void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params) {
@@ -326,6 +362,8 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             m_frameUrls.clear();  // a new top document: the frames of the old one are gone
             m_frameUrls.insert(m_targetId, url);
             m_nav.topUrl = url;
+            m_nav.committedLoader = Str(frame, "loaderId");
+            if (m_nav.navigateAnswered) m_nav.committed = true;
             // The top document was replaced by another one (a script or refresh moved on): that one counts
             // now.
             const QString loader = Str(frame, "loaderId");

@@ -101,6 +101,9 @@ class TBrowserHost : public QObject {
     // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
     // a probe): the page should be replaced before the next row.
     bool PageFaulted() const { return m_pageFaulted; }
+    // True when the latest navigation found its page held by the previous document (a handler of its unload
+    // that runs without end) and went on in a fresh page: a failure of the row may pass another time.
+    bool PreviousDocumentHeld() const { return m_nav.previousDocumentHeld; }
     // Replaces a page that stopped answering: closes it, so that the next Navigate opens a fresh one; when
     // the browser itself no longer answers (checked within a few seconds), ends it, so that the next Navigate
     // starts a new one (a Navigate meanwhile waits for that check). Rows of other hosts in a browser that is
@@ -167,11 +170,15 @@ class TBrowserHost : public QObject {
     void Post(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
               std::function<void(const QJsonObject&, const QString&)> handler = {}, int timeoutMs = 0);
     void EnsureBrowser();
+    // True when no browser runs for this host any more (its death is reported by BrowserDied).
+    bool BrowserGone() const;
     void StartPageSetup();
     void ConfigureSession(const QString& sessionId, bool topLevel);
     void SendViewport();
     QJsonObject ViewportParams() const;
     void SendNavigate();
+    // Watches that the document of an answered navigation is shown within TPageBounds::commitMs.
+    void WatchCommit();
     void HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params);
     void BeginFinish();
     void SetState(int state);
@@ -240,7 +247,10 @@ class TBrowserHost : public QObject {
         int httpStatus = 0;
         QString topUrl;
         QString title;
-        TConsentState consent;  // what the documents of this navigation told of a consent dialog
+        TConsentState consent;              // what the documents of this navigation told of a consent dialog
+        QString committedLoader;            // of the latest top document shown
+        bool committed = false;             // a top document was shown since Page.navigate answered
+        bool previousDocumentHeld = false;  // PreviousDocumentHeld
     };
     Navigation m_nav;
     int m_state = 0;
@@ -259,6 +269,7 @@ class TBrowserHost : public QObject {
     };
     SettleWait m_settle;
     QTimer* m_settleBound = nullptr;
+    QTimer* m_commitWatch = nullptr;
     QString m_captureError;
     bool m_captureBlank = false;
     bool m_captureMayChange = false;

@@ -400,6 +400,8 @@ void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const C
                     ? s->host->FailureText()
                     : QCoreApplication::translate(
                           "bildoro", "The page does not answer (a script of the page runs without end)"));
+            // When the previous row's document held the page, another try in a fresh page may well pass.
+            picture.result.passing = s->host->PreviousDocumentHeld();
             picture.reduce = false;
             return taken(std::move(picture));
         }

@@ -11,3 +11,4 @@ bildoro_test(browser_host_test SOURCES browser_host_test.cpp LIBS bildoro_captur
              LABELS browser)
 bildoro_test(devtools_client_test SOURCES devtools_client_test.cpp LIBS bildoro_capture TIMEOUT 120 LABELS browser)
 bildoro_test(consent_test SOURCES consent_test.cpp LIBS bildoro_capture)
+bildoro_test(run_engine_test SOURCES run_engine_test.cpp fake_chromium.h LIBS bildoro_capture TIMEOUT 60)

@@ -1,0 +1,134 @@
+// TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
+// says (http://fake/ok, /never, /crash, /detach, /die, /freeze, /hang-capture) and takes screenshots, all
+// over TFakeTransport, so that what the engine decides on a page that breaks is seen in milliseconds.
+#pragma once
+
+#include "chromium_process.h"
+#include "devtools_client.h"
+#include "fake_transport.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QJsonArray>
+#include <QSet>
+#include <QUrl>
+#include <memory>
+
+class TFakeChromium {
+  public:
+    // Browsers started so far (a new one after each death).
+    int launches = 0;
+
+    // A browser for the hosts of a run: each launch is a fresh fake Chromium.
+    std::shared_ptr<TBrowser> Browser() {
+        return std::make_shared<TBrowser>([this] {
+            ++launches;
+            auto* fake = new TFakeTransport;  // owned by the client
+            auto state = std::make_shared<State>();
+            fake->onCommand = [this, fake, state](const QJsonObject& command) {
+                Answer(*fake, *state, command);
+            };
+            auto client = TDevToolsClient::Over(std::unique_ptr<TDevToolsTransport>(fake));
+            client->AskUserAgent();
+            return client;
+        });
+    }
+
+  private:
+    struct State {
+        int next = 0;
+        bool frozen = false;        // answers nothing any more
+        QSet<QString> hangCapture;  // sessions whose screenshots never come
+    };
+
+    static QString Png() {
+        static const QString data = [] {
+            QImage image(4, 4, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            image.setPixel(1, 1, qRgb(200, 0, 0));
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return QString::fromLatin1(png.toBase64());
+        }();
+        return data;
+    }
+
+    static void Event(TFakeTransport& fake, const QString& session, const QString& method,
+                      const QJsonObject& params) {
+        QJsonObject message{{QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
+        if (!session.isEmpty()) message.insert(QStringLiteral("sessionId"), session);
+        fake.Arrive(message);
+    }
+
+    void Answer(TFakeTransport& fake, State& state, const QJsonObject& command) {
+        if (state.frozen) return;
+        const int id = command.value(QStringLiteral("id")).toInt();
+        const QString method = command.value(QStringLiteral("method")).toString();
+        const QString session = command.value(QStringLiteral("sessionId")).toString();
+        const QJsonObject params = command.value(QStringLiteral("params")).toObject();
+        const QString target = session.mid(1);  // session "S<target>"
+        if (method == QLatin1String("Browser.getVersion")) {
+            fake.Reply(id, {{QStringLiteral("userAgent"), QStringLiteral("Mozilla/5.0 HeadlessChrome/1.0")}});
+        } else if (method == QLatin1String("Target.createTarget")) {
+            fake.Reply(id, {{QStringLiteral("targetId"), QStringLiteral("T%1").arg(++state.next)}});
+        } else if (method == QLatin1String("Target.attachToTarget")) {
+            fake.Reply(id, {{QStringLiteral("sessionId"),
+                             u'S' + params.value(QStringLiteral("targetId")).toString()}});
+        } else if (method == QLatin1String("Target.closeTarget")) {
+            fake.Reply(id, {{QStringLiteral("success"), true}});
+            Event(
+                fake, {}, QStringLiteral("Target.detachedFromTarget"),
+                {{QStringLiteral("sessionId"), u'S' + params.value(QStringLiteral("targetId")).toString()}});
+        } else if (method == QLatin1String("Page.navigate")) {
+            Navigate(fake, state, id, session, target, params.value(QStringLiteral("url")).toString());
+        } else if (method == QLatin1String("Page.captureScreenshot")) {
+            if (!state.hangCapture.contains(session)) fake.Reply(id, {{QStringLiteral("data"), Png()}});
+        } else if (method == QLatin1String("Runtime.evaluate")) {
+            const QString expression = params.value(QStringLiteral("expression")).toString();
+            QJsonValue value = false;  // nothing more to draw later
+            if (expression.contains(QLatin1String("responseStatus")))
+                value = QJsonArray{QJsonValue(200), QJsonValue(QStringLiteral("Fake page"))};
+            else if (expression.contains(QLatin1String("document.body")))
+                value = true;  // something to draw
+            fake.Reply(id, {{QStringLiteral("result"), QJsonObject{{QStringLiteral("value"), value}}}});
+        } else {
+            fake.Reply(id, {});
+        }
+    }
+
+    void Navigate(TFakeTransport& fake, State& state, int id, const QString& session, const QString& target,
+                  const QString& url) {
+        const QString kind = QUrl(url).path();
+        if (kind == QLatin1String("/never")) return;
+        if (kind == QLatin1String("/die")) return fake.End(QStringLiteral("Chromium exited"));
+        if (kind == QLatin1String("/freeze")) {
+            state.frozen = true;
+            return;
+        }
+        const QString loader = QStringLiteral("L%1").arg(++state.next);
+        fake.Reply(id, {{QStringLiteral("frameId"), target}, {QStringLiteral("loaderId"), loader}});
+        if (kind == QLatin1String("/hang-capture")) state.hangCapture.insert(session);
+        Event(fake, session, QStringLiteral("Network.requestWillBeSent"),
+              {{QStringLiteral("requestId"), loader}, {QStringLiteral("type"), QStringLiteral("Document")}});
+        Event(fake, session, QStringLiteral("Page.frameNavigated"),
+              {{QStringLiteral("frame"), QJsonObject{{QStringLiteral("id"), target},
+                                                     {QStringLiteral("url"), url},
+                                                     {QStringLiteral("loaderId"), loader}}}});
+        if (kind == QLatin1String("/crash"))
+            return Event(fake, session, QStringLiteral("Inspector.targetCrashed"), {});
+        if (kind == QLatin1String("/detach"))
+            return Event(fake, {}, QStringLiteral("Target.detachedFromTarget"),
+                         {{QStringLiteral("sessionId"), session}});
+        for (const char* name : {"DOMContentLoaded", "load"}) {
+            if (name[0] == 'l')
+                Event(fake, session, QStringLiteral("Network.loadingFinished"),
+                      {{QStringLiteral("requestId"), loader}});
+            Event(fake, session, QStringLiteral("Page.lifecycleEvent"),
+                  {{QStringLiteral("frameId"), target},
+                   {QStringLiteral("loaderId"), loader},
+                   {QStringLiteral("name"), QString::fromLatin1(name)}});
+        }
+    }
+};
