@@ -327,29 +327,35 @@ void TRunEngine::Captured(Slot* s, CapturedPicture picture, const CapturedRow& r
         s->retake.start(m_waits.blankRetakeMs);
         return;
     }
-    if (!m_shadowWrites || picture.picture.IsEmpty() || m_pictures >= int(m_slots.size())) {
-        // Nothing to write (the row failed, or only an older file is reduced), or the writer is behind.
+    if (!m_shadowWrites || !picture.reduce) {
+        // Written and reduced here (the window's rows end one by one), or nothing to write at all.
         Finish(s, Completed(row, WriteAndReduce(std::move(picture))));
         return;
     }
-    // The picture is written and reduced on the writer's thread while the page goes on to its next row.
+    // The picture is written and reduced on the writer's thread, the one owner of every picture file, while
+    // the page goes on to its next row; a writer that is behind by a picture per slot holds the page until
+    // this one is written.
+    Slot* held = m_pictures >= int(m_slots.size()) ? s : nullptr;
     ++m_pictures;
     auto job = std::make_shared<CapturedPicture>(std::move(picture));
     QMetaObject::invokeMethod(
         m_writer,
-        [this, job, row] {
+        [this, job, row, held] {
             const RowResult written = WriteAndReduce(std::move(*job));
             QMetaObject::invokeMethod(
-                this, [this, written, row] { Written(row, written); }, Qt::QueuedConnection);
+                this, [this, written, row, held] { Written(row, written, held); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    Release(s, nullptr);
+    if (!held) Release(s, nullptr);
 }
 
-void TRunEngine::Written(const CapturedRow& row, const RowResult& written) {
+void TRunEngine::Written(const CapturedRow& row, const RowResult& written, Slot* held) {
     --m_pictures;
     const RowResult r = Completed(row, written);
-    if (m_client) m_client->EndRow(row.row, row.url, r);
+    if (held)
+        Finish(held, r);
+    else if (m_client)
+        m_client->EndRow(row.row, row.url, r);
     QuitWhenDone();
 }
 

@@ -66,9 +66,11 @@ class TRunEngine : public QObject {
     // The engine's waits for a page on top of the page bound (TRunWaits' defaults unless set).
     void SetWaits(const TRunWaits& waits) { m_waits = waits; }
 
-    // When set, a captured picture is written and reduced on a thread of its own while its page goes on to
-    // the next row, and its row ends when that is done (later than the next row's begin). Otherwise each row
-    // ends before the slot's next begins (the window's status texts and gauge follow the rows one by one).
+    // When set, every captured picture is written and reduced on a thread of its own (one at a time) while
+    // its page goes on to the next row, and its row ends when that is done (later than the next row's begin);
+    // a page waits when the writer is a picture per slot behind. Otherwise each row is written on the event
+    // loop's thread and ends before the slot's next begins (the window's status texts and gauge follow the
+    // rows one by one).
     void SetWritesInShadow(bool on);
     // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
     // wait for the capture turn.
@@ -101,7 +103,8 @@ class TRunEngine : public QObject {
     void CaptureRow(Slot* slot, std::function<void(CapturedPicture, const CapturedRow&)> done);
     void Captured(Slot* slot, CapturedPicture picture, const CapturedRow& row);
     RowResult Completed(const CapturedRow& row, RowResult written);
-    void Written(const CapturedRow& row, const RowResult& written);
+    // A picture's row ends once the writer has written it; a slot held for it goes on then.
+    void Written(const CapturedRow& row, const RowResult& written, Slot* held);
     void Finish(Slot* slot, const RowResult& result);
     // The slot goes on to its next row; its row ends now with `endsNow`, or (null) when its picture is
     // written.
