@@ -109,7 +109,7 @@ void TBrowserHost::Navigate(const QString& url) {
     ++m_generation;
     m_nav = Navigation{};
     m_nav.url = url;
-    m_requests.clear();
+    m_network.Clear();
     m_pageFaulted = false;
     if (m_commitWatch) m_commitWatch->stop();
     SetState(1);
@@ -161,7 +161,7 @@ void TBrowserHost::StartPageSetup() {
                              if (token != m_setupToken || !m_setupRunning) return;
                              SetupEnded();
                              if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
-                                 !m_nav.navigateAnswered)
+                                 !m_nav.life.Answered())
                                  SendNavigate();
                          };
                          // The page's first document gets the consent script only when the page has
@@ -262,19 +262,17 @@ void TBrowserHost::SendNavigate() {
                  Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error), false);
                  return;
              }
-             m_nav.navigateAnswered = true;
-             m_nav.navError = Str(result, "errorText");
-             m_nav.expectedLoader = Str(result, "loaderId");
-             const bool download = result.value(QStringLiteral("isDownload")).toBool();
-             if (download) m_nav.navError = QStringLiteral("download, not a page");
-             // No new document comes: a jump within the page, a download, or a load that was cut
-             // off.
-             if (m_nav.expectedLoader.isEmpty() || download ||
-                 m_nav.navError == QLatin1String("net::ERR_ABORTED") ||
-                 m_nav.loadedLoaders.contains(m_nav.expectedLoader)) {
-                 BeginFinish();
-             } else if (!m_nav.freshPage && m_nav.committedLoader != m_nav.expectedLoader) {
-                 WatchCommit();
+             switch (m_nav.life.Answered(Str(result, "loaderId"), Str(result, "errorText"),
+                                         result.value(QStringLiteral("isDownload")).toBool(),
+                                         m_nav.freshPage)) {
+                 case TPageLifecycle::Answer::NoDocument:
+                     BeginFinish();
+                     break;
+                 case TPageLifecycle::Answer::WatchShowing:
+                     WatchCommit();
+                     break;
+                 case TPageLifecycle::Answer::Wait:
+                     break;
              }
          });
 }
@@ -284,19 +282,18 @@ void TBrowserHost::WatchCommit() {
         m_commitWatch = new QTimer(this);
         m_commitWatch->setSingleShot(true);
         connect(m_commitWatch, &QTimer::timeout, this, [this] {
-            if (m_state != 1 || !m_nav.error.isEmpty() || !m_nav.navigateAnswered || m_nav.committed) return;
+            if (m_state != 1 || !m_nav.error.isEmpty() || !m_nav.life.Answered() ||
+                m_nav.life.ShownSinceAnswer())
+                return;
             // The browser is ready to show the document, but the page's previous document does not let go
             // (a handler of its unload or pagehide that runs without end holds the page's process): the row
             // goes on in a fresh page, once.
             m_nav.previousDocumentHeld = true;
             ++m_generation;  // what the held navigation still sends no longer counts
             DropPage(true);
-            m_requests.clear();
+            m_network.Clear();
             m_nav.sent = false;
-            m_nav.navigateAnswered = false;
-            m_nav.expectedLoader.clear();
-            m_nav.committedLoader.clear();
-            m_nav.loadedLoaders.clear();
+            m_nav.life.Resend();
             m_nav.freshPage = true;
             StartPageSetup();
         });
@@ -312,17 +309,12 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         // A document has fully arrived once it is parsed. The end of its request (whose id is its loader's)
         // is not always reported: on a fresh page the first document's often comes before requests are
         // watched, and that request would hold the page until the settle bound.
-        if (name == QLatin1String("DOMContentLoaded") && m_requests.remove(sessionId + u' ' + loader) &&
-            m_requests.isEmpty())
-            CheckSettle();
+        if (name == QLatin1String("DOMContentLoaded") && m_network.Ended(sessionId, loader)) CheckSettle();
         if (!top || Str(params, "frameId") != m_targetId) return;
         if (name == QLatin1String("load")) {
-            if (!m_nav.navigateAnswered)
-                m_nav.loadedLoaders.insert(loader);
-            else if (loader == m_nav.expectedLoader && m_state != 4)
-                BeginFinish();
+            if (m_nav.life.Loaded(loader) && m_state != 4) BeginFinish();
         } else if (name == QLatin1String("DOMContentLoaded")) {
-            if (m_nav.navigateAnswered && loader == m_nav.expectedLoader && m_state == 1) SetState(3);
+            if (m_nav.life.Parsed(loader) && m_state == 1) SetState(3);
         }
     } else if (method == QLatin1String("Runtime.executionContextCreated")) {
         // A document (or world) of this navigation: the rule library may speak from it.
@@ -347,30 +339,25 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             m_nav.requestClock.start();
         // Streams (server-sent events) never end by design; they do not hold a page.
         if (Str(params, "type") != QLatin1String("EventSource"))
-            m_requests.insert(sessionId + u' ' + Str(params, "requestId"));
+            m_network.Started(sessionId, Str(params, "requestId"), Str(params, "type"));
     } else if (method == QLatin1String("Network.loadingFinished") ||
                method == QLatin1String("Network.loadingFailed")) {
-        if (m_requests.remove(sessionId + u' ' + Str(params, "requestId")) && m_requests.isEmpty())
-            CheckSettle();
+        if (m_network.Ended(sessionId, Str(params, "requestId"))) CheckSettle();
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
     } else if (method == QLatin1String("Page.frameNavigated")) {
         const QJsonObject frame = params.value(QStringLiteral("frame")).toObject();
         const QString url = Str(frame, "url") + Str(frame, "urlFragment");
-        m_frameUrls.insert(Str(frame, "id"), url);
-        if (top && Str(frame, "id") == m_targetId) {
-            m_frameUrls.clear();  // a new top document: the frames of the old one are gone
-            m_frameUrls.insert(m_targetId, url);
+        const bool topDocument = top && Str(frame, "id") == m_targetId;
+        m_frames.Navigated(Str(frame, "id"), url, topDocument);
+        if (topDocument) {
             m_nav.topUrl = url;
-            m_nav.committedLoader = Str(frame, "loaderId");
-            if (m_nav.navigateAnswered) m_nav.committed = true;
+            const QString loader = Str(frame, "loaderId");
+            m_nav.life.Shown(loader);
             // The top document was replaced by another one (a script or refresh moved on): that one counts
             // now.
-            const QString loader = Str(frame, "loaderId");
-            if (m_nav.navigateAnswered && m_nav.error.isEmpty() && !loader.isEmpty() &&
-                loader != m_nav.expectedLoader) {
+            if (m_nav.error.isEmpty() && m_nav.life.TakeOver(loader)) {
                 ++m_generation;  // a status query of the replaced document no longer finishes anything
-                m_nav.expectedLoader = loader;
                 m_nav.finishing = false;
                 m_nav.httpStatus = 0;
                 SetState(1);
@@ -378,11 +365,10 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         }
     } else if (method == QLatin1String("Page.frameStoppedLoading")) {
         const QString frameId = Str(params, "frameId");
-        if (frameId != m_targetId && m_frameUrls.contains(frameId))
-            Q_EMIT DocumentComplete(m_frameUrls.value(frameId));
+        if (frameId != m_targetId && m_frames.Has(frameId)) Q_EMIT DocumentComplete(m_frames.UrlOf(frameId));
     } else if (method == QLatin1String("Page.frameDetached")) {
         // "swap": the frame moved to a process (and target) of its own and lives on there.
-        if (Str(params, "reason") != QLatin1String("swap")) m_frameUrls.remove(Str(params, "frameId"));
+        m_frames.Detached(Str(params, "frameId"), Str(params, "reason"));
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // The page waits until the dialog is answered; nobody is there to see it.
         Post(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}}, sessionId);
@@ -407,10 +393,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
             // The frame's requests end with it, unreported.
-            const QString prefix = detached + u' ';
-            const bool hadRequests = !m_requests.isEmpty();
-            m_requests.removeIf([&prefix](const QString& r) { return r.startsWith(prefix); });
-            if (hadRequests && m_requests.isEmpty()) CheckSettle();
+            if (m_network.SessionGone(detached)) CheckSettle();
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
@@ -465,7 +448,7 @@ void TBrowserHost::StartSettle(int boundMs) {
 
 void TBrowserHost::CheckSettle() {
     if (!m_settle.active || m_settle.querying) return;
-    if (!m_requests.isEmpty()) {
+    if (!m_network.Quiet()) {
         m_settle.waitedForWork = true;
         return;
     }
@@ -486,7 +469,7 @@ void TBrowserHost::CheckSettle() {
              if (token != m_settle.token) return;
              m_settle.querying = false;
              // Requests begun meanwhile are waited for as well.
-             if (m_requests.isEmpty())
+             if (m_network.Quiet())
                  EndSettle();
              else
                  CheckSettle();
@@ -754,12 +737,12 @@ void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, in
 // crashes before the row's document arrives. That is no fault of the row: the page is opened again, after a
 // pause that lets the browser clear the dead renderer away.
 bool TBrowserHost::ReopenCrashedFreshPage(const QString& error) {
-    if (!error.contains(QLatin1String("Target crashed")) || !m_nav.freshPage || m_nav.navigateAnswered ||
+    if (!error.contains(QLatin1String("Target crashed")) || !m_nav.freshPage || m_nav.life.Answered() ||
         !m_nav.error.isEmpty() || m_nav.reopened >= kReopenLimit)
         return false;
     ++m_nav.reopened;
     m_nav.sent = false;
-    m_nav.loadedLoaders.clear();
+    m_nav.life.Resend();
     DropPage(true);
     m_setupRunning = true;  // a capture or a next Navigate waits for the page instead of opening another one
     const int token = m_setupToken;
@@ -782,7 +765,7 @@ void TBrowserHost::DropPage(bool closeTarget) {
     m_sessionId.clear();
     m_targetId.clear();
     m_viewport = QSize();
-    m_frameUrls.clear();
+    m_frames.Clear();
 }
 
 void TBrowserHost::BrowserDied(const QString& reason) {

@@ -4,6 +4,9 @@
 #include "bitmap24.h"
 #include "bounds.h"
 #include "consent.h"
+#include "page_frames.h"
+#include "page_lifecycle.h"
+#include "page_network.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -56,7 +59,7 @@ class TBrowserHost : public QObject {
     void StopLoading();
     // True once the browser has answered the latest navigation: with a document, an error page, or why no
     // document came (LastNavigationError). False while nothing came back for the request.
-    bool NavigationAnswered() const { return m_nav.navigateAnswered; }
+    bool NavigationAnswered() const { return m_nav.life.Answered(); }
     // Milliseconds since the latest navigation was sent (0 before: the browser is starting or the page is
     // being opened, each with a bound of its own).
     qint64 MsSinceNavigationSent() const { return m_nav.sent ? m_nav.sentClock.elapsed() : 0; }
@@ -112,7 +115,7 @@ class TBrowserHost : public QObject {
 
     // Why the latest navigation showed Chromium's error page instead of the document (for example
     // "net::ERR_CONNECTION_REFUSED"); empty when the document arrived (whatever its HTTP status).
-    QString LastNavigationError() const { return m_nav.navError; }
+    QString LastNavigationError() const { return m_nav.life.NavigationError(); }
     // HTTP status of the latest navigation's top document once complete; 0 when there was none.
     int LastHttpStatus() const { return m_nav.httpStatus; }
     // The failure that ReadyState() raises, or empty.
@@ -237,30 +240,25 @@ class TBrowserHost : public QObject {
         bool freshPage = false;
         int reopened = 0;  // fresh pages that crashed before the row's document arrived and were opened again
         QString error;     // what ReadyState() raises
-        bool errorPasses = true;  // FailurePasses()
-        bool navigateAnswered = false;
+        bool errorPasses = true;     // FailurePasses()
         QElapsedTimer requestClock;  // from the first time the document went out
-        QString expectedLoader;
-        QSet<QString> loadedLoaders;  // loads seen before Page.navigate answered
+        TPageLifecycle life;         // which document it brought, shown, parsed, loaded
         bool finishing = false;
-        QString navError;
         int httpStatus = 0;
         QString topUrl;
         QString title;
         TConsentState consent;              // what the documents of this navigation told of a consent dialog
-        QString committedLoader;            // of the latest top document shown
-        bool committed = false;             // a top document was shown since Page.navigate answered
         bool previousDocumentHeld = false;  // PreviousDocumentHeld
     };
     Navigation m_nav;
     int m_state = 0;
     int m_generation = 0;  // replies and timers of earlier navigations are ignored
-    QHash<QString, QString> m_frameUrls;
+    TPageFrames m_frames;
     void CheckSettle();
     void EndSettle();
 
     bool m_consentHandling = false;
-    QSet<QString> m_requests;  // session + " " + request id of the requests under way
+    TPageNetwork m_network;  // the requests under way
     struct SettleWait {
         bool active = false;
         bool querying = false;       // the question for the fonts and the next frame is under way

@@ -1,5 +1,6 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
-// says (http://fake/ok, /never, /crash, /detach, /die, /freeze, /hang-capture) and takes screenshots, all
+// says (http://fake/ok, /early-load, /moves-on, /never, /crash, /detach, /die, /freeze, /hang-capture) and
+// takes screenshots, all
 // over TFakeTransport, so that what the engine decides on a page that breaks is seen in milliseconds.
 #pragma once
 
@@ -108,7 +109,10 @@ class TFakeChromium {
             return;
         }
         const QString loader = QStringLiteral("L%1").arg(++state.next);
-        fake.Reply(id, {{QStringLiteral("frameId"), target}, {QStringLiteral("loaderId"), loader}});
+        const QJsonObject answer{{QStringLiteral("frameId"), target}, {QStringLiteral("loaderId"), loader}};
+        // /early-load: the whole document comes before the browser's answer to the navigation.
+        const bool early = kind == QLatin1String("/early-load");
+        if (!early) fake.Reply(id, answer);
         if (kind == QLatin1String("/hang-capture")) state.hangCapture.insert(session);
         Event(fake, session, QStringLiteral("Network.requestWillBeSent"),
               {{QStringLiteral("requestId"), loader}, {QStringLiteral("type"), QStringLiteral("Document")}});
@@ -121,6 +125,22 @@ class TFakeChromium {
         if (kind == QLatin1String("/detach"))
             return Event(fake, {}, QStringLiteral("Target.detachedFromTarget"),
                          {{QStringLiteral("sessionId"), session}});
+        Load(fake, session, target, loader);
+        if (early) fake.Reply(id, answer);
+        // /moves-on: the page replaces its document by another one of its own once loaded.
+        if (kind == QLatin1String("/moves-on")) {
+            const QString next = QStringLiteral("L%1").arg(++state.next);
+            Event(
+                fake, session, QStringLiteral("Page.frameNavigated"),
+                {{QStringLiteral("frame"), QJsonObject{{QStringLiteral("id"), target},
+                                                       {QStringLiteral("url"), url + QStringLiteral("-next")},
+                                                       {QStringLiteral("loaderId"), next}}}});
+            Load(fake, session, target, next);
+        }
+    }
+
+    static void Load(TFakeTransport& fake, const QString& session, const QString& target,
+                     const QString& loader) {
         for (const char* name : {"DOMContentLoaded", "load"}) {
             if (name[0] == 'l')
                 Event(fake, session, QStringLiteral("Network.loadingFinished"),

@@ -228,33 +228,6 @@ TEST_F(WindowFaults, BrowserKilledWhileLoadingAsCaptureStartsAndDuringCapture) {
     for (int i : {0, 1, 2, 4, 10, 16, 29}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
 }
 
-TEST_F(WindowFaults, BrowserKilledAtRandomMoments) {
-    AddRows(PlainRows());
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::vector<int> delays;
-    for (int i = 0; i < 4; ++i) delays.push_back(std::uniform_int_distribution<int>(300, 2500)(random));
-    std::atomic<int> kills{0};
-    // One thread kills four times at random moments of the run, whatever the run is doing then.
-    std::atomic<bool> runOver{false};
-    std::thread randomKiller([&] {
-        for (int d : delays) {
-            for (int waited = 0; waited < d && !runOver; waited += 10)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (runOver) return;
-            if (KillAll(BrowserProcesses()) > 0) ++kills;
-        }
-    });
-    QTest::mouseClick(form->sBitBtn3, Qt::LeftButton);
-    runOver = true;
-    randomKiller.join();
-    const int failed = Check();
-    if (kills > 0) {
-        EXPECT_GE(failed, 1) << "a kill during the run fails at least the row it hit";
-    }
-}
-
 TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) {
     QStringList rows = PlainRows();
     rows[4] = QStringLiteral("/slow?row=4");
@@ -624,10 +597,6 @@ void PagesThatNeverComplete(CliFaults& t, const QString& jobs) {
             << qPrintable(run.RowLine(i));
     }
     for (int i : {0, 3, 9}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
-}
-
-TEST_F(CliFaults, PagesThatNeverCompleteEndAfterTheBound) {
-    PagesThatNeverComplete(*this, QStringLiteral("1"));
 }
 
 // Two pages at once, while one page's document never arrives: the other page's rows are not touched by it.

@@ -1,4 +1,4 @@
-// Hostile pages of the web in whole batch runs, in bildoro-batch (one page and three at once) and in the
+// Hostile pages of the web in whole batch runs, in bildoro-batch (three pages at once) and in the
 // window: each hostile row ends, ok or failed with its reason; the normal row of the same site right after it
 // is ok and shows its own colour; nothing is left behind (browser processes, profile folders, ".$$$" files).
 #include "Unit1.h"
@@ -75,7 +75,7 @@ class HostilePages : public ::testing::Test {
     QList<HostilePage> hostile;
 };
 
-TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
+TEST_F(HostilePages, BatchThreePagesAtOnce) {
     const QList<Row> rows = Rows(hostile);
     const QString list = dir.path() + QStringLiteral("/list.csv");
     {
@@ -83,7 +83,8 @@ TEST_F(HostilePages, BatchOneAndThreePagesAtOnce) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         for (const Row& r : rows) f.write((r.url + u';' + r.picture + QStringLiteral("\r\n")).toUtf8());
     }
-    for (const char* jobs : {"1", "3"}) {
+    // Three pages at once (one at a time is the window's run below, over the same engine).
+    for (const char* jobs : {"3"}) {
         SCOPED_TRACE(std::string("--jobs ") + jobs);
         const QString folder = dir.path() + QStringLiteral("/out") + QLatin1String(jobs);
         const QString report = folder + QStringLiteral(".jsonl");
@@ -126,7 +127,7 @@ TEST_F(HostilePages, WindowRunsAShorterList) {
     for (const HostilePage& p : hostile)
         if (p.path.contains(QStringLiteral("loop")) || p.path.contains(QStringLiteral("alerts")) ||
             p.path.contains(QStringLiteral("never-doc")) || p.path.contains(QStringLiteral("download")) ||
-            p.path.contains(QStringLiteral("204")))
+            p.path.contains(QStringLiteral("204")) || p.path.contains(QStringLiteral("unload")))
             pages << p;
     const QList<Row> rows = Rows(pages);
     TFakeDialogs dialogs;

@@ -18,8 +18,11 @@ class Rows : public TRunClient {
     QString BeginRow(int row) override { return m_urls.at(row); }
     RowSettings SettingsOf(int row) override {
         const QString folder = m_dir.path();
-        return {[folder] { return folder; }, [row] { return QStringLiteral("r%1").arg(row); },
-                [] { return QStringLiteral("80"); }};
+        return {[folder] { return folder; },
+                [row] { return QStringLiteral("r%1").arg(row); },
+                [] { return QStringLiteral("80"); },
+                {},
+                {}};
     }
     void EndRow(int row, const QString&, const RowResult& result) override { ended.emplace(row, result); }
 
@@ -61,6 +64,11 @@ struct Case {
 TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
     const Expected ok;
     const Case cases[] = {
+        {"documents that load before the answer, or move on by themselves",
+         {"/early-load", "/moves-on", "/ok"},
+         1,
+         {ok, ok, ok},
+         1},
         {"a page that never answers is replaced",
          {"/ok", "/never", "/ok"},
          1,

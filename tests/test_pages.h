@@ -60,7 +60,7 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
         Page("<p>x</p><script>onbeforeunload=e=>{e.preventDefault();return e.returnValue='x'}</script>"));
     s.AddRoute(
         QStringLiteral("/h/unload-spin"),
-        Page("<p>x</p><script>const spin = () => { const t = Date.now(); while (Date.now() - t < 60000) {} };"
+        Page("<p>x</p><script>const spin = () => { const t = Date.now(); while (Date.now() - t < 15000) {} };"
              "addEventListener('pagehide', spin); addEventListener('unload', spin);</script>"));
     s.AddRoute(QStringLiteral("/h/refresh"), Page("<p>x</p>", "<meta http-equiv=refresh content=0>"));
     s.AddRoute(QStringLiteral("/h/reload"), Page("<script>onload=()=>location.reload()</script>"));
@@ -101,7 +101,7 @@ inline QList<HostilePage> AddHostilePages(LocalHttpServer& s) {
         {QStringLiteral("/h/alerts"), "alert loop"},
         {QStringLiteral("/h/confirms"), "confirm and prompt loop"},
         {QStringLiteral("/h/beforeunload"), "beforeunload handler"},
-        {QStringLiteral("/h/unload-spin"), "unload handler that runs for a minute"},
+        {QStringLiteral("/h/unload-spin"), "unload handler that runs for 15 s"},
         {QStringLiteral("/h/refresh"), "endless refresh"},
         {QStringLiteral("/h/reload"), "endless reload by script"},
         {QStringLiteral("/h/popups"), "popup storm"},
