@@ -678,26 +678,22 @@ void TBrowserHost::OnPage(const QString& method, const QJsonObject& params, int 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,
                                  int dstWidth) {
     QEventLoop loop;
-    bool written = false;
-    CapturePicture(srcHeight, srcWidth, dstHeight, dstWidth, [&](TBitmap24 picture) {
-        if (!picture.IsEmpty()) {
-            m_captureError = WriteCaptureJpeg(picture, fileName);
-            written = m_captureError.isEmpty();
-        }
+    m_captureError.clear();
+    CapturePicture(srcHeight, srcWidth, dstHeight, dstWidth, [&](Capture capture) {
+        m_captureError =
+            capture.error.isEmpty() ? WriteCaptureJpeg(capture.picture, fileName) : capture.error;
         loop.quit();
     });
     loop.exec();
-    return written;
+    return m_captureError.isEmpty();
 }
 
 void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth,
-                                  std::function<void(TBitmap24)> done) {
-    m_captureError.clear();
-    m_captureBlank = false;
-    m_captureMayChange = false;
-    auto fail = [this, done](const QString& why) {
-        m_captureError = why;
-        done({});
+                                  std::function<void(Capture)> done) {
+    auto fail = [done](const QString& why) {
+        Capture failed;
+        failed.error = why;
+        done(std::move(failed));
     };
     if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0) {
         const QString why = QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
@@ -710,25 +706,24 @@ void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, in
     }
     CaptureViewPng([=, this](const QByteArray& png, const QString& error) {
         if (!error.isEmpty()) return fail(error);
-        TBitmap24 picture;
+        auto capture = std::make_shared<Capture>();
         try {
-            picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
+            capture->picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
         } catch (const std::bad_alloc&) {
             return fail(QStringLiteral("not enough memory for the capture"));
         } catch (const std::exception& e) {
             return fail(QString::fromUtf8(e.what()));
         }
-        m_captureBlank = IsOneColour(picture);
-        if (!m_captureBlank) return done(std::move(picture));
+        capture->blank = IsOneColour(capture->picture);
+        if (!capture->blank) return done(std::move(*capture));
         // Without a script, an animation, a frame or a load still under way, what the page shows now is
         // final.
-        auto shared = std::make_shared<TBitmap24>(std::move(picture));
         PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
                                 "window.frames.length > 0 || "
                                 "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
-                 true, [this, shared, done](bool may) {
-                     m_captureMayChange = may;
-                     done(std::move(*shared));
+                 true, [capture, done](bool may) {
+                     capture->mayChange = may;
+                     done(std::move(*capture));
                  });
     });
 }

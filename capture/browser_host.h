@@ -128,27 +128,27 @@ class TBrowserHost : public QObject {
     QString FinalUrl() const { return m_nav.topUrl; }
     QString LastTitle() const { return m_nav.title; }
 
+    // What a capture brought: the picture, or why there is none.
+    struct Capture {
+        TBitmap24 picture;  // empty on failure
+        QString error;  // what failed: no page, the browser, a size that is not positive; empty on success
+        bool blank = false;  // the picture is almost one colour (IsOneColour): the page had drawn nothing yet
+        bool mayChange = false;  // a blank picture's page may still draw (it has scripts, animations or
+                                 // frames, or is still loading): only then is it worth capturing again
+    };
     // Takes the view's current visible content (the view's size at this moment, device scale 1) as the
-    // capture's picture (PictureFromScreenshot) and calls done with it, or with an empty one on failure
-    // (LastCaptureError then says what failed: no page, the browser, a size that is not positive). Sets
-    // LastCaptureBlank and LastCaptureMayChange before.
+    // capture's picture (PictureFromScreenshot) and calls done with it.
     void CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth,
-                        std::function<void(TBitmap24 picture)> done);
-    // Why the latest capture failed (what failed, on what); empty after a success.
-    QString LastCaptureError() const { return m_captureError; }
-    // Whether the picture of the latest successful capture is almost one colour (IsOneColour): the page had
-    // drawn nothing yet.
-    bool LastCaptureBlank() const { return m_captureBlank; }
-    // Whether the page of a blank capture may still draw (it has scripts, animations or frames, or is still
-    // loading): only then is it worth capturing again.
-    bool LastCaptureMayChange() const { return m_captureMayChange; }
+                        std::function<void(Capture)> done);
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed), or why there is none: no page, or the browser failed (a screenshot that
     // is not answered within its bound is asked once more, with the page stopped and its script ended).
     void CaptureViewPng(std::function<void(const QByteArray& png, const QString& error)> done);
     // CapturePicture written to fileName as the capture's JPEG (WriteCaptureJpeg), waiting in an event loop
-    // of its own: for tools and tests that drive one page by hand. True only when the file was written.
+    // of its own: for tools and tests that drive one page by hand. True only when the file was written;
+    // LastCaptureError then says why not.
     bool CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight, int dstWidth);
+    QString LastCaptureError() const { return m_captureError; }
 
     // The Chromium this host uses (for diagnostics and tests); 0 when none runs for it.
     qint64 BrowserProcessId() const;
@@ -269,7 +269,5 @@ class TBrowserHost : public QObject {
     QTimer* m_settleBound = nullptr;
     QTimer* m_commitWatch = nullptr;
     QString m_captureError;
-    bool m_captureBlank = false;
-    bool m_captureMayChange = false;
     bool m_pageFaulted = false;
 };

@@ -527,12 +527,13 @@ std::shared_ptr<TDevToolsClient> LaunchChromium() {
 }
 
 std::shared_ptr<TDevToolsClient> TBrowser::Client() {
-    if (m_client && m_client->IsAlive()) return m_client;
-    m_client.reset();  // the dead one goes before a new one starts
-    m_client = m_launch();
-    return m_client;
+    if (std::shared_ptr<TDevToolsClient> running = Running()) return running;
+    std::shared_ptr<TDevToolsClient> client = m_launch();
+    m_client = client;
+    return client;
 }
 
 std::shared_ptr<TDevToolsClient> TBrowser::Running() const {
-    return m_client && m_client->IsAlive() ? m_client : nullptr;
+    std::shared_ptr<TDevToolsClient> client = m_client.lock();
+    return client && client->IsAlive() ? client : nullptr;
 }

@@ -99,7 +99,8 @@ class TChromiumProcess : public TDevToolsTransport {
 std::shared_ptr<TDevToolsClient> LaunchChromium();
 
 // The browser that the pages of a run share: the running one, or a new one started when asked for after the
-// last one died or was ended. The browser ends with the last holder of this object and of its client.
+// last one died or was ended. Its holders are those of its client (the hosts): the browser ends, and its
+// private folder goes, when the last of them lets go or it dies and they let go.
 class TBrowser {
   public:
     using Launcher = std::function<std::shared_ptr<TDevToolsClient>()>;
@@ -113,5 +114,5 @@ class TBrowser {
 
   private:
     Launcher m_launch;
-    std::shared_ptr<TDevToolsClient> m_client;
+    std::weak_ptr<TDevToolsClient> m_client;
 };

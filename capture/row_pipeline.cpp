@@ -178,20 +178,18 @@ void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
     c->filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    TBrowserHost* h = &host;
-    host.CapturePicture(
-        host.Height(), host.Width(), host.Height(), host.Width(), [h, c, clock, done](TBitmap24 picture) {
-            if (!picture.IsEmpty()) {
-                c->picture = std::move(picture);
-                c->result.blank = h->LastCaptureBlank();
-            } else {
-                const QString cause =
-                    !h->LastCaptureError().isEmpty() ? h->LastCaptureError() : h->FailureText();
-                c->result.Fail(RowStage::Capture, CaptureFailure(c->path, cause));
-            }
-            c->result.captureMs = clock->nsecsElapsed() / 1e6;
-            done(std::move(*c));
-        });
+    host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width(),
+                        [c, clock, done](TBrowserHost::Capture capture) {
+                            if (capture.error.isEmpty()) {
+                                c->picture = std::move(capture.picture);
+                                c->result.blank = capture.blank;
+                                c->mayChange = capture.mayChange;
+                            } else {
+                                c->result.Fail(RowStage::Capture, CaptureFailure(c->path, capture.error));
+                            }
+                            c->result.captureMs = clock->nsecsElapsed() / 1e6;
+                            done(std::move(*c));
+                        });
 }
 
 RowResult WriteAndReduce(CapturedPicture c) {

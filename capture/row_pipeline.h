@@ -95,10 +95,11 @@ struct RowSettings {
 // text's width. Neither throws; a failure ends the row at its stage (the capture's failure does not: an older
 // file of that name is still reduced, as the window always did, but the row counts as failed).
 struct CapturedPicture {
-    RowResult result;    // the capture's outcome so far: a failure, blank, captureMs
-    TBitmap24 picture;   // empty when the capture failed (an older file of the name is still reduced)
-    bool reduce = true;  // false when nothing may be written or reduced at all
-    QString path;        // folder/picture.jpg
+    RowResult result;        // the capture's outcome so far: a failure, blank, captureMs
+    TBitmap24 picture;       // empty when the capture failed (an older file of the name is still reduced)
+    bool reduce = true;      // false when nothing may be written or reduced at all
+    bool mayChange = false;  // a blank picture's page may still draw: worth capturing again
+    QString path;            // folder/picture.jpg
     QString widthText;
     ThumbnailFilter filter = ThumbnailFilter::Exact;
 };

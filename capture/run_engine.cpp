@@ -321,8 +321,7 @@ void TRunEngine::CaptureReady() {
 }
 
 void TRunEngine::Captured(Slot* s, CapturedPicture picture, const CapturedRow& row) {
-    if (picture.result.ok && picture.result.blank && s->host->LastCaptureMayChange() && !s->retaken &&
-        !Stopping()) {
+    if (picture.result.ok && picture.result.blank && picture.mayChange && !s->retaken && !Stopping()) {
         s->retaken = true;
         s->retake.start(m_waits.blankRetakeMs);
         return;
