@@ -498,14 +498,16 @@ void TBrowserHost::CheckAnswering(int boundMs, std::function<void(bool)> done) {
 }
 
 void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done) {
-    const std::shared_ptr<TDevToolsClient> client = m_client;
+    // Weakly: the handler waits in the client's own registry.
+    const std::weak_ptr<TDevToolsClient> client = m_client;
     // Any answer will do, an error too: the page's main thread is free. A page that never completed has its
     // document's status and title read here, when its document came.
     OnPage(QStringLiteral("Runtime.evaluate"),
            {{QStringLiteral("expression"), QString::fromLatin1(kStatusAndTitleScript)},
             {QStringLiteral("returnByValue"), true}},
            ms, [this, client, check, last, done](const QJsonObject& result, const QString& error) {
-               const bool gone = !client->IsAlive() || m_sessionId != check.session;
+               const auto alive = client.lock();
+               const bool gone = !alive || !alive->IsAlive() || m_sessionId != check.session;
                if (error.isEmpty() || (!TDevToolsClient::IsNoAnswer(error) && !gone)) {
                    const QJsonArray value = result.value(QStringLiteral("result"))
                                                 .toObject()
@@ -536,9 +538,9 @@ void TBrowserHost::ReplacePage() {
     m_checkingBrowser = true;
     Post(
         QStringLiteral("Browser.getVersion"), {}, {},
-        [this, client](const QJsonObject&, const QString& error) {
-            if (TDevToolsClient::IsNoAnswer(error))
-                client->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(error));
+        [this, weak = std::weak_ptr<TDevToolsClient>(client)](const QJsonObject&, const QString& error) {
+            if (const auto stuck = weak.lock(); stuck && TDevToolsClient::IsNoAnswer(error))
+                stuck->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(error));
             m_checkingBrowser = false;
             ResumeNavigation();
         },
@@ -608,12 +610,14 @@ void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QS
 void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
                                   std::function<void(const QByteArray&, const QString&)> done) {
     const bool faultedBefore = m_pageFaulted;
-    const std::shared_ptr<TDevToolsClient> client = m_client;
+    const std::weak_ptr<TDevToolsClient> client = m_client;  // weakly: the handler waits in its registry
     OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs,
            [this, params, lastAttempt, faultedBefore, client, done](const QJsonObject& shot,
                                                                     const QString& error) {
                if (!error.isEmpty()) {
-                   if (lastAttempt || m_sessionId.isEmpty() || !client->IsAlive()) return done({}, error);
+                   const auto alive = client.lock();
+                   if (lastAttempt || m_sessionId.isEmpty() || !alive || !alive->IsAlive())
+                       return done({}, error);
                    // A page that replaces its document meanwhile (a refresh without end) loses the request
                    // with the old document, and a script that never lets go keeps the page from drawing:
                    // stopped, and its script ended, it is asked once more.

@@ -136,7 +136,7 @@ TEST_F(HostilePages, WindowRunsAShorterList) {
     {
         TForm1 form(&dialogs);
         form.show();
-        form.SetPageTimeoutMs(3000);
+        form.SetPageTimeoutMs(4000);
         form.sDirectoryEdit1->setText(dir.path());
         for (const Row& r : rows) form.AppendRow(r.url, r.picture);
         QTest::mouseClick(form.sBitBtn3, Qt::LeftButton);
