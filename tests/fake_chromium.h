@@ -1,7 +1,7 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
-// says (http://fake/ok, /early-load, /moves-on, /never, /crash, /detach, /die, /freeze, /hang-capture) and
-// takes screenshots, all
-// over TFakeTransport, so that what the engine decides on a page that breaks is seen in milliseconds.
+// says (http://fake/ok, /early-load, /moves-on, /stall, /never, /crash, /detach, /die, /freeze,
+// /hang-capture) and takes screenshots, all over TFakeTransport, so that what the engine decides on a page
+// that breaks is seen in milliseconds.
 #pragma once
 
 #include "chromium_process.h"
@@ -125,6 +125,12 @@ class TFakeChromium {
         if (kind == QLatin1String("/detach"))
             return Event(fake, {}, QStringLiteral("Target.detachedFromTarget"),
                          {{QStringLiteral("sessionId"), session}});
+        // /stall: the document is parsed, but its load event never comes.
+        if (kind == QLatin1String("/stall"))
+            return Event(fake, session, QStringLiteral("Page.lifecycleEvent"),
+                         {{QStringLiteral("frameId"), target},
+                          {QStringLiteral("loaderId"), loader},
+                          {QStringLiteral("name"), QStringLiteral("DOMContentLoaded")}});
         Load(fake, session, target, loader);
         if (early) fake.Reply(id, answer);
         // /moves-on: the page replaces its document by another one of its own once loaded.

@@ -38,6 +38,7 @@ struct Expected {
     RowStage stage = RowStage::Load;
     const char* reason = "";  // a part of the reason
     bool passing = false;
+    bool timedOut = false;  // captured as far as it loaded, after the bound
 };
 
 // Each case's page (http://fake<path>) is the second of four rows: after a document that loads before the
@@ -50,6 +51,11 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
         Expected row;
         int launches;  // browsers started
     } cases[] = {
+        {"a page that never completes is captured after the bound",
+         "/stall",
+         1,
+         {true, RowStage::Load, "", false, true},
+         1},
         {"a page that moves on by itself", "/moves-on", 1, {}, 1},
         {"a page that never answers is replaced",
          "/never",
@@ -108,6 +114,7 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
             const RowResult& r = rows.ended.find(i)->second;
             const Expected e = i == 1 ? c.row : Expected{};
             EXPECT_EQ(r.ok, e.ok) << "row " << i << ": " << qPrintable(r.reason);
+            EXPECT_EQ(r.timedOut, e.timedOut) << "row " << i;
             if (e.ok) continue;
             EXPECT_EQ(r.stage, e.stage);
             EXPECT_TRUE(r.reason.contains(QLatin1String(e.reason))) << qPrintable(r.reason);
