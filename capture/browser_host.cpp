@@ -113,7 +113,10 @@ void TBrowserHost::Navigate(const QString& url) {
     m_pageFaulted = false;
     if (m_commitWatch) m_commitWatch->stop();
     SetState(1);
-    if (m_checkingBrowser) return;  // opened once the browser check has ended (ReplacePage)
+    if (!m_checkingBrowser) StartNavigation();  // else once the browser check has ended (ReplacePage)
+}
+
+void TBrowserHost::StartNavigation() {
     try {
         EnsureBrowser();
         m_nav.freshPage = m_sessionId.isEmpty();
@@ -550,14 +553,9 @@ void TBrowserHost::ReplacePage() {
 void TBrowserHost::ResumeNavigation() {
     if (m_state == 0 || m_state == 4 || m_nav.sent || !m_nav.error.isEmpty() || m_setupRunning) return;
     try {
-        EnsureBrowser();
-        m_nav.freshPage = m_sessionId.isEmpty();
-        if (!m_sessionId.isEmpty())
-            SendNavigate();
-        else
-            StartPageSetup();
-    } catch (const TBrowserError& e) {
-        Fail(QString::fromStdString(e.what()));
+        StartNavigation();
+    } catch (const TBrowserError&) {
+        // The navigation has failed with it (ReadyState raises it).
     }
 }
 
@@ -699,12 +697,8 @@ void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, in
         failed.error = why;
         done(std::move(failed));
     };
-    if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0) {
-        const QString why = QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
-                                .arg(srcWidth)
-                                .arg(srcHeight)
-                                .arg(dstWidth)
-                                .arg(dstHeight);
+    // Nothing is asked of the browser for a picture that cannot be made.
+    if (const QString why = CaptureSizeProblem(srcHeight, srcWidth, dstHeight, dstWidth); !why.isEmpty()) {
         QTimer::singleShot(0, this, [fail, why] { fail(why); });
         return;
     }

@@ -10,7 +10,6 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -204,6 +203,9 @@ class TBrowserHost : public QObject {
     // Runs `then` from the event loop once no page set-up is under way.
     void WhenSetUp(std::function<void()> then);
     void SetupEnded();
+    // Sends the latest navigation, opening a page (and starting a browser) first when there is none. Throws
+    // TBrowserError when no browser can be started; the navigation has failed with it then.
+    void StartNavigation();
     // Starts the navigation that waited for a browser check (ReplacePage).
     void ResumeNavigation();
     struct AnswerCheck {

@@ -8,15 +8,20 @@
 #include <new>
 #include <stdexcept>
 
+QString CaptureSizeProblem(int srcHeight, int srcWidth, int dstHeight, int dstWidth) {
+    if (srcHeight > 0 && srcWidth > 0 && dstHeight > 0 && dstWidth > 0) return {};
+    return QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
+        .arg(srcWidth)
+        .arg(srcHeight)
+        .arg(dstWidth)
+        .arg(dstHeight);
+}
+
 TBitmap24 PictureFromScreenshot(const QByteArray& png, int srcHeight, int srcWidth, int dstHeight,
                                 int dstWidth) {
-    if (srcHeight <= 0 || srcWidth <= 0 || dstHeight <= 0 || dstWidth <= 0)
-        throw std::invalid_argument(QStringLiteral("capture size %1 x %2 to %3 x %4 is not positive")
-                                        .arg(srcWidth)
-                                        .arg(srcHeight)
-                                        .arg(dstWidth)
-                                        .arg(dstHeight)
-                                        .toStdString());
+    if (const QString problem = CaptureSizeProblem(srcHeight, srcWidth, dstHeight, dstWidth);
+        !problem.isEmpty())
+        throw std::invalid_argument(problem.toStdString());
     QImage view;
     if (!view.loadFromData(png, "PNG"))
         throw TBrowserError(QStringLiteral("the screenshot is not a PNG picture"));

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+// Why a capture of these sizes cannot be made (a size that is not positive), or an empty text.
+QString CaptureSizeProblem(int srcHeight, int srcWidth, int dstHeight, int dstWidth);
 // The screenshot (PNG data) drawn into a srcWidth x srcHeight bitmap, then stretch-copied to dstWidth x
 // dstHeight: rows and columns are dropped or repeated, never averaged. Throws std::invalid_argument for a
 // size that is not positive, TBrowserError for data that is no PNG picture, std::bad_alloc without memory.

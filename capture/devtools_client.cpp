@@ -9,6 +9,8 @@
 #include <QJsonValue>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 TDevToolsClient::TDevToolsClient(std::unique_ptr<TDevToolsTransport> transport)
     : m_transport(std::move(transport)) {
@@ -203,13 +205,12 @@ void TDevToolsClient::HandleMessage(const QByteArray& message) {
         // Commands of a session that is gone are never answered: their senders hear of it now (after the
         // session's own handler, which learns first that its page is gone).
         if (detached && !session.isEmpty()) {
-            QList<int> ids;
+            std::vector<std::pair<int, QString>> gone;  // id and method, oldest first
             for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
-                if (it->sessionId == session) ids << it.key();
-            std::sort(ids.begin(), ids.end());
-            for (int id : std::as_const(ids))
-                FailPending(id,
-                            QStringLiteral("The page was closed during %1").arg(m_pending.value(id).method));
+                if (it->sessionId == session) gone.emplace_back(it.key(), it->method);
+            std::sort(gone.begin(), gone.end());
+            for (const auto& [id, what] : gone)
+                FailPending(id, QStringLiteral("The page was closed during %1").arg(what));
         }
     }
     LeaveDispatch();

@@ -176,8 +176,8 @@ void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
     c->path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
     c->widthText = settings.widthText();
     c->filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width(),
                         [c, clock, done](TBrowserHost::Capture capture) {
                             if (capture.error.isEmpty()) {
@@ -187,7 +187,7 @@ void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
                             } else {
                                 c->result.Fail(RowStage::Capture, CaptureFailure(c->path, capture.error));
                             }
-                            c->result.captureMs = clock->nsecsElapsed() / 1e6;
+                            c->result.captureMs = clock.nsecsElapsed() / 1e6;
                             done(std::move(*c));
                         });
 }
