@@ -29,6 +29,9 @@ constexpr char kStatusAndTitleScript[] =
 
 // How often a fresh page that crashed while it was being set up is opened again, before its row fails.
 constexpr int kReopenLimit = 3;
+// Screenshots a capture asks again for when the page replaced its document meanwhile, before the page is
+// stopped.
+constexpr int kScreenshotLossLimit = 2;
 
 const QString kTokenSuffix = QStringLiteral(" Morzilla");
 
@@ -354,6 +357,13 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         const bool topDocument = top && Str(frame, "id") == m_targetId;
         m_frames.Navigated(Str(frame, "id"), url, topDocument);
         if (topDocument) {
+            // Chromium drops a screenshot of the document it replaces without a word: it is taken again now,
+            // not after its bound (a page that refreshes without end would hold every attempt).
+            if (m_screenshotId != 0 && m_client) {
+                m_screenshotLost = true;
+                m_client->GiveUp(std::exchange(m_screenshotId, 0),
+                                 QStringLiteral("the page replaced its document meanwhile"));
+            }
             m_nav.topUrl = url;
             const QString loader = Str(frame, "loaderId");
             m_nav.life.Shown(loader);
@@ -600,6 +610,7 @@ void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QS
                                  {QStringLiteral("optimizeForSpeed"), true}};
         // The first picture of a fresh page may wait for the browser's drawing processes to start, which
         // takes seconds on a busy machine.
+        m_screenshotLosses = 0;
         TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
                        done);
     });
@@ -609,25 +620,31 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
                                   std::function<void(const QByteArray&, const QString&)> done) {
     const bool faultedBefore = m_pageFaulted;
     const std::weak_ptr<TDevToolsClient> client = m_client;  // weakly: the handler waits in its registry
-    OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs,
-           [this, params, lastAttempt, faultedBefore, client, done](const QJsonObject& shot,
-                                                                    const QString& error) {
-               if (!error.isEmpty()) {
-                   const auto alive = client.lock();
-                   if (lastAttempt || m_sessionId.isEmpty() || !alive || !alive->IsAlive())
-                       return done({}, error);
-                   // A page that replaces its document meanwhile (a refresh without end) loses the request
-                   // with the old document, and a script that never lets go keeps the page from drawing:
-                   // stopped, and its script ended, it is asked once more.
-                   Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
-                   Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-                   m_pageFaulted = faultedBefore;
-                   return TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
-               }
-               const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
-               if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));
-               done(png, {});
-           });
+    auto taken = [this, params, timeoutMs, lastAttempt, faultedBefore, client, done](const QJsonObject& shot,
+                                                                                     const QString& error) {
+        m_screenshotId = 0;
+        // A document that replaced the one asked for is asked in its turn, as often as a page moving on to
+        // another document of its own may take; only a page that keeps doing so is stopped.
+        if (std::exchange(m_screenshotLost, false) && ++m_screenshotLosses <= kScreenshotLossLimit) {
+            m_pageFaulted = faultedBefore;
+            return TakeScreenshot(params, timeoutMs, lastAttempt, done);
+        }
+        if (!error.isEmpty()) {
+            const auto alive = client.lock();
+            if (lastAttempt || m_sessionId.isEmpty() || !alive || !alive->IsAlive()) return done({}, error);
+            // A page that replaces its document meanwhile (a refresh without end) loses the request with the
+            // old document, and a script that never lets go keeps the page from drawing: stopped, and its
+            // script ended, it is asked once more.
+            Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+            Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+            m_pageFaulted = faultedBefore;
+            return TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
+        }
+        const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
+        if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));
+        done(png, {});
+    };
+    m_screenshotId = OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs, std::move(taken));
 }
 
 void TBrowserHost::CheckSomethingToDraw(std::function<void(bool)> done) {
@@ -647,15 +664,15 @@ void TBrowserHost::PageSays(const QString& expression, bool otherwise, std::func
            });
 }
 
-void TBrowserHost::OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
-                          std::function<void(const QJsonObject&, const QString&)> done) {
+int TBrowserHost::OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
+                         std::function<void(const QJsonObject&, const QString&)> done) {
     const std::shared_ptr<TDevToolsClient> client = m_client;
     const QString session = m_sessionId;
     if (!client || !client->IsAlive() || session.isEmpty()) {
         QTimer::singleShot(0, this, [this, method, done] {
             done({}, !m_nav.error.isEmpty() ? m_nav.error : QStringLiteral("No page for %1").arg(method));
         });
-        return;
+        return 0;
     }
     auto answer = [this, method, session, done](const QJsonObject& result, const QString& error) {
         if (error.isEmpty()) return done(result, {});
@@ -670,11 +687,12 @@ void TBrowserHost::OnPage(const QString& method, const QJsonObject& params, int 
         done({}, QStringLiteral("%1 failed: %2").arg(method, error));
     };
     try {
-        client->Send(method, params, session, this, std::move(answer), timeoutMs);
+        return client->Send(method, params, session, this, std::move(answer), timeoutMs);
     } catch (const TBrowserError& e) {
         const QString why = QString::fromUtf8(e.what());
         QTimer::singleShot(0, this, [done, why] { done({}, why); });
     }
+    return 0;
 }
 
 bool TBrowserHost::CaptureToJpeg(const QString& fileName, int srcHeight, int srcWidth, int dstHeight,

@@ -188,15 +188,12 @@ class TBrowserHost : public QObject {
     void DropPage(bool closeTarget);
     bool ReopenCrashedFreshPage(const QString& error);
     void BrowserDied(const QString& reason);
-    // Sends a command to the page and waits for its answer without running the event loop (up to timeoutMs),
-    // also ending when the page crashes or closes meanwhile. Throws TBrowserError on an error, that end, or
-    // no answer (the page then counts as faulted).
     // Sends a command to the page, bounded by timeoutMs, and calls done with the result or why it failed:
     // "<method> failed: <why>", no answer in time, or the page crashed or was closed meanwhile (then the
     // page's failure). Any failure marks the page as faulted. Without a page, done is told so at once (from
-    // the event loop).
-    void OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
-                std::function<void(const QJsonObject& result, const QString& error)> done);
+    // the event loop). Returns the command's id (0 without a page).
+    int OnPage(const QString& method, const QJsonObject& params, int timeoutMs,
+               std::function<void(const QJsonObject& result, const QString& error)> done);
     // The page's answer to a script that returns a boolean; `otherwise` when it gives none within a short
     // bound.
     void PageSays(const QString& expression, bool otherwise, std::function<void(bool)> done);
@@ -272,4 +269,7 @@ class TBrowserHost : public QObject {
     QTimer* m_commitWatch = nullptr;
     QString m_captureError;
     bool m_pageFaulted = false;
+    int m_screenshotId = 0;         // the screenshot under way, which a new top document loses
+    bool m_screenshotLost = false;  // it was lost so
+    int m_screenshotLosses = 0;     // screenshots of this capture lost so
 };

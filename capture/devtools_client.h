@@ -48,6 +48,9 @@ class TDevToolsClient : public QObject {
     // Ends a browser that no longer answers: every pending command is answered with `reason`, and Died is
     // emitted. Nothing when the browser has gone already.
     void Terminate(const QString& reason);
+    // Answers command `id` with `error` now, as a reply from the browser: for a command the browser dropped
+    // without a word (a screenshot of a document that was replaced meanwhile). Nothing when it was answered.
+    void GiveUp(int id, const QString& error) { FailPending(id, error); }
     // Handles traffic without the event loop until done() holds, the browser dies, or timeoutMs passed.
     // Returns done(). For tools and tests that wait without an event loop; the program's own waits run in
     // the event loop.

@@ -1,7 +1,7 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
 // says (http://fake/ok, /early-load, /moves-on, /stall, /never, /crash, /detach, /die, /freeze,
-// /hang-capture) and takes screenshots, all over TFakeTransport, so that what the engine decides on a page
-// that breaks is seen in milliseconds.
+// /hang-capture, /refresh) and takes screenshots, all over TFakeTransport, so that what the engine decides on
+// a page that breaks is seen in milliseconds.
 #pragma once
 
 #include "chromium_process.h"
@@ -40,6 +40,7 @@ class TFakeChromium {
         int next = 0;
         bool frozen = false;        // answers nothing any more
         QSet<QString> hangCapture;  // sessions whose screenshots never come
+        QSet<QString> refresh;      // sessions whose page replaces its document at every screenshot
     };
 
     static QString Png() {
@@ -85,6 +86,9 @@ class TFakeChromium {
         } else if (method == QLatin1String("Page.navigate")) {
             Navigate(fake, state, id, session, target, params.value(QStringLiteral("url")).toString());
         } else if (method == QLatin1String("Page.captureScreenshot")) {
+            // A page that refreshes without end: the screenshot is lost with the document, unanswered.
+            if (state.refresh.contains(session))
+                return MoveOn(fake, state, session, target, QStringLiteral("http://fake/refresh"));
             if (!state.hangCapture.contains(session)) fake.Reply(id, {{QStringLiteral("data"), Png()}});
         } else if (method == QLatin1String("Runtime.evaluate")) {
             const QString expression = params.value(QStringLiteral("expression")).toString();
@@ -114,6 +118,7 @@ class TFakeChromium {
         const bool early = kind == QLatin1String("/early-load");
         if (!early) fake.Reply(id, answer);
         if (kind == QLatin1String("/hang-capture")) state.hangCapture.insert(session);
+        if (kind == QLatin1String("/refresh")) state.refresh.insert(session);
         Event(fake, session, QStringLiteral("Network.requestWillBeSent"),
               {{QStringLiteral("requestId"), loader}, {QStringLiteral("type"), QStringLiteral("Document")}});
         Event(fake, session, QStringLiteral("Page.frameNavigated"),
@@ -134,15 +139,18 @@ class TFakeChromium {
         Load(fake, session, target, loader);
         if (early) fake.Reply(id, answer);
         // /moves-on: the page replaces its document by another one of its own once loaded.
-        if (kind == QLatin1String("/moves-on")) {
-            const QString next = QStringLiteral("L%1").arg(++state.next);
-            Event(
-                fake, session, QStringLiteral("Page.frameNavigated"),
-                {{QStringLiteral("frame"), QJsonObject{{QStringLiteral("id"), target},
-                                                       {QStringLiteral("url"), url + QStringLiteral("-next")},
-                                                       {QStringLiteral("loaderId"), next}}}});
-            Load(fake, session, target, next);
-        }
+        if (kind == QLatin1String("/moves-on"))
+            MoveOn(fake, state, session, target, url + QStringLiteral("-next"));
+    }
+
+    static void MoveOn(TFakeTransport& fake, State& state, const QString& session, const QString& target,
+                       const QString& url) {
+        const QString next = QStringLiteral("L%1").arg(++state.next);
+        Event(fake, session, QStringLiteral("Page.frameNavigated"),
+              {{QStringLiteral("frame"), QJsonObject{{QStringLiteral("id"), target},
+                                                     {QStringLiteral("url"), url},
+                                                     {QStringLiteral("loaderId"), next}}}});
+        Load(fake, session, target, next);
     }
 
     static void Load(TFakeTransport& fake, const QString& session, const QString& target,
