@@ -549,13 +549,20 @@ void TBrowserHost::ReplacePage() {
     // This page goes in any case; a browser that still answers only loses it, one that does not is ended.
     DropPage(true);
     m_checkingBrowser = true;
+    CheckBrowser([this](bool) {
+        m_checkingBrowser = false;
+        ResumeNavigation();
+    });
+}
+
+void TBrowserHost::CheckBrowser(std::function<void(bool)> done) {
     Post(
         QStringLiteral("Browser.getVersion"), {}, {},
-        [this, weak = std::weak_ptr<TDevToolsClient>(client)](const QJsonObject&, const QString& error) {
-            if (const auto stuck = weak.lock(); stuck && TDevToolsClient::IsNoAnswer(error))
-                stuck->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(error));
-            m_checkingBrowser = false;
-            ResumeNavigation();
+        [weak = std::weak_ptr<TDevToolsClient>(m_client), done](const QJsonObject&, const QString& error) {
+            const auto stuck = weak.lock();
+            if (!stuck || !TDevToolsClient::IsNoAnswer(error)) return done(true);
+            stuck->Terminate(QStringLiteral("Chromium stopped answering (%1)").arg(error));
+            done(false);
         },
         m_bounds.browserCheckMs);
 }
@@ -635,10 +642,22 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
             // A page that replaces its document meanwhile (a refresh without end) loses the request with the
             // old document, and a script that never lets go keeps the page from drawing: stopped, and its
             // script ended, it is asked once more.
-            Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
-            Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-            m_pageFaulted = faultedBefore;
-            return TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
+            auto again = [this, params, faultedBefore, done] {
+                if (m_sessionId.isEmpty())
+                    return done({},
+                                m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
+                Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+                Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+                m_pageFaulted = faultedBefore;
+                TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
+            };
+            if (!TDevToolsClient::IsNoAnswer(error)) return again();
+            // No screenshot in time: a browser that answers nothing any more is ended at once (its pages fail
+            // as at its death, and may pass in the next one) instead of after another attempt.
+            return CheckBrowser([this, again, done, error](bool answers) {
+                if (answers) return again();
+                done({}, m_nav.error.isEmpty() ? error : m_nav.error);
+            });
         }
         const QByteArray png = QByteArray::fromBase64(Str(shot, "data").toLatin1());
         if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));

@@ -205,6 +205,9 @@ class TBrowserHost : public QObject {
     void StartNavigation();
     // Starts the navigation that waited for a browser check (ReplacePage).
     void ResumeNavigation();
+    // Asks the browser whether it still answers, within TPageBounds::browserCheckMs; one that does not is
+    // ended (its pages fail as at its death).
+    void CheckBrowser(std::function<void(bool answers)> done);
     struct AnswerCheck {
         QString session;
         int generation = 0;

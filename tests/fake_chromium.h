@@ -1,7 +1,7 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
 // says (http://fake/ok, /early-load, /moves-on, /stall, /never, /crash, /detach, /die, /freeze,
-// /hang-capture, /refresh) and takes screenshots, all over TFakeTransport, so that what the engine decides on
-// a page that breaks is seen in milliseconds.
+// /hang-capture, /freeze-capture, /refresh) and takes screenshots, all over TFakeTransport, so that what the
+// engine decides on a page that breaks is seen in milliseconds.
 #pragma once
 
 #include "chromium_process.h"
@@ -38,9 +38,10 @@ class TFakeChromium {
   private:
     struct State {
         int next = 0;
-        bool frozen = false;        // answers nothing any more
-        QSet<QString> hangCapture;  // sessions whose screenshots never come
-        QSet<QString> refresh;      // sessions whose page replaces its document at every screenshot
+        bool frozen = false;          // answers nothing any more
+        QSet<QString> hangCapture;    // sessions whose screenshots never come
+        QSet<QString> freezeCapture;  // sessions whose screenshot the whole browser stops answering at
+        QSet<QString> refresh;        // sessions whose page replaces its document at every screenshot
     };
 
     static QString Png() {
@@ -89,7 +90,9 @@ class TFakeChromium {
             // A page that refreshes without end: the screenshot is lost with the document, unanswered.
             if (state.refresh.contains(session))
                 return MoveOn(fake, state, session, target, QStringLiteral("http://fake/refresh"));
-            if (!state.hangCapture.contains(session)) fake.Reply(id, {{QStringLiteral("data"), Png()}});
+            state.frozen = state.freezeCapture.contains(session);
+            if (!state.hangCapture.contains(session) && !state.frozen)
+                fake.Reply(id, {{QStringLiteral("data"), Png()}});
         } else if (method == QLatin1String("Runtime.evaluate")) {
             const QString expression = params.value(QStringLiteral("expression")).toString();
             QJsonValue value = false;  // nothing more to draw later
@@ -119,6 +122,7 @@ class TFakeChromium {
         if (!early) fake.Reply(id, answer);
         if (kind == QLatin1String("/hang-capture")) state.hangCapture.insert(session);
         if (kind == QLatin1String("/refresh")) state.refresh.insert(session);
+        if (kind == QLatin1String("/freeze-capture")) state.freezeCapture.insert(session);
         Event(fake, session, QStringLiteral("Network.requestWillBeSent"),
               {{QStringLiteral("requestId"), loader}, {QStringLiteral("type"), QStringLiteral("Document")}});
         Event(fake, session, QStringLiteral("Page.frameNavigated"),
