@@ -667,6 +667,12 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
 }
 
 void TBrowserHost::CheckSomethingToDraw(std::function<void(bool)> done) {
+    // What a page shows before the row's document is (its body never came, or the document before it holds
+    // the page) is not the row's.
+    if (!m_nav.life.DocumentShown()) {
+        QTimer::singleShot(0, this, [done] { done(false); });
+        return;
+    }
     // An HTML document is drawn from its body on; other documents (a picture of SVG, XML) from their root.
     PageSays(QStringLiteral("document.body !== null || (document.documentElement !== null && "
                             "!(document.documentElement instanceof HTMLHtmlElement))"),

@@ -97,8 +97,9 @@ class TBrowserHost : public QObject {
     // that script ended and twice as long again. done(false) when the page still does not answer (it cannot
     // be captured). A page that never completed has its document's status and title read here.
     void CheckAnswering(int boundMs, std::function<void(bool answers)> done);
-    // done(false) when the page of a load stopped early has nothing Chromium would draw: its document was cut
-    // off before its body began. Chromium then never makes a picture of it, and a capture would wait in vain.
+    // done(false) when the page of a load stopped early has nothing of the row's to draw: its document was
+    // cut off before its body began (Chromium then never makes a picture of it, and a capture would wait in
+    // vain), or was never shown (the page still shows the document before it).
     void CheckSomethingToDraw(std::function<void(bool)> done);
     // True when the page failed to answer a command within its bound since the latest Navigate (a capture,
     // a probe): the page should be replaced before the next row.

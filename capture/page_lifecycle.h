@@ -34,6 +34,8 @@ class TPageLifecycle {
     bool Answered() const { return m_answered; }
     // Since the answer, a top document has been shown.
     bool ShownSinceAnswer() const { return m_shownSinceAnswer; }
+    // The page shows the navigation's own document (not the one before it).
+    bool DocumentShown() const { return m_answered && !m_loader.isEmpty() && m_shownLoader == m_loader; }
     // Why the browser showed its error page instead of the document; empty when the document came.
     QString NavigationError() const { return m_error; }
 

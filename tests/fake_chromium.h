@@ -1,7 +1,7 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
 // says (http://fake/ok, /early-load, /moves-on, /stall, /never, /crash, /detach, /die, /freeze,
-// /hang-capture, /freeze-capture, /refresh) and takes screenshots, all over TFakeTransport, so that what the
-// engine decides on a page that breaks is seen in milliseconds.
+// /hang-capture, /freeze-capture, /refresh, /never-shown) and takes screenshots, all over TFakeTransport, so
+// that what the engine decides on a page that breaks is seen in milliseconds.
 #pragma once
 
 #include "chromium_process.h"
@@ -125,6 +125,8 @@ class TFakeChromium {
         if (kind == QLatin1String("/freeze-capture")) state.freezeCapture.insert(session);
         Event(fake, session, QStringLiteral("Network.requestWillBeSent"),
               {{QStringLiteral("requestId"), loader}, {QStringLiteral("type"), QStringLiteral("Document")}});
+        // /never-shown: the document's body never comes, and the page goes on showing the one before it.
+        if (kind == QLatin1String("/never-shown")) return;
         Event(fake, session, QStringLiteral("Page.frameNavigated"),
               {{QStringLiteral("frame"), QJsonObject{{QStringLiteral("id"), target},
                                                      {QStringLiteral("url"), url},

@@ -1,7 +1,7 @@
 // Faults injected into whole batch runs with the real Chromium and pages served on 127.0.0.1, in the window
 // and in bildoro-batch: the browser killed while a page loads, as its capture starts, during a capture,
-// between rows and at random moments; renderers killed; a page that crashes; pages that never complete; the
-// output folder removed in the middle of the run; a file size limit. After each run: it ended with the
+// between rows and at random moments; renderers killed; a page that crashes; a browser that stops answering;
+// the output folder removed in the middle of the run; a file size limit. After each run: it ended with the
 // completion message (window) or its exit status and summary (CLI); every row is a finished thumbnail or
 // reported failed; no ".$$$" file and no half-written picture is left; no browser process and no profile
 // folder survives.
@@ -72,10 +72,6 @@ void AddCorpus(LocalHttpServer& s) {
              "filter:blur(18px);animation:s 0.3s infinite alternate}"
              "@keyframes s{to{transform:rotate(20deg) scale(1.2)}}</style>"));
     s.AddRoute(QStringLiteral("/beacon"), "ok", "text/plain");
-    // Never complete: an image that never comes, and a document that never comes.
-    s.AddNeverAnswering(QStringLiteral("/never.png"));
-    s.AddRoute(QStringLiteral("/stall"), Page("<p>wartet</p><img src='/never.png'>"));
-    s.AddNeverAnswering(QStringLiteral("/never-doc"));
 }
 
 // The ordinary pages of a run, one per row; the test puts its special pages in chosen rows.
@@ -262,18 +258,6 @@ TEST_F(WindowFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) 
     // whole.
     for (int i : {5, 6, 7, 13, 21, 29})
         EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i << qPrintable(message);
-}
-
-TEST_F(WindowFaults, PagesThatNeverCompleteAreCapturedAfterTheBound) {
-    form->SetPageTimeoutMs(1500);
-    QStringList rows = PlainRows().mid(0, 8);
-    rows[2] = QStringLiteral("/stall?row=2");
-    rows[5] = QStringLiteral("/never-doc?row=5");
-    AddRows(rows);
-    const int failed = RunAndCheck();
-    EXPECT_TRUE(IsThumbnail(Out(2))) << "captured as far as it got";
-    EXPECT_LE(failed, 1) << qPrintable(message);
-    for (int i : {3, 6, 7}) EXPECT_TRUE(IsThumbnail(Out(i))) << "row " << i;
 }
 
 TEST_F(WindowFaults, OutputFolderRemovedMidRunFailsTheRestWithTheirPaths) {
@@ -579,29 +563,6 @@ TEST_F(CliFaults, RendererKilledAndCrashingPageFailTheirRowsAndTheRunGoesOn) {
     EXPECT_TRUE(run.stdOut.contains(QStringLiteral("again later: ") + server.Url(rows[4])))
         << qPrintable(run.stdOut);
     for (int i : {0, 4, 13, 14, 15}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
-}
-
-// Pages that never complete, one page at a time: each is captured as far as it got once the bound passed.
-void PagesThatNeverComplete(CliFaults& t, const QString& jobs) {
-    QStringList rows = PlainRows().mid(0, 10);
-    rows[1] = QStringLiteral("/stall?row=1");
-    rows[2] = QStringLiteral("/never-doc?row=2");
-    rows[6] = QStringLiteral("/stall?row=6");
-    CliRun run;
-    run.Run({t.WriteList(rows), QStringLiteral("-o"), t.folder, QStringLiteral("--jobs"), jobs,
-             QStringLiteral("--timeout"), QStringLiteral("2")});
-    run.ExpectSound(rows.size(), t.folder);
-    for (int i : {1, 6}) {
-        EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
-        EXPECT_TRUE(run.RowLine(i).contains(QStringLiteral("not complete after 2 s")))
-            << qPrintable(run.RowLine(i));
-    }
-    for (int i : {0, 3, 9}) EXPECT_TRUE(run.RowOk(i)) << qPrintable(run.RowLine(i));
-}
-
-// Two pages at once, while one page's document never arrives: the other page's rows are not touched by it.
-TEST_F(CliFaults, PagesThatNeverCompleteBesideAnotherPage) {
-    PagesThatNeverComplete(*this, QStringLiteral("2"));
 }
 
 // A browser that stops answering altogether (stopped, not dead) is ended and replaced by a new one.
