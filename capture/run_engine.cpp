@@ -443,8 +443,10 @@ void TRunEngine::Finish(Slot* s, const RowResult& result) {
 }
 
 void TRunEngine::Release(Slot* s, const RowResult* endsNow) {
-    // A page that stopped answering is replaced now, so that the next row finds a working one.
-    if (s->host->PageFaulted()) s->host->ReplacePage();
+    // A page that stopped answering is replaced now, so that the next row finds a working one; so is a page
+    // that did not complete in its bound: it may still load, or move on by itself (a reload without end),
+    // and what it does next must not reach the next row.
+    if (s->host->PageFaulted() || s->timedOut) s->host->ReplacePage();
     const int row = s->row;
     --m_active;
     s->row = -1;
