@@ -1,7 +1,7 @@
 // TFakeChromium: an in-memory Chromium for the engine's tests. It opens pages, loads each address as its path
 // says (http://fake/ok, /early-load, /moves-on, /stall, /never, /crash, /detach, /die, /freeze,
-// /hang-capture, /freeze-capture, /refresh, /never-shown) and takes screenshots, all over TFakeTransport, so
-// that what the engine decides on a page that breaks is seen in milliseconds.
+// /hang-capture, /freeze-capture, /refresh, /never-shown, /reload-late) and takes screenshots, all over
+// TFakeTransport, so that what the engine decides on a page that breaks is seen in milliseconds.
 #pragma once
 
 #include "chromium_process.h"
@@ -42,6 +42,7 @@ class TFakeChromium {
         QSet<QString> hangCapture;    // sessions whose screenshots never come
         QSet<QString> freezeCapture;  // sessions whose screenshot the whole browser stops answering at
         QSet<QString> refresh;        // sessions whose page replaces its document at every screenshot
+        QSet<QString> reloadLate;     // sessions whose page's own reload commits after the next navigation
     };
 
     static QString Png() {
@@ -85,7 +86,10 @@ class TFakeChromium {
                 fake, {}, QStringLiteral("Target.detachedFromTarget"),
                 {{QStringLiteral("sessionId"), u'S' + params.value(QStringLiteral("targetId")).toString()}});
         } else if (method == QLatin1String("Page.navigate")) {
+            const bool reloadLate = state.reloadLate.remove(session);
             Navigate(fake, state, id, session, target, params.value(QStringLiteral("url")).toString());
+            if (reloadLate && !state.frozen)
+                MoveOn(fake, state, session, target, QStringLiteral("http://fake/reload-late"));
         } else if (method == QLatin1String("Page.captureScreenshot")) {
             // A page that refreshes without end: the screenshot is lost with the document, unanswered.
             if (state.refresh.contains(session))
@@ -136,8 +140,10 @@ class TFakeChromium {
         if (kind == QLatin1String("/detach"))
             return Event(fake, {}, QStringLiteral("Target.detachedFromTarget"),
                          {{QStringLiteral("sessionId"), session}});
-        // /stall: the document is parsed, but its load event never comes.
-        if (kind == QLatin1String("/stall"))
+        // /stall: the document is parsed, but its load event never comes; /reload-late: so, and the page's
+        // own reload commits after the next navigation of its page.
+        if (kind == QLatin1String("/reload-late")) state.reloadLate.insert(session);
+        if (kind == QLatin1String("/stall") || kind == QLatin1String("/reload-late"))
             return Event(fake, session, QStringLiteral("Page.lifecycleEvent"),
                          {{QStringLiteral("frameId"), target},
                           {QStringLiteral("loaderId"), loader},

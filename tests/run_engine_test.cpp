@@ -57,6 +57,11 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
          {true, RowStage::Load, "", false, true},
          1},
         {"a page that moves on by itself", "/moves-on", 1, {}, 1},
+        {"a page that never completes does not reach the next row with a late document",
+         "/reload-late",
+         1,
+         {true, RowStage::Load, "", false, true},
+         1},
         {"a document never shown is not captured from the one before it",
          "/never-shown",
          1,
@@ -119,9 +124,10 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
         TRunEngine engine(slots, 400);
         engine.SetSettleMs(0);
         engine.SetWaits({100, 300, 20, 50, 100});
-        Rows rows({QStringLiteral("http://fake/early-load"),
-                   QStringLiteral("http://fake") + QLatin1String(c.path), QStringLiteral("http://fake/ok"),
-                   QStringLiteral("http://fake/ok")});
+        const QStringList urls{QStringLiteral("http://fake/early-load"),
+                               QStringLiteral("http://fake") + QLatin1String(c.path),
+                               QStringLiteral("http://fake/ok"), QStringLiteral("http://fake/ok")};
+        Rows rows(urls);
         engine.Run(4, rows);
         ASSERT_EQ(rows.ended.size(), 4u);
         for (int i = 0; i < 4; ++i) {
@@ -130,6 +136,9 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
             const Expected e = i == 1 ? c.row : Expected{};
             EXPECT_EQ(r.ok, e.ok) << "row " << i << ": " << qPrintable(r.reason);
             EXPECT_EQ(r.timedOut, e.timedOut) << "row " << i;
+            if (i != 1)
+                EXPECT_EQ(r.finalUrl.toStdString(), urls.at(i).toStdString())
+                    << "row " << i << " shows its own document";
             if (e.ok) continue;
             EXPECT_EQ(r.stage, e.stage);
             EXPECT_TRUE(r.reason.contains(QLatin1String(e.reason))) << qPrintable(r.reason);
