@@ -555,6 +555,11 @@ void TBrowserHost::ReplacePage() {
     });
 }
 
+void TBrowserHost::LeavePage() {
+    if (m_checkingBrowser || m_sessionId.isEmpty()) return;
+    DropPage(true);
+}
+
 void TBrowserHost::CheckBrowser(std::function<void(bool)> done) {
     Post(
         QStringLiteral("Browser.getVersion"), {}, {},

@@ -112,6 +112,9 @@ class TBrowserHost : public QObject {
     // starts a new one (a Navigate meanwhile waits for that check). Rows of other hosts in a browser that is
     // ended fail with that reason.
     void ReplacePage();
+    // Closes a page that still answers but may go on doing things of its own, without asking the browser:
+    // the next Navigate opens a fresh one.
+    void LeavePage();
 
     // Why the latest navigation showed Chromium's error page instead of the document (for example
     // "net::ERR_CONNECTION_REFUSED"); empty when the document arrived (whatever its HTTP status).

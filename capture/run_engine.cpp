@@ -443,10 +443,13 @@ void TRunEngine::Finish(Slot* s, const RowResult& result) {
 }
 
 void TRunEngine::Release(Slot* s, const RowResult* endsNow) {
-    // A page that stopped answering is replaced now, so that the next row finds a working one; so is a page
-    // that did not complete in its bound: it may still load, or move on by itself (a reload without end),
+    // A page that stopped answering is replaced now, so that the next row finds a working one. A page that
+    // did not complete in its bound is left: it may still load, or move on by itself (a reload without end),
     // and what it does next must not reach the next row.
-    if (s->host->PageFaulted() || s->timedOut) s->host->ReplacePage();
+    if (s->host->PageFaulted())
+        s->host->ReplacePage();
+    else if (s->timedOut)
+        s->host->LeavePage();
     const int row = s->row;
     --m_active;
     s->row = -1;
