@@ -96,7 +96,7 @@ bool TBrowserHost::BrowserGone() const {
 }
 
 void TBrowserHost::EnsureBrowser() {
-    if (m_client && m_client->IsAlive()) return;
+    if (!BrowserGone()) return;
     DropPage(false);
     if (m_client) disconnect(m_client.get(), nullptr, this, nullptr);
     m_client.reset();
@@ -343,9 +343,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         // for the browser's processes to start.
         if (top && Str(params, "type") == QLatin1String("Document") && !m_nav.requestClock.isValid())
             m_nav.requestClock.start();
-        // Streams (server-sent events) never end by design; they do not hold a page.
-        if (Str(params, "type") != QLatin1String("EventSource"))
-            m_network.Started(sessionId, Str(params, "requestId"), Str(params, "type"));
+        m_network.Started(sessionId, Str(params, "requestId"), Str(params, "type"));
     } else if (method == QLatin1String("Network.loadingFinished") ||
                method == QLatin1String("Network.loadingFailed")) {
         if (m_network.Ended(sessionId, Str(params, "requestId"))) CheckSettle();
@@ -503,7 +501,7 @@ void TBrowserHost::StopLoading() {
 }
 
 void TBrowserHost::CheckAnswering(int boundMs, std::function<void(bool)> done) {
-    if (!m_client || !m_client->IsAlive() || m_sessionId.isEmpty()) {
+    if (BrowserGone() || m_sessionId.isEmpty()) {
         QTimer::singleShot(0, this, [done] { done(false); });
         return;
     }
@@ -602,7 +600,7 @@ void TBrowserHost::SetupEnded() {
 }
 
 void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QString&)> done) {
-    if (!m_client || !m_client->IsAlive()) {
+    if (BrowserGone()) {
         QTimer::singleShot(0, this,
                            [done] { done({}, QStringLiteral("No page to capture: no browser runs")); });
         return;
@@ -622,24 +620,23 @@ void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QS
                                  {QStringLiteral("optimizeForSpeed"), true}};
         // The first picture of a fresh page may wait for the browser's drawing processes to start, which
         // takes seconds on a busy machine.
-        m_screenshotLosses = 0;
         TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
-                       done);
+                       0, done);
     });
 }
 
-void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
+void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt, int lost,
                                   std::function<void(const QByteArray&, const QString&)> done) {
     const bool faultedBefore = m_pageFaulted;
     const std::weak_ptr<TDevToolsClient> client = m_client;  // weakly: the handler waits in its registry
-    auto taken = [this, params, timeoutMs, lastAttempt, faultedBefore, client, done](const QJsonObject& shot,
-                                                                                     const QString& error) {
+    auto taken = [this, params, timeoutMs, lastAttempt, lost, faultedBefore, client, done](
+                     const QJsonObject& shot, const QString& error) {
         m_screenshotId = 0;
         // A document that replaced the one asked for is asked in its turn, as often as a page moving on to
         // another document of its own may take; only a page that keeps doing so is stopped.
-        if (std::exchange(m_screenshotLost, false) && ++m_screenshotLosses <= kScreenshotLossLimit) {
+        if (std::exchange(m_screenshotLost, false) && lost < kScreenshotLossLimit) {
             m_pageFaulted = faultedBefore;
-            return TakeScreenshot(params, timeoutMs, lastAttempt, done);
+            return TakeScreenshot(params, timeoutMs, lastAttempt, lost + 1, done);
         }
         if (!error.isEmpty()) {
             const auto alive = client.lock();
@@ -647,14 +644,14 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
             // A page that replaces its document meanwhile (a refresh without end) loses the request with the
             // old document, and a script that never lets go keeps the page from drawing: stopped, and its
             // script ended, it is asked once more.
-            auto again = [this, params, faultedBefore, done] {
+            auto again = [this, params, lost, faultedBefore, done] {
                 if (m_sessionId.isEmpty())
                     return done({},
                                 m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
                 Post(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
                 Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
                 m_pageFaulted = faultedBefore;
-                TakeScreenshot(params, m_bounds.captureAttemptMs, true, done);
+                TakeScreenshot(params, m_bounds.captureAttemptMs, true, lost, done);
             };
             if (!TDevToolsClient::IsNoAnswer(error)) return again();
             // No screenshot in time: a browser that answers nothing any more is ended at once (its pages fail

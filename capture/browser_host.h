@@ -219,7 +219,8 @@ class TBrowserHost : public QObject {
         int boundMs = 0;
     };
     void AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done);
-    void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt,
+    // One screenshot attempt of a capture; `lost` screenshots of it went with a document the page replaced.
+    void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt, int lost,
                         std::function<void(const QByteArray& png, const QString& error)> done);
 
     TPageBounds m_bounds;
@@ -278,5 +279,4 @@ class TBrowserHost : public QObject {
     bool m_pageFaulted = false;
     int m_screenshotId = 0;         // the screenshot under way, which a new top document loses
     bool m_screenshotLost = false;  // it was lost so
-    int m_screenshotLosses = 0;     // screenshots of this capture lost so
 };

@@ -84,44 +84,40 @@ TEST_F(HostilePages, BatchThreePagesAtOnce) {
         for (const Row& r : rows) f.write((r.url + u';' + r.picture + QStringLiteral("\r\n")).toUtf8());
     }
     // Three pages at once (one at a time is the window's run below, over the same engine).
-    for (const char* jobs : {"3"}) {
-        SCOPED_TRACE(std::string("--jobs ") + jobs);
-        const QString folder = dir.path() + QStringLiteral("/out") + QLatin1String(jobs);
-        const QString report = folder + QStringLiteral(".jsonl");
-        const BatchProcess r = RunBatchProcess(
-            {list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("4"),
-             QStringLiteral("--jobs"), QLatin1String(jobs), QStringLiteral("--report"), report,
-             // Each row once: what is asked here is how a row ends, not whether it passes another time.
-             QStringLiteral("--retry"), QStringLiteral("0")},
-            QProcessEnvironment::systemEnvironment(), {}, 400000);
-        // No page has a consent dialog: whatever one forges reaches no row, its own or the next.
-        QFile reportFile(report);
-        ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
-        for (const QByteArray& line : reportFile.readAll().split('\n'))
-            EXPECT_FALSE(line.contains("\"consent\":{")) << line.constData();
-        EXPECT_FALSE(r.crashed) << qPrintable(r.err);
-        for (const Row& row : rows) {
-            const QString line = r.LineFor(row.picture);
-            if (row.hostile)
-                EXPECT_TRUE(line.startsWith(QStringLiteral("ok: ")) ||
-                            QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$"))
-                                .match(line)
-                                .hasMatch())
-                    << row.what << ": " << qPrintable(line);
-            else
-                EXPECT_TRUE(line.startsWith(QStringLiteral("ok: "))) << qPrintable(line);
-        }
-        // Navigations that bring no page fail at the load stage with the browser's reason.
-        for (const char* path : {"/h/never-doc", "/h/never-body", "/h/download", "/h/204", "/h/redirect0"}) {
-            const QString pattern = QStringLiteral("failed: %1 -> .*\\(load\\)")
-                                        .arg(QRegularExpression::escape(server.Url(QLatin1String(path))));
-            EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n"
-                                                                             << qPrintable(r.out);
-        }
-        ExpectNormalRowsAndNothingLeft(rows, folder);
-        const QString left = WaitUntilNothingLeft(10000);
-        EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
+    const QString folder = dir.path() + QStringLiteral("/out");
+    const QString report = folder + QStringLiteral(".jsonl");
+    const BatchProcess r = RunBatchProcess(
+        {list, QStringLiteral("-o"), folder, QStringLiteral("--timeout"), QStringLiteral("4"),
+         QStringLiteral("--jobs"), QStringLiteral("3"), QStringLiteral("--report"), report,
+         // Each row once: what is asked here is how a row ends, not whether it passes another time.
+         QStringLiteral("--retry"), QStringLiteral("0")},
+        QProcessEnvironment::systemEnvironment(), {}, 400000);
+    // No page has a consent dialog: whatever one forges reaches no row, its own or the next.
+    QFile reportFile(report);
+    ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : reportFile.readAll().split('\n'))
+        EXPECT_FALSE(line.contains("\"consent\":{")) << line.constData();
+    EXPECT_FALSE(r.crashed) << qPrintable(r.err);
+    for (const Row& row : rows) {
+        const QString line = r.LineFor(row.picture);
+        if (row.hostile)
+            EXPECT_TRUE(line.startsWith(QStringLiteral("ok: ")) ||
+                        QRegularExpression(QStringLiteral("^failed: .* -> .*: .+ \\(\\w+\\)$"))
+                            .match(line)
+                            .hasMatch())
+                << row.what << ": " << qPrintable(line);
+        else
+            EXPECT_TRUE(line.startsWith(QStringLiteral("ok: "))) << qPrintable(line);
     }
+    // Navigations that bring no page fail at the load stage with the browser's reason.
+    for (const char* path : {"/h/never-doc", "/h/never-body", "/h/download", "/h/204", "/h/redirect0"}) {
+        const QString pattern = QStringLiteral("failed: %1 -> .*\\(load\\)")
+                                    .arg(QRegularExpression::escape(server.Url(QLatin1String(path))));
+        EXPECT_TRUE(QRegularExpression(pattern).match(r.out).hasMatch()) << path << "\n" << qPrintable(r.out);
+    }
+    ExpectNormalRowsAndNothingLeft(rows, folder);
+    const QString left = WaitUntilNothingLeft(10000);
+    EXPECT_TRUE(left.isEmpty()) << qPrintable(left);
 }
 
 // The window's own run over the same engine: dialogs, a document that never comes (its message), a download,

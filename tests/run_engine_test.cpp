@@ -41,68 +41,33 @@ struct Expected {
     bool timedOut = false;  // captured as far as it loaded, after the bound
 };
 
-// Each case's page (http://fake<path>) is the second of four rows: after a document that loads before the
-// browser's answer, and before two plain ones, which must come out whole.
+// Each case's page (http://fake<path>, see fake_chromium.h) is the second of four rows: after a document that
+// loads before the browser's answer, and before two plain ones, which must come out whole, each showing its
+// own document.
 TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
+    using enum RowStage;
     const struct {
-        const char* name;
         const char* path;
         int slots;
-        Expected row;
         int launches;  // browsers started
+        Expected row;
     } cases[] = {
-        {"a page that never completes is captured after the bound",
-         "/stall",
-         1,
-         {true, RowStage::Load, "", false, true},
-         1},
-        {"a page that moves on by itself", "/moves-on", 1, {}, 1},
-        {"a page that never completes does not reach the next row with a late document",
-         "/reload-late",
-         1,
-         {true, RowStage::Load, "", false, true},
-         1},
-        {"a document never shown is not captured from the one before it",
-         "/never-shown",
-         1,
-         {false, RowStage::Load, "No answer from", true, true},
-         1},
-        {"a page that never answers is replaced",
-         "/never",
-         1,
-         {false, RowStage::Load, "No answer from", true},
-         1},
-        {"a crashed page", "/crash", 1, {false, RowStage::Load, "The page crashed in Chromium", true}, 1},
-        {"a session detached",
-         "/detach",
-         1,
-         {false, RowStage::Load, "The page was closed by Chromium", true},
-         1},
-        {"a browser that dies", "/die", 1, {false, RowStage::Load, "Chromium exited while loading", true}, 2},
-        {"a capture that never comes (another page may get one)",
-         "/hang-capture",
-         1,
-         {false, RowStage::Capture, "did not answer Page.captureScreenshot", true},
-         1},
-        {"a page that replaces its document at every screenshot ends at once",
-         "/refresh",
-         1,
-         {false, RowStage::Capture, "replaced its document", false},
-         1},
-        {"a browser that stops answering at the capture is ended before a second attempt",
-         "/freeze-capture",
-         1,
-         {false, RowStage::Capture, "Chromium stopped answering", true},
-         2},
-        {"a browser that stops answering", "/freeze", 1, {false, RowStage::Load, "No answer from", true}, 2},
-        {"a page that never answers beside another",
-         "/never",
-         2,
-         {false, RowStage::Load, "No answer from", true},
-         1},
+        {"/stall", 1, 1, {true, Load, "", false, true}},  // captured after the bound
+        {"/moves-on", 1, 1, {}},
+        {"/reload-late", 1, 1, {true, Load, "", false, true}},
+        {"/never-shown", 1, 1, {false, Load, "No answer from", true, true}},  // not the document before
+        {"/never", 1, 1, {false, Load, "No answer from", true}},
+        {"/never", 2, 1, {false, Load, "No answer from", true}},  // beside another page
+        {"/crash", 1, 1, {false, Load, "The page crashed in Chromium", true}},
+        {"/detach", 1, 1, {false, Load, "The page was closed by Chromium", true}},
+        {"/die", 1, 2, {false, Load, "Chromium exited while loading", true}},
+        {"/freeze", 1, 2, {false, Load, "No answer from", true}},
+        {"/hang-capture", 1, 1, {false, Capture, "did not answer Page.captureScreenshot", true}},
+        {"/refresh", 1, 1, {false, Capture, "replaced its document", false}},  // ends at once
+        {"/freeze-capture", 1, 2, {false, Capture, "Chromium stopped answering", true}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.path) + " in " + std::to_string(c.slots) + " slot(s)");
         TFakeChromium chromium;
         const auto browser = chromium.Browser();
         std::vector<std::unique_ptr<TBrowserHost>> hosts;
@@ -112,13 +77,7 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
             hosts.back()->SetWidth(320);
             hosts.back()->SetHeight(240);
             // Short bounds: what takes seconds with Chromium takes milliseconds here.
-            hosts.back()->SetBounds({.setupMs = 500,
-                                     .firstScriptWaitMs = 200,
-                                     .firstCaptureMs = 300,
-                                     .captureAttemptMs = 300,
-                                     .statusMs = 200,
-                                     .browserCheckMs = 300,
-                                     .reopenPauseMs = 10});
+            hosts.back()->SetBounds({500, 200, 300, 300, 200, 3000, 300, 10});  // in the order of TPageBounds
             slots.push_back(hosts.back().get());
         }
         TRunEngine engine(slots, 400);
