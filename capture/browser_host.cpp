@@ -113,6 +113,7 @@ void TBrowserHost::Navigate(const QString& url) {
     m_nav = Navigation{};
     m_nav.url = url;
     m_network.Clear();
+    m_settle.unanswered = false;
     m_pageFaulted = false;
     if (m_commitWatch) m_commitWatch->stop();
     SetState(1);
@@ -450,9 +451,12 @@ void TBrowserHost::StartSettle(int boundMs) {
     if (!m_settleBound) {
         m_settleBound = new QTimer(this);
         m_settleBound->setSingleShot(true);
-        connect(m_settleBound, &QTimer::timeout, this, [this] { EndSettle(); });
+        connect(m_settleBound, &QTimer::timeout, this, [this] {
+            m_settle.unanswered = m_settle.querying;
+            EndSettle();
+        });
     }
-    m_settle = SettleWait{true, false, false, m_settle.token + 1};
+    m_settle = SettleWait{true, false, false, false, m_settle.token + 1};
     m_settleBound->start(std::max(boundMs, 0));
     CheckSettle();
 }

@@ -79,6 +79,10 @@ class TBrowserHost : public QObject {
     // bound has passed (also when the page failed meanwhile). A page quiet at the start costs one round trip.
     void StartSettle(int boundMs);
 
+    // True when the latest settle wait ended at its bound with the page's answer to its question still
+    // missing: a script of the page may hold it (CheckAnswering tells).
+    bool SettleUnanswered() const { return m_settle.unanswered; }
+
     // Whether consent dialogs are refused (or hidden where no refusal exists) on the pages of this host: the
     // rule library's content script is put into every document and frame before it loads, and this host
     // answers it. Applies to pages opened afterwards; off by default.
@@ -270,6 +274,7 @@ class TBrowserHost : public QObject {
         bool active = false;
         bool querying = false;       // the question for the fonts and the next frame is under way
         bool waitedForWork = false;  // requests were seen under way: the page gets a frame to draw them
+        bool unanswered = false;     // the bound passed while the question was under way
         int token = 0;
     };
     SettleWait m_settle;

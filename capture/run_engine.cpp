@@ -61,9 +61,7 @@ TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs)
         });
         slot->retake.setSingleShot(true);
         connect(&s->retake, &QTimer::timeout, this, [this, s] {
-            if (s->row < 0) return;
-            m_ready.push_back(s);
-            CaptureReady();
+            if (s->row >= 0) Capture(s);
         });
         m_slots.push_back(std::move(slot));
     }
@@ -94,7 +92,6 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     m_next = 0;
     m_active = 0;
     m_stopped = false;
-    m_ready.clear();
     QEventLoop loop;
     m_loop = &loop;
     for (auto& s : m_slots) StartNext(s.get());
@@ -113,7 +110,6 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
         s->consentBound.stop();
         s->row = -1;
     }
-    m_ready.clear();
     m_client = nullptr;
 }
 
@@ -293,31 +289,24 @@ void TRunEngine::CheckConsent(Slot* s) {
 void TRunEngine::Ready(Slot* s) {
     s->consenting = false;
     s->consentBound.stop();
-    if (s->row < 0) return;
-    m_ready.push_back(s);
-    CaptureReady();
+    if (s->row >= 0) Capture(s);
 }
 
-void TRunEngine::CaptureReady() {
-    if (m_capturing) return;
-    while (!m_ready.empty()) {
-        Slot* s = m_ready.front();
-        m_ready.pop_front();
-        if (Stopping()) {
-            s->row = -1;
-            --m_active;
-            continue;
-        }
-        // One capture at a time: the next waits until this one's picture is here.
-        m_capturing = true;
-        CaptureRow(s, [this, s](CapturedPicture picture, const CapturedRow& row) {
-            Captured(s, std::move(picture), row);
-            m_capturing = false;
-            CaptureReady();
-        });
+void TRunEngine::Capture(Slot* s) {
+    if (Stopping()) {
+        s->row = -1;
+        --m_active;
+        QuitWhenDone();
         return;
     }
-    QuitWhenDone();
+    // Each page is captured once it is ready, beside the others: a page that holds its capture (a script
+    // that never lets go, a screenshot the browser keeps to the end of its bound) holds only its own slot.
+    ++m_capturing;
+    CaptureRow(s, [this, s](CapturedPicture picture, const CapturedRow& row) {
+        Captured(s, std::move(picture), row);
+        --m_capturing;
+        QuitWhenDone();
+    });
 }
 
 void TRunEngine::Captured(Slot* s, CapturedPicture picture, const CapturedRow& row) {
@@ -365,7 +354,7 @@ QString TRunEngine::NoAnswerText(const QString& url) const {
 }
 
 void TRunEngine::QuitWhenDone() {
-    if (m_loop && !m_capturing && m_pictures == 0 && (m_active == 0 || m_stopped)) m_loop->quit();
+    if (m_loop && m_capturing == 0 && m_pictures == 0 && (m_active == 0 || m_stopped)) m_loop->quit();
 }
 
 void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const CapturedRow&)> done) {
@@ -390,11 +379,11 @@ void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const C
         read.path = picture.path;
         done(std::move(picture), read);
     };
-    // A page that completed is captured at once (a script that takes hold after its load event is ended by
-    // the capture's second attempt).
-    if (!s->timedOut) return CaptureRowPicture(*s->host, s->settings, taken);
-    // A page that did not complete in time may be held by a script that never lets go: it is looked at before
-    // its capture.
+    // A page that completed and answered while it settled is captured at once.
+    if (!s->timedOut && !s->host->SettleUnanswered()) return CaptureRowPicture(*s->host, s->settings, taken);
+    // A page that did not complete in time, or did not answer while it settled, may be held by a script that
+    // never lets go (one that takes hold after the load event): it is looked at before its capture, which
+    // would wait for it to the end of its bound.
     s->host->CheckAnswering(m_waits.answerMs, [this, s, taken](bool answers) {
         if (!answers) {
             // The page crashed or its browser died meanwhile, or a script of the page never lets go.

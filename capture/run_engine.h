@@ -10,7 +10,6 @@
 #include <QString>
 #include <QThread>
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -89,7 +88,8 @@ class TRunEngine : public QObject {
     void CheckConsent(Slot* slot);
     void Ready(Slot* slot);
     void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
-    void CaptureReady();
+    // Takes the ready slot's picture (CaptureRow), then writes it (Captured).
+    void Capture(Slot* slot);
     // What a captured row reports of its page, read at its capture.
     struct CapturedRow {
         int row = -1;
@@ -121,12 +121,11 @@ class TRunEngine : public QObject {
     int m_next = 0;
     int m_active = 0;  // slots with a row under way
     bool m_stopped = false;
-    bool m_capturing = false;
+    int m_capturing = 0;  // rows whose picture is being taken
     bool m_serverBusyFails = false;
     bool m_localFiles = true;
     int m_settleMs = kDefaultSettleMs;
     TRunWaits m_waits;
-    std::deque<Slot*> m_ready;  // loaded pages waiting for their capture turn
     QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce), once asked for
     QObject* m_writer;          // lives in m_writerThread
     int m_pictures = 0;         // pictures handed to the writer and not yet written

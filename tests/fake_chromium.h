@@ -13,6 +13,7 @@
 //   /hang-capture   its screenshots never come
 //   /freeze-capture the browser stops answering at its screenshot
 //   /refresh        replaces its document at every screenshot, which is lost with it
+//   /loop-after-load loads, then answers nothing (a script that never lets go) until its script is ended
 #pragma once
 
 #include "chromium_process.h"
@@ -22,6 +23,7 @@
 
 #include <QHash>
 #include <QJsonArray>
+#include <QSet>
 #include <QUrl>
 #include <memory>
 
@@ -29,6 +31,8 @@ class TFakeChromium {
   public:
     // Browsers started so far (a new one after each death).
     int launches = 0;
+    // Screenshots asked for, in all browsers.
+    int screenshots = 0;
 
     // A browser for the hosts of a run: each launch is a fresh fake Chromium.
     std::shared_ptr<TBrowser> Browser() {
@@ -36,6 +40,7 @@ class TFakeChromium {
             ++launches;
             auto* fake = new TFakeTransport;  // owned by the client
             auto state = std::make_shared<State>();
+            state->screenshots = &screenshots;
             fake->onCommand = [fake, state](const QJsonObject& command) { Answer(*fake, *state, command); };
             auto client = TDevToolsClient::Over(std::unique_ptr<TDevToolsTransport>(fake));
             client->AskUserAgent();
@@ -48,6 +53,8 @@ class TFakeChromium {
         int next = 0;
         bool frozen = false;           // answers nothing any more
         QHash<QString, QString> kind;  // of the page each session shows last
+        QSet<QString> stuck;           // sessions whose page's script does not let go
+        int* screenshots = nullptr;
     };
 
     static QString Text(const QJsonObject& o, const char* key) {
@@ -65,6 +72,9 @@ class TFakeChromium {
         if (state.frozen) return;
         const int id = command.value(QStringLiteral("id")).toInt();
         const QString method = Text(command, "method"), session = Text(command, "sessionId");
+        if (method == QLatin1String("Runtime.terminateExecution")) state.stuck.remove(session);
+        if (method == QLatin1String("Page.captureScreenshot")) ++*state.screenshots;
+        if (state.stuck.contains(session)) return;
         const QJsonObject params = command.value(QStringLiteral("params")).toObject();
         const QString target = session.mid(1);  // session "S<target>"
         const QString kind = state.kind.value(session);
@@ -130,6 +140,7 @@ class TFakeChromium {
         if (early) fake.Reply(id, answer);
         if (kind == QLatin1String("/moves-on"))
             MoveOn(fake, state, session, target, url + QStringLiteral("-next"));
+        if (kind == QLatin1String("/loop-after-load")) state.stuck.insert(session);
     }
 
     static void MoveOn(TFakeTransport& fake, State& state, const QString& session, const QString& target,
