@@ -126,9 +126,9 @@ class TRunEngine : public QObject {
     bool m_localFiles = true;
     int m_settleMs = kDefaultSettleMs;
     TRunWaits m_waits;
-    QThread m_writerThread;     // writes and reduces the captured pictures (WriteAndReduce), once asked for
-    QObject* m_writer;          // lives in m_writerThread
-    int m_pictures = 0;         // pictures handed to the writer and not yet written
+    QThread m_writerThread;  // writes and reduces the captured pictures (WriteAndReduce), once asked for
+    QObject* m_writer;       // lives in m_writerThread
+    int m_pictures = 0;      // pictures handed to the writer and not yet written
     bool m_shadowWrites = false;
     Timings m_lastTimings;
     QEventLoop* m_loop = nullptr;
