@@ -537,10 +537,15 @@ void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std
                    return done(true);
                }
                if (gone || last) return done(false);  // OnPage has marked the page as faulted
-               // A script that never lets go (an endless loop) keeps the page from drawing: it is ended, and
-               // the page goes on as far as it can.
-               Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
-               AskAnswering(check, 2 * check.boundMs, true, done);
+               // A browser that answers nothing any more is ended at once (the row fails as at its death,
+               // and may pass in the next one). In one that answers, a script that never lets go (an
+               // endless loop) keeps the page from drawing: it is ended, and the page goes on as far as it
+               // can.
+               CheckBrowser([this, check, done](bool answers) {
+                   if (!answers || m_sessionId != check.session) return done(false);
+                   Post(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+                   AskAnswering(check, 2 * check.boundMs, true, done);
+               });
            });
 }
 
@@ -669,7 +674,14 @@ void TBrowserHost::TakeScreenshot(const QJsonObject& params, int timeoutMs, bool
         if (png.isEmpty()) return done({}, QStringLiteral("Chromium sent an empty screenshot"));
         done(png, {});
     };
-    m_screenshotId = OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs, std::move(taken));
+    const int id = OnPage(QStringLiteral("Page.captureScreenshot"), params, timeoutMs, std::move(taken));
+    m_screenshotId = id;
+    // A screenshot may take long on a busy machine, but a browser that answers nothing any more is ended
+    // once that is known, not at the end of the attempt.
+    if (id != 0)
+        QTimer::singleShot(std::min(m_bounds.browserCheckMs, timeoutMs), this, [this, id] {
+            if (m_screenshotId == id) CheckBrowser([](bool) {});
+        });
 }
 
 void TBrowserHost::CheckSomethingToDraw(std::function<void(bool)> done) {

@@ -499,6 +499,12 @@ void TChromiumProcess::Shutdown() {
     if (!m_profileDir.isEmpty() && QFileInfo::exists(m_profileDir)) QDir(m_profileDir).removeRecursively();
 }
 
+void TChromiumProcess::Kill() {
+    // The guardian reaps it, sweeps its helpers and removes the profile as after any end.
+    if (m_browserPid > 0 && !m_exited) kill(-static_cast<pid_t>(m_browserPid), SIGKILL);
+    Shutdown();
+}
+
 std::shared_ptr<TDevToolsClient> LaunchChromium() {
     const QString exe = TChromiumProcess::FindExecutable();
     if (exe.isEmpty()) {

@@ -61,6 +61,8 @@ class TChromiumProcess : public TDevToolsTransport {
     // the guardian to finish, then kills the browser's process group, and removes the profile folder if it is
     // still there. Bounded in time; safe to call more than once.
     void Shutdown() override;
+    // Kills the browser's process group at once, then as Shutdown.
+    void Kill() override;
 
     // MessageReceived carries a message without its NUL; Exited comes when the pipe closes, with why: the
     // browser's exit status and the last lines it wrote on stderr, when known.

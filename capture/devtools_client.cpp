@@ -117,7 +117,7 @@ void TDevToolsClient::FailPending(int id, const QString& error) {
 
 void TDevToolsClient::Terminate(const QString& reason) {
     if (!IsAlive()) return;
-    m_transport->Shutdown();
+    m_transport->Kill();
     HandleExit(reason);
 }
 

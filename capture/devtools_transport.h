@@ -22,6 +22,8 @@ class TDevToolsTransport : public QObject {
     virtual bool IsRunning() const = 0;
     // Ends the browser and frees what the transport holds, bounded in time; safe to call more than once.
     virtual void Shutdown() = 0;
+    // Ends a browser that no longer answers: it gets no time to exit by itself, which it would not use.
+    virtual void Kill() { Shutdown(); }
 
     // The browser's process, the guardian that reaps it, and its profile folder; 0 or empty when there is
     // none.

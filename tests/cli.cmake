@@ -5,3 +5,5 @@ bildoro_test(row_pipeline_test SOURCES row_pipeline_test.cpp LIBS bildoro_captur
 add_test(NAME many_machines_test
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/many_machines_test.sh ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
 set_tests_properties(many_machines_test PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 LABELS "browser;machines")
+set_tests_properties(batch_cli_test PROPERTIES COST 30)
+set_tests_properties(many_machines_test PROPERTIES COST 25)

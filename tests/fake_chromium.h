@@ -10,6 +10,7 @@
 //   /never          the navigation is never answered
 //   /crash /detach  the page crashes, or its session is detached, once its document is shown
 //   /die /freeze    the browser exits, or stops answering anything
+//   /stall-freeze   as /stall, and then the browser stops answering anything
 //   /hang-capture   its screenshots never come
 //   /freeze-capture the browser stops answering at its screenshot
 //   /refresh        replaces its document at every screenshot, which is lost with it
@@ -134,8 +135,11 @@ class TFakeChromium {
         if (kind == QLatin1String("/detach"))
             return Event(fake, {}, QStringLiteral("Target.detachedFromTarget"),
                          {{QStringLiteral("sessionId"), session}});
-        if (kind == QLatin1String("/stall") || kind == QLatin1String("/reload-late"))
+        if (kind == QLatin1String("/stall") || kind == QLatin1String("/reload-late") ||
+            kind == QLatin1String("/stall-freeze")) {
+            state.frozen = kind == QLatin1String("/stall-freeze");
             return Lifecycle(fake, session, target, loader, QStringLiteral("DOMContentLoaded"));
+        }
         Load(fake, session, target, loader);
         if (early) fake.Reply(id, answer);
         if (kind == QLatin1String("/moves-on"))

@@ -63,6 +63,11 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
         {"/detach", 1, 1, 3, {false, Load, "The page was closed by Chromium", true}},
         {"/die", 1, 2, 3, {false, Load, "Chromium exited while loading", true}},
         {"/freeze", 1, 2, 3, {false, Load, "No answer from", true}},
+        {"/stall-freeze",
+         1,
+         2,
+         3,
+         {false, Capture, "Chromium stopped answering", true, true}},  // not the script
         {"/hang-capture", 1, 1, 5, {false, Capture, "did not answer Page.captureScreenshot", true}},
         {"/refresh", 1, 1, 7, {false, Capture, "replaced its document", false}},  // ends at once
         {"/freeze-capture", 1, 2, 4, {false, Capture, "Chromium stopped answering", true}},
