@@ -45,7 +45,7 @@ TBrowserHost::TBrowserHost(std::shared_ptr<TBrowser> browser, QObject* parent)
     : QObject(parent), m_browser(std::move(browser)) {}
 
 TBrowserHost::~TBrowserHost() {
-    ++m_generation;
+    m_nav.scope.Renew();
     DropPage(true);
     m_client.reset();
 }
@@ -81,11 +81,13 @@ void TBrowserHost::Fail(const QString& message, bool passes) {
 }
 
 void TBrowserHost::Post(const QString& method, const QJsonObject& params, const QString& sessionId,
-                        std::function<void(const QJsonObject&, const QString&)> handler, int timeoutMs) {
+                        std::function<void(const QJsonObject&, const QString&)> handler, int timeoutMs,
+                        const TReplyScope* scope) {
     std::shared_ptr<TDevToolsClient> client = m_client;  // a death while sending releases m_client
     if (!client || !client->IsAlive()) return;           // the death itself is reported by BrowserDied
     try {
-        client->Send(method, params, sessionId, this, std::move(handler), timeoutMs);
+        client->Send(method, params, sessionId, scope ? scope->Context() : this, std::move(handler),
+                     timeoutMs);
     } catch (const TBrowserError&) {
         // Same: the pipe broke, and BrowserDied has been told.
     }
@@ -109,8 +111,7 @@ void TBrowserHost::EnsureBrowser() {
 }
 
 void TBrowserHost::Navigate(const QString& url) {
-    ++m_generation;
-    m_nav = Navigation{};
+    m_nav = Navigation{};  // what the navigations before still send is dropped
     m_nav.url = url;
     m_network.Clear();
     m_settle.unanswered = false;
@@ -136,9 +137,8 @@ void TBrowserHost::StartNavigation() {
 
 void TBrowserHost::StartPageSetup() {
     m_setupRunning = true;
-    const int token = ++m_setupToken;
-    auto failSetup = [this, token](const QString& step, const QString& error) {
-        if (token != m_setupToken) return;
+    m_pageScope.Renew();
+    auto failSetup = [this](const QString& step, const QString& error) {
         SetupEnded();
         Fail(QCoreApplication::translate("bildoro", "Chromium could not open a page (%1): %2")
                  .arg(step, error));
@@ -147,42 +147,41 @@ void TBrowserHost::StartPageSetup() {
     Post(
         QStringLiteral("Target.createTarget"),
         {{QStringLiteral("url"), QStringLiteral("about:blank")}, {QStringLiteral("newWindow"), true}}, {},
-        [this, token, failSetup](const QJsonObject& created, const QString& error) {
-            if (token != m_setupToken) return;
+        [this, failSetup](const QJsonObject& created, const QString& error) {
             if (TDevToolsClient::IsNoAnswer(error)) m_pageFaulted = true;
             if (!error.isEmpty()) return failSetup(QStringLiteral("Target.createTarget"), error);
             m_targetId = Str(created, "targetId");
-            Post(QStringLiteral("Target.attachToTarget"),
-                 {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
-                 [this, token, failSetup](const QJsonObject& attached, const QString& error) {
-                     if (token != m_setupToken) return;
-                     if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
-                     m_sessionId = Str(attached, "sessionId");
-                     if (!m_client) return;
-                     m_client->WhenUserAgentKnown(this, [this, token](const QString& userAgent) {
-                         if (token != m_setupToken) return;
-                         m_userAgent = userAgent;
-                         ConfigureSession(m_sessionId, true);
-                         m_viewport = QSize();
-                         auto navigate = [this, token] {  // once: on the answer or at the wait's end
-                             if (token != m_setupToken || !m_setupRunning) return;
-                             SetupEnded();
-                             if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
-                                 !m_nav.life.Answered())
-                                 SendNavigate();
-                         };
-                         // The page's first document gets the consent script only when the page has
-                         // answered after taking it: a navigation sent at once may come first.
-                         if (!m_consentHandling) return navigate();
-                         Post(
-                             QStringLiteral("Runtime.evaluate"),
-                             {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
-                             [navigate](const QJsonObject&, const QString&) { navigate(); },
-                             m_bounds.firstScriptWaitMs);
-                     });
-                 });
+            Post(
+                QStringLiteral("Target.attachToTarget"),
+                {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {},
+                [this, failSetup](const QJsonObject& attached, const QString& error) {
+                    if (!error.isEmpty()) return failSetup(QStringLiteral("Target.attachToTarget"), error);
+                    m_sessionId = Str(attached, "sessionId");
+                    if (!m_client) return;
+                    m_client->WhenUserAgentKnown(m_pageScope.Context(), [this](const QString& userAgent) {
+                        m_userAgent = userAgent;
+                        ConfigureSession(m_sessionId, true);
+                        m_viewport = QSize();
+                        auto navigate = [this] {  // once: on the answer or at the wait's end
+                            if (!m_setupRunning) return;
+                            SetupEnded();
+                            if (m_state != 0 && m_state != 4 && m_nav.error.isEmpty() &&
+                                !m_nav.life.Answered())
+                                SendNavigate();
+                        };
+                        // The page's first document gets the consent script only when the page has
+                        // answered after taking it: a navigation sent at once may come first.
+                        if (!m_consentHandling) return navigate();
+                        Post(
+                            QStringLiteral("Runtime.evaluate"),
+                            {{QStringLiteral("expression"), QStringLiteral("0")}}, m_sessionId,
+                            [navigate](const QJsonObject&, const QString&) { navigate(); },
+                            m_bounds.firstScriptWaitMs, &m_pageScope);
+                    });
+                },
+                0, &m_pageScope);
         },
-        m_bounds.setupMs);
+        m_bounds.setupMs, &m_pageScope);
 }
 
 void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
@@ -193,17 +192,14 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
                                     HandleEvent(session, method, params);
                                 });
     // Commands of one session run in order, so the navigation sent after these finds them in force.
-    const int token = m_setupToken;
-    auto check = [this, token, topLevel](const QString& method) {
-        return [this, token, topLevel, method](const QJsonObject&, const QString& error) {
-            if (!topLevel || token != m_setupToken || error.isEmpty() || BrowserGone() ||
-                ReopenCrashedFreshPage(error))
-                return;
+    auto check = [this, topLevel](const QString& method) {
+        return [this, topLevel, method](const QJsonObject&, const QString& error) {
+            if (!topLevel || error.isEmpty() || BrowserGone() || ReopenCrashedFreshPage(error)) return;
             Fail(QStringLiteral("Chromium refused %1: %2").arg(method, error), false);
         };
     };
     auto send = [&](const QString& method, const QJsonObject& params) {
-        Post(method, params, session, check(method));
+        Post(method, params, session, check(method), 0, &m_pageScope);
     };
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
@@ -240,17 +236,17 @@ QJsonObject TBrowserHost::ViewportParams() const {
 
 void TBrowserHost::SendViewport() {
     const QSize size(m_width, m_height);
-    const int token = m_setupToken;
-    Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId,
-         [this, token, size](const QJsonObject&, const QString& error) {
-             if (token != m_setupToken || error.isEmpty() || BrowserGone() || ReopenCrashedFreshPage(error))
-                 return;
-             Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
-                      .arg(size.width())
-                      .arg(size.height())
-                      .arg(error),
-                  false);
-         });
+    Post(
+        QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId,
+        [this, size](const QJsonObject&, const QString& error) {
+            if (error.isEmpty() || BrowserGone() || ReopenCrashedFreshPage(error)) return;
+            Fail(QStringLiteral("Chromium refused the view size %1 x %2: %3")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(error),
+                 false);
+        },
+        0, &m_pageScope);
     m_viewport = size;
 }
 
@@ -258,30 +254,31 @@ void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
     m_nav.sent = true;
     m_nav.sentClock.start();
-    const int generation = m_generation;
     const QString session = m_sessionId;
-    Post(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
-         [this, generation, session](const QJsonObject& result, const QString& error) {
-             if (generation != m_generation || session != m_sessionId) return;
-             if (!error.isEmpty()) {
-                 // A browser that died meanwhile is reported by BrowserDied, as a failure that may pass.
-                 if (BrowserGone() || ReopenCrashedFreshPage(error)) return;
-                 Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error), false);
-                 return;
-             }
-             switch (m_nav.life.Answered(Str(result, "loaderId"), Str(result, "errorText"),
-                                         result.value(QStringLiteral("isDownload")).toBool(),
-                                         m_nav.freshPage)) {
-                 case TPageLifecycle::Answer::NoDocument:
-                     BeginFinish();
-                     break;
-                 case TPageLifecycle::Answer::WatchShowing:
-                     WatchCommit();
-                     break;
-                 case TPageLifecycle::Answer::Wait:
-                     break;
-             }
-         });
+    Post(
+        QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_nav.url}}, m_sessionId,
+        [this, session](const QJsonObject& result, const QString& error) {
+            if (session != m_sessionId) return;
+            if (!error.isEmpty()) {
+                // A browser that died meanwhile is reported by BrowserDied, as a failure that may pass.
+                if (BrowserGone() || ReopenCrashedFreshPage(error)) return;
+                Fail(QStringLiteral("Chromium refused to load \"%1\": %2").arg(m_nav.url, error), false);
+                return;
+            }
+            switch (m_nav.life.Answered(Str(result, "loaderId"), Str(result, "errorText"),
+                                        result.value(QStringLiteral("isDownload")).toBool(),
+                                        m_nav.freshPage)) {
+                case TPageLifecycle::Answer::NoDocument:
+                    BeginFinish();
+                    break;
+                case TPageLifecycle::Answer::WatchShowing:
+                    WatchCommit();
+                    break;
+                case TPageLifecycle::Answer::Wait:
+                    break;
+            }
+        },
+        0, &m_nav.scope);
 }
 
 void TBrowserHost::WatchCommit() {
@@ -296,7 +293,7 @@ void TBrowserHost::WatchCommit() {
             // (a handler of its unload or pagehide that runs without end holds the page's process): the row
             // goes on in a fresh page, once.
             m_nav.previousDocumentHeld = true;
-            ++m_generation;  // what the held navigation still sends no longer counts
+            m_nav.scope.Renew();  // what the held navigation still sends no longer counts
             DropPage(true);
             m_network.Clear();
             m_nav.sent = false;
@@ -369,7 +366,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
             // The top document was replaced by another one (a script or refresh moved on): that one counts
             // now.
             if (m_nav.error.isEmpty() && m_nav.life.TakeOver(loader)) {
-                ++m_generation;  // a status query of the replaced document no longer finishes anything
+                m_nav.scope.Renew();  // a status query of the replaced document no longer finishes anything
                 m_nav.finishing = false;
                 m_nav.httpStatus = 0;
                 SetState(1);
@@ -419,9 +416,8 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
 void TBrowserHost::BeginFinish() {
     if (m_nav.finishing || m_state == 4) return;
     m_nav.finishing = true;
-    const int generation = m_generation;
-    auto finish = [this, generation](int status, const QString& title) {
-        if (generation != m_generation || m_state == 4 || !m_nav.error.isEmpty()) return;
+    auto finish = [this](int status, const QString& title) {
+        if (m_state == 4 || !m_nav.error.isEmpty()) return;
         m_nav.httpStatus = status;
         m_nav.title = title.left(1000);
         m_nav.finishing = false;
@@ -439,7 +435,7 @@ void TBrowserHost::BeginFinish() {
                 result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
             finish(value.at(0).toInt(), value.at(1).toString());
         },
-        m_bounds.statusMs);
+        m_bounds.statusMs, &m_nav.scope);
 }
 
 bool TBrowserHost::ConsentPending() const {
@@ -456,7 +452,11 @@ void TBrowserHost::StartSettle(int boundMs) {
             EndSettle();
         });
     }
-    m_settle = SettleWait{true, false, false, false, m_settle.token + 1};
+    m_settle.scope.Renew();
+    m_settle.active = true;
+    m_settle.querying = false;
+    m_settle.waitedForWork = false;
+    m_settle.unanswered = false;
     m_settleBound->start(std::max(boundMs, 0));
     CheckSettle();
 }
@@ -471,30 +471,30 @@ void TBrowserHost::CheckSettle() {
     // The fonts the page asked for are ready; after requests were under way, the page also gets one frame
     // to draw what they brought (their scripts run before it).
     m_settle.querying = true;
-    const int token = m_settle.token;
     const QString expression =
         m_settle.waitedForWork
             ? QStringLiteral(
                   "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
                   "setTimeout(r, 0))))")
             : QStringLiteral("document.fonts.status === 'loaded' ? 0 : document.fonts.ready.then(() => 0)");
-    Post(QStringLiteral("Runtime.evaluate"),
-         {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
-         [this, token](const QJsonObject&, const QString&) {
-             if (token != m_settle.token) return;
-             m_settle.querying = false;
-             // Requests begun meanwhile are waited for as well.
-             if (m_network.Quiet())
-                 EndSettle();
-             else
-                 CheckSettle();
-         });
+    Post(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
+        [this](const QJsonObject&, const QString&) {
+            m_settle.querying = false;
+            // Requests begun meanwhile are waited for as well.
+            if (m_network.Quiet())
+                EndSettle();
+            else
+                CheckSettle();
+        },
+        0, &m_settle.scope);
 }
 
 void TBrowserHost::EndSettle() {
     if (!m_settle.active) return;
     m_settle.active = false;
-    ++m_settle.token;
+    m_settle.scope.Renew();
     if (m_settleBound) m_settleBound->stop();
     Q_EMIT Settled();
 }
@@ -509,7 +509,8 @@ void TBrowserHost::CheckAnswering(int boundMs, std::function<void(bool)> done) {
         QTimer::singleShot(0, this, [done] { done(false); });
         return;
     }
-    AskAnswering({m_sessionId, m_generation, m_pageFaulted, boundMs}, boundMs, false, std::move(done));
+    AskAnswering({m_sessionId, m_nav.scope.Context(), m_pageFaulted, boundMs}, boundMs, false,
+                 std::move(done));
 }
 
 void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done) {
@@ -528,8 +529,7 @@ void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std
                                                 .toObject()
                                                 .value(QStringLiteral("value"))
                                                 .toArray();
-                   if (check.generation == m_generation && m_state != 4 && m_nav.httpStatus == 0 &&
-                       value.at(0).toInt() > 0) {
+                   if (check.navigation && m_state != 4 && m_nav.httpStatus == 0 && value.at(0).toInt() > 0) {
                        m_nav.httpStatus = value.at(0).toInt();
                        m_nav.title = value.at(1).toString().left(1000);
                    }
@@ -799,15 +799,14 @@ bool TBrowserHost::ReopenCrashedFreshPage(const QString& error) {
     m_nav.life.Resend();
     DropPage(true);
     m_setupRunning = true;  // a capture or a next Navigate waits for the page instead of opening another one
-    const int token = m_setupToken;
-    QTimer::singleShot(m_bounds.reopenPauseMs * m_nav.reopened, this, [this, token] {
-        if (token == m_setupToken && m_state != 0) StartPageSetup();
+    QTimer::singleShot(m_bounds.reopenPauseMs * m_nav.reopened, m_pageScope.Context(), [this] {
+        if (m_state != 0) StartPageSetup();
     });
     return true;
 }
 
 void TBrowserHost::DropPage(bool closeTarget) {
-    ++m_setupToken;
+    m_pageScope.Renew();
     SetupEnded();
     if (m_client) {
         for (const QString& s : std::as_const(m_childSessions)) m_client->RemoveSessionHandler(s);

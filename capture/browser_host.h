@@ -7,11 +7,13 @@
 #include "page_frames.h"
 #include "page_lifecycle.h"
 #include "page_network.h"
+#include "reply_scope.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QSize>
 #include <QString>
@@ -176,9 +178,11 @@ class TBrowserHost : public QObject {
 
   private:
     // Sends a command for this host; nothing when the browser has gone (its death is reported separately).
-    // Without a handler, nobody waits for the answer; with one, timeoutMs (if positive) bounds the wait.
+    // Without a handler, nobody waits for the answer; with one, timeoutMs (if positive) bounds the wait, and
+    // the handler runs only while its scope is current (without one, while the host lives).
     void Post(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
-              std::function<void(const QJsonObject&, const QString&)> handler = {}, int timeoutMs = 0);
+              std::function<void(const QJsonObject&, const QString&)> handler = {}, int timeoutMs = 0,
+              const TReplyScope* scope = nullptr);
     void EnsureBrowser();
     // True when no browser runs for this host any more (its death is reported by BrowserDied).
     bool BrowserGone() const;
@@ -218,7 +222,7 @@ class TBrowserHost : public QObject {
     void CheckBrowser(std::function<void(bool answers)> done);
     struct AnswerCheck {
         QString session;
-        int generation = 0;
+        QPointer<QObject> navigation;  // the scope of the navigation it began in
         bool faultedBefore = false;
         int boundMs = 0;
     };
@@ -240,8 +244,8 @@ class TBrowserHost : public QObject {
     bool m_setupRunning = false;
     std::vector<std::function<void()>> m_afterSetup;  // WhenSetUp
     bool m_checkingBrowser = false;                   // ReplacePage asks the browser whether it still answers
-    int m_setupToken = 0;                             // replies for an abandoned page set-up are ignored
-    QSize m_viewport;                                 // the size the page was last given
+    TReplyScope m_pageScope;  // the page's set-up and configuration; renewed when the page is dropped
+    QSize m_viewport;         // the size the page was last given
 
     // The latest navigation; a new one starts from a fresh copy.
     struct Navigation {
@@ -260,10 +264,10 @@ class TBrowserHost : public QObject {
         QString title;
         TConsentState consent;              // what the documents of this navigation told of a consent dialog
         bool previousDocumentHeld = false;  // PreviousDocumentHeld
+        TReplyScope scope;  // its document's answers; renewed when another document takes over
     };
     Navigation m_nav;
     int m_state = 0;
-    int m_generation = 0;  // replies and timers of earlier navigations are ignored
     TPageFrames m_frames;
     void CheckSettle();
     void EndSettle();
@@ -275,7 +279,7 @@ class TBrowserHost : public QObject {
         bool querying = false;       // the question for the fonts and the next frame is under way
         bool waitedForWork = false;  // requests were seen under way: the page gets a frame to draw them
         bool unanswered = false;     // the bound passed while the question was under way
-        int token = 0;
+        TReplyScope scope;
     };
     SettleWait m_settle;
     QTimer* m_settleBound = nullptr;
