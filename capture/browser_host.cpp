@@ -42,7 +42,18 @@ QString Str(const QJsonObject& o, const char* key) {
 }  // namespace
 
 TBrowserHost::TBrowserHost(std::shared_ptr<TBrowser> browser, QObject* parent)
-    : QObject(parent), m_browser(std::move(browser)) {}
+    : QObject(parent),
+      m_browser(std::move(browser)),
+      m_settle([this](const QString& expression, const TReplyScope& scope, std::function<void()> answered) {
+          if (m_sessionId.isEmpty() || BrowserGone()) return false;
+          Post(
+              QStringLiteral("Runtime.evaluate"),
+              {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}},
+              m_sessionId, [answered](const QJsonObject&, const QString&) { answered(); }, 0, &scope);
+          return true;
+      }) {
+    connect(&m_settle, &TPageSettle::Settled, this, &TBrowserHost::Settled);
+}
 
 TBrowserHost::~TBrowserHost() {
     m_nav.scope.Renew();
@@ -113,8 +124,7 @@ void TBrowserHost::EnsureBrowser() {
 void TBrowserHost::Navigate(const QString& url) {
     m_nav = Navigation{};  // what the navigations before still send is dropped
     m_nav.url = url;
-    m_network.Clear();
-    m_settle.unanswered = false;
+    m_settle.Clear();
     m_pageFaulted = false;
     if (m_commitWatch) m_commitWatch->stop();
     SetState(1);
@@ -295,7 +305,7 @@ void TBrowserHost::WatchCommit() {
             m_nav.previousDocumentHeld = true;
             m_nav.scope.Renew();  // what the held navigation still sends no longer counts
             DropPage(true);
-            m_network.Clear();
+            m_settle.Network().Clear();
             m_nav.sent = false;
             m_nav.life.Resend();
             m_nav.freshPage = true;
@@ -313,7 +323,8 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         // A document has fully arrived once it is parsed. The end of its request (whose id is its loader's)
         // is not always reported: on a fresh page the first document's often comes before requests are
         // watched, and that request would hold the page until the settle bound.
-        if (name == QLatin1String("DOMContentLoaded") && m_network.Ended(sessionId, loader)) CheckSettle();
+        if (name == QLatin1String("DOMContentLoaded") && m_settle.Network().Ended(sessionId, loader))
+            m_settle.Check();
         if (!top || Str(params, "frameId") != m_targetId) return;
         if (name == QLatin1String("load")) {
             if (m_nav.life.Loaded(loader) && m_state != 4) BeginFinish();
@@ -341,10 +352,10 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         // for the browser's processes to start.
         if (top && Str(params, "type") == QLatin1String("Document") && !m_nav.requestClock.isValid())
             m_nav.requestClock.start();
-        m_network.Started(sessionId, Str(params, "requestId"), Str(params, "type"));
+        m_settle.Network().Started(sessionId, Str(params, "requestId"), Str(params, "type"));
     } else if (method == QLatin1String("Network.loadingFinished") ||
                method == QLatin1String("Network.loadingFailed")) {
-        if (m_network.Ended(sessionId, Str(params, "requestId"))) CheckSettle();
+        if (m_settle.Network().Ended(sessionId, Str(params, "requestId"))) m_settle.Check();
     } else if (method == QLatin1String("Page.frameStartedNavigating")) {
         Q_EMIT BeforeNavigate2(Str(params, "url"));
     } else if (method == QLatin1String("Page.frameNavigated")) {
@@ -402,7 +413,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
         } else if (m_childSessions.remove(detached)) {
             m_client->RemoveSessionHandler(detached);
             // The frame's requests end with it, unreported.
-            if (m_network.SessionGone(detached)) CheckSettle();
+            if (m_settle.Network().SessionGone(detached)) m_settle.Check();
         }
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
@@ -444,59 +455,7 @@ bool TBrowserHost::ConsentPending() const {
 }
 
 void TBrowserHost::StartSettle(int boundMs) {
-    if (!m_settleBound) {
-        m_settleBound = new QTimer(this);
-        m_settleBound->setSingleShot(true);
-        connect(m_settleBound, &QTimer::timeout, this, [this] {
-            m_settle.unanswered = m_settle.querying;
-            EndSettle();
-        });
-    }
-    m_settle.scope.Renew();
-    m_settle.active = true;
-    m_settle.querying = false;
-    m_settle.waitedForWork = false;
-    m_settle.unanswered = false;
-    m_settleBound->start(std::max(boundMs, 0));
-    CheckSettle();
-}
-
-void TBrowserHost::CheckSettle() {
-    if (!m_settle.active || m_settle.querying) return;
-    if (!m_network.Quiet()) {
-        m_settle.waitedForWork = true;
-        return;
-    }
-    if (m_sessionId.isEmpty() || !m_client) return EndSettle();
-    // The fonts the page asked for are ready; after requests were under way, the page also gets one frame
-    // to draw what they brought (their scripts run before it).
-    m_settle.querying = true;
-    const QString expression =
-        m_settle.waitedForWork
-            ? QStringLiteral(
-                  "document.fonts.ready.then(() => new Promise(r => requestAnimationFrame(() => "
-                  "setTimeout(r, 0))))")
-            : QStringLiteral("document.fonts.status === 'loaded' ? 0 : document.fonts.ready.then(() => 0)");
-    Post(
-        QStringLiteral("Runtime.evaluate"),
-        {{QStringLiteral("expression"), expression}, {QStringLiteral("awaitPromise"), true}}, m_sessionId,
-        [this](const QJsonObject&, const QString&) {
-            m_settle.querying = false;
-            // Requests begun meanwhile are waited for as well.
-            if (m_network.Quiet())
-                EndSettle();
-            else
-                CheckSettle();
-        },
-        0, &m_settle.scope);
-}
-
-void TBrowserHost::EndSettle() {
-    if (!m_settle.active) return;
-    m_settle.active = false;
-    m_settle.scope.Renew();
-    if (m_settleBound) m_settleBound->stop();
-    Q_EMIT Settled();
+    m_settle.Start(boundMs);
 }
 
 void TBrowserHost::StopLoading() {

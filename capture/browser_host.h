@@ -6,7 +6,7 @@
 #include "consent.h"
 #include "page_frames.h"
 #include "page_lifecycle.h"
-#include "page_network.h"
+#include "page_settle.h"
 #include "reply_scope.h"
 
 #include <QByteArray>
@@ -83,7 +83,7 @@ class TBrowserHost : public QObject {
 
     // True when the latest settle wait ended at its bound with the page's answer to its question still
     // missing: a script of the page may hold it (CheckAnswering tells).
-    bool SettleUnanswered() const { return m_settle.unanswered; }
+    bool SettleUnanswered() const { return m_settle.Unanswered(); }
 
     // Whether consent dialogs are refused (or hidden where no refusal exists) on the pages of this host: the
     // rule library's content script is put into every document and frame before it loads, and this host
@@ -269,20 +269,9 @@ class TBrowserHost : public QObject {
     Navigation m_nav;
     int m_state = 0;
     TPageFrames m_frames;
-    void CheckSettle();
-    void EndSettle();
 
     bool m_consentHandling = false;
-    TPageNetwork m_network;  // the requests under way
-    struct SettleWait {
-        bool active = false;
-        bool querying = false;       // the question for the fonts and the next frame is under way
-        bool waitedForWork = false;  // requests were seen under way: the page gets a frame to draw them
-        bool unanswered = false;     // the bound passed while the question was under way
-        TReplyScope scope;
-    };
-    SettleWait m_settle;
-    QTimer* m_settleBound = nullptr;
+    TPageSettle m_settle;  // the wait for late content, and the requests under way
     QTimer* m_commitWatch = nullptr;
     QString m_captureError;
     bool m_pageFaulted = false;

@@ -38,7 +38,7 @@ struct TRunEngine::Slot {
     bool consenting = false;  // then waiting for a consent dialog to be refused
     QTimer consentBound;
     bool timedOut = false;
-    QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture turn
+    QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture
     double loadMs = 0;
 };
 

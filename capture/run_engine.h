@@ -48,7 +48,8 @@ class TRunEngine : public QObject {
 
     // Takes rows 0 .. rowCount - 1 through the slots, in order, as many at once as there are slots, and
     // returns when each has ended (or, after Stop or the client's Stopping, when no row is under way). Runs
-    // the event loop meanwhile. Captures and reductions run one at a time (see SetWritesInShadow).
+    // the event loop meanwhile. Each page is captured once it is ready; the pictures are written and reduced
+    // one at a time (see SetWritesInShadow).
     void Run(int rowCount, TRunClient& client);
     // Ends the run at once: no row begins any more, a page still loading is stopped and its row ends
     // unreported, and Run returns once no capture is under way (a capture and its reduction are never cut
@@ -71,8 +72,8 @@ class TRunEngine : public QObject {
     // loop's thread and ends before the slot's next begins (the window's status texts and gauge follow the
     // rows one by one).
     void SetWritesInShadow(bool on);
-    // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and the
-    // wait for the capture turn.
+    // Wall times of the row that just ended (for BILDORO_BATCH_TIMINGS): navigation to complete, and from
+    // then to its capture (late content, a consent dialog, the answer check).
     struct Timings {
         double loadMs = 0;
         double queuedMs = 0;

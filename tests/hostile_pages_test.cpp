@@ -144,9 +144,11 @@ TEST_F(HostilePages, WindowRunsAShorterList) {
     ASSERT_EQ(dialogs.notices.size(), 1);
     const QString message = dialogs.notices[0];
     EXPECT_TRUE(message.startsWith(QStringLiteral("Verarbeitung abgeschlossen\n\n"))) << qPrintable(message);
-    for (const Row& row : rows)
-        if (!row.hostile)
+    for (const Row& row : rows) {
+        if (!row.hostile) {
             EXPECT_FALSE(message.contains(row.url + QStringLiteral(" – "))) << qPrintable(message);
+        }
+    }
     // The navigations that fail say so with the browser's reason, as bildoro-batch does.
     EXPECT_TRUE(
         message.contains(server.Url(QStringLiteral("/h/never-doc")) + QStringLiteral(" – Keine Antwort")))

@@ -102,9 +102,10 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
             const Expected e = i == 1 ? c.row : Expected{};
             EXPECT_EQ(r.ok, e.ok) << "row " << i << ": " << qPrintable(r.reason);
             EXPECT_EQ(r.timedOut, e.timedOut) << "row " << i;
-            if (i != 1)
+            if (i != 1) {
                 EXPECT_EQ(r.finalUrl.toStdString(), urls.at(i).toStdString())
                     << "row " << i << " shows its own document";
+            }
             if (e.ok) continue;
             EXPECT_EQ(r.stage, e.stage);
             EXPECT_TRUE(r.reason.contains(QLatin1String(e.reason))) << qPrintable(r.reason);
