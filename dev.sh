@@ -13,7 +13,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
 
 # Debian 12 packages the build, the tests and the demo need.
-PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
+PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev libwebp-dev libgtest-dev libgmock-dev
           libbenchmark-dev chromium xvfb xauth imagemagick fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
           desktop-file-utils man-db clang-format qt6-tools-dev qt6-l10n-tools qt6-translations-l10n openssh-server
           openssh-client parallel rsync python3)

@@ -15,7 +15,9 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -227,10 +229,39 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
         send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
              {{QStringLiteral("source"), ConsentScript()}});
     }
-    if (!m_userAgent.isEmpty())
-        send(QStringLiteral("Network.setUserAgentOverride"),
-             {{QStringLiteral("userAgent"), m_userAgent + kTokenSuffix}});
+    // A user agent given replaces the whole text; else the browser's own (a phone's when asked) carries the
+    // program's token.
+    const QString userAgent =
+        !m_options.userAgent.isEmpty() ? m_options.userAgent
+        : m_userAgent.isEmpty()
+            ? QString()
+            : (m_options.mobile ? MobileUserAgent(m_userAgent) : m_userAgent) + kTokenSuffix;
+    if (!userAgent.isEmpty())
+        send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), userAgent}});
+    if (!m_options.headers.isEmpty()) {
+        QJsonObject headers;
+        for (const auto& [name, value] : m_options.headers) headers.insert(name, value);
+        send(QStringLiteral("Network.setExtraHTTPHeaders"), {{QStringLiteral("headers"), headers}});
+    }
+    if (m_options.dark)
+        send(QStringLiteral("Emulation.setEmulatedMedia"),
+             {{QStringLiteral("features"),
+               QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("prefers-color-scheme")},
+                                      {QStringLiteral("value"), QStringLiteral("dark")}}}}});
     if (topLevel) {
+        if (m_options.mobile)
+            send(QStringLiteral("Emulation.setTouchEmulationEnabled"),
+                 {{QStringLiteral("enabled"), true}, {QStringLiteral("maxTouchPoints"), 5}});
+        // Cookies of their own domains go to the browser once; those for each row's own site before its
+        // navigation (SendNavigate).
+        QJsonArray cookies;
+        for (const TCookie& c : m_options.cookies)
+            if (!c.domain.isEmpty()) cookies.append(CookieParams(c, {}));
+        if (!cookies.isEmpty())
+            send(QStringLiteral("Network.setCookies"), {{QStringLiteral("cookies"), cookies}});
+        // HTTP authentication is answered by the host: every request waits for its word (Fetch).
+        if (m_options.credentials)
+            send(QStringLiteral("Fetch.enable"), {{QStringLiteral("handleAuthRequests"), true}});
         SendViewport();
     } else {
         send(QStringLiteral("Runtime.runIfWaitingForDebugger"), {});
@@ -239,9 +270,33 @@ void TBrowserHost::ConfigureSession(const QString& sessionId, bool topLevel) {
 
 QJsonObject TBrowserHost::ViewportParams() const {
     // Without the screen size, scripts read the screen as 800 x 600 whatever the view.
-    return {{QStringLiteral("width"), m_width},       {QStringLiteral("height"), m_height},
-            {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), false},
-            {QStringLiteral("screenWidth"), m_width}, {QStringLiteral("screenHeight"), m_height}};
+    return {{QStringLiteral("width"), m_width},
+            {QStringLiteral("height"), m_height},
+            {QStringLiteral("deviceScaleFactor"), m_options.DeviceScale()},
+            {QStringLiteral("mobile"), m_options.mobile},
+            {QStringLiteral("screenWidth"), m_width},
+            {QStringLiteral("screenHeight"), m_height}};
+}
+
+QJsonObject TBrowserHost::CookieParams(const TCookie& cookie, const QString& url) {
+    QJsonObject o{{QStringLiteral("name"), cookie.name},
+                  {QStringLiteral("value"), cookie.value},
+                  {QStringLiteral("path"), cookie.path},
+                  {QStringLiteral("secure"), cookie.secure},
+                  {QStringLiteral("httpOnly"), cookie.httpOnly}};
+    if (cookie.domain.isEmpty())
+        o.insert(QStringLiteral("url"), url);
+    else
+        o.insert(QStringLiteral("domain"), cookie.domain);
+    if (cookie.expires > 0) o.insert(QStringLiteral("expires"), double(cookie.expires));
+    return o;
+}
+
+void TBrowserHost::SetPageOptions(const TCaptureOptions& options) {
+    if (options == m_options) return;
+    m_options = options;
+    // The page open now was set up otherwise: the next navigation opens a fresh one.
+    LeavePage();
 }
 
 void TBrowserHost::SendViewport() {
@@ -262,6 +317,12 @@ void TBrowserHost::SendViewport() {
 
 void TBrowserHost::SendNavigate() {
     if (m_viewport != QSize(m_width, m_height)) SendViewport();
+    // Cookies for the row's own site, whatever it is; in force for the navigation sent after them.
+    QJsonArray cookies;
+    for (const TCookie& c : m_options.cookies)
+        if (c.domain.isEmpty()) cookies.append(CookieParams(c, m_nav.url));
+    if (!cookies.isEmpty())
+        Post(QStringLiteral("Network.setCookies"), {{QStringLiteral("cookies"), cookies}}, m_sessionId);
     m_nav.sent = true;
     m_nav.sentClock.start();
     const QString session = m_sessionId;
@@ -389,6 +450,32 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
     } else if (method == QLatin1String("Page.frameDetached")) {
         // "swap": the frame moved to a process (and target) of its own and lives on there.
         m_frames.Detached(Str(params, "frameId"), Str(params, "reason"));
+    } else if (method == QLatin1String("Fetch.requestPaused")) {
+        Post(QStringLiteral("Fetch.continueRequest"),
+             {{QStringLiteral("requestId"), Str(params, "requestId")}}, sessionId);
+    } else if (method == QLatin1String("Fetch.authRequired")) {
+        // The credentials answer the row's own site only (its scheme, host and port), never a proxy or
+        // another site the page leads to.
+        const QUrl asking(Str(params.value(QStringLiteral("request")).toObject(), "url"));
+        const QUrl row(m_nav.url);
+        // Credentials the server refused are not sent again for the same request.
+        const QString requestId = Str(params, "requestId");
+        const bool own = m_options.credentials && !m_nav.authAnswered.contains(requestId) &&
+                         Str(params.value(QStringLiteral("authChallenge")).toObject(), "source") !=
+                             QLatin1String("Proxy") &&
+                         asking.scheme() == row.scheme() &&
+                         asking.host().compare(row.host(), Qt::CaseInsensitive) == 0 &&
+                         asking.port(0) == row.port(0);
+        QJsonObject answer{{QStringLiteral("response"),
+                            own ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth")}};
+        if (own) {
+            m_nav.authAnswered.insert(requestId);
+            answer.insert(QStringLiteral("username"), m_options.credentials->first);
+            answer.insert(QStringLiteral("password"), m_options.credentials->second);
+        }
+        Post(QStringLiteral("Fetch.continueWithAuth"),
+             {{QStringLiteral("requestId"), requestId}, {QStringLiteral("authChallengeResponse"), answer}},
+             sessionId);
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         // The page waits until the dialog is answered; nobody is there to see it.
         Post(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), true}}, sessionId);
@@ -724,25 +811,172 @@ void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, in
     }
     CaptureViewPng([=, this](const QByteArray& png, const QString& error) {
         if (!error.isEmpty()) return fail(error);
-        auto capture = std::make_shared<Capture>();
+        Capture capture;
         try {
-            capture->picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
+            capture.picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
         } catch (const std::bad_alloc&) {
             return fail(QStringLiteral("not enough memory for the capture"));
         } catch (const std::exception& e) {
             return fail(QString::fromUtf8(e.what()));
         }
-        capture->blank = IsOneColour(capture->picture);
-        if (!capture->blank) return done(std::move(*capture));
-        // Without a script, an animation, a frame or a load still under way, what the page shows now is
-        // final.
-        PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
-                                "window.frames.length > 0 || "
-                                "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
-                 true, [capture, done](bool may) {
-                     capture->mayChange = may;
-                     done(std::move(*capture));
-                 });
+        Report(std::move(capture), done);
+    });
+}
+
+void TBrowserHost::Report(Capture capture, const std::function<void(Capture)>& done) {
+    capture.blank = IsOneColour(capture.picture);
+    if (!capture.blank) return done(std::move(capture));
+    // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
+    auto blank = std::make_shared<Capture>(std::move(capture));
+    PageSays(QStringLiteral("document.readyState !== 'complete' || document.scripts.length > 0 || "
+                            "window.frames.length > 0 || "
+                            "(document.getAnimations ? document.getAnimations().length > 0 : false)"),
+             true, [blank, done](bool may) {
+                 blank->mayChange = may;
+                 done(std::move(*blank));
+             });
+}
+
+namespace {
+
+// A text as a JavaScript string literal (JSON's string is one).
+QString ScriptString(const QString& text) {
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+}  // namespace
+
+void TBrowserHost::WaitForElement(const QString& selector, int boundMs,
+                                  std::function<void(bool shown, const QString& error)> done) {
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    // Present, drawn with a size, and neither hidden nor transparent.
+    const QString expression =
+        QStringLiteral(
+            "(s => { let e; try { e = document.querySelector(s); } catch (x) { return 'invalid'; } "
+            "if (!e) return false; const r = e.getBoundingClientRect(), st = getComputedStyle(e); "
+            "return r.width > 0 && r.height > 0 && st.visibility !== 'hidden' && "
+            "st.display !== 'none' && Number(st.opacity) > 0; })(%1)")
+            .arg(ScriptString(selector));
+    auto ask = std::make_shared<std::function<void()>>();
+    *ask = [this, expression, boundMs, clock, ask, done, selector] {
+        OnPage(QStringLiteral("Runtime.evaluate"),
+               {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+               m_bounds.statusMs,
+               [this, boundMs, clock, ask, done, selector](const QJsonObject& r, const QString& error) {
+                   const QJsonValue value =
+                       r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+                   if (!error.isEmpty()) return done(false, error);
+                   if (value.toString() == QLatin1String("invalid"))
+                       return done(
+                           false,
+                           QStringLiteral("\"%1\" is not a selector the page understands").arg(selector));
+                   if (value.toBool()) return done(true, {});
+                   if (clock->elapsed() >= boundMs) return done(false, {});
+                   QTimer::singleShot(100, m_nav.scope.Context(), [ask] { (*ask)(); });
+               });
+    };
+    (*ask)();
+}
+
+void TBrowserHost::HideElements(const QStringList& selectors, std::function<void()> done) {
+    if (selectors.isEmpty()) {
+        QTimer::singleShot(0, this, std::move(done));
+        return;
+    }
+    QStringList list;
+    for (const QString& s : selectors) list << ScriptString(s);
+    // Hidden in their place (the layout stays as it is); a selector the page does not understand hides
+    // nothing.
+    const QString expression =
+        QStringLiteral(
+            "[%1].forEach(s => { try { document.querySelectorAll(s).forEach(e => "
+            "e.style.setProperty('visibility', 'hidden', 'important')); } catch (x) {} })")
+            .arg(list.join(u','));
+    OnPage(QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), expression}},
+           m_bounds.statusMs, [done](const QJsonObject&, const QString&) { done(); });
+}
+
+void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(Capture)> done) {
+    auto fail = [done](const QString& why) {
+        Capture failed;
+        failed.error = why;
+        done(std::move(failed));
+    };
+    // The part of the page to take, in CSS pixels (none: the view); its picture comes in device pixels.
+    auto take = [this, fail, done](const QJsonObject& clip) {
+        QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
+                           {QStringLiteral("fromSurface"), true},
+                           {QStringLiteral("captureBeyondViewport"), !clip.isEmpty()},
+                           {QStringLiteral("optimizeForSpeed"), true}};
+        if (!clip.isEmpty()) params.insert(QStringLiteral("clip"), clip);
+        TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
+                       0, [this, fail, done](const QByteArray& png, const QString& error) {
+                           if (!error.isEmpty()) return fail(error);
+                           Capture capture;
+                           try {
+                               capture.picture = PictureFromPng(png);
+                           } catch (const std::bad_alloc&) {
+                               return fail(QStringLiteral("not enough memory for the capture"));
+                           } catch (const std::exception& e) {
+                               return fail(QString::fromUtf8(e.what()));
+                           }
+                           Report(std::move(capture), done);
+                       });
+    };
+    WhenSetUp([this, shot, take, fail] {
+        if (m_sessionId.isEmpty() || BrowserGone())
+            return fail(m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
+        if (m_viewport != QSize(m_width, m_height)) {
+            m_viewport = QSize(m_width, m_height);
+            Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId);
+        }
+        if (!shot.element.isEmpty()) {
+            const QString expression =
+                QStringLiteral(
+                    "(s => { const e = document.querySelector(s); if (!e) return null; "
+                    "const r = e.getBoundingClientRect(); "
+                    "return [r.left + scrollX, r.top + scrollY, r.width, r.height]; })(%1)")
+                    .arg(ScriptString(shot.element));
+            return OnPage(
+                       QStringLiteral("Runtime.evaluate"),
+                       {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+                       m_bounds.statusMs,
+                       [shot, take, fail](const QJsonObject& r, const QString& error) {
+                           if (!error.isEmpty()) return fail(error);
+                           const QJsonArray box = r.value(QStringLiteral("result"))
+                                                      .toObject()
+                                                      .value(QStringLiteral("value"))
+                                                      .toArray();
+                           if (box.size() != 4 || box.at(2).toDouble() < 1 || box.at(3).toDouble() < 1)
+                               return fail(
+                                   QStringLiteral("No element of the page matches \"%1\"").arg(shot.element));
+                           take({{QStringLiteral("x"), box.at(0).toDouble()},
+                                 {QStringLiteral("y"), box.at(1).toDouble()},
+                                 {QStringLiteral("width"), box.at(2).toDouble()},
+                                 {QStringLiteral("height"),
+                                  std::min(box.at(3).toDouble(), double(shot.maxHeight))},
+                                 {QStringLiteral("scale"), 1}});
+                       }),
+                   void();
+        }
+        if (!shot.fullPage) return take({});
+        OnPage(QStringLiteral("Page.getLayoutMetrics"), {}, m_bounds.statusMs,
+               [this, shot, take, fail](const QJsonObject& r, const QString& error) {
+                   if (!error.isEmpty()) return fail(error);
+                   const double height = r.value(QStringLiteral("cssContentSize"))
+                                             .toObject()
+                                             .value(QStringLiteral("height"))
+                                             .toDouble();
+                   // At least the view, at most the bound.
+                   take({{QStringLiteral("x"), 0},
+                         {QStringLiteral("y"), 0},
+                         {QStringLiteral("width"), m_width},
+                         {QStringLiteral("height"),
+                          std::clamp(std::ceil(height), double(m_height), double(shot.maxHeight))},
+                         {QStringLiteral("scale"), 1}});
+               });
     });
 }
 

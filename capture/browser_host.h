@@ -3,6 +3,7 @@
 
 #include "bitmap24.h"
 #include "bounds.h"
+#include "capture_options.h"
 #include "consent.h"
 #include "page_frames.h"
 #include "page_lifecycle.h"
@@ -149,6 +150,25 @@ class TBrowserHost : public QObject {
     // capture's picture (PictureFromScreenshot) and calls done with it.
     void CapturePicture(int srcHeight, int srcWidth, int dstHeight, int dstWidth,
                         std::function<void(Capture)> done);
+    // How the pages opened from now on are set up: their scale, a phone's view, the dark colour scheme, the
+    // user agent, headers, cookies and credentials (TCaptureOptions' "who is asking" and "what to shoot").
+    // A page open now that was set up otherwise is left, and the next Navigate opens a fresh one.
+    void SetPageOptions(const TCaptureOptions& options);
+    const TCaptureOptions& PageOptions() const { return m_options; }
+    // Asks the page every 100 ms, for at most boundMs, whether an element matching `selector` is there and
+    // visible (drawn with a size, neither hidden nor transparent). done(true) once it is; done(false) with
+    // an empty error when the bound passed, or with why the page could not be asked (or does not understand
+    // the selector).
+    void WaitForElement(const QString& selector, int boundMs,
+                        std::function<void(bool shown, const QString& error)> done);
+    // Hides the elements matching the selectors in their place (visibility), then calls done.
+    void HideElements(const QStringList& selectors, std::function<void()> done);
+    // The capture as `shot` says: the view, the whole page down to its maxHeight CSS pixels (at least the
+    // view), or the box of the first element matching its element selector (none: the capture fails); at
+    // the pages' scale (SetPageOptions), so the picture has that many device pixels per CSS pixel. A blank
+    // picture is reported as CapturePicture reports it.
+    void CaptureShot(const TCaptureOptions& shot, std::function<void(Capture)> done);
+
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed), or why there is none: no page, or the browser failed (a screenshot that
     // is not answered within its bound is asked once more, with the page stopped and its script ended).
@@ -191,6 +211,7 @@ class TBrowserHost : public QObject {
     void SendViewport();
     QJsonObject ViewportParams() const;
     void SendNavigate();
+    static QJsonObject CookieParams(const TCookie& cookie, const QString& url);
     // Watches that the document of an answered navigation is shown within TPageBounds::commitMs.
     void WatchCommit();
     void HandleEvent(const QString& sessionId, const QString& method, const QJsonObject& params);
@@ -226,12 +247,15 @@ class TBrowserHost : public QObject {
         bool faultedBefore = false;
         int boundMs = 0;
     };
+    // Tells done of a capture that was taken: blank or not, and whether a blank one's page may still draw.
+    void Report(Capture capture, const std::function<void(Capture)>& done);
     void AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done);
     // One screenshot attempt of a capture; `lost` screenshots of it went with a document the page replaced.
     void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt, int lost,
                         std::function<void(const QByteArray& png, const QString& error)> done);
 
     TPageBounds m_bounds;
+    TCaptureOptions m_options;  // SetPageOptions
     int m_width = 1024;
     int m_height = 768;
 
@@ -264,6 +288,7 @@ class TBrowserHost : public QObject {
         QString title;
         TConsentState consent;              // what the documents of this navigation told of a consent dialog
         bool previousDocumentHeld = false;  // PreviousDocumentHeld
+        QSet<QString> authAnswered;         // requests given the credentials
         TReplyScope scope;  // its document's answers; renewed when another document takes over
     };
     Navigation m_nav;

@@ -17,6 +17,13 @@ QString CaptureSizeProblem(int srcHeight, int srcWidth, int dstHeight, int dstWi
         .arg(dstHeight);
 }
 
+TBitmap24 PictureFromPng(const QByteArray& png) {
+    QImage view;
+    if (!view.loadFromData(png, "PNG"))
+        throw TBrowserError(QStringLiteral("the screenshot is not a PNG picture"));
+    return TBitmap24::FromQImage(view);
+}
+
 TBitmap24 PictureFromScreenshot(const QByteArray& png, int srcHeight, int srcWidth, int dstHeight,
                                 int dstWidth) {
     if (const QString problem = CaptureSizeProblem(srcHeight, srcWidth, dstHeight, dstWidth);

@@ -11,6 +11,9 @@ QString CaptureSizeProblem(int srcHeight, int srcWidth, int dstHeight, int dstWi
 // The screenshot (PNG data) drawn into a srcWidth x srcHeight bitmap, then stretch-copied to dstWidth x
 // dstHeight: rows and columns are dropped or repeated, never averaged. Throws std::invalid_argument for a
 // size that is not positive, TBrowserError for data that is no PNG picture, std::bad_alloc without memory.
+// A screenshot's PNG as it is, whatever its size. Throws TBrowserError for data that is not a PNG picture.
+TBitmap24 PictureFromPng(const QByteArray& png);
+
 TBitmap24 PictureFromScreenshot(const QByteArray& png, int srcHeight, int srcWidth, int dstHeight,
                                 int dstWidth);
 // Writes the picture to fileName as a quality-90 baseline JPEG (replacing a file there, never half-written).

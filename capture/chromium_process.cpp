@@ -153,7 +153,7 @@ QString TChromiumProcess::ProfileParent(QString* problem) {
     return parent;
 }
 
-void TChromiumProcess::Start(const QString& executable) {
+void TChromiumProcess::Start(const QString& executable, const QStringList& extraSwitches) {
     if (m_readFd >= 0) throw TBrowserError(QStringLiteral("Chromium is already running"));
     const QFileInfo exe(executable);
     if (executable.isEmpty() || !exe.isFile() || !exe.isExecutable())
@@ -190,6 +190,7 @@ void TChromiumProcess::Start(const QString& executable) {
     plan.executable = QFile::encodeName(exe.absoluteFilePath()).toStdString();
     plan.args.push_back(plan.executable);
     for (const QString& s : Switches()) plan.args.push_back(s.toStdString());
+    for (const QString& s : extraSwitches) plan.args.push_back(s.toStdString());
     plan.args.push_back("--user-data-dir=" + templ.toStdString());
     for (std::string& a : plan.args) plan.argv.push_back(a.data());
     plan.argv.push_back(nullptr);
@@ -505,7 +506,12 @@ void TChromiumProcess::Kill() {
     Shutdown();
 }
 
-std::shared_ptr<TDevToolsClient> LaunchChromium() {
+QStringList ProxySwitches(const QString& proxy) {
+    // Without "<-loopback>", requests to the machine's own addresses would go past the proxy.
+    return {QStringLiteral("--proxy-server=") + proxy, QStringLiteral("--proxy-bypass-list=<-loopback>")};
+}
+
+std::shared_ptr<TDevToolsClient> LaunchChromium(const QStringList& extraSwitches) {
     const QString exe = TChromiumProcess::FindExecutable();
     if (exe.isEmpty()) {
         const QString chosen = qEnvironmentVariable("BILDORO_CHROMIUM");
@@ -518,7 +524,7 @@ std::shared_ptr<TDevToolsClient> LaunchChromium() {
                       .arg(chosen));
     }
     auto process = std::make_unique<TChromiumProcess>();
-    process->Start(exe);
+    process->Start(exe, extraSwitches);
     std::shared_ptr<TDevToolsClient> client = TDevToolsClient::Over(std::move(process));
     try {
         // Learnt early: the first page's set-up needs it.

@@ -40,7 +40,8 @@ class TChromiumProcess : public TDevToolsTransport {
     // executed; the browser reads its pipe when it is ready. Throws TBrowserError when the profile folder,
     // the pipes or the processes cannot be made, or the program cannot be executed. The browser's stderr is
     // kept (its last few kilobytes) to say why it ended; BILDORO_CHROMIUM_STDERR set passes it on as well.
-    void Start(const QString& executable);
+    // `extraSwitches` go after the program's own.
+    void Start(const QString& executable, const QStringList& extraSwitches = {});
     // True from Start until the pipe closes (the browser exited or was shut down).
     bool IsRunning() const override { return m_readFd >= 0 && !m_exited; }
     // Process id of the browser (also its process group id); 0 before Start.
@@ -97,8 +98,11 @@ class TChromiumProcess : public TDevToolsTransport {
 // Starts Chromium (TChromiumProcess::FindExecutable) and returns the protocol client over its pipe, which has
 // asked for the browser's user agent and told it never to save downloads. Throws TBrowserError when no
 // browser is found or it cannot be started; one that dies at once is returned dead (its DeathReason says
-// why).
-std::shared_ptr<TDevToolsClient> LaunchChromium();
+// why). `extraSwitches` go to the browser after its usual ones.
+std::shared_ptr<TDevToolsClient> LaunchChromium(const QStringList& extraSwitches = {});
+// The switches that send every request of the browser through `proxy` (http://, https:// or socks5://), the
+// machine's own addresses too.
+QStringList ProxySwitches(const QString& proxy);
 
 // The browser that the pages of a run share: the running one, or a new one started when asked for after the
 // last one died or was ended. Its holders are those of its client (the hosts): the browser ends, and its
@@ -106,7 +110,7 @@ std::shared_ptr<TDevToolsClient> LaunchChromium();
 class TBrowser {
   public:
     using Launcher = std::function<std::shared_ptr<TDevToolsClient>()>;
-    explicit TBrowser(Launcher launch = LaunchChromium) : m_launch(std::move(launch)) {}
+    explicit TBrowser(Launcher launch = [] { return LaunchChromium(); }) : m_launch(std::move(launch)) {}
 
     // The running browser's client, or that of one started now. Throws TBrowserError when none can be
     // started.

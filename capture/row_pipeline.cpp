@@ -6,6 +6,7 @@
 #include "browser_host.h"
 #include "devtools_client.h"
 #include "int_text.h"
+#include "picture_outputs.h"
 #include "safe_files.h"
 #include "texts.h"
 
@@ -28,7 +29,8 @@ namespace {
 constexpr const char* kStageKeys[] = {
     QT_TRANSLATE_NOOP("bildoro", "load"),    QT_TRANSLATE_NOOP("bildoro", "capture"),
     QT_TRANSLATE_NOOP("bildoro", "width"),   QT_TRANSLATE_NOOP("bildoro", "reduce"),
-    QT_TRANSLATE_NOOP("bildoro", "preview"), QT_TRANSLATE_NOOP("bildoro", "check")};
+    QT_TRANSLATE_NOOP("bildoro", "preview"), QT_TRANSLATE_NOOP("bildoro", "check"),
+    QT_TRANSLATE_NOOP("bildoro", "wait")};
 
 }  // namespace
 
@@ -40,8 +42,8 @@ QString RowStageName(RowStage stage) {
     return QCoreApplication::translate("bildoro", kStageKeys[static_cast<int>(stage)]);
 }
 
-QString OutputPicturePath(const QString& folder, const QString& picture) {
-    return folder + u'/' + picture + QStringLiteral(".jpg");
+QString OutputPicturePath(const QString& folder, const QString& picture, const QString& extension) {
+    return folder + u'/' + picture + u'.' + extension;
 }
 
 namespace {
@@ -155,6 +157,33 @@ QString UnusablePictureReason(const QString& folder, const QString& picture) {
 
 namespace {
 
+// The files of a row whose run writes otherwise than one JPEG reduced in place: formats, more widths, the
+// kept capture (WritePictureFiles). A failed capture writes nothing.
+RowResult WritePictures(CapturedPicture c) {
+    RowResult result = c.result;
+    const std::optional<int> width = StrToInt32(c.widthText);
+    if (!width) {
+        result.Fail(RowStage::Width, NotAnIntegerMessage(c.widthText));
+        return result;
+    }
+    if (c.picture.IsEmpty()) return result;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        const WrittenPictures written = WritePictureFiles(c.picture, c.path, *width, *c.options, c.filter);
+        result.width = written.width;
+        result.height = written.height;
+        result.bytes = written.bytes;
+        result.files = written.files;
+    } catch (const std::bad_alloc&) {
+        result.Fail(RowStage::Reduce, QStringLiteral("not enough memory for the pictures"));
+    } catch (const std::exception& e) {
+        result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
+    }
+    result.reduceMs = clock.nsecsElapsed() / 1e6;
+    return result;
+}
+
 QString CaptureFailure(const QString& path, const QString& cause) {
     QString why = QCoreApplication::translate("bildoro", "The page could not be saved as \"%1\"").arg(path);
     if (!cause.isEmpty()) why += QStringLiteral(": ") + cause;
@@ -174,31 +203,39 @@ void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
         QTimer::singleShot(0, &host, [c, done] { done(std::move(*c)); });
         return;
     }
-    c->path = OutputPicturePath(settings.outputFolder(), settings.pictureName());
+    c->options = settings.capture;
+    c->path = OutputPicturePath(settings.outputFolder(), settings.pictureName(),
+                                c->options ? PictureExtension(c->options->format) : QStringLiteral("jpg"));
     c->widthText = settings.widthText();
     c->filter = settings.filter ? settings.filter() : ThumbnailFilter::Exact;
     QElapsedTimer clock;
     clock.start();
-    host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width(),
-                        [c, clock, done](TBrowserHost::Capture capture) {
-                            if (capture.error.isEmpty()) {
-                                c->picture = std::move(capture.picture);
-                                c->result.blank = capture.blank;
-                                c->mayChange = capture.mayChange;
-                            } else {
-                                c->result.Fail(RowStage::Capture, CaptureFailure(c->path, capture.error));
-                                // A screenshot the browser never sent (a machine too busy, a page whose
-                                // drawing is stuck) may well come in a fresh page.
-                                c->result.passing = TDevToolsClient::IsNoAnswer(capture.error);
-                            }
-                            c->result.captureMs = clock.nsecsElapsed() / 1e6;
-                            done(std::move(*c));
-                        });
+    auto taken = [c, clock, done](TBrowserHost::Capture capture) {
+        if (capture.error.isEmpty()) {
+            c->picture = std::move(capture.picture);
+            c->result.blank = capture.blank;
+            c->mayChange = capture.mayChange;
+        } else {
+            c->result.Fail(RowStage::Capture, CaptureFailure(c->path, capture.error));
+            // A screenshot the browser never sent (a machine too busy, a page whose
+            // drawing is stuck) may well come in a fresh page.
+            c->result.passing = TDevToolsClient::IsNoAnswer(capture.error);
+        }
+        c->result.captureMs = clock.nsecsElapsed() / 1e6;
+        done(std::move(*c));
+    };
+    // The view at the pages' own scale is the program's own capture; the rest is a shot of its own.
+    if (c->options &&
+        (c->options->fullPage || !c->options->element.isEmpty() || c->options->DeviceScale() != 1))
+        host.CaptureShot(*c->options, std::move(taken));
+    else
+        host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width(), std::move(taken));
 }
 
 RowResult WriteAndReduce(CapturedPicture c) {
     RowResult result = c.result;
     if (!c.reduce) return result;
+    if (c.options && !c.options->PlainWrite()) return WritePictures(std::move(c));
     QElapsedTimer clock;
     clock.start();
     if (!c.picture.IsEmpty()) {
@@ -218,6 +255,7 @@ RowResult WriteAndReduce(CapturedPicture c) {
         result.width = shrunk.width;
         result.height = shrunk.height;
         result.bytes = QFileInfo(c.path).size();
+        result.files = {c.path};
     } catch (const std::exception& e) {
         result.Fail(RowStage::Reduce, QString::fromUtf8(e.what()));
     }

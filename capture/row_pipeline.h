@@ -4,17 +4,20 @@
 
 #include "bitmap24.h"
 #include "bounds.h"
+#include "capture_options.h"
 #include "thumbnail.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class TBrowserHost;
 
-enum class RowStage { Load, Capture, Width, Reduce, Preview, Check };
+enum class RowStage { Load, Capture, Width, Reduce, Preview, Check, Wait };
 
 // Name of a stage in the texts' language ("load", in German "Laden"), and its key for files read by programs
-// ("load", "capture", "width", "reduce", "preview", "check"), the same in every language.
+// ("load", "capture", "width", "reduce", "preview", "check", "wait"), the same in every language. The wait is
+// the one for an element a run asks to appear before its capture.
 QString RowStageName(RowStage stage);
 QString RowStageKey(RowStage stage);
 
@@ -38,6 +41,7 @@ struct RowResult {
     bool blank = false;           // the picture shows one colour only: nothing was drawn
     QString consentPlatform;      // the consent dialog's platform found on the page; empty when none
     bool consentHandled = false;  // that dialog was refused or hidden before the capture
+    QStringList files;            // every file written for the row, the thumbnail first
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;
@@ -47,8 +51,9 @@ struct RowResult {
     }
 };
 
-// Output picture path: the folder text, "/", the picture name, ".jpg", joined as they stand.
-QString OutputPicturePath(const QString& folder, const QString& picture);
+// Output picture path: the folder text, "/", the picture name, "." and the extension, joined as they stand.
+QString OutputPicturePath(const QString& folder, const QString& picture,
+                          const QString& extension = QStringLiteral("jpg"));
 
 // The scheme of an address in lower case ("http"), read as the browser reads it; empty when it has none.
 QString AddressScheme(const QString& url);
@@ -87,6 +92,8 @@ struct RowSettings {
     std::function<QString()> widthText;
     std::function<ThumbnailFilter()> filter;  // read when the row is reduced; Exact when not given
     QString refusal;  // when set, the row fails with it at the check stage, before its page loads
+    // When to shoot, what to shoot and what to write (the program's own picture when not given).
+    std::shared_ptr<const TCaptureOptions> capture;
 };
 
 // The steps after the wait, in two parts, so that the second may run on another thread while the page goes on
@@ -102,6 +109,7 @@ struct CapturedPicture {
     QString path;            // folder/picture.jpg
     QString widthText;
     ThumbnailFilter filter = ThumbnailFilter::Exact;
+    std::shared_ptr<const TCaptureOptions> options;  // what to write; one JPEG reduced in place when null
 };
 // Captures the row's picture and calls done with it (from the event loop, never before returning; only while
 // the host lives).

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <algorithm>
 #include <exception>
 
@@ -40,6 +41,7 @@ struct TRunEngine::Slot {
     bool timedOut = false;
     QElapsedTimer clock;  // from Navigate to complete, then from complete to the capture
     double loadMs = 0;
+    TReplyScope steps;  // the steps before the capture that the run asks for; renewed when the row ends
 };
 
 TRunEngine::TRunEngine(std::vector<TBrowserHost*> hosts, int pageTimeoutMs)
@@ -108,6 +110,7 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
         s->settling = false;
         s->consenting = false;
         s->consentBound.stop();
+        s->steps.Renew();
         s->row = -1;
     }
     m_client = nullptr;
@@ -289,7 +292,43 @@ void TRunEngine::CheckConsent(Slot* s) {
 void TRunEngine::Ready(Slot* s) {
     s->consenting = false;
     s->consentBound.stop();
-    if (s->row >= 0) Capture(s);
+    if (s->row < 0) return;
+    const std::shared_ptr<const TCaptureOptions> options = s->settings.capture;
+    if (!options || (options->waitFor.isEmpty() && options->delayMs == 0 && options->hide.isEmpty()))
+        return Capture(s);
+    // What the run asks for before the capture: an element to appear (within what is left of the row's
+    // bound), a pause, elements hidden. Each step goes on only while the row is still the slot's.
+    const QPointer<QObject> steps = s->steps.Context();
+    auto hide = [this, s, options, steps] {
+        if (!steps) return;
+        s->host->HideElements(options->hide, [this, s, steps] {
+            if (steps && s->row >= 0) Capture(s);
+        });
+    };
+    auto pause = [options, steps, hide] {
+        if (steps) QTimer::singleShot(options->delayMs, steps, hide);
+    };
+    if (options->waitFor.isEmpty()) return pause();
+    const int left = std::max(0, m_pageTimeoutMs - int(s->loadMs));
+    s->host->WaitForElement(
+        options->waitFor, left, [this, s, options, steps, pause, left](bool shown, const QString& error) {
+            if (!steps || s->row < 0) return;
+            if (shown) return pause();
+            RowResult r;
+            r.Fail(RowStage::Wait,
+                   error.isEmpty()
+                       ? QCoreApplication::translate("bildoro", "\"%1\" did not appear within %2 s")
+                             .arg(options->waitFor)
+                             .arg(left / 1000.0)
+                       : QCoreApplication::translate("bildoro", "\"%1\" could not be waited for: %2")
+                             .arg(options->waitFor, error));
+            r.timedOut = s->timedOut;
+            r.loadMs = s->loadMs;
+            r.httpStatus = s->host->LastHttpStatus();
+            r.finalUrl = s->host->FinalUrl();
+            r.title = s->host->LastTitle();
+            Finish(s, r);
+        });
 }
 
 void TRunEngine::Capture(Slot* s) {
@@ -442,6 +481,7 @@ void TRunEngine::Release(Slot* s, const RowResult* endsNow) {
     const int row = s->row;
     --m_active;
     s->row = -1;
+    s->steps.Renew();
     if (endsNow && m_client) m_client->EndRow(row, s->url, *endsNow);
     StartNext(s);
 }

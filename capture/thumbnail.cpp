@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kThumbnailQuality = 75;
-
 std::string Quoted(const QString& text) {
     return "\"" + text.toStdString() + "\"";
 }
@@ -175,12 +173,12 @@ int SmoothDecodeScale(int fileWidth, int width) {
     return denominator;
 }
 
-ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width, ThumbnailFilter filter) {
-    return ShrinkJpegToWidthWith(fileName, width, SaveJpegBitmap, filter);
+ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width, ThumbnailFilter filter, int quality) {
+    return ShrinkJpegToWidthWith(fileName, width, SaveJpegBitmap, filter, quality);
 }
 
 ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save,
-                                   ThumbnailFilter filter) {
+                                   ThumbnailFilter filter, int quality) {
     ShrinkResult result;
     const QString folder = FolderOf(fileName), name = FileNameOf(fileName);
     DecodedCapture source;
@@ -210,7 +208,7 @@ ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const Sav
     const bool moved = RenameWithoutReplacing(fileName, temporary);
     bool written = false;
     try {
-        written = save(thumbnail, folder, name, kThumbnailQuality);
+        written = save(thumbnail, folder, name, quality);
     } catch (const std::exception& error) {
         // No row may end with a half-written picture: the capture takes the place of the partial file.
         std::string outcome;

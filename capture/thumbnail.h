@@ -42,6 +42,9 @@ constexpr int kOneColourNoise = 6;
 int64_t OneColourStrayPixels(int width, int height);  // one in 10 000 pixels, rounded down
 bool IsOneColour(const TBitmap24& picture);
 
+// The JPEG quality of a thumbnail unless a run asks for another.
+constexpr int kThumbnailQuality = 75;
+
 // How a capture is reduced. Exact is the program's own bilinear resampler, byte for byte (the default
 // everywhere); Smooth is the anti-aliased reduction (ScaleImageSmooth), for legible text on thumbnails.
 enum class ThumbnailFilter { Exact, Smooth };
@@ -77,10 +80,12 @@ struct ShrinkResult {
 // a width below 1 (file untouched), and std::runtime_error when writing the thumbnail fails: the partial file
 // is then removed and the capture has its own name back.
 ShrinkResult ShrinkJpegToWidth(const QString& fileName, int width,
-                               ThumbnailFilter filter = ThumbnailFilter::Exact);
+                               ThumbnailFilter filter = ThumbnailFilter::Exact,
+                               int quality = kThumbnailQuality);
 
 // The writing step of ShrinkJpegToWidth, replaceable so the recovery paths can be exercised.
 using SaveJpegStep =
     std::function<bool(const TBitmap24&, const QString& folder, const QString& name, int quality)>;
 ShrinkResult ShrinkJpegToWidthWith(const QString& fileName, int width, const SaveJpegStep& save,
-                                   ThumbnailFilter filter = ThumbnailFilter::Exact);
+                                   ThumbnailFilter filter = ThumbnailFilter::Exact,
+                                   int quality = kThumbnailQuality);

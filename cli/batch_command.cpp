@@ -50,6 +50,7 @@ class CliRun : public TRunClient {
     CliRun(const BatchOptions& options, TListRows& list, const TDoneRows& done, TRunReport* report,
            QFile* failedList, const TRunEngine& engine, FILE* out, FILE* err)
         : m_options(options),
+          m_capture(std::make_shared<const TCaptureOptions>(options.capture)),
           m_list(list),
           m_done(done),
           m_report(report),
@@ -100,15 +101,19 @@ class CliRun : public TRunClient {
         const BatchOptions& o = m_options;
         const PendingRow& row = m_pending.at(run);
         const QString picture = row.entry.picture;
-        return {[&o] { return o.outputFolder; }, [picture] { return picture; }, [&o] { return o.widthText; },
-                [&o] { return o.filter; }, row.refusal};
+        return {[&o] { return o.outputFolder; },
+                [picture] { return picture; },
+                [&o] { return o.widthText; },
+                [&o] { return o.filter; },
+                row.refusal,
+                m_capture};
     }
 
     void EndRow(int run, const QString& url, const RowResult& r) override {
         PendingRow row = std::move(m_pending.at(run));
         m_pending.erase(run);
         ++row.attempts;
-        const QString path = OutputPicturePath(m_options.outputFolder, row.entry.picture);
+        const QString path = PathOf(row.entry.picture);
         ClearProgress();
         if (m_timings && (r.ok || r.stage != RowStage::Load))
             std::fprintf(m_err, "timing: %s load %.1f ms, queued %.1f ms, capture %.1f ms, reduce %.1f ms\n",
@@ -141,7 +146,8 @@ class CliRun : public TRunClient {
                 printFailure("failed");
             }
             Report({row.index, row.entry.url, row.entry.picture, path,
-                    r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r});
+                    r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r,
+                    &m_options.capture});
             if (!r.ok) WriteFailed(row.entry);
         }
         std::fflush(m_out);
@@ -149,10 +155,14 @@ class CliRun : public TRunClient {
     }
 
   private:
+    QString PathOf(const QString& picture) const {
+        return OutputPicturePath(m_options.outputFolder, picture, PictureExtension(m_options.capture.format));
+    }
+
     std::optional<PendingRow> NextFromList() {
         try {
             while (std::optional<ListRow> next = m_list.Next()) {
-                const QString path = OutputPicturePath(m_options.outputFolder, next->entry.picture);
+                const QString path = PathOf(next->entry.picture);
                 if (next->sameAs >= 0)
                     return PendingRow{next->index, std::move(next->entry),
                                       TPictureNames::SamePictureText(next->sameAs), 0};
@@ -244,6 +254,7 @@ class CliRun : public TRunClient {
     }
 
     const BatchOptions& m_options;
+    const std::shared_ptr<const TCaptureOptions> m_capture;
     TListRows& m_list;
     const TDoneRows& m_done;
     TRunReport* m_report;
@@ -431,12 +442,16 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
 
     std::vector<std::unique_ptr<TBrowserHost>> hosts;
     std::vector<TBrowserHost*> slots;
-    const auto browser = std::make_shared<TBrowser>();  // one Chromium, a page per slot
+    // One Chromium, a page per slot.
+    const QStringList switches =
+        options.capture.proxy.isEmpty() ? QStringList() : ProxySwitches(options.capture.proxy);
+    const auto browser = std::make_shared<TBrowser>([switches] { return LaunchChromium(switches); });
     for (int i = 0; i < options.jobs; ++i) {
         hosts.push_back(std::make_unique<TBrowserHost>(browser));
         hosts.back()->SetWidth(options.captureWidth);
         hosts.back()->SetHeight(options.captureHeight);
         hosts.back()->SetConsentHandling(!options.keepBanners);
+        hosts.back()->SetPageOptions(options.capture);
         slots.push_back(hosts.back().get());
     }
     TRunEngine engine(slots, int(options.timeoutSeconds * 1000));

@@ -1,6 +1,7 @@
 // The modes of bildoro-batch. Each returns the process exit status (0 only when everything succeeded).
 #pragma once
 
+#include "capture_options.h"
 #include "thumbnail.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ struct BatchOptions {
     int shard = 1;               // --shard K/N: the rows i with i mod N == K - 1
     int shards = 1;
     ThumbnailFilter filter = ThumbnailFilter::Exact;  // --filter
+    TCaptureOptions capture;  // when to shoot, who is asking, what to shoot, what to write
 };
 
 // Exit statuses of bildoro-batch.

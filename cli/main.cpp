@@ -1,4 +1,5 @@
 // bildoro-batch: the batch run without windows.
+#include "capture_args.h"
 #include "capture_size.h"
 #include "commands.h"
 #include "int_text.h"
@@ -131,6 +132,7 @@ int main(int argc, char** argv) {
     parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt,
                        jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt, picturesMovedOpt, retryOpt,
                        failedListOpt, shardOpt, filterOpt});
+    parser.addOptions(CaptureOptionDefinitions());
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
@@ -180,6 +182,12 @@ int main(int argc, char** argv) {
                          .arg(parser.value(resOpt)));
     options.captureWidth = size->width();
     options.captureHeight = size->height();
+    if (const QString why = ReadCaptureOptions(parser, options.capture); !why.isEmpty()) return Usage(why);
+    // A phone's view instead of the resolution's.
+    if (options.capture.mobile) {
+        options.captureWidth = kMobileWidth;
+        options.captureHeight = kMobileHeight;
+    }
     // The width is converted as the window converts its field; a text that gives no width would fail every
     // row after its page has loaded.
     if (const std::optional<int> width = StrToInt32(options.widthText); !width)

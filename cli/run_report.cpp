@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -149,6 +150,14 @@ void TRunReport::Write(const ReportRow& row) {
         o.insert(QStringLiteral("bytes"), picture ? QJsonValue(double(r->bytes)) : QJsonValue::Null);
         o.insert(QStringLiteral("width"), picture ? QJsonValue(r->width) : QJsonValue::Null);
         o.insert(QStringLiteral("height"), picture ? QJsonValue(r->height) : QJsonValue::Null);
+        o.insert(QStringLiteral("files"),
+                 r->ok ? QJsonValue(QJsonArray::fromStringList(r->files)) : QJsonValue::Null);
+    }
+    if (const TCaptureOptions* c = row.capture) {
+        o.insert(QStringLiteral("format"), PictureFormatName(c->format));
+        o.insert(QStringLiteral("scale"), c->DeviceScale());
+        o.insert(QStringLiteral("full_page"), c->fullPage);
+        o.insert(QStringLiteral("element"), c->element.isEmpty() ? QJsonValue::Null : QJsonValue(c->element));
     }
     const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     if (m_file.write(line) != line.size() || !m_file.flush())

@@ -38,6 +38,7 @@ struct ReportRow {
     enum class Status { Ok, Failed } status = Status::Ok;
     int attempts = 0;
     const RowResult* result = nullptr;
+    const TCaptureOptions* capture = nullptr;  // the settings that shaped the picture
 };
 
 // Appends report lines to a file, each written through to the file at once.
