@@ -311,7 +311,7 @@ void TRunEngine::Ready(Slot* s) {
     if (options->waitFor.isEmpty()) return pause();
     const int left = std::max(0, m_pageTimeoutMs - int(s->loadMs));
     s->host->WaitForElement(
-        options->waitFor, left, [this, s, options, steps, pause, left](bool shown, const QString& error) {
+        options->waitFor, left, [this, s, options, steps, pause](bool shown, const QString& error) {
             if (!steps || s->row < 0) return;
             if (shown) return pause();
             RowResult r;
@@ -319,7 +319,7 @@ void TRunEngine::Ready(Slot* s) {
                    error.isEmpty()
                        ? QCoreApplication::translate("bildoro", "\"%1\" did not appear within %2 s")
                              .arg(options->waitFor)
-                             .arg(left / 1000.0)
+                             .arg(m_pageTimeoutMs / 1000.0)
                        : QCoreApplication::translate("bildoro", "\"%1\" could not be waited for: %2")
                              .arg(options->waitFor, error));
             r.timedOut = s->timedOut;

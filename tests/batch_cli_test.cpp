@@ -121,6 +121,22 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--filter"), QStringLiteral("Smooth")},
          2,
          QStringLiteral("unknown filter 'Smooth' (exact or smooth)")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--format"), QStringLiteral("gif")},
+         2,
+         QStringLiteral("unknown format 'gif'")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--scale"), QStringLiteral("9")},
+         2,
+         QStringLiteral("--scale needs a number from 1 to 4")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--header"), QStringLiteral("X-Key=1")},
+         2,
+         QStringLiteral("is not a header of the form")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--cookies"),
+          dir.path() + QStringLiteral("/none")},
+         2,
+         QStringLiteral("cannot be read")},
+        {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--wait-for"), QStringLiteral("div[x")},
+         2,
+         QStringLiteral("is not a CSS selector")},
     };
     for (const Case& c : cases) {
         const BatchProcess r = RunBatchProcess(c.args);
@@ -208,6 +224,158 @@ TEST_F(BatchCliTest, ReportRetriesAndFailedList) {
 
 // Pages whose content comes late: each thumbnail shows `colour` at its centre; a page that stays one colour
 // is ok but marked blank.
+// The JPEG's first luminance quantizer (16 scaled by the quality: 8 at 75, 27 at 30), the size a lossy WebP
+// file's header gives, and the leading bytes of a file.
+int FirstQuantizer(const QByteArray& jpeg) {
+    const qsizetype dqt = jpeg.indexOf("\xff\xdb");
+    return dqt < 0 ? -1 : quint8(jpeg.at(dqt + 5));
+}
+QSize WebpSize(const QByteArray& webp) {
+    if (webp.size() < 30 || !webp.startsWith("RIFF") || webp.mid(8, 8) != "WEBPVP8 ") return {};
+    auto word = [&](int at) { return (quint8(webp[at]) | quint8(webp[at + 1]) << 8) & 0x3fff; };
+    return {word(26), word(28)};
+}
+QByteArray Head(const QString& file, int bytes) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.read(bytes) : QByteArray();
+}
+
+// Each capture control seen from the pages and in the files, in five runs of their own options: a server
+// that answers green only to the header, cookies and credentials, the user agent it sees, a proxy asked for a
+// name that does not resolve; a block that comes 2.5 s after the load, a hidden overlay, the dark scheme; a
+// tall page whole; one element of a phone's page; a high-density capture kept beside its thumbnail.
+TEST_F(BatchCliTest, CaptureControlsShapeWhatIsTakenAndWritten) {
+    const QByteArray green = ColourPage("#00a000"), red = ColourPage("#a00000");
+    for (const char* path : {"/hdr", "/ck", "/ckfile", "/auth", "/ua", "/green"})
+        server.AddRoute(QString::fromLatin1(path), green);
+    server.SetRequired(QStringLiteral("/hdr"), "x-key", "1", 200, red);
+    server.SetRequired(QStringLiteral("/ck"), "cookie", "k=v", 200, red);
+    server.SetRequired(QStringLiteral("/ckfile"), "cookie", "f=w", 200, red);
+    server.SetRequired(QStringLiteral("/auth"), "authorization", "Basic dTpw", 401, red,
+                       "WWW-Authenticate: Basic realm=\"bildoro\"\r\n");
+    // Every page of the second run has the element it waits for; /late only 2.5 s after its load.
+    const QByteArray mark = "<div id=late style='width:4px;height:4px'></div>";
+    server.AddRoute(QStringLiteral("/late"),
+                    Page("<script>onload=()=>setTimeout(()=>document.body.innerHTML=\"<div id=late "
+                         "style='height:100vh;background:#00a000'></div>\",2500)</script>",
+                         "<style>body{margin:0;background:#a00000}</style>"));
+    server.AddRoute(QStringLiteral("/overlay"),
+                    Page(mark + "<div class=ov style='position:fixed;inset:0;background:#f0f'></div>",
+                         "<style>body{margin:0;background:#00a000}</style>"));
+    server.AddRoute(QStringLiteral("/dark"),
+                    Page(mark,
+                         "<style>body{margin:0;background:#a00000}"
+                         "@media (prefers-color-scheme:dark){body{background:#0000a0}}</style>"));
+    server.AddRoute(QStringLiteral("/tall"), Page("<div style='height:3900px;background:#00a000'></div>"
+                                                  "<div style='height:100px;background:#0000a0'></div>",
+                                                  "<style>body{margin:0}</style>"));
+    server.AddRoute(QStringLiteral("/phone"),
+                    Page("<div id=box style='width:200px;height:100px;margin:40px'></div>",
+                         "<style>#box{background:#a00000}@media (max-width:500px){#box{background:#00a000}}"
+                         "</style>"));
+    const QString cookies = dir.filePath(QStringLiteral("cookies.txt"));
+    {
+        QFile f(cookies);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tf\tw\n");
+    }
+    struct Row {
+        QString url;
+        QString file;        // the thumbnail's name in the run's folder
+        QPoint at;           // where its colour is looked at (x, y; negative y from the bottom)
+        QColor colour;       // invalid: not looked at (WebP)
+        QSize size;          // of the thumbnail
+        QStringList beside;  // more files written for the row, with their width (0: not looked at)
+    };
+    struct Run {
+        QStringList args;
+        QList<Row> rows;
+    };
+    const QColor g(0, 160, 0), b(0, 0, 160);
+    const QString u = server.Url(QStringLiteral("/"));
+    const QList<Run> runs = {
+        {{QStringLiteral("--header"), QStringLiteral("X-Key: 1"), QStringLiteral("--cookie"),
+          QStringLiteral("k=v"), QStringLiteral("--cookies"), cookies, QStringLiteral("--auth"),
+          QStringLiteral("u:p"), QStringLiteral("--user-agent"), QStringLiteral("BildoroTest/1"),
+          QStringLiteral("--proxy"), u.chopped(1)},
+         {{u + QStringLiteral("hdr"), QStringLiteral("hdr.jpg"), {160, 120}, g, {320, 240}, {}},
+          {u + QStringLiteral("ck"), QStringLiteral("ck.jpg"), {160, 120}, g, {320, 240}, {}},
+          {u + QStringLiteral("ckfile"), QStringLiteral("ckfile.jpg"), {160, 120}, g, {320, 240}, {}},
+          {u + QStringLiteral("auth"), QStringLiteral("auth.jpg"), {160, 120}, g, {320, 240}, {}},
+          {QStringLiteral("http://nosuch.invalid/green"),
+           QStringLiteral("green.jpg"),
+           {160, 120},
+           g,
+           {320, 240},
+           {}}}},
+        {{QStringLiteral("--wait-for"), QStringLiteral("#late"), QStringLiteral("--delay"),
+          QStringLiteral("300"), QStringLiteral("--hide"), QStringLiteral(".ov"), QStringLiteral("--dark"),
+          QStringLiteral("--format"), QStringLiteral("png"), QStringLiteral("--widths"),
+          QStringLiteral("100"), QStringLiteral("--keep-capture")},
+         {{u + QStringLiteral("late"),
+           QStringLiteral("late.png"),
+           {160, 120},
+           g,
+           {320, 240},
+           {QStringLiteral("late.100.png"), QStringLiteral("late.full.png")}},
+          {u + QStringLiteral("overlay"), QStringLiteral("overlay.png"), {160, 120}, g, {320, 240}, {}},
+          {u + QStringLiteral("dark"), QStringLiteral("dark.png"), {160, 120}, b, {320, 240}, {}}}},
+        {{QStringLiteral("--full-page"), QStringLiteral("--format"), QStringLiteral("png")},
+         {{u + QStringLiteral("tall"), QStringLiteral("tall.png"), {160, -3}, b, {320, 1250}, {}}}},
+        {{QStringLiteral("--element"), QStringLiteral("#box"), QStringLiteral("--mobile"),
+          QStringLiteral("--format"), QStringLiteral("webp"), QStringLiteral("--quality"),
+          QStringLiteral("50")},
+         {{u + QStringLiteral("phone"), QStringLiteral("phone.webp"), {}, {}, {320, 160}, {}}}},
+        {{QStringLiteral("--scale"), QStringLiteral("2"), QStringLiteral("--keep-capture"),
+          QStringLiteral("--quality"), QStringLiteral("30")},
+         {{u + QStringLiteral("green"),
+           QStringLiteral("green.jpg"),
+           {160, 120},
+           g,
+           {320, 240},
+           {QStringLiteral("green.full.jpg")}}}},
+    };
+    for (int i = 0; i < runs.size(); ++i) {
+        const Run& run = runs[i];
+        SCOPED_TRACE(run.args.join(u' ').toStdString());
+        QStringList lines;
+        for (const Row& row : run.rows) lines << row.url + u';' + row.file.section(u'.', 0, 0);
+        const QString out = dir.filePath(QStringLiteral("run%1").arg(i));
+        const BatchProcess r =
+            RunBatchProcess(QStringList{WriteList(lines), QStringLiteral("-o"), out} + run.args);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.out + r.err);
+        for (const Row& row : run.rows) {
+            const QString file = out + u'/' + row.file;
+            if (row.colour.isValid()) {
+                const QImage picture(file);
+                ASSERT_EQ(picture.size(), row.size) << qPrintable(file);
+                const QPoint at(row.at.x(), row.at.y() < 0 ? picture.height() + row.at.y() : row.at.y());
+                EXPECT_TRUE(NearColour(picture.pixelColor(at), row.colour))
+                    << qPrintable(file) << " " << qPrintable(picture.pixelColor(at).name());
+            } else {
+                EXPECT_EQ(WebpSize(Head(file, 30)), row.size) << qPrintable(file);
+            }
+            for (const QString& name : row.beside)
+                EXPECT_TRUE(QFileInfo::exists(out + u'/' + name)) << qPrintable(name);
+        }
+    }
+    // The pages' own sight: the user agent as given, a phone's for --mobile, and a name the proxy was asked
+    // for.
+    bool proxied = false;
+    for (const LocalHttpServer::Request& request : server.Requests()) {
+        proxied = proxied || request.path.startsWith("http://nosuch.invalid/");
+        if (request.path.endsWith("/hdr")) EXPECT_EQ(request.Header("user-agent"), "BildoroTest/1");
+        if (request.path.endsWith("/phone")) EXPECT_TRUE(request.Header("user-agent").contains("Mobile"));
+    }
+    EXPECT_TRUE(proxied);
+    // Files of their formats, qualities and sizes.
+    EXPECT_TRUE(Head(dir.filePath(QStringLiteral("run1/late.png")), 8).startsWith("\x89PNG"));
+    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("run1/late.100.png"))).width(), 100);
+    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("run1/late.full.png"))).size(), QSize(1024, 768));
+    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("run4/green.full.jpg"))).size(), QSize(2048, 1536));
+    EXPECT_EQ(FirstQuantizer(Head(dir.filePath(QStringLiteral("run4/green.jpg")), 1000)), 27);
+}
+
 TEST_F(BatchCliTest, LateContentIsWaitedForAndBlankPagesMarked) {
     struct Case {
         const char *path, *colour;

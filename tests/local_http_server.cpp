@@ -73,7 +73,7 @@ class ServerThread : public QThread {
             }
             m_owner->Record(request);
             LocalHttpServer::Route route;
-            if (!m_owner->FindRoute(request.path, &route)) {
+            if (!m_owner->FindRoute(request.path, &route, &request)) {
                 route.status = 404;
                 route.body = "<html><body>not found</body></html>";
                 route.contentType = "text/html";
@@ -155,12 +155,26 @@ void LocalHttpServer::AddBodyNeverComing(const QString& path) {
     m_routes.insert(path.toUtf8(), route);
 }
 
-bool LocalHttpServer::FindRoute(const QByteArray& path, Route* route) {
+void LocalHttpServer::SetRequired(const QString& path, const QByteArray& name, const QByteArray& part,
+                                  int status, const QByteArray& body, const QByteArray& headerLines) {
     QMutexLocker lock(&m_mutex);
+    Route& route = m_routes[path.toUtf8()];
+    route.requiredName = name;
+    route.requiredPart = part;
+    route.otherwise = std::make_shared<Route>(Route{body, "text/html", 0, status, false, false, headerLines});
+}
+
+bool LocalHttpServer::FindRoute(const QByteArray& requested, Route* route, const Request* request) {
+    QMutexLocker lock(&m_mutex);
+    QByteArray path = requested;
+    if (path.startsWith("http://")) path = path.mid(path.indexOf('/', 7));
     auto it = m_routes.find(path);
     if (it == m_routes.end()) it = m_routes.find(path.left(path.indexOf('?')));
     if (it == m_routes.end()) return false;
     *route = it.value();
+    if (request && !route->requiredName.isEmpty() &&
+        !request->Header(route->requiredName).contains(route->requiredPart))
+        *route = *it->otherwise;
     if (it->busyFirst > 0) {
         --it->busyFirst;
         route->status = 503;

@@ -48,6 +48,11 @@ class LocalHttpServer {
     // open.
     void AddBodyNeverComing(const QString& path);
 
+    // An existing route answers as added only when the request's header `name` holds `part`; otherwise with
+    // `status`, `body` and `headerLines` (a 401 and its challenge, a page of another colour).
+    void SetRequired(const QString& path, const QByteArray& name, const QByteArray& part, int status,
+                     const QByteArray& body, const QByteArray& headerLines = {});
+
     // Called in the server's thread with each request's path before it is answered (a test that must act at
     // a known point of a run, whatever the load on its own thread). Set it before the run starts.
     void SetOnRequest(std::function<void(const QByteArray& path)> onRequest);
@@ -65,9 +70,12 @@ class LocalHttpServer {
         bool bodyNeverComes = false;
         QByteArray headerLines;
         int busyFirst = 0;
+        QByteArray requiredName, requiredPart;  // SetRequired
+        std::shared_ptr<Route> otherwise;
     };
     // Used by the server thread.
-    bool FindRoute(const QByteArray& path, Route* route);
+    // A request in a proxy's form ("http://host/path") finds the route of its path.
+    bool FindRoute(const QByteArray& path, Route* route, const Request* request = nullptr);
     void Record(const Request& request);
 
   private:
