@@ -141,8 +141,8 @@ void TRunReport::Write(const ReportRow& row) {
         o.insert(QStringLiteral("title"),
                  r->httpStatus > 0 || !r->title.isEmpty() ? QJsonValue(r->title) : QJsonValue::Null);
         // A stage the failed row never reached has no time.
-        const bool captured =
-            r->ok || (r->stage != RowStage::Load && r->stage != RowStage::Check && r->stage != RowStage::Wait);
+        const bool captured = r->ok || (r->stage != RowStage::Load && r->stage != RowStage::Check &&
+                                        r->stage != RowStage::Wait);
         const bool reduced = captured && (r->ok || r->stage == RowStage::Reduce || r->reduceMs > 0);
         o.insert(QStringLiteral("load_ms"), Milliseconds(r->loadMs));
         o.insert(QStringLiteral("capture_ms"), captured ? Milliseconds(r->captureMs) : QJsonValue::Null);
