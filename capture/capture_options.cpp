@@ -60,7 +60,9 @@ QString ReadHeader(const QString& text, QPair<QString, QString>& header) {
     const QString name = text.left(colon).trimmed();
     const QString value = colon < 0 ? QString() : text.mid(colon + 1).trimmed();
     if (colon < 0 || !IsToken(name))
-        return Tr("\"%1\" is not a header of the form \"Name: value\"").arg(text.left(200));
+        return Tr(
+            "A header is not of the form \"Name: value\" (its text is not repeated here: it may hold a "
+            "secret)");
     // A line break would end the header and begin another one of the page's choosing.
     if (HasControl(value))
         return Tr("The header \"%1\" holds a line break or other control character").arg(name);
@@ -74,7 +76,8 @@ QString ReadCookie(const QString& text, TCookie& cookie) {
     cookie.name = text.left(equals);
     cookie.value = text.mid(equals + 1);
     if (equals < 1 || !IsToken(cookie.name))
-        return Tr("\"%1\" is not a cookie of the form NAME=VALUE").arg(text.left(200));
+        return Tr(
+            "A cookie is not of the form NAME=VALUE (its text is not repeated here: it may hold a secret)");
     if (HasControl(cookie.value) || cookie.value.contains(u';'))
         return Tr("The cookie %1 holds a \";\" or a control character").arg(cookie.name);
     return {};
@@ -134,8 +137,10 @@ QString ProxyProblem(const QString& text) {
     if (!url.isValid() || url.host().isEmpty() || url.port() < 1 ||
         (scheme != u"http" && scheme != u"https" && scheme != u"socks5") || !url.userInfo().isEmpty() ||
         (url.path() != u"" && url.path() != u"/") || url.hasQuery() || url.hasFragment())
-        return Tr("\"%1\" is not a proxy address (http://, https:// or socks5:// with a host and a port)")
-            .arg(text.left(200));
+        // Not repeated: a user and password in it would be shown.
+        return Tr(
+            "The proxy is not an address of the form http://, https:// or socks5:// with a host and a "
+            "port, and no user or password");
     return {};
 }
 

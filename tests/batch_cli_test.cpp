@@ -129,7 +129,7 @@ TEST_F(BatchCliTest, ClearMessagesForBadInput) {
          QStringLiteral("--scale needs a number from 1 to 4")},
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--header"), QStringLiteral("X-Key=1")},
          2,
-         QStringLiteral("is not a header of the form")},
+         QStringLiteral("is not of the form \"Name: value\"")},
         {{list, QStringLiteral("-o"), dir.path(), QStringLiteral("--cookies"),
           dir.path() + QStringLiteral("/none")},
          2,
