@@ -1,5 +1,6 @@
 // The main window Form1: layout, settings, website list commands and the error barrier.
 #include "Unit1.h"
+#include "capture_dialog.h"
 #include "texts.h"
 
 #include "about.h"
@@ -132,7 +133,11 @@ TForm1::TForm1(TDialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
     setPalette(pal);
     setCentralWidget(client);
 
-    WB1 = new TBrowserHost(std::make_shared<TBrowser>(), this);
+    // The browser goes through the proxy of the capture controls at its start.
+    m_browser = std::make_shared<TBrowser>([this] {
+        return LaunchChromium(m_capture->proxy.isEmpty() ? QStringList() : ProxySwitches(m_capture->proxy));
+    });
+    WB1 = new TBrowserHost(m_browser, this);
     WB1->setObjectName(QStringLiteral("WB1"));
     WB1->SetConsentHandling(true);  // the window always refuses consent dialogs before its captures
     connect(WB1, &TBrowserHost::BeforeNavigate2, this, &TForm1::WB1BeforeNavigate2);
@@ -179,6 +184,9 @@ void TForm1::BuildMenu() {
     GlattVerkleinern1 = new QAction(QStringLiteral("Glatt verkleinern"), datei);
     GlattVerkleinern1->setCheckable(true);
     datei->insertAction(Beenden1, GlattVerkleinern1);
+    Aufnahme1 = new QAction(QStringLiteral("Aufnahme-Einstellungen …"), datei);
+    datei->insertAction(Beenden1, Aufnahme1);
+    connect(Aufnahme1, &QAction::triggered, this, [this] { Guarded([this] { Aufnahme1Click(); }); });
     datei->insertSeparator(Beenden1);
     AddResultCommands(datei);
 }
@@ -452,9 +460,33 @@ void TForm1::sComboBox1Change() {
     // An entry counts as selected only while the field shows its text; typing selects nothing.
     int index = sComboBox1->currentIndex();
     if (index >= 0 && sComboBox1->currentText() != sComboBox1->itemText(index)) index = -1;
+    if (m_capture->mobile) return;  // a phone's view instead of the resolution's
     if (const std::optional<QSize> size = ResolutionOfEntry(index)) {
         WB1->SetHeight(size->height());
         WB1->SetWidth(size->width());
+    }
+}
+
+void TForm1::Aufnahme1Click() {
+    TCaptureDialog dialog(this);
+    dialog.SetOptions(*m_capture);
+    if (dialog.exec() != QDialog::Accepted) return;
+    TCaptureOptions options;
+    dialog.Read(options);
+    SetCaptureOptions(options);
+}
+
+void TForm1::SetCaptureOptions(const TCaptureOptions& options) {
+    const bool proxyChanged = options.proxy != m_capture->proxy;
+    m_capture = std::make_shared<const TCaptureOptions>(options);
+    WB1->SetPageOptions(options);
+    // A browser started for another proxy is ended; the next run starts one through this one.
+    if (proxyChanged) m_browser->End(QStringLiteral("The proxy was changed"));
+    if (options.mobile) {
+        WB1->SetWidth(kMobileWidth);
+        WB1->SetHeight(kMobileHeight);
+    } else {
+        sComboBox1Change();
     }
 }
 

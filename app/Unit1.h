@@ -99,6 +99,7 @@ class TForm1 : public QMainWindow {
     QAction* Import1;
     QAction* About1;
     QAction* GlattVerkleinern1;  // "Datei" -> "Glatt verkleinern": smooth thumbnails, off at start
+    QAction* Aufnahme1;          // "Datei" -> "Aufnahme-Einstellungen …": the capture controls
     TAboutForm* AboutForm;
     TForm2* Form2 = nullptr;  // the gallery window, created by the program entry
 
@@ -148,6 +149,11 @@ class TForm1 : public QMainWindow {
     // The batch run: whether one is going, and the bound of its wait for each page.
     bool IsRunning() const { return m_running; }
     void SetPageTimeoutMs(int ms) { m_pageTimeoutMs = ms; }
+    // The capture controls of the next runs ("Aufnahme-Einstellungen"); the program's own picture at start.
+    const TCaptureOptions& CaptureOptions() const { return *m_capture; }
+    void SetCaptureOptions(const TCaptureOptions& options);
+    // Opens the dialog of the capture controls; OK takes them.
+    void Aufnahme1Click();
 
     // Runs a command handler; an escaping error is shown in the error box and never crosses the event loop.
     void Guarded(const std::function<void()>& command);
@@ -185,4 +191,6 @@ class TForm1 : public QMainWindow {
     bool m_rowResultsShown = false;
     TRunEngine* m_engine = nullptr;  // the run under way, if any
     int m_pageTimeoutMs = kDefaultPageTimeoutMs;
+    std::shared_ptr<const TCaptureOptions> m_capture = std::make_shared<const TCaptureOptions>();
+    std::shared_ptr<TBrowser> m_browser;  // WB1's
 };

@@ -97,13 +97,15 @@ class WindowRun : public TRunClient {
         const WebsiteEntry row = f.Row(i);
         const TPictureNames::Claim claim = m_names.Take(i, row.url, row.picture);
         m_pictures[i] = claim.picture;
-        return {[&f] { return f.sDirectoryEdit1->text(); }, [picture = claim.picture] { return picture; },
+        return {[&f] { return f.sDirectoryEdit1->text(); },
+                [picture = claim.picture] { return picture; },
                 [&f] { return f.edbreit->text(); },
                 [&f] {
                     return f.GlattVerkleinern1->isChecked() ? ThumbnailFilter::Smooth
                                                             : ThumbnailFilter::Exact;
                 },
-                claim.sameAs >= 0 ? TPictureNames::SamePictureText(claim.sameAs) : QString()};
+                claim.sameAs >= 0 ? TPictureNames::SamePictureText(claim.sameAs) : QString(),
+                std::make_shared<const TCaptureOptions>(f.CaptureOptions())};
     }
 
     void EndRow(int i, const QString& url, const RowResult& r) override {
@@ -111,14 +113,16 @@ class WindowRun : public TRunClient {
         result.reason = ExplainedNetworkError(result.reason);  // the browser's code, said in words first
         ++m_done;
         const auto named = m_pictures.find(i);
-        const QString path =
-            OutputPicturePath(m_form.sDirectoryEdit1->text(),
-                              named != m_pictures.end() ? named->second : m_form.Row(i).picture);
+        const QString path = OutputPicturePath(
+            m_form.sDirectoryEdit1->text(), named != m_pictures.end() ? named->second : m_form.Row(i).picture,
+            PictureExtension(m_form.CaptureOptions().format));
         if (named != m_pictures.end()) m_pictures.erase(named);
         // A capture that failed still shows the picture of that name, as the view always did.
         if (result.ok || result.stage == RowStage::Capture) {
             try {
-                m_form.ImagePreview1->LoadPictureFile(path);
+                m_form.ImagePreview1->LoadPictureFile(
+                    path, m_form.CaptureOptions().format == PictureFormat::Jpeg ? PictureFormats::Jpeg
+                                                                                : PictureFormats::Gallery);
                 m_form.sGauge1->SetProgress(i);
             } catch (const std::exception& e) {
                 result.Fail(RowStage::Preview, QString::fromUtf8(e.what()));

@@ -37,6 +37,7 @@ struct TCaptureOptions {
     // every request.
     QList<QPair<QString, QString>> headers;
     QList<TCookie> cookies;
+    QString cookieFile;  // the file the cookies with a domain came from, if any (its name only)
     QString userAgent;
     std::optional<QPair<QString, QString>> credentials;  // user, password
     QString proxy;

@@ -545,6 +545,10 @@ std::shared_ptr<TDevToolsClient> TBrowser::Client() {
     return client;
 }
 
+void TBrowser::End(const QString& reason) {
+    if (std::shared_ptr<TDevToolsClient> running = Running()) running->Terminate(reason);
+}
+
 std::shared_ptr<TDevToolsClient> TBrowser::Running() const {
     std::shared_ptr<TDevToolsClient> client = m_client.lock();
     return client && client->IsAlive() ? client : nullptr;

@@ -112,6 +112,9 @@ class TBrowser {
     using Launcher = std::function<std::shared_ptr<TDevToolsClient>()>;
     explicit TBrowser(Launcher launch = [] { return LaunchChromium(); }) : m_launch(std::move(launch)) {}
 
+    // Ends the running browser, if any (its pages fail with `reason`); the next Client() starts another.
+    void End(const QString& reason);
+
     // The running browser's client, or that of one started now. Throws TBrowserError when none can be
     // started.
     std::shared_ptr<TDevToolsClient> Client();

@@ -6,6 +6,7 @@
 #include "safe_files.h"
 #include "smooth_resampler.h"
 
+#include <webp/decode.h>
 #include <webp/encode.h>
 #include <QBuffer>
 #include <QDir>
@@ -67,6 +68,20 @@ QByteArray EncodePicture(const TBitmap24& picture, PictureFormat format, int qua
         throw Failure(QStringLiteral("the %1 encoder failed: %2")
                           .arg(PictureFormatName(format).toUpper(), writer.errorString()));
     return data;
+}
+
+QImage DecodeWebp(const QByteArray& data) {
+    int width = 0, height = 0;
+    if (!WebPGetInfo(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()), &width,
+                     &height))
+        return {};
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (image.isNull()) return {};
+    // BGRA in memory is ARGB32 on a little-endian machine.
+    if (!WebPDecodeBGRAInto(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()),
+                            image.bits(), size_t(image.sizeInBytes()), int(image.bytesPerLine())))
+        return {};
+    return image;
 }
 
 TBitmap24 ReducedPicture(const TBitmap24& picture, int width, ThumbnailFilter filter) {

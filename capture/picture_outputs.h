@@ -6,6 +6,7 @@
 #include "thumbnail.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,9 @@ QString VariantPicturePath(const QString& path, const QString& variant);
 // The picture encoded as `format`: JPEG and WebP at `quality` (1 to 100), PNG without loss. Throws
 // std::runtime_error when the encoder fails (the machine's memory, a picture too large for the format).
 QByteArray EncodePicture(const TBitmap24& picture, PictureFormat format, int quality);
+
+// A WebP file's picture (32 bits, its alpha kept); a null QImage when the data is no WebP picture.
+QImage DecodeWebp(const QByteArray& data);
 
 // The picture reduced to `width` pixels (height in proportion by MulDiv, at least 1) with `filter`, as the
 // in-place reduction reduces a capture; the picture as it is when it is not wider.

@@ -3,12 +3,14 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "batch_process.h"
+#include "capture_dialog.h"
 #include "fake_dialogs.h"
 #include "gauge.h"
 #include "icons.h"
 #include "jpeg_image.h"
 #include "leftover_check.h"
 #include "local_http_server.h"
+#include "picture_outputs.h"
 #include "picture_samples.h"
 #include "preview_image.h"
 #include "test_pages.h"
@@ -20,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -279,6 +282,47 @@ TEST_F(BatchRunTest, SmoothItemIsReadWhenEachRowIsReduced) {
     smooth.LoadFromFile(Out("smooth"));
     EXPECT_GT(GreySpread(exact.ToBitmap(), 100), 64);
     EXPECT_LT(GreySpread(smooth.ToBitmap(), 100), 40);
+}
+
+// "Aufnahme-Einstellungen": a field that cannot be used keeps the dialog open and says why; the fields taken
+// shape the next run (a phone's dark page as WebP with one more width), and its pictures are previewed.
+TEST_F(BatchRunTest, CaptureSettingsDialogShapesTheRun) {
+    server.AddRoute(
+        QStringLiteral("/scheme"),
+        Page("",
+             "<meta name=viewport content='width=device-width'><style>body{background:#ff0000}@media "
+             "(prefers-color-scheme:dark) and "
+             "(max-width:500px){body{background:#0000ff}}</style>"));
+    Add(QStringLiteral("/scheme"), QStringLiteral("phone"));
+    TCaptureDialog dialog(&form);
+    dialog.SetOptions(form.CaptureOptions());
+    dialog.hide->setPlainText(QStringLiteral("div{color:red}"));
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.problem->text().contains(QStringLiteral("not a CSS selector")))
+        << qPrintable(dialog.problem->text());
+    dialog.hide->clear();
+    dialog.mobile->setChecked(true);
+    dialog.dark->setChecked(true);
+    dialog.format->setCurrentIndex(2);
+    dialog.widths->setText(QStringLiteral("100"));
+    dialog.accept();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << qPrintable(dialog.problem->text());
+    TCaptureOptions options;
+    ASSERT_TRUE(dialog.Read(options).isEmpty());
+    form.SetCaptureOptions(options);
+    EXPECT_EQ(form.WB1->Width(), kMobileWidth);
+    Run();
+    EXPECT_EQ(dialogs.notices.value(0), QStringLiteral("Verarbeitung abgeschlossen"));
+    auto webp = [this](const char* name) {
+        QFile file(out.filePath(QString::fromLatin1(name)));
+        return DecodeWebp(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    };
+    const QImage picture = webp("phone.webp");
+    ASSERT_EQ(picture.size(), QSize(320, 693));
+    EXPECT_TRUE(NearColour(picture.pixelColor(160, 300), QColor(0, 0, 255)));
+    EXPECT_EQ(webp("phone.100.webp").width(), 100);
+    EXPECT_EQ(form.ImagePreview1->Bitmap().Width(), 320);
 }
 
 TEST_F(BatchRunTest, GalleryOpensOnTheOutputFolderAfterTheMessage) {

@@ -3,9 +3,9 @@
 
 #include "picture_loader.h"
 
-void TArgbBitmap::LoadPictureFile(const QString& fileName) {
+void TArgbBitmap::LoadPictureFile(const QString& fileName, PictureFormats formats) {
     // Read in full before anything is replaced, so damaged data leaves the previous picture in place.
-    const QImage image = ReadPictureFile(fileName, PictureFormats::Jpeg);
+    const QImage image = ReadPictureFile(fileName, formats);
     const bool sizeChanged = image.size() != m_image.size() && !(IsEmpty() && image.isNull());
     m_image = image;
     if (OnChange) OnChange(sizeChanged);

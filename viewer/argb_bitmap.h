@@ -1,6 +1,8 @@
 // TArgbBitmap: the preview's 32-bit picture (blue, green, red, alpha), drawn opaquely.
 #pragma once
 
+#include "picture_loader.h"
+
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -24,7 +26,8 @@ class TArgbBitmap {
     // "jpg" or "jpeg", any case), alpha 255 everywhere. A 0-byte file gives an empty bitmap. Throws
     // std::runtime_error for an extension without a reader (before the file is opened), a file that cannot be
     // read, a picture that cannot be decoded or is too large; the bitmap then keeps its previous picture.
-    void LoadPictureFile(const QString& fileName);
+    // With PictureFormats::Gallery, the gallery's formats are read as well (a run writing PNG or WebP).
+    void LoadPictureFile(const QString& fileName, PictureFormats formats = PictureFormats::Jpeg);
 
     // Called after each change of the content, with true when the size changed as well.
     std::function<void(bool sizeChanged)> OnChange;

@@ -2,11 +2,13 @@
 #include "picture_loader.h"
 
 #include "jpeg_image.h"
+#include "picture_outputs.h"
 #include "safe_files.h"
 
 #include <QBuffer>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <stdexcept>
@@ -91,6 +93,13 @@ QImage ReadPictureFile(const QString& path, PictureFormats formats, bool transpa
         }
         for (const char* format : {"ico", "png", "gif"})
             if (ext == QLatin1String(format)) return ForDrawing(path, ReadWithQt(path, format));
+        if (ext == QLatin1String("webp")) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) throw Failure(path, file.errorString());
+            const QImage picture = DecodeWebp(file.readAll());
+            if (picture.isNull()) throw Failure(path, QStringLiteral("kein WebP-Bild"));
+            return ForDrawing(path, picture);
+        }
     }
     throw std::runtime_error(
         QStringLiteral("Unbekannte Bilddateierweiterung (.%1)").arg(extension).toStdString());

@@ -29,7 +29,9 @@ class TPreviewImage : public QWidget {
     TArgbBitmap& Bitmap() { return m_bitmap; }
     const TArgbBitmap& Bitmap() const { return m_bitmap; }
     // Bitmap().LoadPictureFile(fileName): throws on failure and keeps the previous picture.
-    void LoadPictureFile(const QString& fileName) { m_bitmap.LoadPictureFile(fileName); }
+    void LoadPictureFile(const QString& fileName, PictureFormats formats = PictureFormats::Jpeg) {
+        m_bitmap.LoadPictureFile(fileName, formats);
+    }
     // The bitmap's place in control coordinates (cached until the bitmap or the control's size changes).
     QRect BitmapRect() const;
     // The off-screen buffer as last rendered (its top-left control-sized part is what the screen shows).
