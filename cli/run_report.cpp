@@ -154,7 +154,11 @@ void TRunReport::Write(const ReportRow& row) {
         o.insert(QStringLiteral("files"),
                  r->ok ? QJsonValue(QJsonArray::fromStringList(r->files)) : QJsonValue::Null);
     }
-    if (const TCaptureOptions* c = row.capture) {
+    // The settings that shaped the picture, when they are not the program's own (the lines of a plain run
+    // stay as they were, for the scripts that read them).
+    if (const TCaptureOptions* c = row.capture;
+        c &&
+        (c->format != PictureFormat::Jpeg || c->DeviceScale() != 1 || c->fullPage || !c->element.isEmpty())) {
         o.insert(QStringLiteral("format"), PictureFormatName(c->format));
         o.insert(QStringLiteral("scale"), c->DeviceScale());
         o.insert(QStringLiteral("full_page"), c->fullPage);

@@ -299,7 +299,7 @@ TEST_F(BatchRunTest, CaptureSettingsDialogShapesTheRun) {
     dialog.hide->setPlainText(QStringLiteral("div{color:red}"));
     dialog.accept();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(dialog.problem->text().contains(QStringLiteral("not a CSS selector")))
+    EXPECT_TRUE(dialog.problem->text().contains(QStringLiteral("ist kein CSS-Selektor")))
         << qPrintable(dialog.problem->text());
     dialog.hide->clear();
     dialog.mobile->setChecked(true);

@@ -306,6 +306,86 @@
         <source>File "%1" cannot be created. %2</source>
         <translation>Datei "%1" kann nicht erstellt werden. %2</translation>
     </message>
+    <message>
+        <source>wait</source>
+        <translation>Warten</translation>
+    </message>
+    <message>
+        <source>A header is not of the form "Name: value" (its text is not repeated here: it may hold a secret)</source>
+        <translation>Eine Kopfzeile hat nicht die Form „Name: Wert“ (ihr Text wird hier nicht wiederholt: er kann ein Geheimnis enthalten)</translation>
+    </message>
+    <message>
+        <source>The header "%1" holds a line break or other control character</source>
+        <translation>Die Kopfzeile "%1" enthält einen Zeilenumbruch oder ein anderes Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>A cookie is not of the form NAME=VALUE (its text is not repeated here: it may hold a secret)</source>
+        <translation>Ein Cookie hat nicht die Form NAME=WERT (sein Text wird hier nicht wiederholt: er kann ein Geheimnis enthalten)</translation>
+    </message>
+    <message>
+        <source>The cookie %1 holds a ";" or a control character</source>
+        <translation>Das Cookie %1 enthält ein ";" oder ein Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>%1, line %2: not a cookie line (domain, subdomains, path, secure, expiry, name and value, separated by tabs)</source>
+        <translation>%1, Zeile %2: keine Cookie-Zeile (Domain, Subdomains, Pfad, sicher, Ablauf, Name und Wert, durch Tabulatoren getrennt)</translation>
+    </message>
+    <message>
+        <source>The credentials are not of the form USER:PASSWORD</source>
+        <translation>Die Anmeldung hat nicht die Form BENUTZER:PASSWORT</translation>
+    </message>
+    <message>
+        <source>The credentials hold a control character</source>
+        <translation>Die Anmeldung enthält ein Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>The proxy is not an address of the form http://, https:// or socks5:// with a host and a port, and no user or password</source>
+        <translation>Der Proxy ist keine Adresse der Form http://, https:// oder socks5:// mit Host und Port, ohne Benutzer und Passwort</translation>
+    </message>
+    <message>
+        <source>"%1" is not a list of widths in pixels (for example 160,640)</source>
+        <translation>"%1" ist keine Liste von Breiten in Pixeln (zum Beispiel 160,640)</translation>
+    </message>
+    <message>
+        <source>The width %1 is given twice</source>
+        <translation>Die Breite %1 ist zweimal angegeben</translation>
+    </message>
+    <message>
+        <source>An empty selector selects nothing</source>
+        <translation>Ein leerer Selektor wählt nichts aus</translation>
+    </message>
+    <message>
+        <source>The selector is longer than 1000 characters</source>
+        <translation>Der Selektor ist länger als 1000 Zeichen</translation>
+    </message>
+    <message>
+        <source>The selector "%1" holds a control character</source>
+        <translation>Der Selektor "%1" enthält ein Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>"%1" is not a CSS selector: "%2" closes nothing</source>
+        <translation>"%1" ist kein CSS-Selektor: "%2" schließt nichts</translation>
+    </message>
+    <message>
+        <source>"%1" is not a CSS selector: "%2" has no place in one</source>
+        <translation>"%1" ist kein CSS-Selektor: "%2" hat darin keinen Platz</translation>
+    </message>
+    <message>
+        <source>"%1" is not a CSS selector: a bracket or quote does not close</source>
+        <translation>"%1" ist kein CSS-Selektor: eine Klammer oder ein Anführungszeichen schließt nicht</translation>
+    </message>
+    <message>
+        <source>"%1" is not a CSS selector: it ends in the middle</source>
+        <translation>"%1" ist kein CSS-Selektor: er endet mittendrin</translation>
+    </message>
+    <message>
+        <source>"%1" did not appear within %2 s</source>
+        <translation>"%1" ist nicht innerhalb von %2 s erschienen</translation>
+    </message>
+    <message>
+        <source>"%1" could not be waited for: %2</source>
+        <translation>Auf "%1" konnte nicht gewartet werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>bildoro-batch</name>
