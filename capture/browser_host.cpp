@@ -949,9 +949,13 @@ void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(C
                                                       .toObject()
                                                       .value(QStringLiteral("value"))
                                                       .toArray();
-                           if (box.size() != 4 || box.at(2).toDouble() < 1 || box.at(3).toDouble() < 1)
+                           if (box.size() != 4)
                                return fail(
                                    QStringLiteral("No element of the page matches \"%1\"").arg(shot.element));
+                           if (box.at(2).toDouble() < 1 || box.at(3).toDouble() < 1)
+                               return fail(
+                                   QStringLiteral("The element matching \"%1\" has no size on the page")
+                                       .arg(shot.element));
                            take({{QStringLiteral("x"), box.at(0).toDouble()},
                                  {QStringLiteral("y"), box.at(1).toDouble()},
                                  {QStringLiteral("width"), box.at(2).toDouble()},
