@@ -29,6 +29,11 @@ namespace {
 constexpr char kStatusAndTitleScript[] =
     "[(performance.getEntriesByType('navigation')[0] || {}).responseStatus || 0, String(document.title)]";
 
+// The largest picture a shot of part of a page asks for: its side in CSS pixels, and its device pixels (a
+// quarter of a gigabyte as 32-bit pixels).
+constexpr int kMaxShotSide = 16384;
+constexpr double kMaxShotPixels = 64.0 * 1024 * 1024;
+
 // How often a fresh page that crashed while it was being set up is opened again, before its row fails.
 constexpr int kReopenLimit = 3;
 // Screenshots a capture asks again for when the page replaced its document meanwhile, before the page is
@@ -849,8 +854,15 @@ QString ScriptString(const QString& text) {
 
 void TBrowserHost::WaitForElement(const QString& selector, int boundMs,
                                   std::function<void(bool shown, const QString& error)> done) {
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
+    auto wait = std::make_shared<ElementWait>();
+    wait->selector = selector;
+    wait->boundMs = boundMs;
+    wait->clock.start();
+    wait->done = std::move(done);
+    AskForElement(wait);
+}
+
+void TBrowserHost::AskForElement(const std::shared_ptr<ElementWait>& wait) {
     // Present, drawn with a size, and neither hidden nor transparent.
     const QString expression =
         QStringLiteral(
@@ -858,26 +870,21 @@ void TBrowserHost::WaitForElement(const QString& selector, int boundMs,
             "if (!e) return false; const r = e.getBoundingClientRect(), st = getComputedStyle(e); "
             "return r.width > 0 && r.height > 0 && st.visibility !== 'hidden' && "
             "st.display !== 'none' && Number(st.opacity) > 0; })(%1)")
-            .arg(ScriptString(selector));
-    auto ask = std::make_shared<std::function<void()>>();
-    *ask = [this, expression, boundMs, clock, ask, done, selector] {
-        OnPage(QStringLiteral("Runtime.evaluate"),
-               {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
-               m_bounds.statusMs,
-               [this, boundMs, clock, ask, done, selector](const QJsonObject& r, const QString& error) {
-                   const QJsonValue value =
-                       r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
-                   if (!error.isEmpty()) return done(false, error);
-                   if (value.toString() == QLatin1String("invalid"))
-                       return done(
-                           false,
-                           QStringLiteral("\"%1\" is not a selector the page understands").arg(selector));
-                   if (value.toBool()) return done(true, {});
-                   if (clock->elapsed() >= boundMs) return done(false, {});
-                   QTimer::singleShot(100, m_nav.scope.Context(), [ask] { (*ask)(); });
-               });
-    };
-    (*ask)();
+            .arg(ScriptString(wait->selector));
+    OnPage(QStringLiteral("Runtime.evaluate"),
+           {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
+           m_bounds.statusMs, [this, wait](const QJsonObject& r, const QString& error) {
+               const QJsonValue value =
+                   r.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+               if (!error.isEmpty()) return wait->done(false, error);
+               if (value.toString() == QLatin1String("invalid"))
+                   return wait->done(
+                       false,
+                       QStringLiteral("\"%1\" is not a selector the page understands").arg(wait->selector));
+               if (value.toBool()) return wait->done(true, {});
+               if (wait->clock.elapsed() >= wait->boundMs) return wait->done(false, {});
+               QTimer::singleShot(100, m_nav.scope.Context(), [this, wait] { AskForElement(wait); });
+           });
 }
 
 void TBrowserHost::HideElements(const QStringList& selectors, std::function<void()> done) {
@@ -905,7 +912,20 @@ void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(C
         done(std::move(failed));
     };
     // The part of the page to take, in CSS pixels (none: the view); its picture comes in device pixels.
-    auto take = [this, fail, done](const QJsonObject& clip) {
+    auto take = [this, fail, done](QJsonObject clip) {
+        // The box comes from the page, which may lie: it is kept on the page and to a picture of at most
+        // kMaxShotPixels device pixels (its height cut to fit).
+        if (!clip.isEmpty()) {
+            const double scale = m_options.DeviceScale();
+            const double width = std::clamp(clip.value(u"width").toDouble(), 1.0, double(kMaxShotSide));
+            const double height = std::clamp(clip.value(u"height").toDouble(), 1.0,
+                                             std::max(1.0, kMaxShotPixels / (width * scale * scale)));
+            clip = {{QStringLiteral("x"), std::clamp(clip.value(u"x").toDouble(), 0.0, 1e6)},
+                    {QStringLiteral("y"), std::clamp(clip.value(u"y").toDouble(), 0.0, 1e6)},
+                    {QStringLiteral("width"), width},
+                    {QStringLiteral("height"), height},
+                    {QStringLiteral("scale"), 1}};
+        }
         QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
                            {QStringLiteral("fromSurface"), true},
                            {QStringLiteral("captureBeyondViewport"), !clip.isEmpty()},

@@ -247,6 +247,14 @@ class TBrowserHost : public QObject {
         bool faultedBefore = false;
         int boundMs = 0;
     };
+    // A wait for an element (WaitForElement), asked again every 100 ms within its bound.
+    struct ElementWait {
+        QString selector;
+        int boundMs = 0;
+        QElapsedTimer clock;
+        std::function<void(bool shown, const QString& error)> done;
+    };
+    void AskForElement(const std::shared_ptr<ElementWait>& wait);
     // Tells done of a capture that was taken: blank or not, and whether a blank one's page may still draw.
     void Report(Capture capture, const std::function<void(Capture)>& done);
     void AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done);
