@@ -1,5 +1,6 @@
 # bildoro-batch run as a separate program.
-bildoro_test(batch_cli_test SOURCES batch_cli_test.cpp LIBS bildoro_test_http TIMEOUT 300 LABELS browser)
+bildoro_test(batch_cli_test SOURCES batch_cli_test.cpp LIBS bildoro_test_http bildoro_capture TIMEOUT 300
+             LABELS browser)
 bildoro_test(row_pipeline_test SOURCES row_pipeline_test.cpp LIBS bildoro_capture)
 bildoro_test(capture_options_test SOURCES capture_options_test.cpp LIBS bildoro_capture)
 # The recipe for many machines (GNU parallel over ssh) end to end against a private sshd on this machine.
