@@ -64,6 +64,8 @@ void TForm1::SetRunning(bool running) {
     for (QToolButton* b : {sSpeedButton1, sSpeedButton3, sSpeedButton4, sSpeedButton5})
         b->setEnabled(!running);
     Import1->setEnabled(!running);
+    // The capture controls set the page up: they change between runs, not under a row.
+    Aufnahme1->setEnabled(!running);
     Abbrechen1->setEnabled(running);
     // Nothing dropped on the window lands in the list while a run reads it.
     setAcceptDrops(!running);

@@ -58,6 +58,7 @@ class BatchRunTest : public ::testing::Test {
         form.sDirectoryEdit1->setText(out.path());
         // What the window shows while each page loads: the first navigation of every row.
         QObject::connect(form.WB1, &TBrowserHost::BeforeNavigate2, [this](const QString&) {
+            EXPECT_FALSE(form.Aufnahme1->isEnabled());
             const QString panel0 = form.StatusText(0);
             if (seenPanel0.isEmpty() || seenPanel0.last() != panel0) {
                 seenPanel0 << panel0;
