@@ -81,7 +81,9 @@ namespace {
 class WindowRun : public TRunClient {
   public:
     WindowRun(TForm1& form, const bool& abort, std::vector<FailedRow>& failures)
-        : m_form(form), m_abort(abort), m_failures(failures) {}
+        : m_form(form), m_abort(abort), m_failures(failures) {
+        m_names.SetVariants(form.CaptureOptions().Variants());
+    }
 
     int RowsDone() const { return m_done; }
 

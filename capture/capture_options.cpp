@@ -26,6 +26,13 @@ bool IsToken(const QString& text) {
 
 }  // namespace
 
+QStringList TCaptureOptions::Variants() const {
+    QStringList variants;
+    for (int width : widths) variants << QString::number(width);
+    if (keepCapture) variants << QStringLiteral("full");
+    return variants;
+}
+
 double TCaptureOptions::DeviceScale() const {
     if (scale > 0) return scale;
     return mobile ? kMobileScale : 1;

@@ -67,6 +67,8 @@ struct TCaptureOptions {
     bool PlainWrite() const {
         return format == PictureFormat::Jpeg && quality == 75 && widths.isEmpty() && !keepCapture;
     }
+    // What each row writes beside its picture, as "<picture>.<variant>": the widths, "full".
+    QStringList Variants() const;
     // The scale the page is drawn at: the one given, else a phone's when mobile, else 1.
     double DeviceScale() const;
 };

@@ -76,6 +76,16 @@ qint64 TPictureNames::RowOf(uint64_t key, qint64 row) {
 }
 
 TPictureNames::Claim TPictureNames::Take(qint64 row, const QString& url, const QString& picture) {
+    Claim claim = TakeName(row, url, picture);
+    const qint64 stored = std::min<qint64>(row, UINT32_MAX);
+    for (const QString& variant : m_variants) {
+        const qint64 writer = RowOf(Key(claim.picture + u'.' + variant), row);
+        if (claim.sameAs < 0 && writer != row && writer != stored) claim.sameAs = writer;
+    }
+    return claim;
+}
+
+TPictureNames::Claim TPictureNames::TakeName(qint64 row, const QString& url, const QString& picture) {
     const qint64 stored = std::min<qint64>(row, UINT32_MAX);
     if (!picture.isEmpty()) {
         const qint64 writer = RowOf(Key(picture), row);

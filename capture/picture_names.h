@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -26,10 +27,15 @@ class TPictureNames {
     // picture and is asked for again (tried once more) keeps it. Holds about 20 bytes per row, not the names.
     Claim Take(qint64 row, const QString& url, const QString& picture);
 
+    // Names every row writes beside its picture, as "<picture>.<variant>" (more widths, the kept capture):
+    // they are claimed with it, so that no two rows write one file.
+    void SetVariants(const QStringList& variants) { m_variants = variants; }
+
     // The reason a row fails whose picture an earlier row writes (`sameAs` from 0; the text counts from 1).
     static QString SamePictureText(qint64 sameAs);
 
   private:
+    Claim TakeName(qint64 row, const QString& url, const QString& picture);
     static uint64_t Key(const QString& picture);
     // The row that writes the picture of `key`: the one stored already, or `row`, stored now.
     qint64 RowOf(uint64_t key, qint64 row);
@@ -40,4 +46,5 @@ class TPictureNames {
     std::vector<uint32_t> m_rows;
     size_t m_used = 0;
     std::unordered_map<uint64_t, int> m_nextSuffix;  // by a made name's key: the next suffix to try
+    QStringList m_variants;
 };

@@ -369,7 +369,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     };
     std::optional<TListRows> list;
     try {
-        list.emplace(options.listFile, options.shard, options.shards);
+        list.emplace(options.listFile, options.shard, options.shards, options.capture.Variants());
     } catch (const std::exception& e) {
         return cannotStart(QString::fromUtf8(e.what()));
     }

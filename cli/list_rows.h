@@ -16,8 +16,10 @@ struct ListRow {
 class TListRows {
   public:
     // Opens the list (throws ListFileError); takes the rows i with i mod shards == shard - 1.
-    TListRows(const QString& path, int shard = 1, int shards = 1)
-        : m_reader(path), m_shard(shard - 1), m_shards(std::max(1, shards)) {}
+    TListRows(const QString& path, int shard = 1, int shards = 1, const QStringList& variants = {})
+        : m_reader(path), m_shard(shard - 1), m_shards(std::max(1, shards)) {
+        m_names.SetVariants(variants);
+    }
 
     // The next row of this share, or std::nullopt after the last. Blank lines and lines whose first
     // character other than a blank is "#" are no rows (they are not counted either). Throws ListFileError

@@ -1,6 +1,7 @@
 // The readers of the capture controls' texts on what users and others write: each text is taken or refused,
 // and a refused one's reason never repeats a secret it may hold.
 #include "capture_options.h"
+#include "picture_names.h"
 #include "picture_outputs.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,22 @@ TEST(CaptureOptions, CookieFilesAsOthersWriteThem) {
         EXPECT_TRUE(ReadCookieFile("# c\n" + bad, QStringLiteral("c.txt"), none).startsWith("c.txt, line 2"))
             << bad.constData();
     }
+}
+
+// A run that writes more widths or keeps its captures claims those files with each row's picture: no row may
+// write another's "a.160" or "b.full".
+TEST(CaptureOptions, RowsDoNotWriteEachOthersFilesBesideTheirPictures) {
+    TCaptureOptions options;
+    options.widths = {160};
+    options.keepCapture = true;
+    TPictureNames names;
+    names.SetVariants(options.Variants());
+    const QStringList pictures{QStringLiteral("a"), QStringLiteral("a.160"), QStringLiteral("b.full"),
+                               QStringLiteral("b"), QStringLiteral("c")};
+    const qint64 sameAs[] = {-1, 0, -1, 2, -1};
+    for (int i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(names.Take(i, QStringLiteral("http://x/"), pictures[i]).sameAs, sameAs[i])
+            << qPrintable(pictures[i]);
 }
 
 }  // namespace
