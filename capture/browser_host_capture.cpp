@@ -21,10 +21,10 @@ namespace {
 // Screenshots a capture asks again for when the page replaced its document meanwhile, before the page is
 // stopped.
 constexpr int kScreenshotLossLimit = 2;
-// The largest picture a shot of part of a page asks for: its side in CSS pixels, and its device pixels (a
-// quarter of a gigabyte as 32-bit pixels).
-constexpr int kMaxShotSide = 16384;
-constexpr double kMaxShotPixels = 64.0 * 1024 * 1024;
+// The largest picture a shot of part of a page asks for: its side in device pixels (Chromium draws no taller
+// or wider one), and its device pixels (32 Mi: what Chromium 156 was seen to draw whole).
+constexpr double kMaxShotSide = 16384;
+constexpr double kMaxShotPixels = 32.0 * 1024 * 1024;
 
 }  // namespace
 
@@ -242,13 +242,14 @@ void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(C
     };
     // The part of the page to take, in CSS pixels (none: the view); its picture comes in device pixels.
     auto take = [this, fail, done](QJsonObject clip) {
-        // The box comes from the page, which may lie: it is kept on the page and to a picture of at most
-        // kMaxShotPixels device pixels (its height cut to fit).
+        // The box comes from the page, which may lie: it is kept on the page and to a picture Chromium can
+        // draw and this program decode (its height cut to fit).
         if (!clip.isEmpty()) {
             const double scale = m_options.DeviceScale();
-            const double width = std::clamp(clip.value(u"width").toDouble(), 1.0, double(kMaxShotSide));
-            const double height = std::clamp(clip.value(u"height").toDouble(), 1.0,
-                                             std::max(1.0, kMaxShotPixels / (width * scale * scale)));
+            const double width = std::clamp(clip.value(u"width").toDouble(), 1.0, kMaxShotSide / scale);
+            const double height = std::clamp(
+                clip.value(u"height").toDouble(), 1.0,
+                std::max(1.0, std::min(kMaxShotSide / scale, kMaxShotPixels / (width * scale * scale))));
             clip = {{QStringLiteral("x"), std::clamp(clip.value(u"x").toDouble(), 0.0, 1e6)},
                     {QStringLiteral("y"), std::clamp(clip.value(u"y").toDouble(), 0.0, 1e6)},
                     {QStringLiteral("width"), width},
