@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -189,13 +188,8 @@ QString TCaptureDialog::Read(TCaptureOptions& o) const {
         o.cookies << cookie;
     }
     o.cookieFile = cookieFile->text().trimmed();
-    if (!o.cookieFile.isEmpty()) {
-        QFile file(o.cookieFile);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024 * 1024)
-            return QStringLiteral("Die Cookie-Datei \"%1\" kann nicht gelesen werden").arg(o.cookieFile);
-        if (const QString why = ReadCookieFile(file.readAll(), o.cookieFile, o.cookies); !why.isEmpty())
-            return why;
-    }
+    if (!o.cookieFile.isEmpty())
+        if (const QString why = ReadCookieFileAt(o.cookieFile, o.cookies); !why.isEmpty()) return why;
     o.userAgent = userAgent->text().trimmed();
     if (!credentials->text().isEmpty()) {
         QPair<QString, QString> c;

@@ -172,7 +172,9 @@ class TBrowserHost : public QObject {
     // The view's current visible content as PNG data of exactly Width() x Height() pixels (the size is
     // applied first when it changed), or why there is none: no page, or the browser failed (a screenshot that
     // is not answered within its bound is asked once more, with the page stopped and its script ended).
-    void CaptureViewPng(std::function<void(const QByteArray& png, const QString& error)> done);
+    // With a clip (x, y, width, height and scale 1, in CSS pixels), that part of the page, beyond the view.
+    void CaptureViewPng(std::function<void(const QByteArray& png, const QString& error)> done,
+                        const QJsonObject& clip = {});
     // CapturePicture written to fileName as the capture's JPEG (WriteCaptureJpeg), waiting in an event loop
     // of its own: for tools and tests that drive one page by hand. True only when the file was written;
     // LastCaptureError then says why not.
@@ -255,8 +257,13 @@ class TBrowserHost : public QObject {
         std::function<void(bool shown, const QString& error)> done;
     };
     void AskForElement(const std::shared_ptr<ElementWait>& wait);
-    // Tells done of a capture that was taken: blank or not, and whether a blank one's page may still draw.
-    void Report(Capture capture, const std::function<void(Capture)>& done);
+    // Tells done of the picture a screenshot gave (decoded by `decode`), or why there is none: blank or not,
+    // and whether a blank one's page may still draw.
+    void Report(const QByteArray& png, const QString& error,
+                const std::function<TBitmap24(const QByteArray&)>& decode,
+                const std::function<void(Capture)>& done);
+    // Sends the view's size when the page was last given another one.
+    void ApplyViewport();
     void AskAnswering(const AnswerCheck& check, int ms, bool last, std::function<void(bool)> done);
     // One screenshot attempt of a capture; `lost` screenshots of it went with a document the page replaced.
     void TakeScreenshot(const QJsonObject& params, int timeoutMs, bool lastAttempt, int lost,

@@ -28,25 +28,23 @@ constexpr double kMaxShotPixels = 32.0 * 1024 * 1024;
 
 }  // namespace
 
-void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QString&)> done) {
+void TBrowserHost::CaptureViewPng(std::function<void(const QByteArray&, const QString&)> done,
+                                  const QJsonObject& clip) {
     if (BrowserGone()) {
         QTimer::singleShot(0, this,
                            [done] { done({}, QStringLiteral("No page to capture: no browser runs")); });
         return;
     }
-    WhenSetUp([this, done] {
+    WhenSetUp([this, done, clip] {
         // A page that crashed while it settled is reported as such, not as a missing page.
         if (m_sessionId.isEmpty() || !m_client)
             return done({}, m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
-        if (m_viewport != QSize(m_width, m_height)) {
-            // Commands of one session run in order: the screenshot finds the size in force.
-            m_viewport = QSize(m_width, m_height);
-            Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId);
-        }
-        const QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
-                                 {QStringLiteral("fromSurface"), true},
-                                 {QStringLiteral("captureBeyondViewport"), false},
-                                 {QStringLiteral("optimizeForSpeed"), true}};
+        ApplyViewport();
+        QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
+                           {QStringLiteral("fromSurface"), true},
+                           {QStringLiteral("captureBeyondViewport"), !clip.isEmpty()},
+                           {QStringLiteral("optimizeForSpeed"), true}};
+        if (!clip.isEmpty()) params.insert(QStringLiteral("clip"), clip);
         // The first picture of a fresh page may wait for the browser's drawing processes to start, which
         // takes seconds on a busy machine.
         TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
@@ -144,20 +142,38 @@ void TBrowserHost::CapturePicture(int srcHeight, int srcWidth, int dstHeight, in
         return;
     }
     CaptureViewPng([=, this](const QByteArray& png, const QString& error) {
-        if (!error.isEmpty()) return fail(error);
-        Capture capture;
-        try {
-            capture.picture = PictureFromScreenshot(png, srcHeight, srcWidth, dstHeight, dstWidth);
-        } catch (const std::bad_alloc&) {
-            return fail(QStringLiteral("not enough memory for the capture"));
-        } catch (const std::exception& e) {
-            return fail(QString::fromUtf8(e.what()));
-        }
-        Report(std::move(capture), done);
+        Report(
+            png, error,
+            [=](const QByteArray& data) {
+                return PictureFromScreenshot(data, srcHeight, srcWidth, dstHeight, dstWidth);
+            },
+            done);
     });
 }
 
-void TBrowserHost::Report(Capture capture, const std::function<void(Capture)>& done) {
+void TBrowserHost::ApplyViewport() {
+    if (m_viewport == QSize(m_width, m_height)) return;
+    // Commands of one session run in order: what is sent next finds the size in force.
+    m_viewport = QSize(m_width, m_height);
+    Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId);
+}
+
+void TBrowserHost::Report(const QByteArray& png, const QString& error,
+                          const std::function<TBitmap24(const QByteArray&)>& decode,
+                          const std::function<void(Capture)>& done) {
+    Capture capture;
+    if (error.isEmpty()) {
+        try {
+            capture.picture = decode(png);
+        } catch (const std::bad_alloc&) {
+            capture.error = QStringLiteral("not enough memory for the capture");
+        } catch (const std::exception& e) {
+            capture.error = QString::fromUtf8(e.what());
+        }
+    } else {
+        capture.error = error;
+    }
+    if (!capture.error.isEmpty()) return done(std::move(capture));
     capture.blank = IsOneColour(capture.picture);
     if (!capture.blank) return done(std::move(capture));
     // Without a script, an animation, a frame or a load still under way, what the page shows now is final.
@@ -241,7 +257,7 @@ void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(C
         done(std::move(failed));
     };
     // The part of the page to take, in CSS pixels (none: the view); its picture comes in device pixels.
-    auto take = [this, fail, done](QJsonObject clip) {
+    auto take = [this, done](QJsonObject clip) {
         // The box comes from the page, which may lie: it is kept on the page and to a picture Chromium can
         // draw and this program decode (its height cut to fit).
         if (!clip.isEmpty()) {
@@ -256,32 +272,15 @@ void TBrowserHost::CaptureShot(const TCaptureOptions& shot, std::function<void(C
                     {QStringLiteral("height"), height},
                     {QStringLiteral("scale"), 1}};
         }
-        QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")},
-                           {QStringLiteral("fromSurface"), true},
-                           {QStringLiteral("captureBeyondViewport"), !clip.isEmpty()},
-                           {QStringLiteral("optimizeForSpeed"), true}};
-        if (!clip.isEmpty()) params.insert(QStringLiteral("clip"), clip);
-        TakeScreenshot(params, m_nav.freshPage ? m_bounds.firstCaptureMs : m_bounds.captureAttemptMs, false,
-                       0, [this, fail, done](const QByteArray& png, const QString& error) {
-                           if (!error.isEmpty()) return fail(error);
-                           Capture capture;
-                           try {
-                               capture.picture = PictureFromPng(png);
-                           } catch (const std::bad_alloc&) {
-                               return fail(QStringLiteral("not enough memory for the capture"));
-                           } catch (const std::exception& e) {
-                               return fail(QString::fromUtf8(e.what()));
-                           }
-                           Report(std::move(capture), done);
-                       });
+        CaptureViewPng([this, done](const QByteArray& png,
+                                    const QString& error) { Report(png, error, PictureFromPng, done); },
+                       clip);
     };
     WhenSetUp([this, shot, take, fail] {
         if (m_sessionId.isEmpty() || BrowserGone())
             return fail(m_nav.error.isEmpty() ? QStringLiteral("No page to capture") : m_nav.error);
-        if (m_viewport != QSize(m_width, m_height)) {
-            m_viewport = QSize(m_width, m_height);
-            Post(QStringLiteral("Emulation.setDeviceMetricsOverride"), ViewportParams(), m_sessionId);
-        }
+        // The box is measured in the size the picture is taken in.
+        ApplyViewport();
         if (!shot.element.isEmpty()) {
             const QString expression =
                 QStringLiteral(

@@ -2,6 +2,7 @@
 #include "capture_options.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
@@ -128,6 +129,15 @@ QString ReadCookieFile(const QByteArray& content, const QString& source, QList<T
         cookies.append(c);
     }
     return {};
+}
+
+QString ReadCookieFileAt(const QString& path, QList<TCookie>& cookies) {
+    // Read as a stream, so that a pipe (a shell's <(...)) serves as well as a file.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024 * 1024)
+        return Tr("\"%1\" cannot be read: %2")
+            .arg(path, file.isOpen() ? Tr("larger than 64 MiB") : file.errorString());
+    return ReadCookieFile(file.readAll(), path, cookies);
 }
 
 QString ReadCredentials(const QString& text, QPair<QString, QString>& credentials) {

@@ -67,6 +67,10 @@ struct TCaptureOptions {
     bool PlainWrite() const {
         return format == PictureFormat::Jpeg && quality == 75 && widths.isEmpty() && !keepCapture;
     }
+    // True when the picture is not the view at scale 1: the whole page, an element, or a scale of its own.
+    bool OwnShot() const { return fullPage || !element.isEmpty() || DeviceScale() != 1; }
+    // True when something is done between the page's being ready and its capture (wait, pause, hide).
+    bool StepsBeforeCapture() const { return !waitFor.isEmpty() || delayMs > 0 || !hide.isEmpty(); }
     // What each row writes beside its picture, as "<picture>.<variant>": the widths, "full".
     QStringList Variants() const;
     // The scale the page is drawn at: the one given, else a phone's when mobile, else 1.
@@ -98,6 +102,8 @@ QString ReadCookie(const QString& text, TCookie& cookie);
 // cookie per line, seven fields separated by tabs (domain, subdomains too, path, secure, expiry, name,
 // value); "#" lines are comments except "#HttpOnly_" before a domain. `source` names the file in the reasons.
 QString ReadCookieFile(const QByteArray& content, const QString& source, QList<TCookie>& cookies);
+// The same, of the file at `path` (at most 64 MiB).
+QString ReadCookieFileAt(const QString& path, QList<TCookie>& cookies);
 // "USER:PASSWORD" (the password may hold ':').
 QString ReadCredentials(const QString& text, QPair<QString, QString>& credentials);
 // A proxy address: http://, https:// or socks5:// with a host and a port.

@@ -18,6 +18,9 @@
 
 namespace {
 
+// The largest capture's JPEG read back to be copied (16384 x 16384 pixels hardly reach a tenth of it).
+constexpr qint64 kMaxCaptureBytes = qint64(4) * 1024 * 1024 * 1024;
+
 std::runtime_error Failure(const QString& text) {
     return std::runtime_error(text.toStdString());
 }
@@ -25,13 +28,6 @@ std::runtime_error Failure(const QString& text) {
 void WriteFile(const QString& path, const QByteArray& data) {
     QDir().mkpath(QFileInfo(path).path());
     WriteFileReplacing(path, data);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-    return file.readAll();
 }
 
 }  // namespace
@@ -62,11 +58,9 @@ QByteArray EncodePicture(const TBitmap24& picture, PictureFormat format, int qua
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format == PictureFormat::Png ? "png" : "jpeg");
-    writer.setQuality(format == PictureFormat::Png ? -1 : quality);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(picture.ToQImage()))
-        throw Failure(QStringLiteral("the %1 encoder failed: %2")
-                          .arg(PictureFormatName(format).toUpper(), writer.errorString()));
+        throw Failure(QStringLiteral("the PNG encoder failed: %1").arg(writer.errorString()));
     return data;
 }
 
@@ -108,8 +102,9 @@ WrittenPictures WritePictureFiles(const TBitmap24& capture, const QString& path,
         const QString first = options.keepCapture ? full : path;
         if (const QString why = WriteCaptureJpeg(capture, first); !why.isEmpty())
             throw Failure(QStringLiteral("Cannot write \"%1\": %2").arg(first, why));
-        const QByteArray captured =
-            options.keepCapture || !options.widths.isEmpty() ? ReadFile(first) : QByteArray();
+        const QByteArray captured = options.keepCapture || !options.widths.isEmpty()
+                                        ? ReadRegularFile(first, kMaxCaptureBytes)
+                                        : QByteArray();
         auto reduce = [&](const QString& file, int w, bool copy) {
             if (copy) WriteFile(file, captured);
             const ShrinkResult r = ShrinkJpegToWidth(file, w, filter, options.quality);

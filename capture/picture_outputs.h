@@ -14,7 +14,8 @@
 // folder/picture.full.ext.
 QString VariantPicturePath(const QString& path, const QString& variant);
 
-// The picture encoded as `format`: JPEG and WebP at `quality` (1 to 100), PNG without loss. Throws
+// The picture encoded as WebP at `quality` (1 to 100), or as PNG without loss (JPEG files are written by
+// the capture's and the reduction's own JPEG object). Throws
 // std::runtime_error when the encoder fails (the machine's memory, a picture too large for the format).
 QByteArray EncodePicture(const TBitmap24& picture, PictureFormat format, int quality);
 

@@ -225,8 +225,7 @@ void CaptureRowPicture(TBrowserHost& host, const RowSettings& settings,
         done(std::move(*c));
     };
     // The view at the pages' own scale is the program's own capture; the rest is a shot of its own.
-    if (c->options &&
-        (c->options->fullPage || !c->options->element.isEmpty() || c->options->DeviceScale() != 1))
+    if (c->options && c->options->OwnShot())
         host.CaptureShot(*c->options, std::move(taken));
     else
         host.CapturePicture(host.Height(), host.Width(), host.Height(), host.Width(), std::move(taken));

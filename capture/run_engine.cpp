@@ -294,8 +294,7 @@ void TRunEngine::Ready(Slot* s) {
     s->consentBound.stop();
     if (s->row < 0) return;
     const std::shared_ptr<const TCaptureOptions> options = s->settings.capture;
-    if (!options || (options->waitFor.isEmpty() && options->delayMs == 0 && options->hide.isEmpty()))
-        return Capture(s);
+    if (!options || !options->StepsBeforeCapture()) return Capture(s);
     // What the run asks for before the capture: an element to appear (within what is left of the row's
     // bound), a pause, elements hidden. Each step goes on only while the row is still the slot's.
     const QPointer<QObject> steps = s->steps.Context();
@@ -322,11 +321,7 @@ void TRunEngine::Ready(Slot* s) {
                              .arg(m_pageTimeoutMs / 1000.0)
                        : QCoreApplication::translate("bildoro", "\"%1\" could not be waited for: %2")
                              .arg(options->waitFor, error));
-            r.timedOut = s->timedOut;
-            r.loadMs = s->loadMs;
-            r.httpStatus = s->host->LastHttpStatus();
-            r.finalUrl = s->host->FinalUrl();
-            r.title = s->host->LastTitle();
+            ReadPage(*s, r);
             Finish(s, r);
         });
 }
@@ -405,14 +400,7 @@ void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const C
     // before the picture is written.
     auto taken = [s, row, done](CapturedPicture picture) {
         CapturedRow read = row;
-        RowResult& r = read.page;
-        r.timedOut = s->timedOut;
-        r.loadMs = s->loadMs;
-        r.httpStatus = s->host->LastHttpStatus();
-        r.finalUrl = s->host->FinalUrl();
-        r.title = s->host->LastTitle();
-        r.consentPlatform = s->host->ConsentPlatform();
-        r.consentHandled = s->host->ConsentHandled();
+        ReadPage(*s, read.page);
         // A capture that failed because the page or its browser died may succeed another time.
         read.pageDied = !s->host->FailureText().isEmpty() && s->host->FailurePasses();
         read.path = picture.path;
@@ -448,6 +436,16 @@ void TRunEngine::CaptureRow(Slot* s, std::function<void(CapturedPicture, const C
             taken(std::move(picture));
         });
     });
+}
+
+void TRunEngine::ReadPage(const Slot& s, RowResult& r) {
+    r.timedOut = s.timedOut;
+    r.loadMs = s.loadMs;
+    r.httpStatus = s.host->LastHttpStatus();
+    r.finalUrl = s.host->FinalUrl();
+    r.title = s.host->LastTitle();
+    r.consentPlatform = s.host->ConsentPlatform();
+    r.consentHandled = s.host->ConsentHandled();
 }
 
 RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {

@@ -91,6 +91,8 @@ class TRunEngine : public QObject {
     void FinishLoadFailed(Slot* slot, const QString& reason, bool passing);
     // Takes the ready slot's picture (CaptureRow), then writes it (Captured).
     void Capture(Slot* slot);
+    // What a row reports of its page as the page shows now: bound, times, status, address, title, consent.
+    static void ReadPage(const Slot& slot, RowResult& result);
     // What a captured row reports of its page, read at its capture.
     struct CapturedRow {
         int row = -1;

@@ -2,7 +2,6 @@
 #include "capture_args.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <cmath>
 
 namespace {
@@ -129,14 +128,9 @@ QString ReadCaptureOptions(const QCommandLineParser& parser, TCaptureOptions& o)
             return QStringLiteral("--cookie: ") + why;
         o.cookies << cookie;
     }
-    if (isSet("cookies")) {
-        QFile file(value("cookies"));
-        if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024 * 1024)
-            return Tr("--cookies: \"%1\" cannot be read: %2")
-                .arg(file.fileName(), file.isOpen() ? Tr("larger than 64 MiB") : file.errorString());
-        if (const QString why = ReadCookieFile(file.readAll(), file.fileName(), o.cookies); !why.isEmpty())
+    if (isSet("cookies"))
+        if (const QString why = ReadCookieFileAt(value("cookies"), o.cookies); !why.isEmpty())
             return QStringLiteral("--cookies: ") + why;
-    }
     if (isSet("user-agent")) {
         o.userAgent = value("user-agent");
         if (o.userAgent.trimmed().isEmpty() || o.userAgent.contains(u'\n') || o.userAgent.contains(u'\r'))

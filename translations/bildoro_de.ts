@@ -386,6 +386,14 @@
         <source>"%1" could not be waited for: %2</source>
         <translation>Auf "%1" konnte nicht gewartet werden: %2</translation>
     </message>
+    <message>
+        <source>"%1" cannot be read: %2</source>
+        <translation>"%1" kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>larger than 64 MiB</source>
+        <translation>größer als 64 MiB</translation>
+    </message>
 </context>
 <context>
     <name>bildoro-batch</name>
