@@ -48,6 +48,8 @@ constexpr int kStatusBarHeight = 19;
 // Room between a label and the field it names, and a status panel's border and padding on both sides.
 constexpr int kLabelGap = 4;
 constexpr int kStatusPanelFrame = 8;
+// What the status bar's layout takes besides its panels: the room between them and at its ends.
+constexpr int kStatusBarEnds = 16;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -193,12 +195,24 @@ void TForm1::BuildMenu() {
 
 void TForm1::AddResultCommands(QMenu* datei) {
     // Above "Beenden", apart from it.
+    Starten1 = new QAction(QStringLiteral("Verarbeitung starten"), this);
+    Starten1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    Starten1->setEnabled(false);  // as the start button
+    Fehlgeschlagene1 = new QAction(QStringLiteral("Fehlgeschlagene erneut verarbeiten"), this);
+    Fehlgeschlagene1->setEnabled(false);  // only after a run, while its marks are shown
     Ordner1 = new QAction(QStringLiteral("Ausgabeordner öffnen"), this);
     Abbrechen1 = new QAction(QStringLiteral("Verarbeitung abbrechen"), this);
     Abbrechen1->setShortcut(QKeySequence(Qt::Key_Escape));
     Abbrechen1->setEnabled(false);  // only while a run is going
-    datei->insertActions(Beenden1, {Ordner1, Abbrechen1});
+    datei->insertActions(Beenden1, {Starten1, Fehlgeschlagene1, Abbrechen1});
     datei->insertSeparator(Beenden1);
+    datei->insertAction(Beenden1, Ordner1);
+    datei->insertSeparator(Beenden1);
+    connect(Starten1, &QAction::triggered, this, [this] {
+        if (sBitBtn3->isEnabled()) Guarded([this] { sBitBtn3Click(); });
+    });
+    connect(Fehlgeschlagene1, &QAction::triggered, this,
+            [this] { Guarded([this] { Fehlgeschlagene1Click(); }); });
     connect(Ordner1, &QAction::triggered, this, [this] { Guarded([this] { Ordner1Click(); }); });
     connect(Abbrechen1, &QAction::triggered, this, [this] { Guarded([this] { Abbrechen1Click(); }); });
 }
@@ -266,6 +280,7 @@ void TForm1::BuildSettings() {
     sBitBtn3->setObjectName(QStringLiteral("sBitBtn3"));
     sBitBtn3->setGeometry(24, 216, 229, 25);
     sBitBtn3->setEnabled(false);
+    sBitBtn3->setAutoDefault(true);  // Enter on the focused button starts the run, as Space does
     connect(sBitBtn3, &QPushButton::clicked, this, [this] { Guarded([this] { sBitBtn3Click(); }); });
 
     // The browser view is never on screen; its panel is a 13 x 9 spot that shows nothing.
@@ -303,10 +318,21 @@ void TForm1::BuildWebsiteList() {
     connect(sSpeedButton5, &QToolButton::clicked, this,
             [this] { Guarded([this] { sSpeedButton5Click(); }); });
 
-    sLabel5 = MakeLabel(sGroupBox4, QStringLiteral("Einträge:"), 316, 20);
     lb_anzahl = new QLabel(sGroupBox4);
     lb_anzahl->setObjectName(QStringLiteral("lb_anzahl"));
     lb_anzahl->setGeometry(364, 20, 60, 13);
+    sLabel5 = MakeFieldLabel(sGroupBox4, QStringLiteral("Einträge:"), 316, 20, lb_anzahl);
+
+    // Between the tool buttons and the counter: which rows of the last run's results the list shows.
+    cb_filter = new QComboBox(sGroupBox4);
+    cb_filter->setObjectName(QStringLiteral("cb_filter"));
+    cb_filter->addItems(
+        {QStringLiteral("Alle Einträge"), QStringLiteral("Fehlgeschlagene"), QStringLiteral("Mit Warnung")});
+    cb_filter->setToolTip(QStringLiteral("Zeigt die Einträge nach ihrem Ergebnis im letzten Lauf"));
+    cb_filter->setGeometry(176, 17, std::min(130, sLabel5->x() - kLabelGap - 176), 21);
+    cb_filter->setEnabled(false);  // until a run has marked its rows
+    connect(cb_filter, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { cb_filterChange(); }); });
 
     sListView1 = new QTreeWidget(sGroupBox4);
     sListView1->setObjectName(QStringLiteral("sListView1"));
@@ -395,9 +421,10 @@ void TForm1::BuildKeyboard() {
                                    sListView1,      sSpeedButton1,
                                    sSpeedButton2,   sSpeedButton3,
                                    sSpeedButton4,   sSpeedButton5,
-                                   ed_url,          ed_pic,
-                                   bt_add,          ed_change_url,
-                                   ed_change_pic,   sBitBtn2};
+                                   cb_filter,       ed_url,
+                                   ed_pic,          bt_add,
+                                   ed_change_url,   ed_change_pic,
+                                   sBitBtn2};
     for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -417,7 +444,10 @@ void TForm1::BuildProgressAndStatus() {
     const int positionWidth =
         std::max(100, bar->fontMetrics().horizontalAdvance(QStringLiteral("Bearbeite 9999 von 9999")) +
                           kStatusPanelFrame);
-    const int widths[3] = {positionWidth, std::max(100, 400 - positionWidth), 300};
+    // Panel 2 is 300 pixels wide as laid out, but from where it starts only what is left of the window's
+    // width shows: it is made that wide, so that an address elided to fit ends inside the window.
+    const int widths[3] = {positionWidth, std::max(100, 400 - positionWidth),
+                           std::min(300, kClientWidth - 400 - kStatusBarEnds)};
     for (int i = 0; i < 3; ++i) {
         sStatusPanels[i] = new QLabel(bar);
         sStatusPanels[i]->setObjectName(QStringLiteral("sStatusBar1Panel%1").arg(i));
@@ -498,7 +528,7 @@ void TForm1::edbreitChange() {
 }
 
 void TForm1::sDirectoryEdit1Change() {
-    sBitBtn3->setEnabled(true);
+    SetStartEnabled(true);
 }
 
 void TForm1::sDirectoryEdit1ButtonClick() {
@@ -680,6 +710,9 @@ void TForm1::sListView1SelectItem(QTreeWidgetItem* item, bool /*selected*/) {
     if (!item || m_deletingRows) return;  // a row being deleted is not being selected
     ed_change_url->setText(item->text(0));
     ed_change_pic->setText(item->text(1));
+    // A long address shows its start (scheme and host), not its end.
+    ed_change_url->setCursorPosition(0);
+    ed_change_pic->setCursorPosition(0);
     m_rowUnderEdit = item;
     m_rowUnderEditUrl = item->text(0);
     sBitBtn2->setEnabled(true);
@@ -697,21 +730,23 @@ void TForm1::sBitBtn2Click() {
     m_dialogs->ShowNotice(QStringLiteral("Eintrag geändert"));
 }
 
+// Checking, unchecking and deleting act on the rows the list shows: with the filter on "Alle Einträge"
+// (always, unless a run has marked the rows) that is every row; rows the filter hides are never touched.
 void TForm1::sSpeedButton3Click() {
-    for (int i = 0; i < RowCount(); ++i) SetRowChecked(i, true);
+    for (QTreeWidgetItem* item : ShownRows()) item->setCheckState(0, Qt::Checked);
 }
 
 void TForm1::sSpeedButton4Click() {
-    for (int i = 0; i < RowCount(); ++i) SetRowChecked(i, false);
+    for (QTreeWidgetItem* item : ShownRows()) item->setCheckState(0, Qt::Unchecked);
 }
 
 void TForm1::sSpeedButton5Click() {
     if (!m_dialogs->AskYesNo(QStringLiteral("Möchten Sie wirklich alle markierten Einträge löschen ?")))
         return;
-    for (int i = RowCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem* item = sListView1->topLevelItem(i);
-        if (item->checkState(0) == Qt::Checked) DeleteRow(item);
-    }
+    // Taken before the first deletion: the list's change takes the results away, and the filter with them.
+    const std::vector<QTreeWidgetItem*> shown = ShownRows();
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+        if ((*it)->checkState(0) == Qt::Checked) DeleteRow(*it);
     m_dialogs->ShowNotice(QStringLiteral("Alle markierten Einträge gelöscht"));
     lb_anzahl->setText(QString::number(RowCount()));
 }

@@ -33,16 +33,29 @@ class TGauge;
 class TRunEngine;
 class TUpDown;
 
-// A row that failed in a batch run, for the completion message.
+// A row of a batch run that failed, or that was captured with a warning, for the completion message.
 struct FailedRow {
     QString url;
     QString reason;
 };
 
-// "Verarbeitung abgeschlossen", followed, when rows failed, by how many and the first few with reasons. A run
-// stopped after `doneBeforeStop` of its rows says "Verarbeitung abgebrochen" and how many rows were done.
+// "Verarbeitung abgeschlossen", followed, when rows failed, by how many and the first few with reasons, and
+// then, under a heading of their own, the rows captured with a warning. A run stopped after `doneBeforeStop`
+// of its rows says "Verarbeitung abgebrochen" and how many rows were done.
 QString CompletionMessage(int rows, const std::vector<FailedRow>& failures,
-                          std::optional<int> doneBeforeStop = std::nullopt);
+                          std::optional<int> doneBeforeStop = std::nullopt,
+                          const std::vector<FailedRow>& warnings = {});
+
+// What a row got in the last run, as its mark in the list shows it: the most serious of what it got.
+enum class RowMark { None, Done, Failed, HttpError, TimedOut, Blank };
+RowMark RowMarkOf(const RowResult& result);
+// What is amiss with a row that was captured, in the completion message's words: the page's HTTP error status
+// ("HTTP 404"), a page not complete in time, a picture of one colour. Empty for a row that is fine or failed.
+QStringList RowWarnings(const RowResult& result);
+
+// The rows the list shows under the filter above it: all, the failed ones, or those captured with a warning.
+enum class RowFilter { All, Failed, Warnings };
+bool FilterShows(RowFilter filter, RowMark mark);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -79,6 +92,7 @@ class TForm1 : public QMainWindow {
     QToolButton* sSpeedButton5;
     QLabel* sLabel5;
     QLabel* lb_anzahl;
+    QComboBox* cb_filter;  // shows all rows, or only those the last run failed or warned about
     QTreeWidget* sListView1;
     QGroupBox* sGroupBox5;  // "Hinzufügen"
     QLineEdit* ed_url;
@@ -90,10 +104,12 @@ class TForm1 : public QMainWindow {
     QPushButton* sBitBtn2;  // "Eintrag ändern"
     QGroupBox* sGroupBox2;  // "Fortschritt"
     TGauge* sGauge1;
-    QLabel* sStatusPanels[3];  // show their texts elided in the middle when too long, in full as tooltip
-    QStringList Memo1;         // hidden line buffer of the list-file commands
-    QAction* Ordner1;          // "Ausgabeordner öffnen"
-    QAction* Abbrechen1;       // "Verarbeitung abbrechen"
+    QLabel* sStatusPanels[3];   // show their texts elided in the middle when too long, in full as tooltip
+    QStringList Memo1;          // hidden line buffer of the list-file commands
+    QAction* Ordner1;           // "Ausgabeordner öffnen"
+    QAction* Abbrechen1;        // "Verarbeitung abbrechen"
+    QAction* Starten1;          // "Verarbeitung starten" (Ctrl+R): the start button from anywhere
+    QAction* Fehlgeschlagene1;  // "Fehlgeschlagene erneut verarbeiten"
     QAction* Beenden1;
     QAction* Exportieren1;
     QAction* Import1;
@@ -124,6 +140,10 @@ class TForm1 : public QMainWindow {
     void Import1Click();                       // import
     void ImportListFile(const QString& path);  // the import of a chosen or dropped list file
     void sBitBtn3Click();                      // batch run
+    // Runs again the rows of the last run that did not come out whole: failed, not complete in time, or not
+    // reached by a run that was stopped. The other rows keep their marks.
+    void Fehlgeschlagene1Click();
+    void cb_filterChange();
     void WB1BeforeNavigate2(const QString& url);
     void WB1DocumentComplete(const QString& url);
 
@@ -137,8 +157,10 @@ class TForm1 : public QMainWindow {
     QTreeWidgetItem* RowUnderEdit() const { return m_rowUnderEdit; }
     // The result of a run's row in its URL cell: a state icon, and the reason and picture path as tooltip.
     void ShowRowResult(int index, const RowResult& result, const QString& picturePath);
-    // Takes every row's result away (a new run starts, or the list was edited).
+    // Takes every row's result away (a new run starts, or the list was edited); the filter shows all rows
+    // again.
     void ClearRowResults();
+    RowMark MarkOf(int index) const;
 
     // --- Status bar and application title ------------------------------------------------------------
     void SetStatusText(int panel, const QString& text);
@@ -165,6 +187,7 @@ class TForm1 : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    static constexpr int kRowMarkRole = Qt::UserRole + 1;  // the RowMark of a row's URL cell
     void BuildSettings();
     void BuildPreview();
     void BuildWebsiteList();
@@ -173,6 +196,11 @@ class TForm1 : public QMainWindow {
     void BuildKeyboard();
     void DeleteRow(QTreeWidgetItem* item);
     void SetRunning(bool running);
+    void SetStartEnabled(bool enabled);
+    void RunRows(const std::vector<int>& rows);
+    void ShowRowMark(int index, RowMark mark, const QString& toolTip);
+    void ApplyFilter(QTreeWidgetItem* item);
+    std::vector<QTreeWidgetItem*> ShownRows() const;
     void AddResultCommands(QMenu* datei);
     void sListView1Edited(QTreeWidgetItem* item, int column);
     void ShowGallery(const QString& folder);

@@ -4,11 +4,11 @@
 #include "settings_rules.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
@@ -106,8 +106,42 @@ QString TQtDialogs::GetSaveFileName(const QString& filter, const QString& defaul
     return dialog.selectedFiles().first();
 }
 
+TQtDialogs::~TQtDialogs() {
+    // An opener still running outlives these dialogs only until its parent window ends it; it says nothing.
+    for (const QPointer<QProcess>& opener : m_openers)
+        if (opener) QObject::disconnect(opener, nullptr, nullptr, nullptr);
+}
+
 void TQtDialogs::OpenWithDesktop(const QString& path) {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowNotice(QStringLiteral("\"%1\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür")
-                       .arg(path));
+    // The desktop's opener is run as a process of its own, and its exit is waited for without blocking the
+    // window: it ends at once when the handler has started, or with a status that says why nothing opened
+    // (the handler it finds may also keep it running until the user closes it).
+    auto* opener = new QProcess(m_parent);
+    m_openers.removeAll(nullptr);
+    m_openers << opener;
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const auto failed = [this, path](const QString& why) {
+        ShowNotice(QStringLiteral("\"%1\" kann nicht geöffnet werden: %2").arg(path, why));
+    };
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         opener->deleteLater();
+                         failed(QStringLiteral("Der Desktop hat kein Programm dafür"));
+                     });
+    QObject::connect(
+        opener, &QProcess::finished, opener, [opener, failed](int code, QProcess::ExitStatus status) {
+            opener->deleteLater();
+            if (status != QProcess::NormalExit)
+                failed(QStringLiteral("Das Programm dafür endete unerwartet"));
+            else if (code == 2)
+                failed(QStringLiteral("Es existiert nicht"));
+            else if (code == 3)
+                failed(QStringLiteral("Der Desktop hat kein Programm dafür"));
+            else if (code != 0)
+                failed(QStringLiteral("Das Programm dafür meldete einen Fehler (Status %1)").arg(code));
+        });
+    opener->start(QStringLiteral("xdg-open"), {path});
 }

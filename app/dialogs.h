@@ -2,6 +2,9 @@
 // tests can answer them without a human.
 #pragma once
 
+#include <QList>
+#include <QPointer>
+#include <QProcess>
 #include <QString>
 
 class QWidget;
@@ -23,7 +26,7 @@ class TDialogs {
     virtual QString GetOpenFileName(const QString& filter) = 0;
     virtual QString GetSaveFileName(const QString& filter, const QString& defaultSuffix) = 0;
     // Opens a local folder or file with the desktop's handler for it (file manager, image viewer); says so
-    // in a message when the desktop has none.
+    // in a message when the desktop has none or the handler fails (the message may come after the return).
     virtual void OpenWithDesktop(const QString& path) = 0;
 };
 
@@ -31,6 +34,7 @@ class TDialogs {
 class TQtDialogs : public TDialogs {
   public:
     explicit TQtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    ~TQtDialogs() override;
     void SetParent(QWidget* parent) { m_parent = parent; }
 
     void ShowNotice(const QString& text) override;
@@ -43,6 +47,7 @@ class TQtDialogs : public TDialogs {
 
   private:
     QWidget* m_parent;
+    QList<QPointer<QProcess>> m_openers;  // the desktop's openers still running
 };
 
 // "CSV-Dateien|*.csv" (the list-file filter notation) -> "CSV-Dateien (*.csv)" for Qt's dialogs.

@@ -166,3 +166,15 @@ QIcon RowBlankIcon() {
     });
     return icon;
 }
+
+QIcon RowHttpErrorIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(QPen(QColor(150, 90, 0), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(QColor(250, 190, 50));
+        p.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(14.5, 14), QPointF(1.5, 14)}));
+        p.setPen(QPen(QColor(40, 25, 0), 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8, 5.5), QPointF(8, 9.5));
+        p.drawPoint(QPointF(8, 12));
+    });
+    return icon;
+}

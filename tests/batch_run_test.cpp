@@ -194,15 +194,16 @@ TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
 }
 
 // Esc ends the slow row at once, unwritten, and starts no other; the rows done show their results until the
-// list changes.
+// list changes. "Fehlgeschlagene erneut verarbeiten" then runs only the rows that did not come out whole.
 TEST_F(BatchRunTest, EscapeStopsTheRunAndEachRowDoneShowsItsResult) {
     Add(QStringLiteral("/red"), QStringLiteral("a"));
     form.AppendRow(QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("bad"));  // a port no browser opens
     Add(QStringLiteral("/slow"), QStringLiteral("b"));
     Add(QStringLiteral("/green"), QStringLiteral("c"));
     QApplication::setActiveWindow(&form);
+    bool stopped = false;  // the first run only
     QObject::connect(form.WB1, &TBrowserHost::BeforeNavigate2, [&](const QString& url) {
-        if (url.endsWith(QStringLiteral("/slow")))
+        if (url.endsWith(QStringLiteral("/slow")) && !std::exchange(stopped, true))
             QTimer::singleShot(300, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
     });
     Run();
@@ -219,6 +220,26 @@ TEST_F(BatchRunTest, EscapeStopsTheRunAndEachRowDoneShowsItsResult) {
     EXPECT_EQ(row[1]->toolTip(0),
               QStringLiteral("Fehlgeschlagen (Laden): Port nicht erlaubt (net::ERR_UNSAFE_PORT)\nBild: ") +
                   Out("bad"));
+
+    // Run again: the failed row and the two the stop left; the done row keeps its mark and is not loaded.
+    dialogs.notices.clear();
+    server.ClearRequests();
+    form.SetPageTimeoutMs(3000);
+    form.Fehlgeschlagene1->trigger();
+    EXPECT_TRUE(server.RequestsFor(QStringLiteral("/red")).isEmpty());
+    EXPECT_EQ(server.RequestsFor(QStringLiteral("/slow")).size(), 1);
+    EXPECT_EQ(server.RequestsFor(QStringLiteral("/green")).size(), 1);
+    EXPECT_EQ(Files(out.path()), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(dialogs.notices,
+              QStringList{QStringLiteral("Verarbeitung abgeschlossen\n\n1 von 3 Einträgen fehlgeschlagen:\n"
+                                         "http://127.0.0.1:9/ – Port nicht erlaubt (net::ERR_UNSAFE_PORT)\n\n"
+                                         "1 von 3 Einträgen mit Warnung:\n") +
+                          server.Url(QStringLiteral("/slow")) +
+                          QStringLiteral(" – nicht rechtzeitig vollständig geladen")});
+    EXPECT_EQ(row[0]->toolTip(0), QStringLiteral("Fertig\nBild: ") + Out("a"));
+    for (const auto& [i, mark] :
+         {std::pair{0, RowMark::Done}, {1, RowMark::Failed}, {2, RowMark::TimedOut}, {3, RowMark::Done}})
+        EXPECT_EQ(form.MarkOf(i), mark) << i;
     Add(QStringLiteral("/green"), QStringLiteral("more"));
     EXPECT_TRUE(row[0]->icon(0).isNull() && row[1]->icon(0).isNull() && row[1]->toolTip(0).isEmpty());
 }

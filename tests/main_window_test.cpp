@@ -3,6 +3,7 @@
 #include "about.h"
 #include "fake_dialogs.h"
 #include "gauge.h"
+#include "icons.h"
 #include "preview_image.h"
 #include "skin.h"
 #include "updown.h"
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -91,7 +93,9 @@ TEST_F(MainWindowTest, StartsAsLaidOut) {
     EXPECT_EQ(form.sListView1->headerItem()->text(0), QStringLiteral("URL"));
     EXPECT_EQ(form.sListView1->headerItem()->text(1), QStringLiteral("Bildname"));
     EXPECT_EQ(form.sStatusPanels[0]->width() + form.sStatusPanels[1]->width(), 400);
-    EXPECT_EQ(form.sStatusPanels[2]->width(), 300);
+    const QLabel* last = form.sStatusPanels[2];  // 300 as laid out, but no further than the window's edge
+    EXPECT_LE(last->x() + last->width(), form.statusBar()->width());
+    EXPECT_GE(last->x() + last->width(), form.statusBar()->width() - 8);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(form.StatusText(i).isEmpty());
     EXPECT_EQ(form.sGauge1->MaxValue(), 100);
     EXPECT_EQ(form.sGauge1->Progress(), 0);
@@ -226,10 +230,12 @@ TEST_F(MainWindowTest, AddAppendsRowsInOrderAndCounts) {
 
 TEST_F(MainWindowTest, SelectionFillsChangeFieldsAndChangeWritesRow) {
     AddRow(QStringLiteral("http://a"), QStringLiteral("a"));
-    AddRow(QStringLiteral("http://b"), QStringLiteral("b"));
+    const QString longUrl = QStringLiteral("http://b.example/") + QString(200, u'x');
+    AddRow(longUrl, QStringLiteral("b"));
     ClickRow(0);
     ClickRow(1);
-    EXPECT_EQ(form.ed_change_url->text(), QStringLiteral("http://b"));
+    EXPECT_EQ(form.ed_change_url->text(), longUrl);
+    EXPECT_EQ(form.ed_change_url->cursorPosition(), 0) << "a long address shows its start";
     EXPECT_EQ(form.ed_change_pic->text(), QStringLiteral("b"));
     EXPECT_TRUE(form.sBitBtn2->isEnabled());
     Type(form.ed_change_url, QString());
@@ -379,8 +385,10 @@ TEST_F(MainWindowTest, StatusPanelsAndLabelsFitTheFont) {
     form.SetStatusText(1, url);
     EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
     EXPECT_EQ(panel->toolTip(), url);
-    for (QWidget* field :
-         {form.edbreit, form.ed_height, form.ed_pic, form.ed_change_pic})  // no label touches
+    EXPECT_LT(form.cb_filter->geometry().right(), form.sLabel5->x());
+    for (QWidget* field : {static_cast<QWidget*>(form.edbreit), static_cast<QWidget*>(form.ed_height),
+                           static_cast<QWidget*>(form.ed_pic), static_cast<QWidget*>(form.ed_change_pic),
+                           static_cast<QWidget*>(form.lb_anzahl)})  // no label touches
         EXPECT_EQ(field->parentWidget()->childAt(field->x() - 2, field->y() + 10), nullptr);
 }
 
@@ -407,6 +415,15 @@ TEST_F(MainWindowTest, KeyboardReachesEveryCommandAndShowsTheFocus) {
         ASSERT_TRUE(next->hasFocus()) << qPrintable(name);
         EXPECT_NE(next->grab().toImage(), before) << qPrintable(name) << " shows no focus";
     }
+    // Enter on the start button and Ctrl+R from anywhere start the run: a missing folder is said before it.
+    form.sDirectoryEdit1->setText(QStringLiteral("/nonexistent-bildoro-folder"));
+    form.sBitBtn3->setFocus();
+    QTest::keyClick(form.sBitBtn3, Qt::Key_Return);
+    QTest::keyClick(form.ed_url, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.notices.size(), 3);
+    EXPECT_TRUE(dialogs.notices[1].contains(QStringLiteral("/nonexistent-bildoro-folder")))
+        << qPrintable(dialogs.notices[1]);
+    EXPECT_EQ(dialogs.notices[2], dialogs.notices[1]);
     QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
     QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(dialogs.fileFilters,
@@ -458,6 +475,117 @@ TEST_F(MainWindowTest, DropsAndTheOutputFolder) {
     EXPECT_EQ(dialogs.notices, QStringList({QStringLiteral("Einlesen beendet"),
                                             QStringLiteral("Kein Ausgabeordner gewählt")}));
     EXPECT_EQ(dialogs.opened, QStringList{dir.path()});
+}
+
+// Each row's mark and tooltip say what it got, the completion message lists the warnings under their own
+// heading, the filter shows one kind of row, and checking and deleting touch only the rows shown.
+TEST_F(MainWindowTest, RowMarksAndTheFilter) {
+    const auto result = [](bool ok, int status, bool timedOut, bool blank) {
+        RowResult r;
+        if (!ok) r.Fail(RowStage::Load, QStringLiteral("weg"));
+        r.httpStatus = status;
+        r.timedOut = timedOut;
+        r.blank = blank;
+        return r;
+    };
+    const struct Case {
+        RowResult result;
+        RowMark mark;
+        QString tip;      // the tooltip's first lines
+        QString warning;  // in the completion message
+        bool failedShown, warningShown;
+    } cases[] = {
+        {result(true, 200, false, false), RowMark::Done, "Fertig", "", false, false},
+        {result(false, 500, false, false), RowMark::Failed, "Fehlgeschlagen (Laden): weg", "", true, false},
+        {result(true, 404, false, false), RowMark::HttpError,
+         "Aufgenommen, aber die Seite antwortete mit HTTP 404", "HTTP 404", false, true},
+        {result(true, 503, false, true), RowMark::HttpError,
+         "Aufgenommen, aber die Seite antwortete mit HTTP 503\nFertig, aber das Bild ist fast einfarbig",
+         "HTTP 503, Bild fast einfarbig", false, true},
+        {result(true, 0, true, false), RowMark::TimedOut,
+         "Nicht rechtzeitig vollständig geladen, aufgenommen so weit geladen",
+         "nicht rechtzeitig vollständig geladen", false, true},
+        {result(true, 399, false, true), RowMark::Blank, "Fertig, aber das Bild ist fast einfarbig",
+         "Bild fast einfarbig", false, true},
+        {RowResult(), RowMark::None, "", "", false, false},  // not reached: no result shown
+    };
+    EXPECT_FALSE(form.cb_filter->isEnabled());
+    EXPECT_FALSE(form.Fehlgeschlagene1->isEnabled());
+    const int n = int(std::size(cases));
+    for (int i = 0; i < n; ++i) form.AppendRow(QStringLiteral("http://%1").arg(i), QString::number(i));
+    for (int i = 0; i < n; ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(RowMarkOf(c.result), c.mark == RowMark::None ? RowMark::Done : c.mark) << i;
+        EXPECT_EQ(RowWarnings(c.result).join(QStringLiteral(", ")), c.warning) << i;
+        if (c.mark != RowMark::None) form.ShowRowResult(i, c.result, QStringLiteral("/o/%1.jpg").arg(i));
+        EXPECT_EQ(form.MarkOf(i), c.mark) << i;
+        EXPECT_EQ(Item(i)->toolTip(0),
+                  c.mark == RowMark::None ? QString() : c.tip + "\nBild: /o/" + QString::number(i) + ".jpg");
+    }
+    EXPECT_EQ(Item(2)->icon(0).cacheKey(), RowHttpErrorIcon().cacheKey());
+    EXPECT_TRUE(form.Fehlgeschlagene1->isEnabled());
+    ASSERT_TRUE(form.cb_filter->isEnabled());
+    const auto shown = [&](bool Case::*column) {
+        for (int i = 0; i < n; ++i) EXPECT_EQ(!Item(i)->isHidden(), cases[i].*column) << i;
+    };
+    form.cb_filter->setCurrentIndex(2);
+    shown(&Case::warningShown);
+    form.cb_filter->setCurrentIndex(1);
+    shown(&Case::failedShown);
+    form.SetRowChecked(0, true);  // hidden, checked before: kept by the deletion of the shown rows
+    QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);
+    EXPECT_TRUE(form.Row(1).checked);
+    EXPECT_FALSE(form.Row(2).checked) << "a hidden row is not checked";
+    dialogs.answers = {true};
+    QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);
+    EXPECT_EQ(Urls(), QStringList({"http://0", "http://2", "http://3", "http://4", "http://5", "http://6"}));
+    EXPECT_EQ(form.cb_filter->currentIndex(), 0) << "the list changed: its results and the filter are gone";
+    EXPECT_FALSE(form.cb_filter->isEnabled() || form.Fehlgeschlagene1->isEnabled() || Item(5)->isHidden());
+
+    EXPECT_EQ(CompletionMessage(6, {{"http://1", "weg"}}, std::nullopt, {{"http://2", "HTTP 404"}}),
+              "Verarbeitung abgeschlossen\n\n1 von 6 Einträgen fehlgeschlagen:\nhttp://1 – weg\n\n"
+              "1 von 6 Einträgen mit Warnung:\nhttp://2 – HTTP 404");
+    EXPECT_EQ(CompletionMessage(6, {}, 3, {{"http://2", "HTTP 404"}}),
+              "Verarbeitung abgebrochen\n\n3 von 6 Einträgen bearbeitet\n\n1 davon mit Warnung:\n"
+              "http://2 – HTTP 404");
+}
+
+// The desktop's opener that fails says so in a message, after it has ended; one that opens says nothing.
+TEST(DesktopOpener, FailureIsSaidInAMessage) {
+    class Recording : public TQtDialogs {
+      public:
+        using TQtDialogs::TQtDialogs;
+        void ShowNotice(const QString& text) override { notices << text; }
+        QStringList notices;
+    };
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    const struct {
+        const char* script;  // the opener found first on the PATH; none when empty
+        QString said;
+    } cases[] = {
+        {"exit 0", ""},
+        {"exit 3", "\"/x\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür"},
+        {"exit 4", "\"/x\" kann nicht geöffnet werden: Das Programm dafür meldete einen Fehler (Status 4)"},
+        {"", "\"/x\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür"},
+    };
+    for (const auto& c : cases) {
+        QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+        opener.remove();
+        if (*c.script) {
+            ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+            opener.write(QByteArray("#!/bin/sh\n") + c.script + "\n");
+            opener.close();
+            opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        QWidget window;  // ends an opener still running with the case
+        Recording dialogs(&window);
+        qputenv("PATH", bin.path().toLocal8Bit());
+        dialogs.OpenWithDesktop(QStringLiteral("/x"));
+        qputenv("PATH", path);
+        QTest::qWaitFor([&] { return !dialogs.notices.isEmpty(); }, c.said.isEmpty() ? 500 : 10000);
+        EXPECT_EQ(dialogs.notices, c.said.isEmpty() ? QStringList() : QStringList{c.said}) << c.script;
+    }
 }
 
 TEST_F(MainWindowTest, BeendenClosesTheWindow) {
