@@ -48,20 +48,10 @@ struct BrokenBrowser {
 };
 
 QList<BrokenBrowser> BrokenBrowsers(const QString& dir) {
-    auto script = [&](const QString& name, const QByteArray& body, QFileDevice::Permissions permissions) {
-        const QString path = dir + u'/' + name;
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("#!/bin/sh\n" + body + "\n");
-        f.close();
-        f.setPermissions(permissions);
-        return path;
-    };
     const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    const QString quits = script(QStringLiteral("quits"), "exit 0", rw | QFileDevice::ExeOwner);
-    const QString fails =
-        script(QStringLiteral("fails"), "echo broken >&2; exit 7", rw | QFileDevice::ExeOwner);
-    const QString plain = script(QStringLiteral("plain"), "exec chromium \"$@\"", rw);
+    const QString quits = WriteShellScript(dir + QStringLiteral("/quits"), "exit 0");
+    const QString fails = WriteShellScript(dir + QStringLiteral("/fails"), "echo broken >&2; exit 7");
+    const QString plain = WriteShellScript(dir + QStringLiteral("/plain"), "exec chromium \"$@\"", false);
     const QString garbage = dir + QStringLiteral("/garbage");
     {
         QFile f(garbage);

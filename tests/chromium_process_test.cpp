@@ -3,6 +3,7 @@
 #include "chromium_process.h"
 #include "browser_error.h"
 #include "profile_folders.h"
+#include "test_support.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -69,13 +70,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 
 // A stand-in browser: a shell script that gets the pipe on fds 3 and 4 like Chromium.
 QString FakeBrowser(const QTemporaryDir& dir, const QByteArray& body) {
-    const QString path = dir.filePath(QStringLiteral("fake-browser"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
+    return WriteShellScript(dir.filePath(QStringLiteral("fake-browser")), body);
 }
 
 // Collects messages and the exit of a process.

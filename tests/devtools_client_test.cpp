@@ -4,6 +4,7 @@
 #include "browser_error.h"
 #include "chromium_process.h"
 #include "fake_transport.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -18,12 +19,7 @@ namespace {
 class FakeBrowser {
   public:
     explicit FakeBrowser(const QByteArray& body) {
-        m_path = m_dir.filePath(QStringLiteral("fake-browser"));
-        QFile file(m_path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n" + body + "\n");
-        file.close();
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_path = WriteShellScript(m_dir.filePath(QStringLiteral("fake-browser")), body);
         m_old = qgetenv("BILDORO_CHROMIUM");
         qputenv("BILDORO_CHROMIUM", QFile::encodeName(m_path));
     }

@@ -6,6 +6,7 @@
 #include "icons.h"
 #include "preview_image.h"
 #include "skin.h"
+#include "test_support.h"
 #include "updown.h"
 
 #include <gtest/gtest.h>
@@ -386,9 +387,8 @@ TEST_F(MainWindowTest, StatusPanelsAndLabelsFitTheFont) {
     EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
     EXPECT_EQ(panel->toolTip(), url);
     EXPECT_LT(form.cb_filter->geometry().right(), form.sLabel5->x());
-    for (QWidget* field : {static_cast<QWidget*>(form.edbreit), static_cast<QWidget*>(form.ed_height),
-                           static_cast<QWidget*>(form.ed_pic), static_cast<QWidget*>(form.ed_change_pic),
-                           static_cast<QWidget*>(form.lb_anzahl)})  // no label touches
+    for (QWidget* field : QList<QWidget*>{form.edbreit, form.ed_height, form.ed_pic, form.ed_change_pic,
+                                          form.lb_anzahl})  // no label touches
         EXPECT_EQ(field->parentWidget()->childAt(field->x() - 2, field->y() + 10), nullptr);
 }
 
@@ -477,114 +477,86 @@ TEST_F(MainWindowTest, DropsAndTheOutputFolder) {
     EXPECT_EQ(dialogs.opened, QStringList{dir.path()});
 }
 
-// Each row's mark and tooltip say what it got, the completion message lists the warnings under their own
-// heading, the filter shows one kind of row, and checking and deleting touch only the rows shown.
+// Each row's mark and tooltip say what it got (the completion message lists the warnings), the filter shows
+// one kind of row, and checking and deleting touch only the rows shown.
 TEST_F(MainWindowTest, RowMarksAndTheFilter) {
-    const auto result = [](bool ok, int status, bool timedOut, bool blank) {
-        RowResult r;
-        if (!ok) r.Fail(RowStage::Load, QStringLiteral("weg"));
-        r.httpStatus = status;
-        r.timedOut = timedOut;
-        r.blank = blank;
-        return r;
-    };
+    const QString late = "Nicht rechtzeitig vollständig geladen, aufgenommen so weit geladen",
+                  blank = "Fertig, aber das Bild ist fast einfarbig",
+                  http = "Aufgenommen, aber die Seite antwortete mit ";
     const struct Case {
-        RowResult result;
+        bool ok;
+        int status;
+        bool timedOut, blank;
         RowMark mark;
-        QString tip;      // the tooltip's first lines
-        QString warning;  // in the completion message
-        bool failedShown, warningShown;
+        QString tip, warning;  // the tooltip's first lines; the row's words in the completion message
     } cases[] = {
-        {result(true, 200, false, false), RowMark::Done, "Fertig", "", false, false},
-        {result(false, 500, false, false), RowMark::Failed, "Fehlgeschlagen (Laden): weg", "", true, false},
-        {result(true, 404, false, false), RowMark::HttpError,
-         "Aufgenommen, aber die Seite antwortete mit HTTP 404", "HTTP 404", false, true},
-        {result(true, 503, false, true), RowMark::HttpError,
-         "Aufgenommen, aber die Seite antwortete mit HTTP 503\nFertig, aber das Bild ist fast einfarbig",
-         "HTTP 503, Bild fast einfarbig", false, true},
-        {result(true, 0, true, false), RowMark::TimedOut,
-         "Nicht rechtzeitig vollständig geladen, aufgenommen so weit geladen",
-         "nicht rechtzeitig vollständig geladen", false, true},
-        {result(true, 399, false, true), RowMark::Blank, "Fertig, aber das Bild ist fast einfarbig",
-         "Bild fast einfarbig", false, true},
-        {RowResult(), RowMark::None, "", "", false, false},  // not reached: no result shown
+        {true, 200, false, false, RowMark::Done, "Fertig", ""},
+        {false, 500, false, false, RowMark::Failed, "Fehlgeschlagen (Laden): weg", ""},
+        {true, 404, false, false, RowMark::HttpError, http + "HTTP 404", "HTTP 404"},
+        {true, 503, false, true, RowMark::HttpError, http + "HTTP 503\n" + blank,
+         "HTTP 503, Bild fast einfarbig"},
+        {true, 0, true, false, RowMark::TimedOut, late, "nicht rechtzeitig vollständig geladen"},
+        {true, 399, false, true, RowMark::Blank, blank, "Bild fast einfarbig"},
+        {true, 0, false, false, RowMark::None, "", ""},  // not reached: no result shown
     };
-    EXPECT_FALSE(form.cb_filter->isEnabled());
-    EXPECT_FALSE(form.Fehlgeschlagene1->isEnabled());
+    EXPECT_FALSE(form.cb_filter->isEnabled() || form.Fehlgeschlagene1->isEnabled());
     const int n = int(std::size(cases));
-    for (int i = 0; i < n; ++i) form.AppendRow(QStringLiteral("http://%1").arg(i), QString::number(i));
+    for (int i = 0; i < n; ++i) form.AppendRow(QStringLiteral("http://%1").arg(i), QString());
     for (int i = 0; i < n; ++i) {
         const Case& c = cases[i];
-        EXPECT_EQ(RowMarkOf(c.result), c.mark == RowMark::None ? RowMark::Done : c.mark) << i;
-        EXPECT_EQ(RowWarnings(c.result).join(QStringLiteral(", ")), c.warning) << i;
-        if (c.mark != RowMark::None) form.ShowRowResult(i, c.result, QStringLiteral("/o/%1.jpg").arg(i));
+        RowResult r;
+        if (!c.ok) r.Fail(RowStage::Load, QStringLiteral("weg"));
+        std::tie(r.httpStatus, r.timedOut, r.blank) = std::tuple(c.status, c.timedOut, c.blank);
+        if (c.mark != RowMark::None) form.ShowRowResult(i, r, QStringLiteral("/o.jpg"));
         EXPECT_EQ(form.MarkOf(i), c.mark) << i;
-        EXPECT_EQ(Item(i)->toolTip(0),
-                  c.mark == RowMark::None ? QString() : c.tip + "\nBild: /o/" + QString::number(i) + ".jpg");
+        EXPECT_EQ(Item(i)->toolTip(0), c.tip.isEmpty() ? QString() : c.tip + "\nBild: /o.jpg") << i;
+        EXPECT_EQ(RowWarnings(r).join(QStringLiteral(", ")), c.warning) << i;
     }
     EXPECT_EQ(Item(2)->icon(0).cacheKey(), RowHttpErrorIcon().cacheKey());
-    EXPECT_TRUE(form.Fehlgeschlagene1->isEnabled());
-    ASSERT_TRUE(form.cb_filter->isEnabled());
-    const auto shown = [&](bool Case::*column) {
-        for (int i = 0; i < n; ++i) EXPECT_EQ(!Item(i)->isHidden(), cases[i].*column) << i;
-    };
-    form.cb_filter->setCurrentIndex(2);
-    shown(&Case::warningShown);
-    form.cb_filter->setCurrentIndex(1);
-    shown(&Case::failedShown);
-    form.SetRowChecked(0, true);  // hidden, checked before: kept by the deletion of the shown rows
+    ASSERT_TRUE(form.cb_filter->isEnabled() && form.Fehlgeschlagene1->isEnabled());
+    for (const RowFilter filter : {RowFilter::Warnings, RowFilter::Failed}) {
+        form.cb_filter->setCurrentIndex(int(filter));
+        for (int i = 0; i < n; ++i) EXPECT_EQ(!Item(i)->isHidden(), FilterShows(filter, cases[i].mark)) << i;
+    }
+    EXPECT_TRUE(FilterShows(RowFilter::Warnings, RowMark::Blank) &&
+                !FilterShows(RowFilter::Failed, RowMark::None));
+    form.SetRowChecked(0, true);  // hidden, checked before: kept by the deletion of the rows shown
     QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);
-    EXPECT_TRUE(form.Row(1).checked);
     EXPECT_FALSE(form.Row(2).checked) << "a hidden row is not checked";
     dialogs.answers = {true};
     QTest::mouseClick(form.sSpeedButton5, Qt::LeftButton);
     EXPECT_EQ(Urls(), QStringList({"http://0", "http://2", "http://3", "http://4", "http://5", "http://6"}));
     EXPECT_EQ(form.cb_filter->currentIndex(), 0) << "the list changed: its results and the filter are gone";
     EXPECT_FALSE(form.cb_filter->isEnabled() || form.Fehlgeschlagene1->isEnabled() || Item(5)->isHidden());
-
-    EXPECT_EQ(CompletionMessage(6, {{"http://1", "weg"}}, std::nullopt, {{"http://2", "HTTP 404"}}),
-              "Verarbeitung abgeschlossen\n\n1 von 6 Einträgen fehlgeschlagen:\nhttp://1 – weg\n\n"
-              "1 von 6 Einträgen mit Warnung:\nhttp://2 – HTTP 404");
     EXPECT_EQ(CompletionMessage(6, {}, 3, {{"http://2", "HTTP 404"}}),
-              "Verarbeitung abgebrochen\n\n3 von 6 Einträgen bearbeitet\n\n1 davon mit Warnung:\n"
-              "http://2 – HTTP 404");
+              "Verarbeitung abgebrochen\n\n3 von 6 Einträgen bearbeitet\n\n1 davon mit Warnung:\nhttp://2 – "
+              "HTTP 404");
 }
 
 // The desktop's opener that fails says so in a message, after it has ended; one that opens says nothing.
 TEST(DesktopOpener, FailureIsSaidInAMessage) {
-    class Recording : public TQtDialogs {
-      public:
+    struct Recording : TQtDialogs {
         using TQtDialogs::TQtDialogs;
         void ShowNotice(const QString& text) override { notices << text; }
         QStringList notices;
     };
     QTemporaryDir bin;
     const QByteArray path = qgetenv("PATH");
-    const struct {
-        const char* script;  // the opener found first on the PATH; none when empty
-        QString said;
-    } cases[] = {
-        {"exit 0", ""},
-        {"exit 3", "\"/x\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür"},
-        {"exit 4", "\"/x\" kann nicht geöffnet werden: Das Programm dafür meldete einen Fehler (Status 4)"},
-        {"", "\"/x\" kann nicht geöffnet werden: Der Desktop hat kein Programm dafür"},
-    };
-    for (const auto& c : cases) {
-        QFile opener(bin.filePath(QStringLiteral("xdg-open")));
-        opener.remove();
-        if (*c.script) {
-            ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
-            opener.write(QByteArray("#!/bin/sh\n") + c.script + "\n");
-            opener.close();
-            opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        }
+    const QString cannot = "\"/x\" kann nicht geöffnet werden: ";
+    for (const auto& [script, said] :
+         {std::pair<QByteArray, QString>{"exit 0", ""},
+          {"exit 3", cannot + "Der Desktop hat kein Programm dafür"},
+          {"exit 4", cannot + "Das Programm dafür meldete einen Fehler (Status 4)"},
+          {"", cannot + "Der Desktop hat kein Programm dafür"}}) {
+        QFile::remove(bin.filePath(QStringLiteral("xdg-open")));  // none on the PATH for the last case
+        if (!script.isEmpty()) WriteShellScript(bin.filePath(QStringLiteral("xdg-open")), script);
         QWidget window;  // ends an opener still running with the case
         Recording dialogs(&window);
         qputenv("PATH", bin.path().toLocal8Bit());
         dialogs.OpenWithDesktop(QStringLiteral("/x"));
         qputenv("PATH", path);
-        QTest::qWaitFor([&] { return !dialogs.notices.isEmpty(); }, c.said.isEmpty() ? 500 : 10000);
-        EXPECT_EQ(dialogs.notices, c.said.isEmpty() ? QStringList() : QStringList{c.said}) << c.script;
+        QTest::qWaitFor([&] { return !dialogs.notices.isEmpty(); }, said.isEmpty() ? 500 : 10000);
+        EXPECT_EQ(dialogs.notices, said.isEmpty() ? QStringList() : QStringList{said}) << script.data();
     }
 }
 

@@ -50,6 +50,16 @@ QList<SpecialFile> MakeSpecialFiles(const QString& folder, const QString& stem, 
     return files;
 }
 
+QString WriteShellScript(const QString& path, const QByteArray& body, bool executable) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write("#!/bin/sh\n" + body + "\n") < 0)
+        std::abort();  // a test that cannot write into its own folder tests nothing
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                        (executable ? QFileDevice::ExeOwner : QFileDevice::Permissions()));
+    return path;
+}
+
 bool IsStillSpecial(const SpecialFile& file) {
     struct stat st {};
     if (::lstat(QFile::encodeName(file.path).constData(), &st) != 0) return false;

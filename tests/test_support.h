@@ -17,6 +17,10 @@ struct SpecialFile {
 };
 QList<SpecialFile> MakeSpecialFiles(const QString& folder, const QString& stem, const QString& suffix = {});
 
+// Writes `body` after a "#!/bin/sh" line to `path`, readable and writable by its owner and, unless said
+// otherwise, executable; returns the path. Stand-ins for the programs the product starts.
+QString WriteShellScript(const QString& path, const QByteArray& body, bool executable = true);
+
 // True when `path` is still a special file of the kind MakeSpecialFiles made.
 bool IsStillSpecial(const SpecialFile& file);
 
