@@ -1,18 +1,19 @@
-// Runs the window's batch over the example pages and one row that fails, and saves a screenshot of the main
-// window after the run. Run under a display: xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR
-// OUT_FOLDER OUT.png
+// Runs the window's batch over the example pages, one page whose server answers 404 and one row that fails,
+// and saves a screenshot of the main window after the run, with the list's filter open. Run under a display:
+// xvfb-run -a build/bench/main_window_shot EXAMPLES_PAGES_DIR OUT_FOLDER OUT.png
 #include "Unit1.h"
 #include "dialogs.h"
+#include "local_http_server.h"
 #include "skin.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -47,17 +48,22 @@ int main(int argc, char** argv) {
     for (const QString& page : pages.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
         form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(page),
                        QFileInfo(page).completeBaseName());
-    // One row that fails (a page that is not there), to show how a failed row looks in the list.
+    // A page whose server answers 404 (captured, with a warning) and a row that fails (a page that is not
+    // there), to show how they look in the list.
+    LocalHttpServer server;
+    server.AddRoute(QStringLiteral("/alt"),
+                    "<!doctype html><title>404</title><body style='font:32px sans-serif;margin:40px'>"
+                    "<h1>404 Not Found</h1><p>Diese Seite gibt es nicht mehr.</p>",
+                    "text/html; charset=utf-8", 0, 404);
+    form.AppendRow(server.Url(QStringLiteral("/alt")), QStringLiteral("alt"));
     form.AppendRow(QStringLiteral("file://") + pages.absoluteFilePath(QStringLiteral("fehlt.html")),
                    QStringLiteral("fehlt"));
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     form.sDirectoryEdit1->setText(QDir(QString::fromLocal8Bit(argv[2])).absolutePath());
     form.sBitBtn3Click();
-    // The failed row's tooltip, as the mouse over its mark would show it.
-    QTreeWidgetItem* failed = form.sListView1->topLevelItem(form.RowCount() - 1);
-    const QRect cell = form.sListView1->visualItemRect(failed);
-    QToolTip::showText(form.sListView1->viewport()->mapToGlobal(cell.topLeft() + QPoint(60, 12)),
-                       failed->toolTip(0), form.sListView1->viewport());
+    // The last rows in sight, and the filter open over the list, as a click on it shows it.
+    form.sListView1->scrollToBottom();
+    form.cb_filter->showPopup();
     QTest::qWait(300);
     const QRect frame = form.frameGeometry();
     const QPixmap shot = form.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());

@@ -423,7 +423,10 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
                 m_client->GiveUp(std::exchange(m_screenshotId, 0),
                                  QStringLiteral("the page replaced its document meanwhile"));
             }
-            m_nav.topUrl = url;
+            // A page that could not be loaded shows Chromium's own error document: its address is the one
+            // that could not be reached.
+            const QString unreachable = Str(frame, "unreachableUrl");
+            m_nav.topUrl = unreachable.isEmpty() ? url : unreachable;
             const QString loader = Str(frame, "loaderId");
             m_nav.life.Shown(loader);
             // The top document was replaced by another one (a script or refresh moved on): that one counts
