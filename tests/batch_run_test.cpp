@@ -186,7 +186,8 @@ TEST_F(BatchRunTest, PageThatNeverCompletesIsCapturedAfterTheBound) {
     Add(QStringLiteral("/slow"), QStringLiteral("slow"));
     Add(QStringLiteral("/green"), QStringLiteral("next"));
     Run();
-    ASSERT_EQ(dialogs.notices, QStringList{QStringLiteral("Verarbeitung abgeschlossen")})
+    ASSERT_EQ(dialogs.notices, QStringList{"Verarbeitung abgeschlossen\n\n1 von 2 Einträgen mit Warnung:\n" +
+                                           server.Url("/slow") + " – nicht rechtzeitig vollständig geladen"})
         << qPrintable(dialogs.notices.join(u'\n'));
     EXPECT_EQ(PictureSize(Out("slow")), QSize(320, 240));
     EXPECT_GT(CentreColour(Out("slow")).red(), 200) << "captured as far as it got";
@@ -335,7 +336,8 @@ TEST_F(BatchRunTest, CaptureSettingsDialogShapesTheRun) {
     form.SetCaptureOptions(options);
     EXPECT_EQ(form.WB1->Width(), kMobileWidth);
     Run();
-    EXPECT_EQ(dialogs.notices.value(0), QStringLiteral("Verarbeitung abgeschlossen"));
+    EXPECT_EQ(dialogs.notices.value(0), "Verarbeitung abgeschlossen\n\n1 von 1 Einträgen mit Warnung:\n" +
+                                            server.Url("/scheme") + " – Bild fast einfarbig");
     auto webp = [this](const char* name) {
         QFile file(out.filePath(QString::fromLatin1(name)));
         return DecodeWebp(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
