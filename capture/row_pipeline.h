@@ -5,11 +5,13 @@
 #include "bitmap24.h"
 #include "bounds.h"
 #include "capture_options.h"
+#include "picture_fingerprint.h"
 #include "thumbnail.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TBrowserHost;
 
@@ -42,6 +44,7 @@ struct RowResult {
     QString consentPlatform;      // the consent dialog's platform found on the page; empty when none
     bool consentHandled = false;  // that dialog was refused or hidden before the capture
     QStringList files;            // every file written for the row, the thumbnail first
+    std::optional<TFingerprint> fingerprint;  // of the captured picture, when one was taken and written
 
     void Fail(RowStage where, const QString& why) {
         if (!ok) return;

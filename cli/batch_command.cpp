@@ -3,6 +3,7 @@
 
 #include "browser_host.h"
 #include "chromium_process.h"
+#include "html_report.h"
 #include "list_file.h"
 #include "list_rows.h"
 #include "row_pipeline.h"
@@ -48,8 +49,9 @@ struct PendingRow {
 class CliRun : public TRunClient {
   public:
     CliRun(const BatchOptions& options, TListRows& list, const TDoneRows& done, TRunReport* report,
-           QFile* failedList, const TRunEngine& engine, FILE* out, FILE* err)
+           QFile* failedList, TEarlierRun* earlier, const TRunEngine& engine, FILE* out, FILE* err)
         : m_options(options),
+          m_earlier(earlier),
           m_capture(std::make_shared<const TCaptureOptions>(options.capture)),
           m_list(list),
           m_done(done),
@@ -76,6 +78,13 @@ class CliRun : public TRunClient {
     int Ok() const { return m_ok; }
     int Failed() const { return m_failed; }
     int Skipped() const { return m_skipped; }
+    // With a comparison: this run's rows by what the earlier run says of them.
+    struct Compared {
+        int changed = 0, unchanged = 0, fresh = 0, failedNowOkBefore = 0;
+    };
+    const Compared& Comparison() const { return m_compared; }
+    // What the report says of each row that ended (kept also without a report file).
+    std::vector<ReportEntry> TakeEntries() { return std::exchange(m_entries, {}); }
     QString ReadError() const { return m_readError; }
     // Rows to try again after this round.
     std::vector<PendingRow> TakeRetries() { return std::exchange(m_retries, {}); }
@@ -145,9 +154,23 @@ class CliRun : public TRunClient {
                 ++m_failed;
                 printFailure("failed");
             }
-            Report({row.index, row.entry.url, row.entry.picture, path,
-                    r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r,
-                    &m_options.capture});
+            std::optional<TEarlierRun::Verdict> verdict;
+            if (m_earlier) {
+                verdict = m_earlier->Compare(
+                    row.entry.url, row.entry.picture,
+                    r.fingerprint ? std::optional<uint64_t>(r.fingerprint->hash) : std::nullopt,
+                    m_options.changeDistance);
+                m_compared.fresh += verdict->isNew;
+                m_compared.changed += verdict->changed.value_or(false);
+                m_compared.unchanged += !verdict->changed.value_or(true);
+                m_compared.failedNowOkBefore += !r.ok && verdict->wasOk;
+            }
+            const QJsonObject line =
+                ReportLine({row.index, row.entry.url, row.entry.picture, path,
+                            r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r,
+                            &m_options.capture, verdict ? &*verdict : nullptr});
+            Report(line);
+            m_entries.push_back(EntryFromLine(line));
             if (!r.ok) WriteFailed(row.entry);
         }
         std::fflush(m_out);
@@ -189,10 +212,11 @@ class CliRun : public TRunClient {
         return std::move(m_round[m_roundAt++]);
     }
 
-    void Report(const ReportRow& row) {
+  public:
+    void Report(const QJsonObject& line) {
         if (!m_report) return;
         try {
-            m_report->Write(row);
+            m_report->Write(line);
         } catch (const std::exception& e) {
             // The run goes on; the report's loss is said once.
             if (!m_reportFailed)
@@ -202,6 +226,7 @@ class CliRun : public TRunClient {
         }
     }
 
+  private:
     // The failed row's line goes to the failed list at once, so that a run that is killed leaves it too.
     void WriteFailed(const WebsiteEntry& entry) {
         if (!m_failedList) return;
@@ -254,6 +279,9 @@ class CliRun : public TRunClient {
     }
 
     const BatchOptions& m_options;
+    TEarlierRun* m_earlier;  // null without --compare
+    Compared m_compared;
+    std::vector<ReportEntry> m_entries;
     const std::shared_ptr<const TCaptureOptions> m_capture;
     TListRows& m_list;
     const TDoneRows& m_done;
@@ -360,6 +388,76 @@ class TInterruptWatch {
     struct sigaction m_old[2]{};
 };
 
+// What the end of a run adds to its summary: the rows the earlier run had and this one has not (reported as
+// vanished), the comparison's counts, the groups of rows that look alike (written into the report), and the
+// report page.
+QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* earlier,
+                        std::unique_ptr<TRunReport> report, FILE* out, FILE* err) {
+    auto warn = [err](const QString& why) {
+        std::fprintf(err, "bildoro-batch: %s\n", TerminalText(why).constData());
+    };
+    QStringList parts;
+    std::vector<ReportEntry> entries = run.TakeEntries();
+    // A share, or a run that ended early, has not seen every row of the list: nothing is said to be gone.
+    const bool whole = options.shards == 1 && !run.Interrupted() && run.ReadError().isEmpty();
+    if (earlier) {
+        const CliRun::Compared& c = run.Comparison();
+        int vanished = 0;
+        if (whole && !options.resume)
+            for (const TEarlierRun::Row& row : earlier->Unseen()) {
+                std::fprintf(out, "vanished: %s (%s)\n", TerminalText(row.url).constData(),
+                             TerminalText(row.picture).constData());
+                const QJsonObject line = VanishedLine(row);
+                run.Report(line);
+                entries.push_back(EntryFromLine(line));
+                ++vanished;
+            }
+        parts << QCoreApplication::translate(
+                     "bildoro-batch", "; %1 changed, %2 unchanged, %3 new, %4 failed now but ok before")
+                     .arg(c.changed)
+                     .arg(c.unchanged)
+                     .arg(c.fresh)
+                     .arg(c.failedNowOkBefore);
+        if (vanished > 0)
+            parts << QCoreApplication::translate("bildoro-batch", ", %1 vanished").arg(vanished);
+    }
+    // The report holds the rows of earlier rounds of a resumed run too: it is read back whole.
+    if (report) {
+        report.reset();
+        try {
+            entries = ReadReportEntries(options.reportFile);
+        } catch (const std::exception& e) {
+            warn(QString::fromUtf8(e.what()));
+        }
+    }
+    const std::vector<std::pair<int, qint64>> groups = GroupEntries(entries, options.groupDistance);
+    if (!options.reportFile.isEmpty()) {
+        try {
+            WriteReportGroups(options.reportFile, entries);
+        } catch (const std::exception& e) {
+            warn(QString::fromUtf8(e.what()));
+        }
+    }
+    for (size_t g = 0; g < groups.size() && g < 3; ++g) {
+        const auto [size, row] = groups[g];
+        const auto first = std::find_if(entries.begin(), entries.end(),
+                                        [row](const ReportEntry& e) { return e.row == row; });
+        parts << (g == 0 ? QStringLiteral("\n") : QStringLiteral("; ")) +
+                     QCoreApplication::translate("bildoro-batch", "%1 pages look like row %2 (%3)")
+                         .arg(size)
+                         .arg(row + 1)
+                         .arg(first != entries.end() ? first->url : QString());
+    }
+    if (!options.htmlFile.isEmpty()) {
+        try {
+            WriteHtmlReport(options.htmlFile, entries);
+        } catch (const std::exception& e) {
+            warn(QString::fromUtf8(e.what()));
+        }
+    }
+    return parts;
+}
+
 }  // namespace
 
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
@@ -392,8 +490,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                 "bildoro-batch", "Chromium \"%1\" (from BILDORO_CHROMIUM) is not an executable program")
                 .arg(chromium));
     TDoneRows done;
+    std::optional<TEarlierRun> earlier;
     try {
         if (options.resume) done = TDoneRows::FromReport(options.reportFile);
+        // Read whole before this run's report is opened (it may be the same file).
+        if (!options.compareFile.isEmpty()) earlier = TEarlierRun::FromReport(options.compareFile);
     } catch (const std::exception& e) {
         return cannotStart(QString::fromUtf8(e.what()));
     }
@@ -461,7 +562,8 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);
-    CliRun run(options, *list, done, report.get(), failedList.get(), engine, out, err);
+    CliRun run(options, *list, done, report.get(), failedList.get(), earlier ? &*earlier : nullptr, engine,
+               out, err);
     // Counted only where reading the list twice costs little: a list of millions of rows starts at once and
     // shows how many rows are done.
     if (isatty(fileno(err)) && options.listFile != QLatin1String("-") &&
@@ -501,6 +603,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
                           .arg(run.Failed());
     if (run.Skipped() > 0)
         summary += QCoreApplication::translate("bildoro-batch", ", %1 skipped").arg(run.Skipped());
+    const QStringList after =
+        AfterTheRun(options, run, earlier ? &*earlier : nullptr, std::move(report), out, err);
+    for (const QString& part : after) summary += part;
     std::fprintf(out, "%s\n", qPrintable(summary));
     if (run.Interrupted()) {
         // How to go on: the same command once more skips what is done.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture_options.h"
+#include "run_comparison.h"
 #include "thumbnail.h"
 
 #include <QString>
@@ -28,6 +29,10 @@ struct BatchOptions {
     int shards = 1;
     ThumbnailFilter filter = ThumbnailFilter::Exact;  // --filter
     TCaptureOptions capture;  // when to shoot, who is asking, what to shoot, what to write
+    QString compareFile;      // --compare: the report of an earlier run, to say which pages changed
+    int changeDistance = kDefaultChangeDistance;  // --change-distance: hash bits beyond which a page changed
+    int groupDistance = kDefaultGroupDistance;    // --group-distance: within which pages look alike
+    QString htmlFile;                             // --html: the report page
 };
 
 // Exit statuses of bildoro-batch.

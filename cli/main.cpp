@@ -129,9 +129,39 @@ int main(int argc, char** argv) {
             "bildoro-batch",
             "Load the list's file: rows (local files). Without it they fail: a list "
             "from others could otherwise make you publish a picture of a local file."));
-    parser.addOptions({allowFilesOpt, outOpt, resOpt, widthOpt, timeoutOpt, settleOpt, keepBannersOpt,
-                       jobsOpt, dryOpt, shrinkOpt, reportOpt, resumeOpt, picturesMovedOpt, retryOpt,
-                       failedListOpt, shardOpt, filterOpt});
+    const QCommandLineOption compareOpt(
+        QStringLiteral("compare"),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "Compare each row with the report of an earlier run: changed or not, new, "
+            "and the rows that vanished from the list."),
+        QStringLiteral("EARLIER_REPORT"));
+    const QCommandLineOption changeDistanceOpt(
+        QStringLiteral("change-distance"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "A page counts as changed when its picture hash differs from the earlier "
+                                    "one in more than N of 64 bits (default %1).")
+            .arg(kDefaultChangeDistance),
+        QStringLiteral("N"), QString::number(kDefaultChangeDistance));
+    const QCommandLineOption groupDistanceOpt(
+        QStringLiteral("group-distance"),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "Pages whose picture hashes differ in at most N bits look alike and share a "
+            "group (default %1).")
+            .arg(kDefaultGroupDistance),
+        QStringLiteral("N"), QString::number(kDefaultGroupDistance));
+    const QCommandLineOption htmlOpt(
+        QStringLiteral("html"),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "Write a report page to FILE: every thumbnail with its result, filters and "
+            "a search, in one HTML file."),
+        QStringLiteral("FILE"));
+    parser.addOptions({allowFilesOpt,     outOpt,           resOpt,        widthOpt,  timeoutOpt, settleOpt,
+                       keepBannersOpt,    jobsOpt,          dryOpt,        shrinkOpt, reportOpt,  resumeOpt,
+                       picturesMovedOpt,  retryOpt,         failedListOpt, shardOpt,  filterOpt,  compareOpt,
+                       changeDistanceOpt, groupDistanceOpt, htmlOpt});
     parser.addOptions(CaptureOptionDefinitions());
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -224,6 +254,16 @@ int main(int argc, char** argv) {
         return Usage(QCoreApplication::translate(
             "bildoro-batch", "--resume needs --report FILE (the report of the run to go on with)"));
     options.failedListFile = parser.value(failedListOpt);
+    options.compareFile = parser.value(compareOpt);
+    options.htmlFile = parser.value(htmlOpt);
+    options.changeDistance = parser.value(changeDistanceOpt).toInt(&ok);
+    if (!ok || options.changeDistance < 0 || options.changeDistance > 63)
+        return Usage(
+            QCoreApplication::translate("bildoro-batch", "--change-distance needs a number from 0 to 63"));
+    options.groupDistance = parser.value(groupDistanceOpt).toInt(&ok);
+    if (!ok || options.groupDistance < 0 || options.groupDistance > 32)
+        return Usage(
+            QCoreApplication::translate("bildoro-batch", "--group-distance needs a number from 0 to 32"));
     if (parser.isSet(dryOpt))
         return RunDryRun(args[0], parser.value(outOpt), stdout, stderr, options.shard, options.shards);
     return RunBatch(options, stdout, stderr);

@@ -1,6 +1,8 @@
 // The report of a long run: JSON Lines written as rows end, read again by a resumed run.
 #include "run_report.h"
 
+#include "picture_fingerprint.h"
+#include "picture_groups.h"
 #include "safe_files.h"
 
 #include <QCoreApplication>
@@ -12,6 +14,7 @@
 #include <QJsonValue>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -115,7 +118,7 @@ TRunReport::TRunReport(const QString& path, bool append) : m_file(path) {
         ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
 }
 
-void TRunReport::Write(const ReportRow& row) {
+QJsonObject ReportLine(const ReportRow& row) {
     QJsonObject o{
         {QStringLiteral("row"), double(row.row)},           {QStringLiteral("url"), row.url},
         {QStringLiteral("picture"), row.picture},           {QStringLiteral("path"), row.path},
@@ -164,7 +167,138 @@ void TRunReport::Write(const ReportRow& row) {
         o.insert(QStringLiteral("full_page"), c->fullPage);
         o.insert(QStringLiteral("element"), c->element.isEmpty() ? QJsonValue::Null : QJsonValue(c->element));
     }
+    // The picture's fingerprint: its perceptual hash and mean colour.
+    if (r && r->ok && r->fingerprint) {
+        o.insert(QStringLiteral("phash"), HashText(r->fingerprint->hash));
+        o.insert(QStringLiteral("mean_colour"), ColourText(*r->fingerprint));
+    }
+    if (const TEarlierRun::Verdict* v = row.verdict) {
+        o.insert(QStringLiteral("previous_status"),
+                 v->isNew ? QJsonValue::Null
+                          : QJsonValue(v->wasOk ? QStringLiteral("ok") : QStringLiteral("failed")));
+        o.insert(QStringLiteral("new"), v->isNew);
+        o.insert(QStringLiteral("changed"), v->changed ? QJsonValue(*v->changed) : QJsonValue::Null);
+        o.insert(QStringLiteral("distance"), v->distance ? QJsonValue(*v->distance) : QJsonValue::Null);
+    }
+    return o;
+}
+
+QJsonObject VanishedLine(const TEarlierRun::Row& row) {
+    return {{QStringLiteral("row"), QJsonValue::Null},
+            {QStringLiteral("url"), row.url},
+            {QStringLiteral("picture"), row.picture},
+            {QStringLiteral("status"), QStringLiteral("vanished")},
+            {QStringLiteral("previous_status"), row.ok ? QStringLiteral("ok") : QStringLiteral("failed")}};
+}
+
+void TRunReport::Write(const QJsonObject& o) {
     const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     if (m_file.write(line) != line.size() || !m_file.flush())
         ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
+}
+
+namespace {
+
+// The row number of a report line: a whole number from 0 to 2^53, or -1 (none, or damaged).
+qint64 RowOf(const QJsonObject& o) {
+    const QJsonValue row = o.value(QStringLiteral("row"));
+    const double number = row.toDouble(-1);
+    if (!row.isDouble() || !(number >= 0 && number <= 9007199254740992.0) || number != std::floor(number))
+        return -1;
+    return qint64(number);
+}
+
+// Calls `line` with each complete line of the report and its JSON object (empty for a line that is none).
+template <typename F>
+void ForEachLine(const QString& path, F line) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
+    while (!file.atEnd()) {
+        const QByteArray text = file.readLine();
+        if (!text.endsWith('\n')) break;
+        line(text, QJsonDocument::fromJson(text).object());
+    }
+    if (file.error() != QFileDevice::NoError)
+        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
+}
+
+}  // namespace
+
+ReportEntry EntryFromLine(const QJsonObject& o) {
+    auto text = [&o](const char* key) { return o.value(QLatin1String(key)).toString(); };
+    ReportEntry e;
+    e.row = RowOf(o);
+    e.url = text("url");
+    e.picture = text("picture");
+    e.path = text("path");
+    e.status = text("status");
+    e.reason = text("reason");
+    e.title = text("title");
+    e.httpStatus = o.value(QStringLiteral("http_status")).toInt();
+    e.hash = HashFromText(text("phash"));
+    e.colour = text("mean_colour");
+    e.previousStatus = text("previous_status");
+    e.compared = o.contains(QStringLiteral("new")) || e.status == QLatin1String("vanished");
+    e.isNew = o.value(QStringLiteral("new")).toBool();
+    if (const QJsonValue v = o.value(QStringLiteral("changed")); v.isBool()) e.changed = v.toBool();
+    if (const QJsonValue v = o.value(QStringLiteral("distance")); v.isDouble()) e.distance = v.toInt();
+    return e;
+}
+
+std::vector<ReportEntry> ReadReportEntries(const QString& path) {
+    std::map<qint64, ReportEntry> rows;  // the last line of each row
+    std::vector<ReportEntry> vanished;
+    ForEachLine(path, [&](const QByteArray&, const QJsonObject& o) {
+        ReportEntry e = EntryFromLine(o);
+        if (e.row >= 0)
+            rows[e.row] = std::move(e);
+        else if (e.status == QLatin1String("vanished"))
+            vanished.push_back(std::move(e));
+    });
+    std::vector<ReportEntry> entries;
+    entries.reserve(rows.size() + vanished.size());
+    for (auto& [row, e] : rows) entries.push_back(std::move(e));
+    for (ReportEntry& e : vanished) entries.push_back(std::move(e));
+    return entries;
+}
+
+std::vector<std::pair<int, qint64>> GroupEntries(std::vector<ReportEntry>& entries, int distance) {
+    std::vector<uint64_t> hashes;
+    std::vector<size_t> hashed;  // the entries with a picture of this run
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].row >= 0 && entries[i].status == QLatin1String("ok") && entries[i].hash) {
+            hashes.push_back(*entries[i].hash);
+            hashed.push_back(i);
+        }
+    const std::vector<int> groups = GroupByHash(hashes, distance);
+    std::vector<std::pair<int, qint64>> sizes;  // by group number - 1: size, first row
+    for (size_t k = 0; k < hashed.size(); ++k) {
+        ReportEntry& e = entries[hashed[k]];
+        e.group = groups[k];
+        if (e.group == 0) continue;
+        if (size_t(e.group) > sizes.size()) sizes.resize(size_t(e.group), {0, e.row});
+        ++sizes[size_t(e.group) - 1].first;
+    }
+    std::stable_sort(sizes.begin(), sizes.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    return sizes;
+}
+
+void WriteReportGroups(const QString& path, const std::vector<ReportEntry>& entries) {
+    std::map<qint64, int> groupOf;
+    for (const ReportEntry& e : entries)
+        if (e.row >= 0) groupOf[e.row] = e.group;
+    QByteArray data;
+    ForEachLine(path, [&](const QByteArray& text, QJsonObject o) {
+        const qint64 row = RowOf(o);
+        if (row < 0) {  // a vanished row, or a line that is no row's: as it was
+            data += text;
+            return;
+        }
+        const int group = groupOf.count(row) ? groupOf[row] : 0;
+        o.insert(QStringLiteral("group"), group > 0 ? QJsonValue(group) : QJsonValue::Null);
+        data += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    });
+    WriteFileReplacing(path, data);
 }

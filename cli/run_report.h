@@ -3,8 +3,10 @@
 #pragma once
 
 #include "row_pipeline.h"
+#include "run_comparison.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -39,7 +41,38 @@ struct ReportRow {
     int attempts = 0;
     const RowResult* result = nullptr;
     const TCaptureOptions* capture = nullptr;  // the settings that shaped the picture
+    // With a comparison: what the earlier run says of the row (its status, changed, the distance).
+    const TEarlierRun::Verdict* verdict = nullptr;
 };
+
+// The JSON object of a row's report line.
+QJsonObject ReportLine(const ReportRow& row);
+// The line of a row the earlier run had and this run has not: status "vanished", no row number.
+QJsonObject VanishedLine(const TEarlierRun::Row& row);
+
+// What the end of a run reads of a report line: for the groups, the summary and the report page.
+struct ReportEntry {
+    qint64 row = -1;  // -1 for a vanished row
+    QString url, picture, path, status, reason, title;
+    int httpStatus = 0;
+    std::optional<uint64_t> hash;
+    QString colour;          // the mean colour, "#rrggbb"
+    bool compared = false;   // the run was compared with an earlier one
+    bool isNew = false;      // and the earlier run had no such row
+    QString previousStatus;  // with a comparison: "ok" or "failed", empty for a new row
+    std::optional<bool> changed;
+    std::optional<int> distance;
+    int group = 0;  // 0: no other row looks like it
+};
+ReportEntry EntryFromLine(const QJsonObject& line);
+// The rows of a report, the last line of each row (and each vanished row), in the order of the rows.
+std::vector<ReportEntry> ReadReportEntries(const QString& path);
+// Gives the rows within `distance` of each other their group numbers, and returns the groups of two or more
+// rows, largest first, each as its size and the first row in it.
+std::vector<std::pair<int, qint64>> GroupEntries(std::vector<ReportEntry>& entries, int distance);
+// Writes each row's group into its lines of the report at `path` ("group": a number, or null), replacing the
+// file whole (never half-written).
+void WriteReportGroups(const QString& path, const std::vector<ReportEntry>& entries);
 
 // Appends report lines to a file, each written through to the file at once.
 class TRunReport {
@@ -47,8 +80,8 @@ class TRunReport {
     // Opens `path`: appended to when `append` (a line cut off at its end is closed first), otherwise
     // emptied. Throws std::runtime_error when it cannot be opened.
     TRunReport(const QString& path, bool append);
-    // Writes the line of `row`. Throws std::runtime_error when the write fails (disk full).
-    void Write(const ReportRow& row);
+    // Writes a line. Throws std::runtime_error when the write fails (disk full).
+    void Write(const QJsonObject& line);
 
   private:
     QFile m_file;

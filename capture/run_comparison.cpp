@@ -1,0 +1,70 @@
+// Reading an earlier run's report and comparing this run's rows with it.
+#include "run_comparison.h"
+
+#include "picture_fingerprint.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <stdexcept>
+
+namespace {
+
+QString Key(const QString& url, const QString& picture) {
+    return url + QChar(0) + picture;
+}
+
+}  // namespace
+
+TEarlierRun TEarlierRun::FromReport(const QString& path) {
+    TEarlierRun earlier;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(
+            QCoreApplication::translate("bildoro", "the earlier report \"%1\" cannot be read: %2")
+                .arg(path, file.errorString())
+                .toStdString());
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        if (!line.endsWith('\n')) break;  // cut off by a kill
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const QString status = o.value(QStringLiteral("status")).toString();
+        if (status != QLatin1String("ok") && status != QLatin1String("failed"))
+            continue;  // vanished, damaged
+        Row row{o.value(QStringLiteral("url")).toString(), o.value(QStringLiteral("picture")).toString(),
+                status == QLatin1String("ok"), HashFromText(o.value(QStringLiteral("phash")).toString()),
+                false};
+        const QString key = Key(row.url, row.picture);
+        if (!earlier.m_rows.contains(key)) earlier.m_order.push_back(key);
+        earlier.m_rows.insert(key, std::move(row));
+    }
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error(
+            QCoreApplication::translate("bildoro", "the earlier report \"%1\" cannot be read: %2")
+                .arg(path, file.errorString())
+                .toStdString());
+    return earlier;
+}
+
+TEarlierRun::Verdict TEarlierRun::Compare(const QString& url, const QString& picture,
+                                          std::optional<uint64_t> hash, int changeDistance) {
+    Verdict verdict;
+    const auto at = m_rows.find(Key(url, picture));
+    if (at == m_rows.end()) return verdict;
+    at->seen = true;
+    verdict.isNew = false;
+    verdict.wasOk = at->ok;
+    if (hash && at->hash) {
+        verdict.distance = HashDistance(*hash, *at->hash);
+        verdict.changed = *verdict.distance > changeDistance;
+    }
+    return verdict;
+}
+
+std::vector<TEarlierRun::Row> TEarlierRun::Unseen() const {
+    std::vector<Row> rows;
+    for (const QString& key : m_order)
+        if (const Row& row = m_rows[key]; !row.seen) rows.push_back(row);
+    return rows;
+}

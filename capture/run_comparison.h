@@ -1,0 +1,46 @@
+// This run against an earlier one: each row's picture matched by URL and picture name with what the earlier
+// run's report says of it, changed or not by the distance of their hashes, and the rows it had that this
+// run has not.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The distance (in bits of the picture hash) above which a page counts as changed, and within which two
+// pages of one run count as looking alike; measured on the bench corpus (bench/fingerprint_bench.py).
+inline constexpr int kDefaultChangeDistance = 10;
+inline constexpr int kDefaultGroupDistance = 4;
+
+class TEarlierRun {
+  public:
+    // Reads the report of the earlier run. Lines that are no complete JSON object are passed over; the last
+    // line of a URL and picture name counts. Throws std::runtime_error when the file cannot be read.
+    static TEarlierRun FromReport(const QString& path);
+
+    struct Verdict {
+        bool isNew = true;            // the earlier run had no such row
+        bool wasOk = false;           // its row was ok
+        std::optional<bool> changed;  // both pictures hashed: beyond the distance or not
+        std::optional<int> distance;  // the distance of the hashes
+    };
+    // What the earlier run says of this row; marks it as seen.
+    Verdict Compare(const QString& url, const QString& picture, std::optional<uint64_t> hash,
+                    int changeDistance);
+
+    struct Row {
+        QString url, picture;
+        bool ok = false;
+        std::optional<uint64_t> hash;
+        bool seen = false;
+    };
+    // The earlier rows that no Compare asked for, in the earlier report's order.
+    std::vector<Row> Unseen() const;
+    qint64 Rows() const { return qint64(m_order.size()); }
+
+  private:
+    QHash<QString, Row> m_rows;  // by URL, a NUL, and picture name
+    std::vector<QString> m_order;
+};
