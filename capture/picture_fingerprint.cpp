@@ -130,3 +130,11 @@ QString ColourText(const TFingerprint& print) {
         .arg(print.green, 2, 16, QLatin1Char('0'))
         .arg(print.blue, 2, 16, QLatin1Char('0'));
 }
+
+std::optional<TFingerprint> FingerprintFromText(const QString& hash, const QString& colour) {
+    const std::optional<uint64_t> bits = HashFromText(hash);
+    if (!bits || colour.size() != 7 || colour[0] != u'#') return std::nullopt;
+    const std::optional<uint64_t> rgb = HashFromText(QStringLiteral("0000000000") + colour.mid(1));
+    if (!rgb) return std::nullopt;
+    return TFingerprint{*bits, uint8_t(*rgb >> 16), uint8_t(*rgb >> 8), uint8_t(*rgb)};
+}

@@ -31,3 +31,5 @@ QString HashText(uint64_t hash);
 std::optional<uint64_t> HashFromText(const QString& text);
 // The mean colour as "#rrggbb".
 QString ColourText(const TFingerprint& fingerprint);
+// A fingerprint from its hash and colour texts; nullopt when either is not of its form.
+std::optional<TFingerprint> FingerprintFromText(const QString& hash, const QString& colour);

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -33,7 +35,9 @@ TEarlierRun TEarlierRun::FromReport(const QString& path) {
         if (status != QLatin1String("ok") && status != QLatin1String("failed"))
             continue;  // vanished, damaged
         Row row{o.value(QStringLiteral("url")).toString(), o.value(QStringLiteral("picture")).toString(),
-                status == QLatin1String("ok"), HashFromText(o.value(QStringLiteral("phash")).toString()),
+                status == QLatin1String("ok"),
+                FingerprintFromText(o.value(QStringLiteral("phash")).toString(),
+                                    o.value(QStringLiteral("mean_colour")).toString()),
                 false};
         const QString key = Key(row.url, row.picture);
         if (!earlier.m_rows.contains(key)) earlier.m_order.push_back(key);
@@ -48,16 +52,19 @@ TEarlierRun TEarlierRun::FromReport(const QString& path) {
 }
 
 TEarlierRun::Verdict TEarlierRun::Compare(const QString& url, const QString& picture,
-                                          std::optional<uint64_t> hash, int changeDistance) {
+                                          const std::optional<TFingerprint>& print, int changeDistance) {
     Verdict verdict;
     const auto at = m_rows.find(Key(url, picture));
     if (at == m_rows.end()) return verdict;
     at->seen = true;
     verdict.isNew = false;
     verdict.wasOk = at->ok;
-    if (hash && at->hash) {
-        verdict.distance = HashDistance(*hash, *at->hash);
-        verdict.changed = *verdict.distance > changeDistance;
+    if (print && at->print) {
+        const TFingerprint& was = *at->print;
+        verdict.distance = HashDistance(print->hash, was.hash);
+        const int colour = std::max({std::abs(print->red - was.red), std::abs(print->green - was.green),
+                                     std::abs(print->blue - was.blue)});
+        verdict.changed = *verdict.distance > changeDistance || colour > kChangeColour;
     }
     return verdict;
 }

@@ -3,6 +3,8 @@
 // run has not.
 #pragma once
 
+#include "picture_fingerprint.h"
+
 #include <QHash>
 #include <QString>
 #include <cstdint>
@@ -10,8 +12,12 @@
 #include <vector>
 
 // The distance (in bits of the picture hash) above which a page counts as changed, and within which two
-// pages of one run count as looking alike; measured on the bench corpus (bench/fingerprint_bench.py).
-inline constexpr int kDefaultChangeDistance = 10;
+// pages of one run count as looking alike; and how far a channel of the mean colour may move before a page
+// counts as changed whatever its hash (a wide area in another colour, over a layout that stays). Measured on
+// the bench corpus (bench/fingerprint_bench.py): small live changes moved the hash up to 16 bits and the mean
+// colour up to 6, real changes the hash 26 bits and more, or the colour 66.
+inline constexpr int kDefaultChangeDistance = 20;
+inline constexpr int kChangeColour = 8;
 inline constexpr int kDefaultGroupDistance = 4;
 
 class TEarlierRun {
@@ -26,14 +32,15 @@ class TEarlierRun {
         std::optional<bool> changed;  // both pictures hashed: beyond the distance or not
         std::optional<int> distance;  // the distance of the hashes
     };
-    // What the earlier run says of this row; marks it as seen.
-    Verdict Compare(const QString& url, const QString& picture, std::optional<uint64_t> hash,
+    // What the earlier run says of this row; marks it as seen. Changed: the hashes more than
+    // `changeDistance` bits apart, or a channel of the mean colours more than kChangeColour.
+    Verdict Compare(const QString& url, const QString& picture, const std::optional<TFingerprint>& print,
                     int changeDistance);
 
     struct Row {
         QString url, picture;
         bool ok = false;
-        std::optional<uint64_t> hash;
+        std::optional<TFingerprint> print;
         bool seen = false;
     };
     // The earlier rows that no Compare asked for, in the earlier report's order.

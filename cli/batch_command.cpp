@@ -156,10 +156,8 @@ class CliRun : public TRunClient {
             }
             std::optional<TEarlierRun::Verdict> verdict;
             if (m_earlier) {
-                verdict = m_earlier->Compare(
-                    row.entry.url, row.entry.picture,
-                    r.fingerprint ? std::optional<uint64_t>(r.fingerprint->hash) : std::nullopt,
-                    m_options.changeDistance);
+                verdict = m_earlier->Compare(row.entry.url, row.entry.picture, r.fingerprint,
+                                             m_options.changeDistance);
                 m_compared.fresh += verdict->isNew;
                 m_compared.changed += verdict->changed.value_or(false);
                 m_compared.unchanged += !verdict->changed.value_or(true);

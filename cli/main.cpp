@@ -257,9 +257,9 @@ int main(int argc, char** argv) {
     options.compareFile = parser.value(compareOpt);
     options.htmlFile = parser.value(htmlOpt);
     options.changeDistance = parser.value(changeDistanceOpt).toInt(&ok);
-    if (!ok || options.changeDistance < 0 || options.changeDistance > 63)
+    if (!ok || options.changeDistance < 0 || options.changeDistance > 64)
         return Usage(
-            QCoreApplication::translate("bildoro-batch", "--change-distance needs a number from 0 to 63"));
+            QCoreApplication::translate("bildoro-batch", "--change-distance needs a number from 0 to 64"));
     options.groupDistance = parser.value(groupDistanceOpt).toInt(&ok);
     if (!ok || options.groupDistance < 0 || options.groupDistance > 32)
         return Usage(
