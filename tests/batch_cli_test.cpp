@@ -1,12 +1,17 @@
 // bildoro-batch as a user runs it: exit status, result lines, parallel pages, and its clear messages.
 #include "batch_process.h"
+#include "chromium_process.h"
+#include "devtools_client.h"
+#include "html_report.h"
 #include "local_http_server.h"
 #include "picture_outputs.h"
 #include "test_pages.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +19,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <csignal>
 
@@ -585,3 +591,147 @@ TEST_F(BatchCliTest, HelpAndVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+// A page whose picture has a structure of its own: a header bar and an orange block at place `k`.
+QByteArray LayoutPage(int k) {
+    return Page(QStringLiteral("<div style='height:90px;background:#258'></div><div style='position:absolute;"
+                               "left:%1px;top:%2px;width:380px;height:300px;background:#d72'></div>")
+                    .arg(20 + k % 3 * 300)
+                    .arg(140 + k / 3 * 250)
+                    .toUtf8());
+}
+
+}  // namespace
+
+// Served twice, one of five pages changed between the runs, three identical error pages: the second run marks
+// exactly the changed row, groups the three, and says so in its summary.
+TEST_F(BatchCliTest, SecondRunSaysWhatChangedAndGroupsPagesThatLookAlike) {
+    QStringList lines;
+    for (int k = 0; k < 5; ++k) {
+        server.AddRoute(QStringLiteral("/l%1").arg(k), LayoutPage(k));
+        lines << server.Url(QStringLiteral("/l%1").arg(k)) + QStringLiteral(";l%1").arg(k);
+    }
+    for (int k = 0; k < 3; ++k) {
+        server.AddRoute(QStringLiteral("/e%1").arg(k), Page("<h1>404 Not Found</h1><hr>nginx"), "text/html",
+                        0, 404);
+        lines << server.Url(QStringLiteral("/e%1").arg(k)) + QStringLiteral(";e%1").arg(k);
+    }
+    const QString list = WriteList(lines), out = dir.filePath(QStringLiteral("out"));
+    const QString first = dir.filePath(QStringLiteral("first.jsonl")),
+                  second = dir.filePath(QStringLiteral("second.jsonl"));
+    const BatchProcess r1 = RunBatchProcess({list, "-o", out, "--report", first, "--jobs", "2"});
+    ASSERT_EQ(r1.exitCode, 0) << qPrintable(r1.out + r1.err);
+    server.AddRoute(QStringLiteral("/l2"), LayoutPage(5));
+    const BatchProcess r2 =
+        RunBatchProcess({list, "-o", out, "--report", second, "--compare", first, "--jobs", "2", "--html",
+                         dir.filePath(QStringLiteral("page.html"))});
+    ASSERT_EQ(r2.exitCode, 0) << qPrintable(r2.out + r2.err);
+    EXPECT_TRUE(
+        r2.out.contains("8 rows: 8 ok, 0 failed; 1 changed, 7 unchanged, 0 new, 0 failed now but ok before\n"
+                        "3 pages look like row 6 (" +
+                        server.Url("/e0") + ")\n"))
+        << qPrintable(r2.out);
+    const QList<QJsonObject> report = ReportLines(second);
+    ASSERT_EQ(report.size(), 8);
+    const QJsonValue errorGroup = LineOfRow(report, 5).value("group");
+    for (int row = 0; row < 8; ++row) {
+        const QJsonObject line = LineOfRow(report, row);
+        EXPECT_EQ(line.value("changed").toBool(), row == 2)
+            << row << " distance " << line.value("distance").toInt();
+        EXPECT_EQ(line.value("previous_status").toString(), "ok");
+        EXPECT_EQ(line.value("group"), row < 5 ? QJsonValue(QJsonValue::Null) : errorGroup) << row;
+        EXPECT_EQ(line.value("phash").toString().size(), 16);
+    }
+    EXPECT_TRUE(errorGroup.isDouble());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("page.html"))).size() > 1000);
+}
+
+// The report page of 10,000 rows in the real browser, opened from its file: the filters and the search show
+// the right rows, and a title of a page that holds markup is shown as text.
+TEST(ReportPage, TenThousandRowsFilterAndSearchInTheBrowser) {
+    QTemporaryDir dir;
+    const QString hostile =
+        QStringLiteral("<script>document.title='x'</script></script><b>fett</b> & \u2028");
+    std::vector<ReportEntry> entries(10000);
+    int failed = 0, changed = 0, fresh = 0, grouped = 0;
+    for (int i = 0; i < 10000; ++i) {
+        ReportEntry& e = entries[size_t(i)];
+        e.row = i;
+        e.url = QStringLiteral("https://row-%1.example/").arg(i);
+        e.picture = QStringLiteral("p%1").arg(i);
+        e.path = dir.filePath(e.picture + QStringLiteral(".jpg"));
+        e.status = i % 10 == 1 ? QStringLiteral("failed") : QStringLiteral("ok");
+        e.title = i == 0 ? hostile : QStringLiteral("Seite %1").arg(i);
+        e.compared = true;
+        e.isNew = i % 50 == 0;
+        if (e.status == u"ok" && !e.isNew) e.changed = i % 7 == 0;
+        e.group = i % 100 == 3 ? 2 : 0;
+        failed += e.status == u"failed";
+        changed += e.changed.value_or(false);
+        fresh += e.isNew;
+        grouped += e.group == 2;
+    }
+    const QString page = dir.filePath(QStringLiteral("report.html"));
+    WriteHtmlReport(page, entries);
+    const std::shared_ptr<TDevToolsClient> browser = LaunchChromium();
+    auto call = [&](const QString& method, const QJsonObject& params, const QString& session = {}) {
+        QJsonObject answer;
+        bool done = false;
+        browser->Send(method, params, session, nullptr, [&](const QJsonObject& result, const QString&) {
+            answer = result;
+            done = true;
+        });
+        EXPECT_TRUE(browser->PumpUntil([&] { return done; }, 30000)) << qPrintable(method);
+        return answer;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const QString target = call("Target.createTarget", {{"url", QUrl::fromLocalFile(page).toString()}})
+                               .value("targetId")
+                               .toString();
+    const QString session = call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})
+                                .value("sessionId")
+                                .toString();
+    auto evaluate = [&](const QString& script) {
+        return call("Runtime.evaluate", {{"expression", script}, {"returnByValue", true}}, session)
+            .value("result")
+            .toObject()
+            .value("value");
+    };
+    QJsonValue shown;
+    for (int i = 0;
+         i < 300 && !(shown = evaluate("document.getElementById('count')?.dataset.shown")).isString(); ++i)
+        QThread::msleep(20);
+    std::printf("report page of 10,000 rows shown after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(shown.toString(), "10000");
+    const QJsonObject counts = QJsonDocument::fromJson(evaluate(R"((() => {
+        const f = document.getElementById("filter"), s = document.getElementById("search");
+        const n = () => +document.getElementById("count").dataset.shown, out = {};
+        out.shownTitle = document.querySelector("main .title").textContent;
+        for (const v of ["failed", "changed", "new", "group:2", "all"]) {
+            f.value = v;
+            f.dispatchEvent(new Event("change"));
+            out[v] = n();
+        }
+        s.value = "ROW-4242.example";
+        s.dispatchEvent(new Event("input"));
+        out.search = n();
+        out.title = document.title;
+        out.markup = document.querySelectorAll("main b, main script").length;
+        return JSON.stringify(out);
+    })())")
+                                                           .toString()
+                                                           .toUtf8())
+                                   .object();
+    EXPECT_EQ(counts["failed"].toInt(), failed);
+    EXPECT_EQ(counts["changed"].toInt(), changed);
+    EXPECT_EQ(counts["new"].toInt(), fresh);
+    EXPECT_EQ(counts["group:2"].toInt(), grouped);
+    EXPECT_EQ(counts["all"].toInt(), 10000);
+    EXPECT_EQ(counts["search"].toInt(), 1);
+    EXPECT_EQ(counts["title"].toString(), QStringLiteral("Bildoro – Bericht"));
+    EXPECT_EQ(counts["shownTitle"].toString(), hostile);
+    EXPECT_EQ(counts["markup"].toInt(), 0);
+}

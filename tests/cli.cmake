@@ -1,5 +1,5 @@
 # bildoro-batch run as a separate program.
-bildoro_test(batch_cli_test SOURCES batch_cli_test.cpp LIBS bildoro_test_http bildoro_capture TIMEOUT 300
+bildoro_test(batch_cli_test SOURCES batch_cli_test.cpp LIBS bildoro_test_http bildoro_cli TIMEOUT 300
              LABELS browser)
 bildoro_test(row_pipeline_test SOURCES row_pipeline_test.cpp LIBS bildoro_capture)
 bildoro_test(capture_options_test SOURCES capture_options_test.cpp LIBS bildoro_capture)
