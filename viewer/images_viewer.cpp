@@ -3,6 +3,8 @@
 
 #include "picture_item.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -10,9 +12,7 @@
 #include <QHash>
 #include <QPainter>
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -40,21 +40,26 @@ std::pair<QString, QString> SplitPattern(const QString& folderText, const QStrin
     return {folderText + pattern.left(slash + 1), pattern.mid(slash + 1)};
 }
 
-// Names of the files (not directories) in one folder; an empty folder text is the current directory.
+// Names of the files (not directories) in one folder; an empty folder text is the current directory. Read
+// with the folder's own entry types: only a link, or an entry of a file system that does not tell, costs a
+// look at what it is (a link to a folder is a folder).
 QStringList FileNamesIn(const QString& folderText) {
-    namespace fs = std::filesystem;
     QStringList names;
-    const fs::path folder =
-        folderText.isEmpty() ? fs::path(".") : fs::path(QFile::encodeName(folderText).toStdString());
-    std::error_code error;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
-    if (error) return names;  // a missing or unreadable folder lists nothing
-    for (const fs::directory_iterator end; it != end; it.increment(error)) {
-        if (error) break;
-        std::error_code typeError;
-        if (it->is_directory(typeError)) continue;  // follows links: a link to a folder is a folder
-        names.append(QFile::decodeName(QByteArray::fromStdString(it->path().filename().string())));
+    const QByteArray folder = folderText.isEmpty() ? QByteArray(".") : QFile::encodeName(folderText);
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return names;  // a missing or unreadable folder lists nothing
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!isFolder) names.append(QFile::decodeName(name));
     }
+    ::closedir(dir);
     return names;
 }
 
@@ -160,25 +165,33 @@ QStringList TImagesViewer::ListMatchingFiles(const QString& folderText, const QS
     }
 
     // Ordered without regard to case; names that differ only in case are different files here, so both
-    // stay, in a fixed order. A path found twice stays once.
+    // stay, in a fixed order. A path found twice stays once. In one folder (the usual case) the names alone
+    // are ordered: after the same folder text they fall in the same order, and their keys are shorter.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
-    keyed.reserve(static_cast<size_t>(found.size()));
-    for (const QString& path : found) keyed.emplace_back(collator.sortKey(path), path);
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        const int order = a.first.compare(b.first);
-        if (order != 0) return order < 0;
-        return a.second < b.second;
+    const qsizetype common = patternsByFolder.size() == 1 ? patternsByFolder.begin()->first.size() : 0;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(static_cast<size_t>(found.size()));
+    for (const QString& path : std::as_const(found)) keys.push_back(collator.sortKey(path.mid(common)));
+    std::vector<qsizetype> order(static_cast<size_t>(found.size()));
+    for (size_t i = 0; i < order.size(); ++i) order[i] = qsizetype(i);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byKey = keys[size_t(a)].compare(keys[size_t(b)]);
+        if (byKey != 0) return byKey < 0;
+        return found[a] < found[b];
     });
     QStringList files;
-    files.reserve(static_cast<qsizetype>(keyed.size()));
-    for (const auto& entry : keyed)
-        if (files.isEmpty() || files.last() != entry.second) files.append(entry.second);
+    files.reserve(found.size());
+    for (const qsizetype i : order)
+        if (files.isEmpty() || files.last() != found[i]) files.append(found[i]);
     return files;
 }
 
 bool TImagesViewer::MatchesWildcard(const QString& name, const QString& pattern) {
+    // "*.jpg" and its like, the masks' usual form: the name's end, compared as the loop below compares.
+    if (pattern.startsWith(QLatin1Char('*')) && pattern.indexOf(QLatin1Char('*'), 1) < 0 &&
+        !pattern.contains(QLatin1Char('?')))
+        return name.endsWith(QStringView(pattern).mid(1), Qt::CaseInsensitive);
     // Iterative matching with one back-tracking point: the last "*" seen.
     qsizetype n = 0, p = 0, starP = -1, starN = 0;
     const qsizetype nameLength = name.size(), patternLength = pattern.size();
