@@ -326,8 +326,8 @@ void TForm1::BuildWebsiteList() {
     // Between the tool buttons and the counter: which rows of the last run's results the list shows.
     cb_filter = new QComboBox(sGroupBox4);
     cb_filter->setObjectName(QStringLiteral("cb_filter"));
-    cb_filter->addItems(
-        {QStringLiteral("Alle Einträge"), QStringLiteral("Fehlgeschlagene"), QStringLiteral("Mit Warnung")});
+    cb_filter->addItems({QStringLiteral("Alle Einträge"), QStringLiteral("Fehlgeschlagene"),
+                         QStringLiteral("Mit Warnung"), QStringLiteral("Geändert")});
     cb_filter->setToolTip(QStringLiteral("Zeigt die Einträge nach ihrem Ergebnis im letzten Lauf"));
     cb_filter->setGeometry(176, 17, std::min(130, sLabel5->x() - kLabelGap - 176), 21);
     cb_filter->setEnabled(false);  // until a run has marked its rows

@@ -3,6 +3,7 @@
 
 #include "browser_host.h"
 #include "row_pipeline.h"
+#include "run_comparison.h"
 #include "website_entry.h"
 
 #include <QMainWindow>
@@ -44,17 +45,18 @@ struct FailedRow {
 // of its rows says "Verarbeitung abgebrochen" and how many rows were done.
 QString CompletionMessage(int rows, const std::vector<FailedRow>& failures,
                           std::optional<int> doneBeforeStop = std::nullopt,
-                          const std::vector<FailedRow>& warnings = {});
+                          const std::vector<FailedRow>& warnings = {}, const QString& comparison = {});
 
 // What a row got in the last run, as its mark in the list shows it: the most serious of what it got.
-enum class RowMark { None, Done, Failed, HttpError, TimedOut, Blank };
-RowMark RowMarkOf(const RowResult& result);
+// Changed: the page's picture differs from the one an earlier run's report in the folder has of it.
+enum class RowMark { None, Done, Failed, HttpError, TimedOut, Blank, Changed };
+RowMark RowMarkOf(const RowResult& result, bool changed = false);
 // What is amiss with a row that was captured, in the completion message's words: the page's HTTP error status
 // ("HTTP 404"), a page not complete in time, a picture of one colour. Empty for a row that is fine or failed.
 QStringList RowWarnings(const RowResult& result);
 
 // The rows the list shows under the filter above it: all, the failed ones, or those captured with a warning.
-enum class RowFilter { All, Failed, Warnings };
+enum class RowFilter { All, Failed, Warnings, Changed };
 bool FilterShows(RowFilter filter, RowMark mark);
 
 class TForm1 : public QMainWindow {
@@ -156,7 +158,9 @@ class TForm1 : public QMainWindow {
     void SetRowChecked(int index, bool checked);
     QTreeWidgetItem* RowUnderEdit() const { return m_rowUnderEdit; }
     // The result of a run's row in its URL cell: a state icon, and the reason and picture path as tooltip.
-    void ShowRowResult(int index, const RowResult& result, const QString& picturePath);
+    // `compared`: what the earlier run's report in the folder says of the row, when there is one.
+    void ShowRowResult(int index, const RowResult& result, const QString& picturePath,
+                       const TEarlierRun::Verdict* compared = nullptr);
     // Takes every row's result away (a new run starts, or the list was edited); the filter shows all rows
     // again.
     void ClearRowResults();

@@ -52,7 +52,7 @@ QString ListedRows(const std::vector<FailedRow>& rows) {
 }  // namespace
 
 QString CompletionMessage(int rows, const std::vector<FailedRow>& failures, std::optional<int> doneBeforeStop,
-                          const std::vector<FailedRow>& warnings) {
+                          const std::vector<FailedRow>& warnings, const QString& comparison) {
     QString text;
     if (doneBeforeStop) {
         text = QStringLiteral("Verarbeitung abgebrochen\n\n%1 von %2 Einträgen bearbeitet")
@@ -62,6 +62,7 @@ QString CompletionMessage(int rows, const std::vector<FailedRow>& failures, std:
             text += QStringLiteral(", %1 davon fehlgeschlagen:").arg(failures.size()) + ListedRows(failures);
         if (!warnings.empty())
             text += QStringLiteral("\n\n%1 davon mit Warnung:").arg(warnings.size()) + ListedRows(warnings);
+        if (!comparison.isEmpty()) text += QStringLiteral("\n\n") + comparison;
         return text;
     }
     text = QStringLiteral("Verarbeitung abgeschlossen");
@@ -71,6 +72,7 @@ QString CompletionMessage(int rows, const std::vector<FailedRow>& failures, std:
     if (!warnings.empty())
         text += QStringLiteral("\n\n%1 von %2 Einträgen mit Warnung:").arg(warnings.size()).arg(rows) +
                 ListedRows(warnings);
+    if (!comparison.isEmpty()) text += QStringLiteral("\n\n") + comparison;
     return text;
 }
 
@@ -82,12 +84,12 @@ bool HttpError(const RowResult& r) {
 
 }  // namespace
 
-RowMark RowMarkOf(const RowResult& r) {
+RowMark RowMarkOf(const RowResult& r, bool changed) {
     if (!r.ok) return RowMark::Failed;
     if (HttpError(r)) return RowMark::HttpError;
     if (r.timedOut) return RowMark::TimedOut;
     if (r.blank) return RowMark::Blank;
-    return RowMark::Done;
+    return changed ? RowMark::Changed : RowMark::Done;
 }
 
 QStringList RowWarnings(const RowResult& r) {
@@ -144,10 +146,15 @@ namespace {
 // holds them at the positions in `rows`.
 class WindowRun : public TRunClient {
   public:
-    WindowRun(TForm1& form, const bool& abort, std::vector<int> rows)
-        : m_form(form), m_abort(abort), m_rows(std::move(rows)) {
+    WindowRun(TForm1& form, const bool& abort, std::vector<int> rows, TEarlierRun* earlier)
+        : m_form(form), m_abort(abort), m_rows(std::move(rows)), m_earlier(earlier) {
         m_names.SetVariants(form.CaptureOptions().Variants());
     }
+
+    // With an earlier run's report in the folder: how many rows of this run changed, and how many it did
+    // not know.
+    int Changed() const { return m_changed; }
+    int New() const { return m_new; }
 
     int RowsDone() const { return m_done; }
     const std::vector<FailedRow>& Failures() const { return m_failures; }
@@ -185,9 +192,9 @@ class WindowRun : public TRunClient {
         result.reason = ExplainedNetworkError(result.reason);  // the browser's code, said in words first
         ++m_done;
         const auto named = m_pictures.find(i);
-        const QString path = OutputPicturePath(
-            m_form.sDirectoryEdit1->text(), named != m_pictures.end() ? named->second : m_form.Row(i).picture,
-            PictureExtension(m_form.CaptureOptions().format));
+        const QString picture = named != m_pictures.end() ? named->second : m_form.Row(i).picture;
+        const QString path = OutputPicturePath(m_form.sDirectoryEdit1->text(), picture,
+                                               PictureExtension(m_form.CaptureOptions().format));
         if (named != m_pictures.end()) m_pictures.erase(named);
         // A capture that failed still shows the picture of that name, as the view always did.
         if (result.ok || result.stage == RowStage::Capture) {
@@ -203,7 +210,13 @@ class WindowRun : public TRunClient {
         if (!result.ok) m_failures.push_back({url, result.reason});
         if (const QStringList warnings = RowWarnings(result); !warnings.isEmpty())
             m_warnings.push_back({url, warnings.join(QStringLiteral(", "))});
-        m_form.ShowRowResult(i, result, path);
+        std::optional<TEarlierRun::Verdict> verdict;
+        if (m_earlier && result.ok) {
+            verdict = m_earlier->Compare(url, picture, result.fingerprint, kDefaultChangeDistance);
+            m_changed += verdict->changed.value_or(false);
+            m_new += verdict->isNew;
+        }
+        m_form.ShowRowResult(i, result, path, verdict ? &*verdict : nullptr);
     }
 
     bool Stopping() const override { return m_abort; }
@@ -212,6 +225,8 @@ class WindowRun : public TRunClient {
     TForm1& m_form;
     const bool& m_abort;
     const std::vector<int> m_rows;
+    TEarlierRun* m_earlier;  // the report of an earlier run in the folder, if any
+    int m_changed = 0, m_new = 0;
     std::vector<FailedRow> m_failures;
     std::vector<FailedRow> m_warnings;
     int m_done = 0;
@@ -264,18 +279,27 @@ void TForm1::RunRows(const std::vector<int>& rows) {
     const int n = int(rows.size());
     int done = 0;
     std::vector<FailedRow> failures, warnings;
+    // A report of an earlier run in the folder (one that bildoro-batch wrote there): each row is compared
+    // with what it says.
+    std::optional<std::pair<TEarlierRun, QString>> earlier = TEarlierRun::NewestIn(sDirectoryEdit1->text());
+    QString comparison;
     {
         sGauge1->SetMaxValue(n - 1);
         HourglassCursor hourglass;
         SetRunning(true);
         TRunEngine engine({WB1}, m_pageTimeoutMs);
-        WindowRun run(*this, m_abortRun, rows);
+        WindowRun run(*this, m_abortRun, rows, earlier ? &earlier->first : nullptr);
         m_engine = &engine;
         engine.Run(n, run);
         m_engine = nullptr;
         done = run.RowsDone();
         failures = run.Failures();
         warnings = run.Warnings();
+        if (earlier)
+            comparison = QStringLiteral("Verglichen mit „%1“: %2 geändert, %3 neu")
+                             .arg(earlier->second)
+                             .arg(run.Changed())
+                             .arg(run.New());
         SetStatusText(0, QString());
         SetStatusText(1, QString());
         SetRunning(false);
@@ -285,8 +309,8 @@ void TForm1::RunRows(const std::vector<int>& rows) {
         return;
     }
     const bool stopped = m_stopRequested && done < n;
-    m_dialogs->ShowNotice(
-        CompletionMessage(n, failures, stopped ? std::optional<int>(done) : std::nullopt, warnings));
+    m_dialogs->ShowNotice(CompletionMessage(n, failures, stopped ? std::optional<int>(done) : std::nullopt,
+                                            warnings, comparison));
     sGauge1->SetProgress(0);
     // A stopped run shows no gallery: the user asked for the run to end.
     if (!stopped && sCheckBox1->isChecked()) ShowGallery(sDirectoryEdit1->text());
@@ -298,7 +322,8 @@ void TForm1::Abbrechen1Click() {
     m_engine->Stop();
 }
 
-void TForm1::ShowRowResult(int index, const RowResult& result, const QString& picturePath) {
+void TForm1::ShowRowResult(int index, const RowResult& result, const QString& picturePath,
+                           const TEarlierRun::Verdict* compared) {
     QStringList state;
     if (!result.ok)
         state << QStringLiteral("Fehlgeschlagen (%1): %2").arg(RowStageName(result.stage), result.reason);
@@ -307,8 +332,13 @@ void TForm1::ShowRowResult(int index, const RowResult& result, const QString& pi
     if (result.ok && result.timedOut)
         state << QStringLiteral("Nicht rechtzeitig vollständig geladen, aufgenommen so weit geladen");
     if (result.ok && result.blank) state << QStringLiteral("Fertig, aber das Bild ist fast einfarbig");
+    const bool changed = compared && compared->changed.value_or(false);
+    if (changed)
+        state << QStringLiteral("Geändert seit dem letzten Lauf (Abstand %1 von 64)")
+                     .arg(compared->distance.value_or(0));
     if (state.isEmpty()) state << QStringLiteral("Fertig");
-    ShowRowMark(index, RowMarkOf(result), state.join(u'\n') + QStringLiteral("\nBild: ") + picturePath);
+    ShowRowMark(index, RowMarkOf(result, changed),
+                state.join(u'\n') + QStringLiteral("\nBild: ") + picturePath);
 }
 
 void TForm1::ShowRowMark(int index, RowMark mark, const QString& toolTip) {
@@ -330,6 +360,9 @@ void TForm1::ShowRowMark(int index, RowMark mark, const QString& toolTip) {
             break;
         case RowMark::Blank:
             icon = RowBlankIcon();
+            break;
+        case RowMark::Changed:
+            icon = RowChangedIcon();
             break;
         case RowMark::None:
             break;

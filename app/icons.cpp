@@ -178,3 +178,16 @@ QIcon RowHttpErrorIcon() {
     });
     return icon;
 }
+
+QIcon RowChangedIcon() {
+    static const QIcon icon = Draw(16, [](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(40, 110, 200));
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(QPointF(8, 4), QPointF(8, 12));
+        p.drawPolyline(QPolygonF({QPointF(5.5, 6.5), QPointF(8, 4), QPointF(10.5, 6.5)}));
+        p.drawPolyline(QPolygonF({QPointF(5.5, 9.5), QPointF(8, 12), QPointF(10.5, 9.5)}));
+    });
+    return icon;
+}

@@ -19,6 +19,7 @@ QIcon RowFailedIcon();     // a white cross on a red disc
 QIcon RowTimedOutIcon();   // a clock face on amber
 QIcon RowBlankIcon();      // an empty grey picture frame
 QIcon RowHttpErrorIcon();  // a black "!" on an amber triangle
+QIcon RowChangedIcon();    // a white up-and-down arrow on a blue disc
 
 // Paints the program's icon into the square (0, 0, size, size) of an antialiased painter; the painter's
 // state is left as it was. ApplicationIcon() and the icon files of the installed program use it.

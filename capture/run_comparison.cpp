@@ -4,6 +4,7 @@
 #include "picture_fingerprint.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -67,6 +68,21 @@ TEarlierRun::Verdict TEarlierRun::Compare(const QString& url, const QString& pic
         verdict.changed = *verdict.distance > changeDistance || colour > kChangeColour;
     }
     return verdict;
+}
+
+std::optional<std::pair<TEarlierRun, QString>> TEarlierRun::NewestIn(const QString& folder) {
+    if (folder.isEmpty()) return std::nullopt;
+    const QFileInfoList reports =
+        QDir(folder).entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Readable, QDir::Time);
+    for (const QFileInfo& report : reports) {
+        try {
+            TEarlierRun earlier = FromReport(report.filePath());
+            if (earlier.Rows() > 0) return std::pair{std::move(earlier), report.fileName()};
+        } catch (const std::exception&) {
+            // Not readable after all: the next one.
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<TEarlierRun::Row> TEarlierRun::Unseen() const {

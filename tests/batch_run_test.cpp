@@ -349,6 +349,36 @@ TEST_F(BatchRunTest, CaptureSettingsDialogShapesTheRun) {
     EXPECT_EQ(form.ImagePreview1->Bitmap().Width(), 320);
 }
 
+// A report of an earlier run in the folder: each row is compared with what it says, the changed row marked.
+TEST_F(BatchRunTest, EarlierReportInTheFolderSaysWhatChanged) {
+    server.AddRoute(QStringLiteral("/stripes"), StripesPage());
+    server.AddRoute(QStringLiteral("/plain"), Page("", "<style>body{background:#00ff00}</style>"));
+    Add(QStringLiteral("/stripes"), QStringLiteral("s"));
+    Add(QStringLiteral("/plain"), QStringLiteral("g"));  // one colour: the hash 0, the colour exact
+    Add(QStringLiteral("/blue"), QStringLiteral("b"));   // not in the report: new
+    QFile report(out.filePath(QStringLiteral("earlier.jsonl")));
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    for (const auto& [path, picture, hash, colour] :
+         {std::tuple{"/stripes", "s", "ffffffffffffffff", "#808080"},
+          {"/plain", "g", "0000000000000000", "#00ff00"}})
+        report.write(
+            QStringLiteral(
+                R"({"row":0,"url":"%1","picture":"%2","status":"ok","phash":"%3","mean_colour":"%4"})"
+                "\n")
+                .arg(server.Url(path), picture, hash, colour)
+                .toUtf8());
+    report.close();
+    Run();
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    EXPECT_TRUE(
+        dialogs.notices[0].endsWith(QStringLiteral("\n\nVerglichen mit „earlier.jsonl“: 1 geändert, 1 neu")))
+        << qPrintable(dialogs.notices[0]);
+    EXPECT_EQ(form.MarkOf(0), RowMark::Changed);
+    EXPECT_TRUE(form.sListView1->topLevelItem(0)->toolTip(0).startsWith(
+        QStringLiteral("Geändert seit dem letzten Lauf")));
+    EXPECT_EQ(form.MarkOf(1), RowMark::Blank);
+}
+
 TEST_F(BatchRunTest, GalleryOpensOnTheOutputFolderAfterTheMessage) {
     TForm2 gallery;
     form.Form2 = &gallery;
