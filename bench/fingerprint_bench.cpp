@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
     struct Size {
         const char* name;
         int w, h;
-    } sizes[] = {{"800 x 600", 800, 600}, {"1024 x 768", 1024, 768}, {"1280 x 990", 1280, 990},
+    } sizes[] = {{"800 x 600", 800, 600},
+                 {"1024 x 768", 1024, 768},
+                 {"1280 x 990", 1280, 990},
                  {"1024 x 8000 (full page)", 1024, 8000}};
     std::printf("| picture | fingerprint, median of 30 |\n|---|---|\n");
     for (const Size& s : sizes) {
@@ -66,12 +68,13 @@ int main(int argc, char** argv) {
     const uint64_t parked = random.generate64(), error = random.generate64(), login = random.generate64();
     for (int i = 0; i < rows; ++i) {
         const int kind = i % 80;
-        hashes.push_back(kind == 0    ? near(parked, int(random.bounded(3)))
-                         : kind == 1  ? error
-                         : kind == 2  ? near(login, 1)
-                                      : random.generate64());
+        hashes.push_back(kind == 0   ? near(parked, int(random.bounded(3)))
+                         : kind == 1 ? error
+                         : kind == 2 ? near(login, 1)
+                                     : random.generate64());
     }
-    std::printf("\n| hashes | distance | grouping | groups of 2 or more | largest |\n|---|---|---|---|---|\n");
+    std::printf(
+        "\n| hashes | distance | grouping | groups of 2 or more | largest |\n|---|---|---|---|---|\n");
     for (const int distance : {4, 6, 10}) {
         QElapsedTimer clock;
         clock.start();

@@ -25,8 +25,8 @@ class TEarlierRun {
     // Reads the report of the earlier run. Lines that are no complete JSON object are passed over; the last
     // line of a URL and picture name counts. Throws std::runtime_error when the file cannot be read.
     static TEarlierRun FromReport(const QString& path);
-    // The report of an earlier run in `folder`: the newest readable "*.jsonl" file there with at least one row.
-    // With its file name; nullopt when there is none.
+    // The report of an earlier run in `folder`: the newest readable "*.jsonl" file there with at least one
+    // row. With its file name; nullopt when there is none.
     static std::optional<std::pair<TEarlierRun, QString>> NewestIn(const QString& folder);
 
     struct Verdict {

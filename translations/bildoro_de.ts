@@ -394,6 +394,10 @@
         <source>larger than 64 MiB</source>
         <translation>größer als 64 MiB</translation>
     </message>
+    <message>
+        <source>the earlier report &quot;%1&quot; cannot be read: %2</source>
+        <translation>der frühere Bericht „%1“ kann nicht gelesen werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>bildoro-batch</name>
@@ -634,6 +638,42 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
     <message>
         <source>--pictures-moved needs --resume</source>
         <translation>--pictures-moved braucht --resume</translation>
+    </message>
+    <message>
+        <source>; %1 changed, %2 unchanged, %3 new, %4 failed now but ok before</source>
+        <translation>; %1 geändert, %2 unverändert, %3 neu, %4 jetzt fehlgeschlagen, vorher ok</translation>
+    </message>
+    <message>
+        <source>, %1 vanished</source>
+        <translation>, %1 verschwunden</translation>
+    </message>
+    <message>
+        <source>%1 pages look like row %2 (%3)</source>
+        <translation>%1 Seiten sehen aus wie Zeile %2 (%3)</translation>
+    </message>
+    <message>
+        <source>--change-distance needs a number from 0 to 64</source>
+        <translation>--change-distance braucht eine Zahl von 0 bis 64</translation>
+    </message>
+    <message>
+        <source>--group-distance needs a number from 0 to 32</source>
+        <translation>--group-distance braucht eine Zahl von 0 bis 32</translation>
+    </message>
+    <message>
+        <source>Compare each row with the report of an earlier run: changed or not, new, and the rows that vanished from the list.</source>
+        <translation>Jede Zeile mit dem Bericht eines früheren Laufs vergleichen: geändert oder nicht, neu, und die Zeilen, die aus der Liste verschwunden sind.</translation>
+    </message>
+    <message>
+        <source>A page counts as changed when its picture hash differs from the earlier one in more than N of 64 bits (default %1).</source>
+        <translation>Eine Seite gilt als geändert, wenn sich ihr Bild-Hash vom früheren in mehr als N von 64 Bits unterscheidet (Vorgabe %1).</translation>
+    </message>
+    <message>
+        <source>Pages whose picture hashes differ in at most N bits look alike and share a group (default %1).</source>
+        <translation>Seiten, deren Bild-Hashes sich in höchstens N Bits unterscheiden, sehen gleich aus und teilen eine Gruppe (Vorgabe %1).</translation>
+    </message>
+    <message>
+        <source>Write a report page to FILE: every thumbnail with its result, filters and a search, in one HTML file.</source>
+        <translation>Eine Berichtsseite nach FILE schreiben: jedes Vorschaubild mit seinem Ergebnis, Filtern und einer Suche, in einer HTML-Datei.</translation>
     </message>
 </context>
 </TS>
