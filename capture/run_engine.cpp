@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QUrl>
 #include <algorithm>
 #include <exception>
 
@@ -94,6 +95,9 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     m_next = 0;
     m_active = 0;
     m_stopped = false;
+    m_hostPages.clear();
+    m_held.clear();
+    m_waiting.clear();
     QEventLoop loop;
     m_loop = &loop;
     for (auto& s : m_slots) StartNext(s.get());
@@ -121,62 +125,101 @@ void TRunEngine::Stop() {
     QuitWhenDone();
 }
 
+QString TRunEngine::HostOf(const QString& url) {
+    return QUrl(url).host().toLower();
+}
+
+bool TRunEngine::HostFull(const QString& url) const {
+    if (m_perHost <= 0) return false;
+    const QString host = HostOf(url);
+    // The limit spares others' servers: one on this machine is the user's own and takes as many as the slots.
+    if (host.isEmpty() || host == u"localhost" || host.startsWith(u"127.") || host == u"::1") return false;
+    const auto at = m_hostPages.find(host);
+    return at != m_hostPages.end() && at->second >= m_perHost;
+}
+
 void TRunEngine::StartNext(Slot* s) {
-    while (!Stopping() && m_next < m_rowCount && m_client->HasRow(m_next)) {
-        s->row = m_next++;
-        s->url.clear();
-        s->timedOut = false;
-        s->retaken = false;
-        s->loadMs = 0;
-        s->clock.start();
+    std::erase(m_waiting, s);
+    // A held row whose host has room now goes first, in the order the rows came.
+    for (auto it = m_held.begin(); !Stopping() && it != m_held.end();) {
+        if (HostFull(it->second)) {
+            ++it;
+            continue;
+        }
+        const auto [row, url] = *it;
+        it = m_held.erase(it);
+        if (Launch(s, row, url)) return;
+        it = m_held.begin();  // ended at once: look again from the start
+    }
+    while (!Stopping() && m_next < m_rowCount && m_held.size() < kHeldRows && m_client->HasRow(m_next)) {
+        const int row = m_next++;
+        QString url;
         try {
-            s->url = m_client->BeginRow(s->row);
+            url = m_client->BeginRow(row);
         } catch (const std::exception& e) {
             RowResult r;
             r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
-            m_client->EndRow(s->row, s->url, r);
+            m_client->EndRow(row, url, r);
             continue;
         }
         if (Stopping()) break;
-        if (const QString refused = RefusedAddressReason(s->url, m_localFiles); !refused.isEmpty()) {
-            RowResult r;
-            r.Fail(RowStage::Load, refused);
-            m_client->EndRow(s->row, s->url, r);
+        if (HostFull(url) && RefusedAddressReason(url, m_localFiles).isEmpty()) {
+            m_held.emplace_back(row, url);
             continue;
         }
-        // A row that could write nothing is not loaded (the capture checks again with the settings of then).
-        s->settings = m_client->SettingsOf(s->row);
-        const RowSettings& settings = s->settings;
-        QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
-        if (unusable.isEmpty()) unusable = settings.refusal;
-        if (!unusable.isEmpty()) {
-            RowResult r;
-            r.Fail(RowStage::Check, unusable);
-            m_client->EndRow(s->row, s->url, r);
-            continue;
-        }
-        // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and
-        // the row is reported once, here.
-        s->loading = false;
-        try {
-            s->host->Navigate(s->url);
-        } catch (const std::exception& e) {
-            RowResult r;
-            r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
-            m_client->EndRow(s->row, s->url, r);
-            continue;
-        }
-        s->loading = true;
-        ++m_active;
-        s->bound.start(m_pageTimeoutMs);
-        // The page may read complete already (a browser error page can come at once).
-        QTimer::singleShot(0, this, [this, s, row = s->row] {
-            if (s->row == row) CheckLoaded(s);
-        });
-        return;
+        if (Launch(s, row, url)) return;
     }
     s->row = -1;
+    // Rows still held start when a page of their host ends.
+    if (!m_held.empty() && !Stopping()) m_waiting.push_back(s);
     QuitWhenDone();
+}
+
+bool TRunEngine::Launch(Slot* s, int row, const QString& url) {
+    s->row = row;
+    s->url = url;
+    s->timedOut = false;
+    s->retaken = false;
+    s->loadMs = 0;
+    s->clock.start();
+    if (const QString refused = RefusedAddressReason(s->url, m_localFiles); !refused.isEmpty()) {
+        RowResult r;
+        r.Fail(RowStage::Load, refused);
+        m_client->EndRow(s->row, s->url, r);
+        return false;
+    }
+    // A row that could write nothing is not loaded (the capture checks again with the settings of then).
+    s->settings = m_client->SettingsOf(s->row);
+    const RowSettings& settings = s->settings;
+    QString unusable = UnusablePictureReason(settings.outputFolder(), settings.pictureName());
+    if (unusable.isEmpty()) unusable = settings.refusal;
+    if (!unusable.isEmpty()) {
+        RowResult r;
+        r.Fail(RowStage::Check, unusable);
+        m_client->EndRow(s->row, s->url, r);
+        return false;
+    }
+    // Marked as loading only after Navigate: a navigation refused at once signals before it throws, and
+    // the row is reported once, here.
+    s->loading = false;
+    try {
+        s->host->Navigate(s->url);
+    } catch (const std::exception& e) {
+        RowResult r;
+        r.Fail(RowStage::Load, QString::fromUtf8(e.what()));
+        m_client->EndRow(s->row, s->url, r);
+        return false;
+    }
+    s->loading = true;
+    ++m_active;
+    if (m_perHost > 0)
+        if (const QString host = HostOf(s->url); !host.isEmpty()) ++m_hostPages[host];
+    s->bound.start(m_pageTimeoutMs);
+    // The page may read complete already (a browser error page can come at once).
+    QTimer::singleShot(0, this, [this, s, row = s->row] {
+        if (s->row == row) CheckLoaded(s);
+    });
+    return true;
 }
 
 void TRunEngine::CheckLoaded(Slot* s) {
@@ -329,7 +372,7 @@ void TRunEngine::Ready(Slot* s) {
 void TRunEngine::Capture(Slot* s) {
     if (Stopping()) {
         s->row = -1;
-        --m_active;
+        EndLoading(s);
         QuitWhenDone();
         return;
     }
@@ -477,9 +520,19 @@ void TRunEngine::Release(Slot* s, const RowResult* endsNow) {
     else if (s->timedOut)
         s->host->LeavePage();
     const int row = s->row;
-    --m_active;
+    EndLoading(s);
     s->row = -1;
     s->steps.Renew();
     if (endsNow && m_client) m_client->EndRow(row, s->url, *endsNow);
     StartNext(s);
+    // The page's host has room again: a slot that waited for a held row may take it now.
+    for (Slot* waiting : std::vector<Slot*>(m_waiting))
+        if (waiting->row < 0) StartNext(waiting);
+}
+
+void TRunEngine::EndLoading(Slot* s) {
+    --m_active;
+    if (m_perHost <= 0) return;
+    if (const auto at = m_hostPages.find(HostOf(s->url)); at != m_hostPages.end() && --at->second <= 0)
+        m_hostPages.erase(at);
 }

@@ -10,7 +10,9 @@
 #include <QString>
 #include <QThread>
 #include <QTimer>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -65,6 +67,11 @@ class TRunEngine : public QObject {
     void SetLocalFilesAllowed(bool allowed) { m_localFiles = allowed; }
     // The engine's waits for a page on top of the page bound (TRunWaits' defaults unless set).
     void SetWaits(const TRunWaits& waits) { m_waits = waits; }
+    // At most `pages` pages of one host load at once (0: no limit). A row whose host has as many under way
+    // waits, and the rows after it take the free slots; at most kHeldRows rows wait so, then the slots wait
+    // too (a list of one site does not make the engine read it all ahead).
+    void SetPerHost(int pages) { m_perHost = pages; }
+    static constexpr size_t kHeldRows = 256;
 
     // When set, every captured picture is written and reduced on a thread of its own (one at a time) while
     // its page goes on to the next row, and its row ends when that is done (later than the next row's begin);
@@ -83,6 +90,13 @@ class TRunEngine : public QObject {
   private:
     struct Slot;
     void StartNext(Slot* slot);
+    // Loads `row` (begun, its address known) in the slot; false when it ended at once (refused, unusable).
+    bool Launch(Slot* slot, int row, const QString& url);
+    // The host that the per-host limit counts for an address; empty for none (files, data).
+    static QString HostOf(const QString& url);
+    bool HostFull(const QString& url) const;
+    // The slot's page no longer loads a row: one page fewer under way, and for its host.
+    void EndLoading(Slot* slot);
     void CheckLoaded(Slot* slot);
     void LoadEnded(Slot* slot, bool timedOut);
     void SettleEnded(Slot* slot);
@@ -123,6 +137,10 @@ class TRunEngine : public QObject {
     int m_rowCount = 0;
     int m_next = 0;
     int m_active = 0;  // slots with a row under way
+    int m_perHost = 0;
+    std::map<QString, int> m_hostPages;          // pages loading per host, with a limit
+    std::deque<std::pair<int, QString>> m_held;  // begun rows whose host was full, with their address
+    std::vector<Slot*> m_waiting;                // slots without a row while rows are held
     bool m_stopped = false;
     int m_capturing = 0;  // rows whose picture is being taken
     bool m_serverBusyFails = false;

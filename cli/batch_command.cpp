@@ -458,6 +458,20 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
 
 }  // namespace
 
+int AutoJobs(int cores, qint64 memoryLimitMiB) {
+    const qint64 byMemory = (memoryLimitMiB - kBaseMiB) / kPageMiB;
+    return int(std::clamp<qint64>(std::min<qint64>(2 * std::max(1, cores), byMemory), 1, kMaxJobs));
+}
+
+qint64 MachineMemoryMiB() {
+    QFile info(QStringLiteral("/proc/meminfo"));
+    if (info.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : info.readAll().split('\n'))
+            if (line.startsWith("MemTotal:"))
+                return line.mid(9).trimmed().split(' ').first().toLongLong() / 1024;
+    return 4096;
+}
+
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     auto cannotStart = [err](const QString& why) {
         std::fprintf(err, "bildoro-batch: %s\n", TerminalText(why).constData());
@@ -557,6 +571,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     engine.SetServerBusyFails(true);
     engine.SetSettleMs(options.settleMs);
     engine.SetLocalFilesAllowed(options.allowFiles);
+    engine.SetPerHost(options.perHost);
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);

@@ -20,6 +20,7 @@ struct BatchOptions {
     bool allowFiles = false;   // --allow-files: file: rows are loaded
     int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
     int jobs = 1;
+    int perHost = 0;      // --per-host: pages of one host at once, 0 without a limit
     QString reportFile;   // --report: JSON Lines, one object per row as it ends
     bool resume = false;  // --resume: rows the report records as done (their pictures there) are skipped
     bool picturesMoved = false;  // --pictures-moved: with --resume, a done row is skipped without its picture
@@ -43,6 +44,15 @@ enum ExitStatus {
     kExitCannotStart = 3,
     kExitInterrupted = 130
 };
+
+// The most pages at once, and what --jobs auto chooses: twice the cores (a page waits on the network about as
+// long as it works), as many as fit into `memoryLimitMiB` at kPageMiB each beside the browser's own kBaseMiB,
+// from 1 to kMaxJobs.
+inline constexpr int kMaxJobs = 32;
+inline constexpr qint64 kPageMiB = 120, kBaseMiB = 200;
+int AutoJobs(int cores, qint64 memoryLimitMiB);
+// The machine's memory (MemTotal), in MiB; 4096 when it cannot be read.
+qint64 MachineMemoryMiB();
 
 // bildoro-batch LIST -o FOLDER [...]: every row of the list becomes a thumbnail.
 int RunBatch(const BatchOptions& options, FILE* out, FILE* err);

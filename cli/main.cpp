@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QThread>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -78,8 +79,22 @@ int main(int argc, char** argv) {
                                     "or hidden, before the capture)."));
     const QCommandLineOption jobsOpt(
         QStringLiteral("jobs"),
-        QCoreApplication::translate("bildoro-batch", "Pages loading at once (1-8, default 1)."),
-        QStringLiteral("N"), QStringLiteral("1"));
+        QCoreApplication::translate("bildoro-batch",
+                                    "Pages loading at once: 1-32, or auto (default: twice the cores, within "
+                                    "--memory-limit)."),
+        QStringLiteral("N|auto"), QStringLiteral("auto"));
+    const QCommandLineOption memoryLimitOpt(
+        QStringLiteral("memory-limit"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "Memory in MiB that --jobs auto plans the pages in flight for (default: "
+                                    "half the machine's)."),
+        QStringLiteral("MIB"));
+    const QCommandLineOption perHostOpt(
+        QStringLiteral("per-host"),
+        QCoreApplication::translate("bildoro-batch",
+                                    "At most N pages of one host at once (default 2; 0: no limit; servers on "
+                                    "this machine have none)."),
+        QStringLiteral("N"), QStringLiteral("2"));
     const QCommandLineOption dryOpt(
         QStringLiteral("dry-run"),
         QCoreApplication::translate("bildoro-batch", "Only print each row and the file it would write."));
@@ -158,10 +173,11 @@ int main(int argc, char** argv) {
             "Write a report page to FILE: every thumbnail with its result, filters and "
             "a search, in one HTML file."),
         QStringLiteral("FILE"));
-    parser.addOptions({allowFilesOpt,     outOpt,           resOpt,        widthOpt,  timeoutOpt, settleOpt,
-                       keepBannersOpt,    jobsOpt,          dryOpt,        shrinkOpt, reportOpt,  resumeOpt,
-                       picturesMovedOpt,  retryOpt,         failedListOpt, shardOpt,  filterOpt,  compareOpt,
-                       changeDistanceOpt, groupDistanceOpt, htmlOpt});
+    parser.addOptions(
+        {allowFilesOpt,     outOpt,           resOpt,        widthOpt,       timeoutOpt, settleOpt,
+         keepBannersOpt,    jobsOpt,          dryOpt,        shrinkOpt,      reportOpt,  resumeOpt,
+         picturesMovedOpt,  retryOpt,         failedListOpt, shardOpt,       filterOpt,  compareOpt,
+         changeDistanceOpt, groupDistanceOpt, htmlOpt,       memoryLimitOpt, perHostOpt});
     parser.addOptions(CaptureOptionDefinitions());
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -239,9 +255,26 @@ int main(int argc, char** argv) {
             QCoreApplication::translate("bildoro-batch", "--settle-ms needs a number from 0 to 60000"));
     options.keepBanners = parser.isSet(keepBannersOpt);
     options.allowFiles = parser.isSet(allowFilesOpt);
-    options.jobs = parser.value(jobsOpt).toInt(&ok);
-    if (!ok || options.jobs < 1 || options.jobs > 8)
-        return Usage(QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to 8"));
+    qint64 memoryLimit = MachineMemoryMiB() / 2;
+    if (parser.isSet(memoryLimitOpt)) {
+        memoryLimit = parser.value(memoryLimitOpt).toLongLong(&ok);
+        if (!ok || memoryLimit < 256)
+            return Usage(
+                QCoreApplication::translate("bildoro-batch", "--memory-limit needs at least 256 (MiB)"));
+    }
+    if (parser.value(jobsOpt) == QLatin1String("auto")) {
+        options.jobs = AutoJobs(QThread::idealThreadCount(), memoryLimit);
+    } else {
+        options.jobs = parser.value(jobsOpt).toInt(&ok);
+        if (!ok || options.jobs < 1 || options.jobs > kMaxJobs)
+            return Usage(
+                QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to %1, or auto")
+                    .arg(kMaxJobs));
+    }
+    options.perHost = parser.value(perHostOpt).toInt(&ok);
+    if (!ok || options.perHost < 0 || options.perHost > kMaxJobs)
+        return Usage(QCoreApplication::translate("bildoro-batch", "--per-host needs a number from 0 to %1")
+                         .arg(kMaxJobs));
     options.retries = parser.value(retryOpt).toInt(&ok);
     if (!ok || options.retries < 0 || options.retries > 10)
         return Usage(QCoreApplication::translate("bildoro-batch", "--retry needs a number from 0 to 10"));

@@ -116,4 +116,51 @@ TEST(RunEngine, BrokenPagesFailTheirRowOnlyAndTheRunGoesOn) {
     }
 }
 
+// With a limit per host, the rows of a busy host wait and the next host's rows take the free slots; every row
+// ends once, and no host ever has more pages loading than the limit (without one, three of a host at once).
+TEST(RunEngine, PagesPerHostStayWithinTheLimit) {
+    for (const int perHost : {1, 0}) {
+        TFakeChromium chromium;
+        const auto browser = chromium.Browser();
+        std::vector<std::unique_ptr<TBrowserHost>> hosts;
+        std::vector<TBrowserHost*> slots;
+        std::map<QString, int> loading, most;
+        for (int i = 0; i < 3; ++i) {
+            hosts.push_back(std::make_unique<TBrowserHost>(browser));
+            hosts.back()->SetWidth(80);
+            hosts.back()->SetHeight(60);
+            slots.push_back(hosts.back().get());
+        }
+        TRunEngine engine(slots, 2000);
+        engine.SetSettleMs(0);
+        engine.SetPerHost(perHost);
+        const QStringList urls{"http://a.test/ok", "http://a.test/ok", "http://a.test/ok",
+                               "http://b.test/ok", "http://b.test/ok", "http://b.test/ok"};
+        // A row's settings are read when its page is sent there, not while it is held.
+        struct Counting : Rows {
+            using Rows::Rows;
+            std::map<QString, int>*loading = nullptr, *most = nullptr;
+            QStringList urls;
+            RowSettings SettingsOf(int row) override {
+                const QString host = QUrl(urls.at(row)).host();
+                (*most)[host] = std::max((*most)[host], ++(*loading)[host]);
+                return Rows::SettingsOf(row);
+            }
+            void EndRow(int row, const QString& url, const RowResult& result) override {
+                --(*loading)[QUrl(url).host()];
+                Rows::EndRow(row, url, result);
+            }
+        } rows(urls);
+        rows.loading = &loading;
+        rows.most = &most;
+        rows.urls = urls;
+        engine.Run(6, rows);
+        ASSERT_EQ(rows.ended.size(), 6u) << perHost;
+        for (const auto& [row, result] : rows.ended)
+            EXPECT_TRUE(result.ok) << row << qPrintable(result.reason);
+        EXPECT_EQ(most["a.test"], perHost ? 1 : 3);
+        EXPECT_EQ(most["b.test"], perHost ? 1 : 3);
+    }
+}
+
 }  // namespace

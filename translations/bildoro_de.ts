@@ -540,8 +540,8 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>unbekannte Auflösung '%1'</translation>
     </message>
     <message>
-        <source>--jobs needs a number from 1 to 8</source>
-        <translation>--jobs braucht eine Zahl von 1 bis 8</translation>
+        <source>--jobs needs a number from 1 to %1, or auto</source>
+        <translation>--jobs braucht eine Zahl von 1 bis %1, oder auto</translation>
     </message>
     <message>
         <source>--settle-ms needs a number from 0 to 60000</source>
