@@ -288,6 +288,7 @@ void TForm1::RunRows(const std::vector<int>& rows) {
         HourglassCursor hourglass;
         SetRunning(true);
         TRunEngine engine({WB1}, m_pageTimeoutMs);
+        engine.SetPageMemoryLimit(kDefaultPageMemoryMiB);  // a page that allocates without end ends its row
         WindowRun run(*this, m_abortRun, rows, earlier ? &earlier->first : nullptr);
         m_engine = &engine;
         engine.Run(n, run);

@@ -5,6 +5,8 @@
 // The wait for a page to complete, and for late content after it completed, unless the user says otherwise.
 constexpr int kDefaultPageTimeoutMs = 30000;
 constexpr int kDefaultSettleMs = 2000;
+// The private memory a page's renderer may take before it is ended, in MiB.
+constexpr long long kDefaultPageMemoryMiB = 1024;
 
 // How long a browser host waits for the browser's answers.
 struct TPageBounds {

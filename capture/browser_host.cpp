@@ -499,6 +499,7 @@ void TBrowserHost::HandleEvent(const QString& sessionId, const QString& method, 
     } else if (method == QLatin1String("Inspector.targetCrashed") && top) {
         if (ReopenCrashedFreshPage(QStringLiteral("Target crashed"))) return;
         const QString url = m_nav.url;
+        m_nav.crashed = true;
         DropPage(true);
         Fail(QCoreApplication::translate("bildoro", "The page crashed in Chromium while showing \"%1\"")
                  .arg(url));

@@ -133,6 +133,8 @@ class TBrowserHost : public QObject {
     // True when that failure may pass if the row is tried again: the browser or the page died, or could not
     // be opened. False for what the browser refused (an address it cannot load).
     bool FailurePasses() const { return m_nav.errorPasses; }
+    // Whether the page's renderer crashed (or was ended) during the latest navigation.
+    bool PageCrashed() const { return m_nav.crashed; }
     // The address of the top document now shown (after redirects and page-made moves), and its title once
     // the page is complete (at most 1000 characters); empty before.
     QString FinalUrl() const { return m_nav.topUrl; }
@@ -295,6 +297,7 @@ class TBrowserHost : public QObject {
         int reopened = 0;  // fresh pages that crashed before the row's document arrived and were opened again
         QString error;     // what ReadyState() raises
         bool errorPasses = true;     // FailurePasses()
+        bool crashed = false;        // PageCrashed()
         QElapsedTimer requestClock;  // from the first time the document went out
         TPageLifecycle life;         // which document it brought, shown, parsed, loaded
         bool finishing = false;

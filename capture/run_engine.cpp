@@ -98,10 +98,12 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     m_hostPages.clear();
     m_held.clear();
     m_waiting.clear();
+    if (m_memory) m_memoryTimer.start(250);
     QEventLoop loop;
     m_loop = &loop;
     for (auto& s : m_slots) StartNext(s.get());
     if (m_active > 0 || m_pictures > 0) loop.exec();
+    m_memoryTimer.stop();
     m_loop = nullptr;
     // A row cut off by a stop ends here: its page stops loading (nothing of it was written yet, since
     // captures and reductions finish before a stop takes effect), and its timer must not fire into the next
@@ -508,7 +510,25 @@ RowResult TRunEngine::Completed(const CapturedRow& row, RowResult r) {
 }
 
 void TRunEngine::Finish(Slot* s, const RowResult& result) {
+    // A page whose renderer was ended for its memory crashed: its row says why, and no try again would pass.
+    if (!result.ok && m_memory && s->host->PageCrashed())
+        if (const std::optional<qint64> used = m_memory->TakeEnded(10000)) {
+            RowResult r = result;
+            r.reason = m_memory->Reason(*used);
+            r.passing = false;
+            return Release(s, &r);
+        }
     Release(s, &result);
+}
+
+void TRunEngine::SetPageMemoryLimit(qint64 mib) {
+    m_memory = mib > 0 ? std::make_unique<TPageMemoryWatch>(mib) : nullptr;
+    m_memoryTimer.disconnect();
+    if (m_memory)
+        connect(&m_memoryTimer, &QTimer::timeout, this, [this] {
+            // The run's pages share one browser.
+            if (m_memory && !m_slots.empty()) m_memory->Check(m_slots.front()->host->BrowserProcessId());
+        });
 }
 
 void TRunEngine::Release(Slot* s, const RowResult* endsNow) {

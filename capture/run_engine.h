@@ -2,6 +2,7 @@
 // each taking a row through load, the bounded wait, capture and reduction, then the next row.
 #pragma once
 
+#include "page_memory.h"
 #include "row_pipeline.h"
 
 #include <QElapsedTimer>
@@ -71,6 +72,9 @@ class TRunEngine : public QObject {
     // waits, and the rows after it take the free slots; at most kHeldRows rows wait so, then the slots wait
     // too (a list of one site does not make the engine read it all ahead).
     void SetPerHost(int pages) { m_perHost = pages; }
+    // A page whose renderer takes more than `mib` MiB of private memory is ended while the run goes (its row
+    // fails saying so, the next row gets a fresh page); 0: no limit.
+    void SetPageMemoryLimit(qint64 mib);
     static constexpr size_t kHeldRows = 256;
 
     // When set, every captured picture is written and reduced on a thread of its own (one at a time) while
@@ -138,6 +142,8 @@ class TRunEngine : public QObject {
     int m_next = 0;
     int m_active = 0;  // slots with a row under way
     int m_perHost = 0;
+    std::unique_ptr<TPageMemoryWatch> m_memory;
+    QTimer m_memoryTimer;                        // looks at the renderers while a run goes
     std::map<QString, int> m_hostPages;          // pages loading per host, with a limit
     std::deque<std::pair<int, QString>> m_held;  // begun rows whose host was full, with their address
     std::vector<Slot*> m_waiting;                // slots without a row while rows are held

@@ -572,6 +572,7 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     engine.SetSettleMs(options.settleMs);
     engine.SetLocalFilesAllowed(options.allowFiles);
     engine.SetPerHost(options.perHost);
+    engine.SetPageMemoryLimit(options.pageMemoryMiB);
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);

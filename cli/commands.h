@@ -1,6 +1,7 @@
 // The modes of bildoro-batch. Each returns the process exit status (0 only when everything succeeded).
 #pragma once
 
+#include "bounds.h"
 #include "capture_options.h"
 #include "run_comparison.h"
 #include "thumbnail.h"
@@ -20,8 +21,9 @@ struct BatchOptions {
     bool allowFiles = false;   // --allow-files: file: rows are loaded
     int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
     int jobs = 1;
-    int perHost = 0;      // --per-host: pages of one host at once, 0 without a limit
-    QString reportFile;   // --report: JSON Lines, one object per row as it ends
+    int perHost = 0;                               // --per-host: pages of one host at once, 0 without a limit
+    qint64 pageMemoryMiB = kDefaultPageMemoryMiB;  // --page-memory: a renderer's memory, 0 without a limit
+    QString reportFile;                            // --report: JSON Lines, one object per row as it ends
     bool resume = false;  // --resume: rows the report records as done (their pictures there) are skipped
     bool picturesMoved = false;  // --pictures-moved: with --resume, a done row is skipped without its picture
     int retries = 1;             // --retry: further attempts for a row that failed for a passing reason

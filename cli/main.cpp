@@ -95,6 +95,14 @@ int main(int argc, char** argv) {
                                     "At most N pages of one host at once (default 2; 0: no limit; servers on "
                                     "this machine have none)."),
         QStringLiteral("N"), QStringLiteral("2"));
+    const QCommandLineOption pageMemoryOpt(
+        QStringLiteral("page-memory"),
+        QCoreApplication::translate(
+            "bildoro-batch",
+            "A page whose renderer takes more than MIB of memory is ended and its row "
+            "fails (default %1; 0: no limit).")
+            .arg(kDefaultPageMemoryMiB),
+        QStringLiteral("MIB"), QString::number(kDefaultPageMemoryMiB));
     const QCommandLineOption dryOpt(
         QStringLiteral("dry-run"),
         QCoreApplication::translate("bildoro-batch", "Only print each row and the file it would write."));
@@ -177,7 +185,7 @@ int main(int argc, char** argv) {
         {allowFilesOpt,     outOpt,           resOpt,        widthOpt,       timeoutOpt, settleOpt,
          keepBannersOpt,    jobsOpt,          dryOpt,        shrinkOpt,      reportOpt,  resumeOpt,
          picturesMovedOpt,  retryOpt,         failedListOpt, shardOpt,       filterOpt,  compareOpt,
-         changeDistanceOpt, groupDistanceOpt, htmlOpt,       memoryLimitOpt, perHostOpt});
+         changeDistanceOpt, groupDistanceOpt, htmlOpt,       memoryLimitOpt, perHostOpt, pageMemoryOpt});
     parser.addOptions(CaptureOptionDefinitions());
     // parse() rather than process(): wrong usage ends with status 2 and a hint, never with Qt's own exit().
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
@@ -271,6 +279,10 @@ int main(int argc, char** argv) {
                 QCoreApplication::translate("bildoro-batch", "--jobs needs a number from 1 to %1, or auto")
                     .arg(kMaxJobs));
     }
+    options.pageMemoryMiB = parser.value(pageMemoryOpt).toLongLong(&ok);
+    if (!ok || (options.pageMemoryMiB != 0 && options.pageMemoryMiB < 64))
+        return Usage(
+            QCoreApplication::translate("bildoro-batch", "--page-memory needs 0 or at least 64 (MiB)"));
     options.perHost = parser.value(perHostOpt).toInt(&ok);
     if (!ok || options.perHost < 0 || options.perHost > kMaxJobs)
         return Usage(QCoreApplication::translate("bildoro-batch", "--per-host needs a number from 0 to %1")

@@ -735,3 +735,16 @@ TEST(ReportPage, TenThousandRowsFilterAndSearchInTheBrowser) {
     EXPECT_EQ(counts["shownTitle"].toString(), hostile);
     EXPECT_EQ(counts["markup"].toInt(), 0);
 }
+
+// A page that allocates without end is ended at its memory limit: its row fails saying so, the next is fine.
+TEST_F(BatchCliTest, PageThatAllocatesWithoutEndFailsItsOwnRow) {
+    server.AddRoute(
+        "/hog",
+        Page("<script>const a=[];for(;;){const b=new Uint8Array(1<<27);b.fill(1);a.push(b)}</script>"));
+    const BatchProcess r =
+        RunBatchProcess({WriteList({server.Url("/hog") + ";hog", server.Url("/green") + ";green"}), "-o",
+                         dir.path(), "--page-memory", "300", "--timeout", "20"});
+    EXPECT_EQ(r.exitCode, 1) << qPrintable(r.out + r.err);
+    EXPECT_TRUE(r.LineFor("hog").contains("The page used more than 300 MiB of memory")) << qPrintable(r.out);
+    EXPECT_TRUE(r.LineFor("green").startsWith("ok: ")) << qPrintable(r.out);
+}

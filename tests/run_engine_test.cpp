@@ -5,9 +5,13 @@
 #include "run_engine.h"
 #include "browser_host.h"
 #include "fake_chromium.h"
+#include "page_memory.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <map>
 
 namespace {
@@ -161,6 +165,28 @@ TEST(RunEngine, PagesPerHostStayWithinTheLimit) {
         EXPECT_EQ(most["a.test"], perHost ? 1 : 3);
         EXPECT_EQ(most["b.test"], perHost ? 1 : 3);
     }
+}
+
+// Only the renderers below the browser are looked at, and one above the limit is ended and said once.
+TEST(PageMemoryWatch, EndsRenderersAboveTheLimitOnly) {
+    QProcess renderer, other;
+    renderer.start(QStringLiteral("bash"), {"-c", "exec -a 'chromium --type=renderer' sleep 30"});
+    other.start(QStringLiteral("sleep"), {"30"});
+    ASSERT_TRUE(renderer.waitForStarted() && other.waitForStarted());
+    QThread::msleep(100);  // the exec has replaced the shell
+    TPageMemoryWatch generous(1024), strict(0);
+    EXPECT_EQ(generous.Check(QCoreApplication::applicationPid()), 0);
+    EXPECT_EQ(strict.Check(other.processId()), 0) << "nothing below a process that has no renderers";
+    EXPECT_EQ(strict.Check(QCoreApplication::applicationPid()), 1);
+    EXPECT_TRUE(renderer.waitForFinished(5000));
+    EXPECT_EQ(renderer.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(other.state(), QProcess::Running);
+    const std::optional<qint64> used = strict.TakeEnded(10000);
+    ASSERT_TRUE(used.has_value());
+    EXPECT_TRUE(strict.Reason(*used).startsWith("The page used more than 0 MiB"));
+    EXPECT_FALSE(strict.TakeEnded(10000)) << "one row per ended renderer";
+    other.kill();
+    other.waitForFinished();
 }
 
 }  // namespace
