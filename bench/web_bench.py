@@ -43,9 +43,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *a):
         pass
 
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, address):  # a browser that hung up early: nothing to say
+        pass
+
 ports = []
 for i in range(sites):
-    server = http.server.ThreadingHTTPServer(("127.0.0.%d" % (2 + i), 0), Handler)
+    server = Server(("127.0.0.%d" % (2 + i), 0), Handler)
     server.daemon_threads = True
     ports.append(server.server_address[1])
     threading.Thread(target=server.serve_forever, daemon=True).start()

@@ -460,7 +460,7 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
 
 int AutoJobs(int cores, qint64 memoryLimitMiB) {
     const qint64 byMemory = (memoryLimitMiB - kBaseMiB) / kPageMiB;
-    return int(std::clamp<qint64>(std::min<qint64>(2 * std::max(1, cores), byMemory), 1, kMaxJobs));
+    return int(std::clamp<qint64>(std::min<qint64>(4 * std::max(1, cores), byMemory), 1, kMaxJobs));
 }
 
 qint64 MachineMemoryMiB() {

@@ -47,9 +47,9 @@ enum ExitStatus {
     kExitInterrupted = 130
 };
 
-// The most pages at once, and what --jobs auto chooses: twice the cores (a page waits on the network about as
-// long as it works), as many as fit into `memoryLimitMiB` at kPageMiB each beside the browser's own kBaseMiB,
-// from 1 to kMaxJobs.
+// The most pages at once, and what --jobs auto chooses: four per core (a page of the web waits on the network
+// about three times as long as it works: bench/web_bench.py), as many as fit into `memoryLimitMiB` at
+// kPageMiB each beside the browser's own kBaseMiB, from 1 to kMaxJobs.
 inline constexpr int kMaxJobs = 32;
 inline constexpr qint64 kPageMiB = 120, kBaseMiB = 200;
 int AutoJobs(int cores, qint64 memoryLimitMiB);

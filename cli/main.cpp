@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption jobsOpt(
         QStringLiteral("jobs"),
         QCoreApplication::translate("bildoro-batch",
-                                    "Pages loading at once: 1-32, or auto (default: twice the cores, within "
+                                    "Pages loading at once: 1-32, or auto (default: four per core, within "
                                     "--memory-limit)."),
         QStringLiteral("N|auto"), QStringLiteral("auto"));
     const QCommandLineOption memoryLimitOpt(
