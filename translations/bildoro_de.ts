@@ -398,6 +398,10 @@
         <source>the earlier report &quot;%1&quot; cannot be read: %2</source>
         <translation>der frühere Bericht „%1“ kann nicht gelesen werden: %2</translation>
     </message>
+    <message>
+        <source>The page used more than %1 MiB of memory (%2 MiB); it was ended</source>
+        <translation>Die Seite brauchte mehr als %1 MiB Speicher (%2 MiB); sie wurde beendet</translation>
+    </message>
 </context>
 <context>
     <name>bildoro-batch</name>
@@ -480,8 +484,8 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Cookie-Zustimmungsdialoge so lassen, wie sie sind (sonst werden sie vor der Aufnahme abgelehnt oder ausgeblendet).</translation>
     </message>
     <message>
-        <source>Pages loading at once (1-8, default 1).</source>
-        <translation>Gleichzeitig ladende Seiten (1-8, Vorgabe 1).</translation>
+        <source>Pages loading at once: 1-32, or auto (default: four per core, within --memory-limit).</source>
+        <translation>Gleichzeitig ladende Seiten: 1-32, oder auto (Vorgabe: vier je Kern, innerhalb von --memory-limit).</translation>
     </message>
     <message>
         <source>Only print each row and the file it would write.</source>
@@ -674,6 +678,30 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
     <message>
         <source>Write a report page to FILE: every thumbnail with its result, filters and a search, in one HTML file.</source>
         <translation>Eine Berichtsseite nach FILE schreiben: jedes Vorschaubild mit seinem Ergebnis, Filtern und einer Suche, in einer HTML-Datei.</translation>
+    </message>
+    <message>
+        <source>Memory in MiB that --jobs auto plans the pages in flight for (default: half the machine's).</source>
+        <translation>Speicher in MiB, für den --jobs auto die gleichzeitigen Seiten plant (Vorgabe: die Hälfte des Rechners).</translation>
+    </message>
+    <message>
+        <source>At most N pages of one host at once (default 2; 0: no limit; servers on this machine have none).</source>
+        <translation>Höchstens N Seiten eines Hosts gleichzeitig (Vorgabe 2; 0: keine Grenze; Server auf diesem Rechner haben keine).</translation>
+    </message>
+    <message>
+        <source>A page whose renderer takes more than MIB of memory is ended and its row fails (default %1; 0: no limit).</source>
+        <translation>Eine Seite, deren Renderer mehr als MIB Speicher nimmt, wird beendet, und ihre Zeile schlägt fehl (Vorgabe %1; 0: keine Grenze).</translation>
+    </message>
+    <message>
+        <source>--memory-limit needs at least 256 (MiB)</source>
+        <translation>--memory-limit braucht mindestens 256 (MiB)</translation>
+    </message>
+    <message>
+        <source>--per-host needs a number from 0 to %1</source>
+        <translation>--per-host braucht eine Zahl von 0 bis %1</translation>
+    </message>
+    <message>
+        <source>--page-memory needs 0 or at least 64 (MiB)</source>
+        <translation>--page-memory braucht 0 oder mindestens 64 (MiB)</translation>
     </message>
 </context>
 </TS>
