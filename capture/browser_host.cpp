@@ -577,6 +577,11 @@ void TBrowserHost::AskAnswering(const AnswerCheck& check, int ms, bool last, std
                    m_pageFaulted = check.faultedBefore;
                    return done(true);
                }
+               // A browser that died meanwhile (another page's check ended it, and its pending questions are
+               // answered before its death is told) fails the row as at that death, which may pass: not as a
+               // page whose script never lets go.
+               if (m_client && !m_client->IsAlive() && m_nav.error.isEmpty())
+                   BrowserDied(m_client->DeathReason());
                if (gone || last) return done(false);  // OnPage has marked the page as faulted
                // A browser that answers nothing any more is ended at once (the row fails as at its death,
                // and may pass in the next one). In one that answers, a script that never lets go (an
