@@ -121,19 +121,15 @@ QString TChromiumProcess::FindExecutable() {
 }
 
 QStringList TChromiumProcess::Switches() {
-    QStringList switches{QStringLiteral("--headless"),
-                         QStringLiteral("--remote-debugging-pipe"),
-                         QStringLiteral("--no-startup-window"),
-                         QStringLiteral("--disable-gpu"),
-                         QStringLiteral("--disable-quic"),
-                         QStringLiteral("--no-first-run"),
-                         QStringLiteral("--no-default-browser-check"),
-                         QStringLiteral("--disable-background-networking"),
-                         QStringLiteral("--disable-component-update"),
-                         QStringLiteral("--disable-sync"),
-                         // A page left for the next row is never gone back to: kept in the back-forward cache
-                         // it would hold its renderer (its memory, and its timers' work) beside the next one's.
-                         QStringLiteral("--disable-features=BackForwardCache")};
+    QStringList switches{
+        QStringLiteral("--headless"), QStringLiteral("--remote-debugging-pipe"),
+        QStringLiteral("--no-startup-window"), QStringLiteral("--disable-gpu"),
+        QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
+        QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-background-networking"),
+        QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+        // A page left for the next row is never gone back to: kept in the back-forward cache
+        // it would hold its renderer (its memory, and its timers' work) beside the next one's.
+        QStringLiteral("--disable-features=BackForwardCache")};
     // Chromium's sandbox cannot run as root; anyone else keeps it.
     if (geteuid() == 0) switches << QStringLiteral("--no-sandbox");
     return switches;
