@@ -203,6 +203,9 @@ class TForm1 : public QMainWindow {
     void SetStartEnabled(bool enabled);
     void RunRows(const std::vector<int>& rows);
     void ShowRowMark(int index, RowMark mark, const QString& toolTip);
+    // The filter and "Fehlgeschlagene erneut verarbeiten" while a run's marks are shown (the latter not
+    // during a run).
+    void EnableResultCommands();
     void ApplyFilter(QTreeWidgetItem* item);
     std::vector<QTreeWidgetItem*> ShownRows() const;
     void AddResultCommands(QMenu* datei);

@@ -117,7 +117,7 @@ void TForm1::SetRunning(bool running) {
     m_running = running;
     // Settings stay live during a run; starting again and editing the list wait for its end.
     SetStartEnabled(!running);
-    Fehlgeschlagene1->setEnabled(!running && m_rowResultsShown);
+    EnableResultCommands();
     sGroupBox5->setEnabled(!running);
     sGroupBox6->setEnabled(!running);
     for (QToolButton* b : {sSpeedButton1, sSpeedButton3, sSpeedButton4, sSpeedButton5})
@@ -373,6 +373,10 @@ void TForm1::ShowRowMark(int index, RowMark mark, const QString& toolTip) {
     item->setToolTip(0, toolTip);
     item->setData(0, kRowMarkRole, int(mark));
     ApplyFilter(item);
+    EnableResultCommands();
+}
+
+void TForm1::EnableResultCommands() {
     cb_filter->setEnabled(m_rowResultsShown);
     Fehlgeschlagene1->setEnabled(!m_running && m_rowResultsShown);
 }
@@ -391,11 +395,9 @@ void TForm1::ClearRowResults() {
         item->setToolTip(0, QString());
         item->setData(0, kRowMarkRole, QVariant());
     }
-    // Without results the filter has nothing to choose by: every row is shown.
+    // Without results the filter has nothing to choose by: every row is shown (its change shows them).
     cb_filter->setCurrentIndex(0);
-    cb_filter->setEnabled(false);
-    for (int i = 0; i < RowCount(); ++i) sListView1->topLevelItem(i)->setHidden(false);
-    Fehlgeschlagene1->setEnabled(false);
+    EnableResultCommands();
 }
 
 void TForm1::cb_filterChange() {

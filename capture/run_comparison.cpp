@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -20,21 +21,31 @@ QString Key(const QString& url, const QString& picture) {
 
 }  // namespace
 
+QString ForEachReportLine(const QString& path,
+                          const std::function<void(const QByteArray&, const QJsonObject&)>& line) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return file.errorString();
+    while (!file.atEnd()) {
+        const QByteArray text = file.readLine();
+        if (!text.endsWith('\n')) break;  // cut off by a kill
+        line(text, QJsonDocument::fromJson(text).object());
+    }
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
+qint64 ReportLineRow(const QJsonObject& line) {
+    const QJsonValue row = line.value(QStringLiteral("row"));
+    const double number = row.toDouble(-1);
+    if (!row.isDouble() || !(number >= 0 && number <= 9007199254740992.0) || number != std::floor(number))
+        return -1;
+    return qint64(number);
+}
+
 TEarlierRun TEarlierRun::FromReport(const QString& path) {
     TEarlierRun earlier;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QCoreApplication::translate("bildoro", "the earlier report \"%1\" cannot be read: %2")
-                .arg(path, file.errorString())
-                .toStdString());
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        if (!line.endsWith('\n')) break;  // cut off by a kill
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
+    const QString error = ForEachReportLine(path, [&earlier](const QByteArray&, const QJsonObject& o) {
         const QString status = o.value(QStringLiteral("status")).toString();
-        if (status != QLatin1String("ok") && status != QLatin1String("failed"))
-            continue;  // vanished, damaged
+        if (status != QLatin1String("ok") && status != QLatin1String("failed")) return;  // vanished, damaged
         Row row{o.value(QStringLiteral("url")).toString(), o.value(QStringLiteral("picture")).toString(),
                 status == QLatin1String("ok"),
                 FingerprintFromText(o.value(QStringLiteral("phash")).toString(),
@@ -43,11 +54,11 @@ TEarlierRun TEarlierRun::FromReport(const QString& path) {
         const QString key = Key(row.url, row.picture);
         if (!earlier.m_rows.contains(key)) earlier.m_order.push_back(key);
         earlier.m_rows.insert(key, std::move(row));
-    }
-    if (file.error() != QFileDevice::NoError)
+    });
+    if (!error.isEmpty())
         throw std::runtime_error(
             QCoreApplication::translate("bildoro", "the earlier report \"%1\" cannot be read: %2")
-                .arg(path, file.errorString())
+                .arg(path, error)
                 .toStdString());
     return earlier;
 }

@@ -6,8 +6,10 @@
 #include "picture_fingerprint.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,6 +21,14 @@
 inline constexpr int kDefaultChangeDistance = 20;
 inline constexpr int kChangeColour = 8;
 inline constexpr int kDefaultGroupDistance = 4;
+
+// Calls `line` with each complete line of a run's report (JSON Lines) and its object, empty for a line that
+// is none; a last line cut off by a kill is passed over. Returns the file's error text when it cannot be read
+// (then `line` may have seen the lines before), or an empty text.
+QString ForEachReportLine(const QString& path,
+                          const std::function<void(const QByteArray&, const QJsonObject&)>& line);
+// The row number of a report line: a whole number from 0 to 2^53 (a number no list reaches is damage), or -1.
+qint64 ReportLineRow(const QJsonObject& line);
 
 class TEarlierRun {
   public:

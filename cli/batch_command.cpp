@@ -83,7 +83,7 @@ class CliRun : public TRunClient {
         int changed = 0, unchanged = 0, fresh = 0, failedNowOkBefore = 0;
     };
     const Compared& Comparison() const { return m_compared; }
-    // What the report says of each row that ended (kept also without a report file).
+    // What the report says of each row that ended, kept when there is no report file to read back.
     std::vector<ReportEntry> TakeEntries() { return std::exchange(m_entries, {}); }
     QString ReadError() const { return m_readError; }
     // Rows to try again after this round.
@@ -168,7 +168,8 @@ class CliRun : public TRunClient {
                             r.ok ? ReportRow::Status::Ok : ReportRow::Status::Failed, row.attempts, &r,
                             &m_options.capture, verdict ? &*verdict : nullptr});
             Report(line);
-            m_entries.push_back(EntryFromLine(line));
+            // With a report the end of the run reads the rows back from it (those of earlier rounds too).
+            if (!m_report) m_entries.push_back(EntryFromLine(line));
             if (!r.ok) WriteFailed(row.entry);
         }
         std::fflush(m_out);
@@ -407,7 +408,7 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
                              TerminalText(row.picture).constData());
                 const QJsonObject line = VanishedLine(row);
                 run.Report(line);
-                entries.push_back(EntryFromLine(line));
+                if (!report) entries.push_back(EntryFromLine(line));
                 ++vanished;
             }
         parts << QCoreApplication::translate(
@@ -428,7 +429,7 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
             warn(QString::fromUtf8(e.what()));
         }
     }
-    const std::vector<std::pair<int, qint64>> groups = GroupEntries(entries, options.groupDistance);
+    const std::vector<std::pair<int, size_t>> groups = GroupEntries(entries, options.groupDistance);
     if (!options.reportFile.isEmpty()) {
         try {
             WriteReportGroups(options.reportFile, entries);
@@ -437,14 +438,12 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
         }
     }
     for (size_t g = 0; g < groups.size() && g < 3; ++g) {
-        const auto [size, row] = groups[g];
-        const auto first = std::find_if(entries.begin(), entries.end(),
-                                        [row](const ReportEntry& e) { return e.row == row; });
+        const auto [size, first] = groups[g];
         parts << (g == 0 ? QStringLiteral("\n") : QStringLiteral("; ")) +
                      QCoreApplication::translate("bildoro-batch", "%1 pages look like row %2 (%3)")
                          .arg(size)
-                         .arg(row + 1)
-                         .arg(first != entries.end() ? first->url : QString());
+                         .arg(entries[first].row + 1)
+                         .arg(entries[first].url);
     }
     if (!options.htmlFile.isEmpty()) {
         try {

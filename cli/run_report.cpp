@@ -25,6 +25,16 @@ namespace {
                                  .toStdString());
 }
 
+// Each complete line of the report at `path` (see ForEachReportLine); throws when it cannot be read.
+void ForEachLine(const QString& path,
+                 const std::function<void(const QByteArray&, const QJsonObject&)>& line) {
+    if (const QString error = ForEachReportLine(path, line); !error.isEmpty())
+        throw std::runtime_error(
+            QCoreApplication::translate("bildoro-batch", "the report \"%1\" %2: %3")
+                .arg(path, QCoreApplication::translate("bildoro-batch", "cannot be read"), error)
+                .toStdString());
+}
+
 QString StatusWord(ReportRow::Status status) {
     switch (status) {
         case ReportRow::Status::Ok:
@@ -59,25 +69,17 @@ TDoneRows TDoneRows::FromReport(const QString& path) {
     TDoneRows done;
     QFile file(path);
     if (!file.exists()) return done;
-    if (!file.open(QIODevice::ReadOnly))
-        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        if (!line.endsWith('\n')) break;  // cut off by a kill: the row runs again
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        const QJsonValue row = o.value(QStringLiteral("row"));
-        // A row number that no list reaches (forged, or damaged) is a damaged line.
-        const double number = row.toDouble(-1);
-        if (!row.isDouble() || !(number >= 0 && number <= 9007199254740992.0) || number != std::floor(number))
-            continue;
+    ForEachLine(path, [&done](const QByteArray&, const QJsonObject& o) {
+        // A line without a row number a list can have is a damaged line (a run cut off by a kill left its
+        // last line half: that row runs again).
+        const qint64 row = ReportLineRow(o);
+        if (row < 0) return;
         // A later line of the same row (a run that went on) decides: a failure there undoes an earlier ok.
         const bool ok = o.value(QStringLiteral("status")).toString() == QLatin1String("ok");
-        done.m_done.emplace_back(qint64(number), ok ? Key(o.value(QStringLiteral("url")).toString(),
-                                                          o.value(QStringLiteral("path")).toString())
-                                                    : 0);
-    }
-    if (file.error() != QFileDevice::NoError)
-        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
+        done.m_done.emplace_back(row, ok ? Key(o.value(QStringLiteral("url")).toString(),
+                                               o.value(QStringLiteral("path")).toString())
+                                         : 0);
+    });
     // Sorted by row, the last line of each row kept.
     std::stable_sort(done.m_done.begin(), done.m_done.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -197,38 +199,10 @@ void TRunReport::Write(const QJsonObject& o) {
         ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be written"), m_file);
 }
 
-namespace {
-
-// The row number of a report line: a whole number from 0 to 2^53, or -1 (none, or damaged).
-qint64 RowOf(const QJsonObject& o) {
-    const QJsonValue row = o.value(QStringLiteral("row"));
-    const double number = row.toDouble(-1);
-    if (!row.isDouble() || !(number >= 0 && number <= 9007199254740992.0) || number != std::floor(number))
-        return -1;
-    return qint64(number);
-}
-
-// Calls `line` with each complete line of the report and its JSON object (empty for a line that is none).
-template <typename F>
-void ForEachLine(const QString& path, F line) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
-    while (!file.atEnd()) {
-        const QByteArray text = file.readLine();
-        if (!text.endsWith('\n')) break;
-        line(text, QJsonDocument::fromJson(text).object());
-    }
-    if (file.error() != QFileDevice::NoError)
-        ThrowReport(QCoreApplication::translate("bildoro-batch", "cannot be read"), file);
-}
-
-}  // namespace
-
 ReportEntry EntryFromLine(const QJsonObject& o) {
     auto text = [&o](const char* key) { return o.value(QLatin1String(key)).toString(); };
     ReportEntry e;
-    e.row = RowOf(o);
+    e.row = ReportLineRow(o);
     e.url = text("url");
     e.picture = text("picture");
     e.path = text("path");
@@ -263,7 +237,7 @@ std::vector<ReportEntry> ReadReportEntries(const QString& path) {
     return entries;
 }
 
-std::vector<std::pair<int, qint64>> GroupEntries(std::vector<ReportEntry>& entries, int distance) {
+std::vector<std::pair<int, size_t>> GroupEntries(std::vector<ReportEntry>& entries, int distance) {
     std::vector<uint64_t> hashes;
     std::vector<size_t> hashed;  // the entries with a picture of this run
     for (size_t i = 0; i < entries.size(); ++i)
@@ -272,12 +246,12 @@ std::vector<std::pair<int, qint64>> GroupEntries(std::vector<ReportEntry>& entri
             hashed.push_back(i);
         }
     const std::vector<int> groups = GroupByHash(hashes, distance);
-    std::vector<std::pair<int, qint64>> sizes;  // by group number - 1: size, first row
+    std::vector<std::pair<int, size_t>> sizes;  // by group number - 1: size, first entry
     for (size_t k = 0; k < hashed.size(); ++k) {
         ReportEntry& e = entries[hashed[k]];
         e.group = groups[k];
         if (e.group == 0) continue;
-        if (size_t(e.group) > sizes.size()) sizes.resize(size_t(e.group), {0, e.row});
+        if (size_t(e.group) > sizes.size()) sizes.resize(size_t(e.group), {0, hashed[k]});
         ++sizes[size_t(e.group) - 1].first;
     }
     std::stable_sort(sizes.begin(), sizes.end(),
@@ -291,7 +265,7 @@ void WriteReportGroups(const QString& path, const std::vector<ReportEntry>& entr
         if (e.row >= 0) groupOf[e.row] = e.group;
     QByteArray data;
     ForEachLine(path, [&](const QByteArray& text, QJsonObject o) {
-        const qint64 row = RowOf(o);
+        const qint64 row = ReportLineRow(o);
         if (row < 0) {  // a vanished row, or a line that is no row's: as it was
             data += text;
             return;

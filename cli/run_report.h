@@ -68,8 +68,8 @@ ReportEntry EntryFromLine(const QJsonObject& line);
 // The rows of a report, the last line of each row (and each vanished row), in the order of the rows.
 std::vector<ReportEntry> ReadReportEntries(const QString& path);
 // Gives the rows within `distance` of each other their group numbers, and returns the groups of two or more
-// rows, largest first, each as its size and the first row in it.
-std::vector<std::pair<int, qint64>> GroupEntries(std::vector<ReportEntry>& entries, int distance);
+// rows, largest first, each as its size and the index of its first row's entry.
+std::vector<std::pair<int, size_t>> GroupEntries(std::vector<ReportEntry>& entries, int distance);
 // Writes each row's group into its lines of the report at `path` ("group": a number, or null), replacing the
 // file whole (never half-written).
 void WriteReportGroups(const QString& path, const std::vector<ReportEntry>& entries);
