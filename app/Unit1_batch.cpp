@@ -107,6 +107,8 @@ bool FilterShows(RowFilter filter, RowMark mark) {
             return mark == RowMark::Failed;
         case RowFilter::Warnings:
             return mark == RowMark::HttpError || mark == RowMark::TimedOut || mark == RowMark::Blank;
+        case RowFilter::Changed:
+            return mark == RowMark::Changed;
         case RowFilter::All:
             break;
     }

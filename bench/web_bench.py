@@ -14,6 +14,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -119,14 +120,85 @@ def serve(work, pages):
     return server, entries
 
 
-def run(tag, argv, env=None):
+def kind_of(pid):
+    """The kind of a process of a method's tree: Chromium's --type, or the program's own name."""
+    try:
+        argv = open("/proc/%d/cmdline" % pid, "rb").read().replace(b"\0", b" ").split()
+    except OSError:
+        return None
+    for a in argv:
+        if a.startswith(b"--type="):
+            kind = a[7:].decode()
+            for b in argv:
+                if b.startswith(b"--utility-sub-type="):
+                    return "utility " + b[19:].decode().split(".")[-1]
+            return kind
+    return os.path.basename(argv[0].decode(errors="replace")) if argv else None
+
+
+def pss_mib(pid):
+    try:
+        for line in open("/proc/%d/smaps_rollup" % pid):
+            if line.startswith("Pss:"):
+                return int(line.split()[1]) / 1024
+    except OSError:
+        pass
+    return 0.0
+
+
+def sample(groups, seen, peak, stop):
+    """Where the CPU goes, by kind of process: the last CPU time each process of the group was seen with,
+    sampled every 20 ms (a process's last moments before its end are lost). Every 200 ms also the memory
+    (PSS) by kind; `peak` keeps the split at the highest total."""
+    procs = os.path.join(groups.dirs[0], "cgroup.procs")
+    tick = os.sysconf("SC_CLK_TCK")
+    n = 0
+    while not stop.is_set():
+        memory = {} if n % 10 == 0 else None
+        n += 1
+        for pid in map(int, open(procs).read().split()):
+            try:
+                fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            # A process is named by what it runs last: a fork runs as its parent until it starts its own program.
+            kind = kind_of(pid)
+            entry = seen.setdefault(pid, ["?", 0.0])
+            entry[0] = kind or entry[0]
+            entry[1] = (int(fields[11]) + int(fields[12])) / tick
+            if memory is not None:
+                m = memory.setdefault(entry[0], [0.0, 0])
+                m[0] += pss_mib(pid)
+                m[1] += 1
+        if memory and sum(m[0] for m in memory.values()) > sum(m[0] for m in peak.values()):
+            peak.clear()
+            peak.update(memory)
+        stop.wait(0.02)
+
+
+def run(tag, argv, env=None, profile=None):
     groups = Groups(tag)
+    seen, peak, stop = {}, {}, threading.Event()
+    sampler = threading.Thread(target=sample, args=(groups, seen, peak, stop)) if profile is not None else None
     t = time.perf_counter()
-    p = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
-                       preexec_fn=groups.join)
+    p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
+                         preexec_fn=groups.join)
+    if sampler:
+        sampler.start()
+    out, err = p.communicate()
     wall = time.perf_counter() - t
+    if sampler:
+        stop.set()
+        sampler.join()
+        for kind, cpu in seen.values():
+            entry = profile.setdefault(kind, [0.0, 0, 0.0, 0])
+            entry[0] += cpu
+            entry[1] += 1
+        for kind, (mib, count) in peak.items():
+            entry = profile.setdefault(kind, [0.0, 0, 0.0, 0])
+            entry[2], entry[3] = mib, count
     cpu, peak = groups.finish()
-    return wall, cpu, peak, p
+    return wall, cpu, peak, subprocess.CompletedProcess(argv, p.returncode, out, err)
 
 
 def main():
@@ -140,6 +212,9 @@ def main():
     ap.add_argument("--node-modules")
     ap.add_argument("--max-load", type=float, default=1.5)
     ap.add_argument("--report", default="web_bench_report.md")
+    ap.add_argument("--variant", action="append", default=[],
+                    help="also run bildoro-batch with these further options, e.g. \"--keep-banners\" (repeatable)")
+    ap.add_argument("--profile", action="store_true", help="also print each method's CPU by kind of process")
     a = ap.parse_args()
     work = tempfile.mkdtemp(prefix="web-bench-")
     server, entries = serve(work, a.pages)
@@ -149,7 +224,9 @@ def main():
     for batch, label in ((a.batch, "bildoro-batch"), (a.baseline, "baseline bildoro-batch")):
         if batch:
             for jobs in a.jobs.split(","):
-                methods.append(("%s --jobs %s" % (label, jobs), [batch, listfile, "-o", None, "--jobs", jobs], None))
+                for variant in [""] + a.variant:
+                    methods.append(("%s --jobs %s %s" % (label, jobs, variant),
+                                    [batch, listfile, "-o", None, "--jobs", jobs] + variant.split(), None))
     if a.node_modules:
         for tabs in a.tabs.split(","):
             methods.append(("puppeteer-cluster, %s tabs" % tabs,
@@ -162,12 +239,17 @@ def main():
                 load = wait_for_quiet(a.max_load, 120)
                 out = os.path.join(work, "out-%d-%s" % (r, hashlib.sha1(name.encode()).hexdigest()[:8]))
                 argv = [out if x is None else x for x in argv]
-                wall, cpu, peak, p = run("%d-%d" % (r, len(results[name])), argv, env)
+                profile = {} if a.profile else None
+                wall, cpu, peak, p = run("%d-%d" % (r, len(results[name])), argv, env, profile)
                 failed = p.stdout.count("failed:") if "bildoro" in name else (
                     int(p.stdout.split(" ok, ")[1].split()[0]) if " ok, " in p.stdout else a.pages)
                 log("%-40s %6.3f s/page %5.2f CPU-s/page %6.0f MiB peak, %d failed (load %.2f)" %
                     (name, wall / a.pages, cpu / a.pages, peak, failed, load))
                 results[name].append((wall / a.pages, cpu / a.pages, peak, failed, load))
+                for kind, (kcpu, count, mib, live) in sorted((profile or {}).items(), key=lambda kv: -kv[1][0]):
+                    if kcpu >= 0.005 or mib >= 1:
+                        log("    %-24s %5.3f CPU-s/page in %3d process(es); at the peak %4.0f MiB PSS in %d" %
+                            (kind, kcpu / a.pages, count, mib, live))
     finally:
         server.terminate()
         server.wait()

@@ -41,15 +41,18 @@ int TPageMemoryWatch::Check(qint64 browserPid) {
         if (number) children[ParentOf(pid)].push_back(pid);
     }
     int ended = 0;
+    m_treeKiB = PrivateKiB(browserPid) + PrivateKiB(QCoreApplication::applicationPid());
     std::vector<qint64> below{browserPid};
     while (!below.empty()) {
         const qint64 pid = below.back();
         below.pop_back();
         for (const qint64 child : children[pid]) {
             below.push_back(child);
-            if (!ReadProc(child, "cmdline").contains("--type=renderer")) continue;
             const qint64 kib = PrivateKiB(child);
-            if (kib <= m_limitKiB || ::kill(pid_t(child), SIGKILL) != 0) continue;
+            m_treeKiB += kib;
+            if (kib <= m_limitKiB || !ReadProc(child, "cmdline").contains("--type=renderer") ||
+                ::kill(pid_t(child), SIGKILL) != 0)
+                continue;
             m_ended.push_back({QElapsedTimer(), kib});
             m_ended.back().when.start();
             ++ended;

@@ -16,6 +16,8 @@ class TPageMemoryWatch {
     // Ends every renderer of the browser process `browserPid` (a process below it started with
     // --type=renderer) whose private memory (RssAnon) is above the limit; returns how many it ended.
     int Check(qint64 browserPid);
+    // The private memory of the browser and all its processes, and of this program, at the last Check.
+    qint64 TreeMiB() const { return m_treeKiB / 1024; }
     // The private memory, in MiB, of a renderer that was ended within the last `withinMs`: each ended
     // renderer explains one failed row, the oldest first.
     std::optional<qint64> TakeEnded(qint64 withinMs);
@@ -24,6 +26,7 @@ class TPageMemoryWatch {
 
   private:
     qint64 m_limitKiB;
+    qint64 m_treeKiB = 0;
     struct Ended {
         QElapsedTimer when;
         qint64 kib;

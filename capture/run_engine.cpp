@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 namespace {
 
@@ -98,12 +99,19 @@ void TRunEngine::Run(int rowCount, TRunClient& client) {
     m_hostPages.clear();
     m_held.clear();
     m_waiting.clear();
+    m_resting.clear();
+    m_rowsEnded = false;
     if (m_memory) m_memoryTimer.start(250);
+    if (m_inFlight) {
+        m_probe();  // the idle time counts from here
+        m_inFlightTimer.start();
+    }
     QEventLoop loop;
     m_loop = &loop;
     for (auto& s : m_slots) StartNext(s.get());
     if (m_active > 0 || m_pictures > 0) loop.exec();
     m_memoryTimer.stop();
+    m_inFlightTimer.stop();
     m_loop = nullptr;
     // A row cut off by a stop ends here: its page stops loading (nothing of it was written yet, since
     // captures and reductions finish before a stop takes effect), and its timer must not fire into the next
@@ -142,6 +150,14 @@ bool TRunEngine::HostFull(const QString& url) const {
 
 void TRunEngine::StartNext(Slot* s) {
     std::erase(m_waiting, s);
+    std::erase(m_resting, s);
+    if (m_inFlight && m_active >= m_inFlight->Count() && !Stopping()) {
+        // Beyond the count: the slot rests, and its page goes with its window and renderer.
+        s->row = -1;
+        s->host->LeavePage();
+        m_resting.push_back(s);
+        return QuitWhenDone();
+    }
     // A held row whose host has room now goes first, in the order the rows came.
     for (auto it = m_held.begin(); !Stopping() && it != m_held.end();) {
         if (HostFull(it->second)) {
@@ -172,6 +188,7 @@ void TRunEngine::StartNext(Slot* s) {
         if (Launch(s, row, url)) return;
     }
     s->row = -1;
+    if (m_held.empty() && !Stopping()) m_rowsEnded = true;
     // Rows still held start when a page of their host ends.
     if (!m_held.empty() && !Stopping()) m_waiting.push_back(s);
     QuitWhenDone();
@@ -529,6 +546,37 @@ void TRunEngine::SetPageMemoryLimit(qint64 mib) {
             // The run's pages share one browser.
             if (m_memory && !m_slots.empty()) m_memory->Check(m_slots.front()->host->BrowserProcessId());
         });
+}
+
+void TRunEngine::SetPagesInFlight(std::unique_ptr<TPagesInFlight> count,
+                                  std::function<TPagesInFlight::Sample()> probe, int everyMs) {
+    m_inFlight = std::move(count);
+    if (!probe) {
+        // The machine's idle time, and the memory of the browser's processes as the page watch last saw it
+        // (or, without one, a watch that only measures).
+        probe = [this, idle = std::make_shared<TMachineIdle>(),
+                 measure = std::make_shared<TPageMemoryWatch>(std::numeric_limits<qint64>::max() / 2048)] {
+            TPagesInFlight::Sample sample;
+            sample.idle = idle->Take();
+            TPageMemoryWatch* watch = m_memory ? m_memory.get() : measure.get();
+            if (!m_memory && !m_slots.empty()) watch->Check(m_slots.front()->host->BrowserProcessId());
+            sample.memoryMiB = watch->TreeMiB();
+            return sample;
+        };
+    }
+    m_probe = std::move(probe);
+    m_inFlightTimer.disconnect();
+    m_inFlightTimer.setInterval(everyMs);
+    if (m_inFlight) connect(&m_inFlightTimer, &QTimer::timeout, this, &TRunEngine::TakeInFlight);
+}
+
+void TRunEngine::TakeInFlight() {
+    TPagesInFlight::Sample sample = m_probe();
+    sample.loading = m_active;
+    sample.rowsWaiting = !m_resting.empty() && !m_rowsEnded;
+    m_inFlight->Next(sample);
+    for (Slot* resting : std::vector<Slot*>(m_resting))
+        if (m_active < m_inFlight->Count() && !Stopping() && !m_rowsEnded) StartNext(resting);
 }
 
 void TRunEngine::Release(Slot* s, const RowResult* endsNow) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "page_memory.h"
+#include "pages_in_flight.h"
 #include "row_pipeline.h"
 
 #include <QElapsedTimer>
@@ -76,6 +77,14 @@ class TRunEngine : public QObject {
     // fails saying so, the next row gets a fresh page); 0: no limit.
     void SetPageMemoryLimit(qint64 mib);
     static constexpr size_t kHeldRows = 256;
+    // The pages under way follow `count` instead of the number of slots: every `everyMs` while a run goes the
+    // machine is sampled (`probe`: its idle time and memory; the engine adds the pages under way and whether
+    // rows wait) and the count taken anew. Slots beyond the count rest with their page closed. Without a
+    // probe, the machine's /proc is read.
+    void SetPagesInFlight(std::unique_ptr<TPagesInFlight> count,
+                          std::function<TPagesInFlight::Sample()> probe = {}, int everyMs = 500);
+    // The pages that may be under way now.
+    int PagesInFlight() const { return m_inFlight ? m_inFlight->Count() : int(m_slots.size()); }
 
     // When set, every captured picture is written and reduced on a thread of its own (one at a time) while
     // its page goes on to the next row, and its row ends when that is done (later than the next row's begin);
@@ -94,6 +103,8 @@ class TRunEngine : public QObject {
   private:
     struct Slot;
     void StartNext(Slot* slot);
+    // Takes the machine's sample and the count of pages under way anew; slots that rest start when it rose.
+    void TakeInFlight();
     // Loads `row` (begun, its address known) in the slot; false when it ended at once (refused, unusable).
     bool Launch(Slot* slot, int row, const QString& url);
     // The host that the per-host limit counts for an address; empty for none (files, data).
@@ -147,6 +158,11 @@ class TRunEngine : public QObject {
     std::map<QString, int> m_hostPages;          // pages loading per host, with a limit
     std::deque<std::pair<int, QString>> m_held;  // begun rows whose host was full, with their address
     std::vector<Slot*> m_waiting;                // slots without a row while rows are held
+    std::unique_ptr<TPagesInFlight> m_inFlight;  // the count of pages under way, when it is governed
+    std::function<TPagesInFlight::Sample()> m_probe;
+    QTimer m_inFlightTimer;
+    std::vector<Slot*> m_resting;  // slots beyond the count
+    bool m_rowsEnded = false;      // no row is left to begin
     bool m_stopped = false;
     int m_capturing = 0;  // rows whose picture is being taken
     bool m_serverBusyFails = false;

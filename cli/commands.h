@@ -20,7 +20,9 @@ struct BatchOptions {
     bool keepBanners = false;  // --keep-banners: consent dialogs are left as they are
     bool allowFiles = false;   // --allow-files: file: rows are loaded
     int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
-    int jobs = 1;
+    int jobs = 1;             // pages at once; with autoJobs the most there may be
+    bool autoJobs = false;    // --jobs auto: the count follows the machine (AutoJobs, TPagesInFlight)
+    qint64 memoryLimitMiB = 0;  // --memory-limit: what the browser's processes and the program may take
     int perHost = 0;                               // --per-host: pages of one host at once, 0 without a limit
     qint64 pageMemoryMiB = kDefaultPageMemoryMiB;  // --page-memory: a renderer's memory, 0 without a limit
     QString reportFile;                            // --report: JSON Lines, one object per row as it ends
@@ -47,12 +49,15 @@ enum ExitStatus {
     kExitInterrupted = 130
 };
 
-// The most pages at once, and what --jobs auto chooses: four per core (a page of the web waits on the network
-// about three times as long as it works: bench/web_bench.py), as many as fit into `memoryLimitMiB` at
-// kPageMiB each beside the browser's own kBaseMiB, from 1 to kMaxJobs.
+// The most pages at once, and the range of --jobs auto: it starts at four pages per core (a page of the web
+// waits on the network about three times as long as it works: bench/web_bench.py) and goes from one per core
+// to eight, no more than fit into `memoryLimitMiB` at TPagesInFlight::kFirstPageMiB each beside the
+// browser's own, and from 1 to kMaxJobs.
 inline constexpr int kMaxJobs = 32;
-inline constexpr qint64 kPageMiB = 120, kBaseMiB = 200;
-int AutoJobs(int cores, qint64 memoryLimitMiB);
+struct AutoJobsRange {
+    int least = 1, first = 1, most = 1;
+};
+AutoJobsRange AutoJobs(int cores, qint64 memoryLimitMiB);
 // The machine's memory (MemTotal), in MiB; 4096 when it cannot be read.
 qint64 MachineMemoryMiB();
 

@@ -80,14 +80,15 @@ int main(int argc, char** argv) {
     const QCommandLineOption jobsOpt(
         QStringLiteral("jobs"),
         QCoreApplication::translate("bildoro-batch",
-                                    "Pages loading at once: 1-32, or auto (default: four per core, within "
-                                    "--memory-limit)."),
+                                    "Pages loading at once: 1-32, or auto (default: from one to eight per "
+                                    "core, more while the cores have time to spare, fewer when they or "
+                                    "--memory-limit run out)."),
         QStringLiteral("N|auto"), QStringLiteral("auto"));
     const QCommandLineOption memoryLimitOpt(
         QStringLiteral("memory-limit"),
         QCoreApplication::translate("bildoro-batch",
-                                    "Memory in MiB that --jobs auto plans the pages in flight for (default: "
-                                    "half the machine's)."),
+                                    "Memory in MiB that --jobs auto keeps the browser and its pages within "
+                                    "(default: half the machine's)."),
         QStringLiteral("MIB"));
     const QCommandLineOption perHostOpt(
         QStringLiteral("per-host"),
@@ -270,8 +271,10 @@ int main(int argc, char** argv) {
             return Usage(
                 QCoreApplication::translate("bildoro-batch", "--memory-limit needs at least 256 (MiB)"));
     }
+    options.memoryLimitMiB = memoryLimit;
     if (parser.value(jobsOpt) == QLatin1String("auto")) {
-        options.jobs = AutoJobs(QThread::idealThreadCount(), memoryLimit);
+        options.autoJobs = true;
+        options.jobs = AutoJobs(QThread::idealThreadCount(), memoryLimit).most;
     } else {
         options.jobs = parser.value(jobsOpt).toInt(&ok);
         if (!ok || options.jobs < 1 || options.jobs > kMaxJobs)

@@ -5,6 +5,7 @@
 //   /early-load     its whole document comes before the browser's answer to the navigation
 //   /moves-on       replaces its document by another one of its own once loaded
 //   /stall          is parsed, but its load event never comes
+//   /slow           loads 100 ms after its navigation (a page that waits on the network)
 //   /reload-late    as /stall, and its own reload commits after the next navigation of its page
 //   /never-shown    its body never comes: the page goes on showing the document before it
 //   /never          the navigation is never answered
@@ -25,6 +26,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QSet>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 
@@ -139,6 +141,11 @@ class TFakeChromium {
             kind == QLatin1String("/stall-freeze")) {
             state.frozen = kind == QLatin1String("/stall-freeze");
             return Lifecycle(fake, session, target, loader, QStringLiteral("DOMContentLoaded"));
+        }
+        if (kind == QLatin1String("/slow")) {
+            return QTimer::singleShot(100, &fake, [&fake, session, target, loader] {
+                Load(fake, session, target, loader);
+            });
         }
         Load(fake, session, target, loader);
         if (early) fake.Reply(id, answer);

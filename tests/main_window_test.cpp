@@ -520,6 +520,10 @@ TEST_F(MainWindowTest, RowMarksAndTheFilter) {
     }
     EXPECT_TRUE(FilterShows(RowFilter::Warnings, RowMark::Blank) &&
                 !FilterShows(RowFilter::Failed, RowMark::None));
+    EXPECT_TRUE(FilterShows(RowFilter::Changed, RowMark::Changed) &&
+                !FilterShows(RowFilter::Changed, RowMark::Done) &&
+                !FilterShows(RowFilter::Changed, RowMark::Failed))
+        << "\"Geändert\" shows the changed rows only";
     form.SetRowChecked(0, true);  // hidden, checked before: kept by the deletion of the rows shown
     QTest::mouseClick(form.sSpeedButton3, Qt::LeftButton);
     EXPECT_FALSE(form.Row(2).checked) << "a hidden row is not checked";

@@ -167,6 +167,67 @@ TEST(RunEngine, PagesPerHostStayWithinTheLimit) {
     }
 }
 
+// Under a governed count the pages under way rise while the machine idles and rows wait, fall when the cores
+// are saturated, and drain below the pages under way when the memory is over its budget; slots beyond the
+// count rest.
+TEST(RunEngine, PagesInFlightFollowTheMachine) {
+    TFakeChromium chromium;
+    const auto browser = chromium.Browser();
+    std::vector<std::unique_ptr<TBrowserHost>> hosts;
+    std::vector<TBrowserHost*> slots;
+    for (int i = 0; i < 5; ++i) {
+        hosts.push_back(std::make_unique<TBrowserHost>(browser));
+        hosts.back()->SetWidth(80);
+        hosts.back()->SetHeight(60);
+        slots.push_back(hosts.back().get());
+    }
+    TRunEngine engine(slots, 5000);
+    engine.SetSettleMs(0);
+    // The machine as the probe tells it: idle until the count reached the top, then saturated until the
+    // pages under way are down at its least, then over the memory budget until one page is left.
+    enum Phase { Idle, Saturated, OverBudget, Done } phase = Idle;
+    int loading = 0, most[3] = {0, 0, 0}, aboveCount = 0;
+    engine.SetPagesInFlight(
+        std::make_unique<TPagesInFlight>(2, 5, 2, 1000),
+        [&] {
+            const int count = engine.PagesInFlight();
+            if (phase == Idle && count == 5 && loading == 5) phase = Saturated;
+            if (phase == Saturated && count == 2 && loading <= 2) phase = OverBudget;
+            if (phase == OverBudget && count == 1 && loading <= 1) phase = Done;
+            TPagesInFlight::Sample sample;
+            sample.idle = phase == Idle ? 0.5 : 0.0;
+            sample.memoryMiB = phase == OverBudget ? 2000 : 400;
+            return sample;
+        },
+        10);
+    struct Counting : Rows {
+        using Rows::Rows;
+        std::function<void(int)> onLoad;
+        Phase* phase = nullptr;
+        RowSettings SettingsOf(int row) override {
+            onLoad(+1);
+            return Rows::SettingsOf(row);
+        }
+        void EndRow(int row, const QString& url, const RowResult& result) override {
+            onLoad(-1);
+            Rows::EndRow(row, url, result);
+        }
+        bool Stopping() const override { return *phase == Done; }
+    } rows(QStringList(400, QStringLiteral("http://fake/slow")));
+    rows.phase = &phase;
+    rows.onLoad = [&](int step) {
+        loading += step;
+        if (phase < Done) most[phase] = std::max(most[phase], loading);
+        if (step > 0 && loading > engine.PagesInFlight()) ++aboveCount;
+    };
+    engine.Run(400, rows);
+    EXPECT_EQ(phase, Done) << "the count went up to 5, down to 2, and down to 1";
+    EXPECT_EQ(most[Idle], 5) << "no more pages than slots";
+    EXPECT_EQ(aboveCount, 0) << "a page began beyond the count";
+    EXPECT_LE(most[OverBudget], 2);
+    for (const auto& [row, result] : rows.ended) EXPECT_TRUE(result.ok) << row << qPrintable(result.reason);
+}
+
 // Only the renderers below the browser are looked at, and one above the limit is ended and said once.
 TEST(PageMemoryWatch, EndsRenderersAboveTheLimitOnly) {
     QProcess renderer, other;

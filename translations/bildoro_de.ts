@@ -484,8 +484,8 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Cookie-Zustimmungsdialoge so lassen, wie sie sind (sonst werden sie vor der Aufnahme abgelehnt oder ausgeblendet).</translation>
     </message>
     <message>
-        <source>Pages loading at once: 1-32, or auto (default: four per core, within --memory-limit).</source>
-        <translation>Gleichzeitig ladende Seiten: 1-32, oder auto (Vorgabe: vier je Kern, innerhalb von --memory-limit).</translation>
+        <source>Pages loading at once: 1-32, or auto (default: from one to eight per core, more while the cores have time to spare, fewer when they or --memory-limit run out).</source>
+        <translation>Gleichzeitig ladende Seiten: 1-32, oder auto (Vorgabe: eine bis acht je Kern, mehr, solange die Kerne Zeit übrig haben, weniger, wenn sie oder --memory-limit nicht mehr reichen).</translation>
     </message>
     <message>
         <source>Only print each row and the file it would write.</source>
@@ -680,8 +680,8 @@ LIST ist eine Listendatei (eine Zeile 'URL;Bildname' je Eintrag) oder - für die
         <translation>Eine Berichtsseite nach FILE schreiben: jedes Vorschaubild mit seinem Ergebnis, Filtern und einer Suche, in einer HTML-Datei.</translation>
     </message>
     <message>
-        <source>Memory in MiB that --jobs auto plans the pages in flight for (default: half the machine's).</source>
-        <translation>Speicher in MiB, für den --jobs auto die gleichzeitigen Seiten plant (Vorgabe: die Hälfte des Rechners).</translation>
+        <source>Memory in MiB that --jobs auto keeps the browser and its pages within (default: half the machine's).</source>
+        <translation>Speicher in MiB, in dem --jobs auto den Browser und seine Seiten hält (Vorgabe: die Hälfte des Rechners).</translation>
     </message>
     <message>
         <source>At most N pages of one host at once (default 2; 0: no limit; servers on this machine have none).</source>
