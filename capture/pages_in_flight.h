@@ -13,9 +13,9 @@ class TPagesInFlight {
 
     // What the machine looked like since the last sample.
     struct Sample {
-        double idle = 0;       // share of the machine's CPU time left idle, 0 .. 1
-        qint64 memoryMiB = 0;  // private memory of the browser's processes and the program's own
-        int loading = 0;       // pages under way now
+        double idle = 0;           // share of the machine's CPU time left idle, 0 .. 1
+        qint64 memoryMiB = 0;      // private memory of the browser's processes and the program's own
+        int loading = 0;           // pages under way now
         bool rowsWaiting = false;  // rows wait for a page (there is something to raise the count for)
     };
     // The count after this sample: one more when the cores idle, the count is reached, rows wait and one

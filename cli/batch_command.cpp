@@ -459,8 +459,7 @@ QStringList AfterTheRun(const BatchOptions& options, CliRun& run, TEarlierRun* e
 
 AutoJobsRange AutoJobs(int cores, qint64 memoryLimitMiB) {
     cores = std::max(1, cores);
-    const qint64 byMemory =
-        (memoryLimitMiB - TPagesInFlight::kBrowserMiB) / TPagesInFlight::kFirstPageMiB;
+    const qint64 byMemory = (memoryLimitMiB - TPagesInFlight::kBrowserMiB) / TPagesInFlight::kFirstPageMiB;
     AutoJobsRange range;
     range.most = int(std::clamp<qint64>(std::min<qint64>(8 * cores, byMemory), 1, kMaxJobs));
     range.first = std::min(4 * cores, range.most);
@@ -580,8 +579,8 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     engine.SetPageMemoryLimit(options.pageMemoryMiB);
     if (options.autoJobs) {
         const AutoJobsRange range = AutoJobs(QThread::idealThreadCount(), options.memoryLimitMiB);
-        engine.SetPagesInFlight(std::make_unique<TPagesInFlight>(range.least, options.jobs, range.first,
-                                                                 options.memoryLimitMiB));
+        engine.SetPagesInFlight(
+            std::make_unique<TPagesInFlight>(range.least, options.jobs, range.first, options.memoryLimitMiB));
     }
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.

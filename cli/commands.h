@@ -17,13 +17,13 @@ struct BatchOptions {
     int captureHeight = 768;
     QString widthText = QStringLiteral("320");  // thumbnail width, converted per row like the window does
     double timeoutSeconds = 30;
-    bool keepBanners = false;  // --keep-banners: consent dialogs are left as they are
-    bool allowFiles = false;   // --allow-files: file: rows are loaded
-    int settleMs = 2000;       // --settle-ms: longest wait for late content after a page completed
-    int jobs = 1;             // pages at once; with autoJobs the most there may be
-    bool autoJobs = false;    // --jobs auto: the count follows the machine (AutoJobs, TPagesInFlight)
+    bool keepBanners = false;   // --keep-banners: consent dialogs are left as they are
+    bool allowFiles = false;    // --allow-files: file: rows are loaded
+    int settleMs = 2000;        // --settle-ms: longest wait for late content after a page completed
+    int jobs = 1;               // pages at once; with autoJobs the most there may be
+    bool autoJobs = false;      // --jobs auto: the count follows the machine (AutoJobs, TPagesInFlight)
     qint64 memoryLimitMiB = 0;  // --memory-limit: what the browser's processes and the program may take
-    int perHost = 0;                               // --per-host: pages of one host at once, 0 without a limit
+    int perHost = 0;            // --per-host: pages of one host at once, 0 without a limit
     qint64 pageMemoryMiB = kDefaultPageMemoryMiB;  // --page-memory: a renderer's memory, 0 without a limit
     QString reportFile;                            // --report: JSON Lines, one object per row as it ends
     bool resume = false;  // --resume: rows the report records as done (their pictures there) are skipped

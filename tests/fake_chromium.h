@@ -143,9 +143,8 @@ class TFakeChromium {
             return Lifecycle(fake, session, target, loader, QStringLiteral("DOMContentLoaded"));
         }
         if (kind == QLatin1String("/slow")) {
-            return QTimer::singleShot(100, &fake, [&fake, session, target, loader] {
-                Load(fake, session, target, loader);
-            });
+            return QTimer::singleShot(
+                100, &fake, [&fake, session, target, loader] { Load(fake, session, target, loader); });
         }
         Load(fake, session, target, loader);
         if (early) fake.Reply(id, answer);
