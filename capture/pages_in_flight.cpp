@@ -8,22 +8,26 @@ TPagesInFlight::TPagesInFlight(int least, int most, int first, qint64 budgetMiB)
     : m_least(std::max(1, least)),
       m_most(std::max(m_least, most)),
       m_count(std::clamp(first, m_least, m_most)),
-      m_budgetMiB(budgetMiB) {}
+      m_budgetMiB(budgetMiB),
+      m_fewest(m_count),
+      m_highest(m_count) {}
 
 int TPagesInFlight::Next(const Sample& s) {
+    const double idle = m_lastIdle < 0 ? s.idle : (s.idle + m_lastIdle) / 2;
+    m_lastIdle = s.idle;
+    const qint64 perPage =
+        s.loading > 0 ? std::max<qint64>(1, (s.memoryMiB - kBrowserMiB) / s.loading) : kFirstPageMiB;
     if (s.memoryMiB > m_budgetMiB) {
         // The pages under way finish; fewer take their places.
         m_count = std::max(1, std::min(m_count, s.loading) - 1);
-        return m_count;
-    }
-    const qint64 perPage =
-        s.loading > 0 ? std::max<qint64>(1, (s.memoryMiB - kBrowserMiB) / s.loading) : kFirstPageMiB;
-    if (s.idle < kSaturated) {
+    } else if (idle < kSaturated) {
         m_count = std::max(m_least, m_count - 1);
-    } else if (s.idle > kRoom && s.rowsWaiting && s.loading >= m_count && m_count < m_most &&
+    } else if (idle > kRoom && s.rowsWaiting && s.loading >= m_count && m_count < m_most &&
                std::max(s.memoryMiB, kBrowserMiB) + perPage <= m_budgetMiB) {
         ++m_count;
     }
+    m_fewest = std::min(m_fewest, m_count);
+    m_highest = std::max(m_highest, m_count);
     return m_count;
 }
 

@@ -20,9 +20,14 @@ class TPagesInFlight {
     };
     // The count after this sample: one more when the cores idle, the count is reached, rows wait and one
     // more page fits into the budget; one fewer when the cores are saturated (not below `least`) or the
-    // memory is over the budget (not below 1, and below the pages under way, so that they drain).
+    // memory is over the budget (not below 1, and below the pages under way, so that they drain). The idle
+    // share is taken as the mean of this sample and the one before, so that one burst of work (pages that
+    // happen to lay out at once) does not move the count.
     int Next(const Sample& sample);
     int Count() const { return m_count; }
+    // The least and the most the count was since it was made.
+    int Fewest() const { return m_fewest; }
+    int Highest() const { return m_highest; }
 
     // Above this share of idle time the cores have room for another page; below kSaturated they have
     // none. Between the two the count stays.
@@ -34,6 +39,8 @@ class TPagesInFlight {
   private:
     int m_least, m_most, m_count;
     qint64 m_budgetMiB;
+    double m_lastIdle = -1;  // none yet
+    int m_fewest, m_highest;
 };
 
 // The share of the machine's CPU time that was idle between two calls (/proc/stat); the first call

@@ -85,6 +85,8 @@ class TRunEngine : public QObject {
                           std::function<TPagesInFlight::Sample()> probe = {}, int everyMs = 500);
     // The pages that may be under way now.
     int PagesInFlight() const { return m_inFlight ? m_inFlight->Count() : int(m_slots.size()); }
+    // The governed count (null when the slots set it).
+    const TPagesInFlight* InFlight() const { return m_inFlight.get(); }
 
     // When set, every captured picture is written and reduced on a thread of its own (one at a time) while
     // its page goes on to the next row, and its row ends when that is done (later than the next row's begin);

@@ -600,6 +600,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
         pause.quit();
     });
     engine.Run(std::numeric_limits<int>::max(), run);
+    if (const TPagesInFlight* count = engine.InFlight();
+        count && qEnvironmentVariableIsSet("BILDORO_BATCH_TIMINGS"))
+        std::fprintf(err, "timing: pages at once from %d to %d\n", count->Fewest(), count->Highest());
     // Rows that failed for a passing reason are tried again after all others, after a pause that grows with
     // each round.
     for (int round = 1; round <= options.retries && !run.Interrupted(); ++round) {

@@ -228,6 +228,34 @@ TEST(RunEngine, PagesInFlightFollowTheMachine) {
     for (const auto& [row, result] : rows.ended) EXPECT_TRUE(result.ok) << row << qPrintable(result.reason);
 }
 
+// The count's steps, one sample after the other: it rises only when the count is reached, rows wait and
+// one more page fits; the idle share is the mean of two samples; memory over the budget drains it.
+TEST(PagesInFlight, StepsFollowTheSamples) {
+    TPagesInFlight count(2, 6, 3, 1000);
+    const struct {
+        double idle;
+        qint64 memoryMiB;
+        int loading;
+        bool rowsWaiting;
+        int expected;
+    } steps[] = {
+        {0.5, 400, 3, true, 4},   // room: one more
+        {0.5, 400, 3, true, 4},   // the count is not reached
+        {0.5, 400, 4, false, 4},  // no row waits
+        {0.0, 400, 4, true, 5},   // the mean of 0.5 and 0.0 still has room
+        {0.0, 400, 5, true, 4},   // saturated
+        {0.0, 400, 4, true, 3},  {0.0, 400, 3, true, 2}, {0.0, 400, 2, true, 2},  // not below the least
+        {0.5, 950, 2, true, 2},   // (950 - 200) / 2 more does not fit
+        {0.5, 1200, 2, true, 1},  // over the budget: below the pages under way
+        {0.5, 1200, 1, true, 1},
+    };
+    for (const auto& step : steps)
+        EXPECT_EQ(count.Next({step.idle, step.memoryMiB, step.loading, step.rowsWaiting}), step.expected)
+            << step.idle << " " << step.memoryMiB << " " << step.loading;
+    EXPECT_EQ(count.Fewest(), 1);
+    EXPECT_EQ(count.Highest(), 5);
+}
+
 // Only the renderers below the browser are looked at, and one above the limit is ended and said once.
 TEST(PageMemoryWatch, EndsRenderersAboveTheLimitOnly) {
     QProcess renderer, other;
