@@ -348,9 +348,11 @@ def main():
         montage(os.path.join(keep, "bildoro-montage.png"), check, [n for _, n in entries])
 
         # 2. Seconds per page, the methods interleaved in each round.
-        methods = ["bildoro-batch --jobs 1", "bildoro-batch --jobs 2", "bildoro-batch --jobs 4"]
+        methods = ["bildoro-batch --jobs 1", "bildoro-batch --jobs 2", "bildoro-batch --jobs 4",
+                   "bildoro-batch --jobs auto"]
         if a.baseline:
-            methods += ["baseline bildoro-batch --jobs 1", "baseline bildoro-batch --jobs 2"]
+            methods += ["baseline bildoro-batch --jobs 1", "baseline bildoro-batch --jobs 2",
+                        "baseline bildoro-batch --jobs auto"]
         if a.node_modules:
             methods += ["puppeteer-cluster 1 tab", "puppeteer-cluster 2 tabs"]
         if not a.skip_alternatives:
@@ -369,7 +371,7 @@ def main():
                 t0 = time.perf_counter()
                 if m.startswith("bildoro-batch") or m.startswith("baseline"):
                     program = a.baseline if m.startswith("baseline") else a.batch
-                    fails, _, _ = run_batch(program, listfile, out, int(m.split()[-1]))
+                    fails, _, _ = run_batch(program, listfile, out, m.split()[-1])
                     seconds = time.perf_counter() - t0
                 elif m.startswith("puppeteer"):
                     fails = run_puppeteer_cluster(a.node_modules, listfile, out, int(m.split()[1]))

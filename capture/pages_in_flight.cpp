@@ -22,9 +22,12 @@ int TPagesInFlight::Next(const Sample& s) {
         m_count = std::max(1, std::min(m_count, s.loading) - 1);
     } else if (idle < kSaturated) {
         m_count = std::max(m_least, m_count - 1);
-    } else if (idle > kRoom && s.rowsWaiting && s.loading >= m_count && m_count < m_most &&
-               std::max(s.memoryMiB, kBrowserMiB) + perPage <= m_budgetMiB) {
-        ++m_count;
+    } else if (idle > kRoom && s.rowsWaiting && s.loading >= m_count) {
+        const int more = idle > kPlenty ? 2 : 1;
+        for (int i = 0; i < more && m_count < m_most &&
+                        std::max(s.memoryMiB, kBrowserMiB) + (i + 1) * perPage <= m_budgetMiB;
+             ++i)
+            ++m_count;
     }
     m_fewest = std::min(m_fewest, m_count);
     m_highest = std::max(m_highest, m_count);

@@ -462,7 +462,7 @@ AutoJobsRange AutoJobs(int cores, qint64 memoryLimitMiB) {
     const qint64 byMemory = (memoryLimitMiB - TPagesInFlight::kBrowserMiB) / TPagesInFlight::kFirstPageMiB;
     AutoJobsRange range;
     range.most = int(std::clamp<qint64>(std::min<qint64>(8 * cores, byMemory), 1, kMaxJobs));
-    range.first = std::min(4 * cores, range.most);
+    range.first = std::min(2 * cores, range.most);
     range.least = std::min(cores, range.first);
     return range;
 }

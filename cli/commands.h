@@ -49,9 +49,9 @@ enum ExitStatus {
     kExitInterrupted = 130
 };
 
-// The most pages at once, and the range of --jobs auto: it starts at four pages per core (a page of the web
-// waits on the network about three times as long as it works: bench/web_bench.py) and goes from one per core
-// to eight, no more than fit into `memoryLimitMiB` at TPagesInFlight::kFirstPageMiB each beside the
+// The most pages at once, and the range of --jobs auto: it starts at two pages per core and goes from one per
+// core to eight (a page of the web waits on the network about three times as long as it works, so that four
+// per core keep the cores busy there: bench/web_bench.py), no more than fit into `memoryLimitMiB` at TPagesInFlight::kFirstPageMiB each beside the
 // browser's own, and from 1 to kMaxJobs.
 inline constexpr int kMaxJobs = 32;
 struct AutoJobsRange {

@@ -239,12 +239,17 @@ TEST(PagesInFlight, StepsFollowTheSamples) {
         bool rowsWaiting;
         int expected;
     } steps[] = {
-        {0.5, 400, 3, true, 4},   // room: one more
+        {0.2, 400, 3, true, 4},   // room: one more
         {0.5, 400, 3, true, 4},   // the count is not reached
         {0.5, 400, 4, false, 4},  // no row waits
         {0.0, 400, 4, true, 5},   // the mean of 0.5 and 0.0 still has room
-        {0.0, 400, 5, true, 4},   // saturated
-        {0.0, 400, 4, true, 3},  {0.0, 400, 3, true, 2}, {0.0, 400, 2, true, 2},  // not below the least
+        {0.9, 400, 5, true, 6},   // the mean 0.45 has plenty: two more, but the most is 6
+        {0.0, 400, 6, true, 6},   // the mean 0.45 again, at the most
+        {0.0, 400, 6, true, 5},   // saturated
+        {0.0, 400, 5, true, 4},
+        {0.0, 400, 4, true, 3},
+        {0.0, 400, 3, true, 2},
+        {0.0, 400, 2, true, 2},   // not below the least
         {0.5, 950, 2, true, 2},   // (950 - 200) / 2 more does not fit
         {0.5, 1200, 2, true, 1},  // over the budget: below the pages under way
         {0.5, 1200, 1, true, 1},
@@ -253,7 +258,7 @@ TEST(PagesInFlight, StepsFollowTheSamples) {
         EXPECT_EQ(count.Next({step.idle, step.memoryMiB, step.loading, step.rowsWaiting}), step.expected)
             << step.idle << " " << step.memoryMiB << " " << step.loading;
     EXPECT_EQ(count.Fewest(), 1);
-    EXPECT_EQ(count.Highest(), 5);
+    EXPECT_EQ(count.Highest(), 6);
 }
 
 // Only the renderers below the browser are looked at, and one above the limit is ended and said once.
