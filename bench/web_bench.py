@@ -7,6 +7,9 @@
 # (bench/puppeteer_cluster.js). Rounds are interleaved; the report gives each method's median.
 #   web_bench.py --batch build/cli/bildoro-batch [--jobs 1,2,4,8] [--pages 60] [--rounds 1]
 #                [--node-modules DIR/node_modules] [--baseline OTHER-BILDORO-BATCH] [--report FILE]
+#                [--variant "FURTHER OPTIONS"]... [--profile]
+# --profile prints, for each run, the CPU and the memory (PSS at the highest total) of each kind of process
+# (Chromium's browser, renderers, compositor, network service; the program's own; node), sampled from /proc.
 import argparse
 import hashlib
 import os

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 
 TPagesInFlight::TPagesInFlight(int least, int most, int first, qint64 budgetMiB)
     : m_least(std::max(1, least)),
@@ -23,7 +24,10 @@ int TPagesInFlight::Next(const Sample& s) {
     } else if (idle < kSaturated) {
         m_count = std::max(m_least, m_count - 1);
     } else if (idle > kRoom && s.rowsWaiting && s.loading >= m_count) {
-        const int more = idle > kPlenty ? 2 : 1;
+        const int more =
+            s.loading > 0
+                ? std::clamp(int(std::lround(s.loading * (kBusy / (1 - std::min(idle, 0.5)) - 1))), 1, kStep)
+                : 1;
         for (int i = 0; i < more && m_count < m_most &&
                         std::max(s.memoryMiB, kBrowserMiB) + (i + 1) * perPage <= m_budgetMiB;
              ++i)

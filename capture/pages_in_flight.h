@@ -19,7 +19,8 @@ class TPagesInFlight {
         bool rowsWaiting = false;  // rows wait for a page (there is something to raise the count for)
     };
     // The count after this sample: one more when the cores idle, the count is reached, rows wait and one
-    // more page fits into the budget (two when the cores idle more than kPlenty and both fit); one fewer when the cores are saturated (not below `least`) or the
+    // more page fits into the budget (more when the cores idle much: as many as would keep them kBusy
+    // busy if each page took what the pages under way take now, at most kStep, each fitting the budget); one fewer when the cores are saturated (not below `least`) or the
     // memory is over the budget (not below 1, and below the pages under way, so that they drain). The idle
     // share is taken as the mean of this sample and the one before, so that one burst of work (pages that
     // happen to lay out at once) does not move the count.
@@ -31,7 +32,8 @@ class TPagesInFlight {
 
     // Above this share of idle time the cores have room for another page; below kSaturated they have
     // none. Between the two the count stays.
-    static constexpr double kRoom = 0.15, kSaturated = 0.03, kPlenty = 0.4;
+    static constexpr double kRoom = 0.15, kSaturated = 0.03, kBusy = 0.9;
+    static constexpr int kStep = 4;
     // What a page is taken to cost before one was seen, and the browser's own share of the memory
     // beside its pages.
     static constexpr qint64 kFirstPageMiB = 120, kBrowserMiB = 200;

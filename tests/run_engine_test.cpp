@@ -243,15 +243,13 @@ TEST(PagesInFlight, StepsFollowTheSamples) {
         {0.5, 400, 3, true, 4},   // the count is not reached
         {0.5, 400, 4, false, 4},  // no row waits
         {0.0, 400, 4, true, 5},   // the mean of 0.5 and 0.0 still has room
-        {0.9, 400, 5, true, 6},   // the mean 0.45 has plenty: two more, but the most is 6
+        {0.9, 400, 5, true, 6},   // the mean 0.45 has room for three more (5 x 0.9 / 0.55), but the most is 6
         {0.0, 400, 6, true, 6},   // the mean 0.45 again, at the most
         {0.0, 400, 6, true, 5},   // saturated
-        {0.0, 400, 5, true, 4},
-        {0.0, 400, 4, true, 3},
-        {0.0, 400, 3, true, 2},
-        {0.0, 400, 2, true, 2},   // not below the least
-        {0.5, 950, 2, true, 2},   // (950 - 200) / 2 more does not fit
-        {0.5, 1200, 2, true, 1},  // over the budget: below the pages under way
+        {0.0, 400, 5, true, 4},  {0.0, 400, 4, true, 3},
+        {0.0, 400, 3, true, 2},  {0.0, 400, 2, true, 2},  // not below the least
+        {0.5, 950, 2, true, 2},                           // (950 - 200) / 2 more does not fit
+        {0.5, 1200, 2, true, 1},                          // over the budget: below the pages under way
         {0.5, 1200, 1, true, 1},
     };
     for (const auto& step : steps)
