@@ -19,11 +19,12 @@ class TPagesInFlight {
         bool rowsWaiting = false;  // rows wait for a page (there is something to raise the count for)
     };
     // The count after this sample: one more when the cores idle, the count is reached, rows wait and one
-    // more page fits into the budget (more when the cores idle much: as many as would keep them kBusy
-    // busy if each page took what the pages under way take now, at most kStep, each fitting the budget); one fewer when the cores are saturated (not below `least`) or the
-    // memory is over the budget (not below 1, and below the pages under way, so that they drain). The idle
-    // share is taken as the mean of this sample and the one before, so that one burst of work (pages that
-    // happen to lay out at once) does not move the count.
+    // more page fits into the budget (more when the cores idle much: as many as would keep them kBusy busy
+    // if each page took what the pages under way take now, at most kStep, each fitting the budget); one
+    // fewer when the cores are saturated (not below `least`) or the memory is over the budget (not below 1,
+    // and below the pages under way, so that they drain). The idle share is taken as the mean of this
+    // sample and the one before, so that one burst of work (pages that happen to lay out at once) does not
+    // move the count.
     int Next(const Sample& sample);
     int Count() const { return m_count; }
     // The least and the most the count was since it was made.

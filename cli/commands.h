@@ -51,8 +51,8 @@ enum ExitStatus {
 
 // The most pages at once, and the range of --jobs auto: it starts at two pages per core and goes from one per
 // core to eight (a page of the web waits on the network about three times as long as it works, so that four
-// per core keep the cores busy there: bench/web_bench.py), no more than fit into `memoryLimitMiB` at TPagesInFlight::kFirstPageMiB each beside the
-// browser's own, and from 1 to kMaxJobs.
+// per core keep the cores busy there: bench/web_bench.py), no more than fit into `memoryLimitMiB` at
+// TPagesInFlight::kFirstPageMiB each beside the browser's own, and from 1 to kMaxJobs.
 inline constexpr int kMaxJobs = 32;
 struct AutoJobsRange {
     int least = 1, first = 1, most = 1;
