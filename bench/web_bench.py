@@ -209,6 +209,7 @@ def main():
     ap.add_argument("--batch", required=True)
     ap.add_argument("--baseline", help="another bildoro-batch (an earlier build), run at the same --jobs")
     ap.add_argument("--jobs", default="1,2,4,8", help="the --jobs values of bildoro-batch, e.g. 2,4,8,auto")
+    ap.add_argument("--baseline-jobs", help="the --jobs values of the baseline (default: those of --jobs)")
     ap.add_argument("--tabs", default="2,4,8", help="puppeteer-cluster's tabs at once")
     ap.add_argument("--pages", type=int, default=60)
     ap.add_argument("--rounds", type=int, default=1)
@@ -224,9 +225,10 @@ def main():
     listfile = os.path.join(work, "list.csv")
     write_list(listfile, entries)
     methods = []
-    for batch, label in ((a.batch, "bildoro-batch"), (a.baseline, "baseline bildoro-batch")):
+    for batch, label, jobs_list in ((a.batch, "bildoro-batch", a.jobs),
+                                    (a.baseline, "baseline bildoro-batch", a.baseline_jobs or a.jobs)):
         if batch:
-            for jobs in a.jobs.split(","):
+            for jobs in jobs_list.split(","):
                 for variant in [""] + a.variant:
                     methods.append(("%s --jobs %s %s" % (label, jobs, variant),
                                     [batch, listfile, "-o", None, "--jobs", jobs] + variant.split(), None))
