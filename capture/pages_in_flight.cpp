@@ -16,18 +16,16 @@ TPagesInFlight::TPagesInFlight(int least, int most, int first, qint64 budgetMiB)
 int TPagesInFlight::Next(const Sample& s) {
     const double idle = m_lastIdle < 0 ? s.idle : (s.idle + m_lastIdle) / 2;
     m_lastIdle = s.idle;
-    const qint64 perPage =
-        s.loading > 0 ? std::max<qint64>(1, (s.memoryMiB - kBrowserMiB) / s.loading) : kFirstPageMiB;
     if (s.memoryMiB > m_budgetMiB) {
         // The pages under way finish; fewer take their places.
         m_count = std::max(1, std::min(m_count, s.loading) - 1);
     } else if (idle < kSaturated) {
         m_count = std::max(m_least, m_count - 1);
     } else if (idle > kRoom && s.rowsWaiting && s.loading >= m_count) {
+        // Here at least one page is under way: what it takes tells what one more would.
+        const qint64 perPage = std::max<qint64>(1, (s.memoryMiB - kBrowserMiB) / s.loading);
         const int more =
-            s.loading > 0
-                ? std::clamp(int(std::lround(s.loading * (kBusy / (1 - std::min(idle, 0.5)) - 1))), 1, kStep)
-                : 1;
+            std::clamp(int(std::lround(s.loading * (kBusy / (1 - std::min(idle, 0.5)) - 1))), 1, kStep);
         for (int i = 0; i < more && m_count < m_most &&
                         std::max(s.memoryMiB, kBrowserMiB) + (i + 1) * perPage <= m_budgetMiB;
              ++i)

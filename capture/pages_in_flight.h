@@ -35,8 +35,8 @@ class TPagesInFlight {
     // none. Between the two the count stays.
     static constexpr double kRoom = 0.15, kSaturated = 0.03, kBusy = 0.9;
     static constexpr int kStep = 4;
-    // What a page is taken to cost before one was seen, and the browser's own share of the memory
-    // beside its pages.
+    // What a page is planned to cost when the most pages at once are chosen (the count itself goes by what
+    // the pages under way take), and the browser's own share of the memory beside its pages.
     static constexpr qint64 kFirstPageMiB = 120, kBrowserMiB = 200;
 
   private:

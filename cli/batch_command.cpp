@@ -563,7 +563,11 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     const QStringList switches =
         options.capture.proxy.isEmpty() ? QStringList() : ProxySwitches(options.capture.proxy);
     const auto browser = std::make_shared<TBrowser>([switches] { return LaunchChromium(switches); });
-    for (int i = 0; i < options.jobs; ++i) {
+    // With --jobs auto there are as many slots as the count may reach.
+    const std::optional<AutoJobsRange> range =
+        options.autoJobs ? std::optional(AutoJobs(QThread::idealThreadCount(), options.memoryLimitMiB))
+                         : std::nullopt;
+    for (int i = 0; i < (range ? range->most : options.jobs); ++i) {
         hosts.push_back(std::make_unique<TBrowserHost>(browser));
         hosts.back()->SetWidth(options.captureWidth);
         hosts.back()->SetHeight(options.captureHeight);
@@ -577,11 +581,9 @@ int RunBatch(const BatchOptions& options, FILE* out, FILE* err) {
     engine.SetLocalFilesAllowed(options.allowFiles);
     engine.SetPerHost(options.perHost);
     engine.SetPageMemoryLimit(options.pageMemoryMiB);
-    if (options.autoJobs) {
-        const AutoJobsRange range = AutoJobs(QThread::idealThreadCount(), options.memoryLimitMiB);
-        engine.SetPagesInFlight(
-            std::make_unique<TPagesInFlight>(range.least, options.jobs, range.first, options.memoryLimitMiB));
-    }
+    if (range)
+        engine.SetPagesInFlight(std::make_unique<TPagesInFlight>(range->least, range->most, range->first,
+                                                                 options.memoryLimitMiB));
     // The pictures are written and reduced while the pages load their next rows; the lines of the rows still
     // come in the order their pictures are done.
     engine.SetWritesInShadow(true);

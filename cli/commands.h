@@ -20,7 +20,7 @@ struct BatchOptions {
     bool keepBanners = false;   // --keep-banners: consent dialogs are left as they are
     bool allowFiles = false;    // --allow-files: file: rows are loaded
     int settleMs = 2000;        // --settle-ms: longest wait for late content after a page completed
-    int jobs = 1;               // pages at once; with autoJobs the most there may be
+    int jobs = 1;               // pages at once, unless autoJobs
     bool autoJobs = false;      // --jobs auto: the count follows the machine (AutoJobs, TPagesInFlight)
     qint64 memoryLimitMiB = 0;  // --memory-limit: what the browser's processes and the program may take
     int perHost = 0;            // --per-host: pages of one host at once, 0 without a limit

@@ -9,7 +9,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QThread>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -274,7 +273,6 @@ int main(int argc, char** argv) {
     options.memoryLimitMiB = memoryLimit;
     if (parser.value(jobsOpt) == QLatin1String("auto")) {
         options.autoJobs = true;
-        options.jobs = AutoJobs(QThread::idealThreadCount(), memoryLimit).most;
     } else {
         options.jobs = parser.value(jobsOpt).toInt(&ok);
         if (!ok || options.jobs < 1 || options.jobs > kMaxJobs)
